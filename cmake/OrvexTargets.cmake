@@ -1,0 +1,46 @@
+# Build settings for our own targets. Flags go on targets, never globally,
+# so third-party code (GoogleTest, Qt headers) is not held to them.
+
+function(orvex_target_defaults target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+    if(ORVEX_SANITIZE)
+        string(REPLACE ";" "," _san "${ORVEX_SANITIZE}")
+        target_compile_options(${target} PRIVATE -fsanitize=${_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+        target_link_options(${target} PUBLIC -fsanitize=${_san})
+    endif()
+endfunction()
+
+# orvex_library(name SOURCES ... DEPS ...): a static library of ours whose
+# headers are reached from the repository root ("settings/RadioSettings.h").
+function(orvex_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    orvex_target_defaults(${name})
+endfunction()
+
+function(orvex_executable name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+    orvex_target_defaults(${name})
+endfunction()
+
+# orvex_add_test(name SOURCES ... DEPS ... [LABELS ...] [ENVIRONMENT ...]):
+# the one way to declare a test; it is built and registered with CTest
+# together, so no test binary exists that CTest does not run.
+function(orvex_add_test name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS;ENVIRONMENT" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    orvex_target_defaults(${name})
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+        LABELS "${ARG_LABELS}"
+        ENVIRONMENT "ORVEX_BIN_DIR=${PROJECT_BINARY_DIR}/tools;ORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENVIRONMENT}")
+endfunction()

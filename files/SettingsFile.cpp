@@ -1,0 +1,189 @@
+#include "files/SettingsFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "settings/Trace.h"
+
+namespace orvex::kvx {
+namespace {
+
+// Closes a descriptor on every way out.
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    int release() {
+        int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// Reads up to size bytes from offset 0; returns the count or -1.
+ssize_t ReadFully(int fd, std::uint8_t* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool WriteFully(int fd, const std::uint8_t* data, std::size_t size, std::size_t offset) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string NotRegular(const std::string& path, const struct stat& st) {
+    return path + (S_ISDIR(st.st_mode) ? ": is a directory" : ": is not a regular file");
+}
+
+}  // namespace
+
+std::string DescribeFileError(const std::string& path, int error) {
+    std::string text = path + ": " + std::strerror(error);
+    if (error == EACCES || error == EPERM) text += " (check the file's and its folder's permissions)";
+    return text;
+}
+
+KvxImage EncodeKvx(const KvxValues& v) {
+    KvxImage image;
+    image.setText(Offset::header, kHeaderSize, kHeaderText);
+    image.setText(Offset::version, kVersionSize, kVersionText);
+    image.setBytes(Offset::identifier, kIdentifier);
+    image.setUInt8(Offset::formatMajor, kFormatMajor);
+    image.setUInt8(Offset::formatMinor, kFormatMinor);
+    image.setBytes(Offset::optionSelections, v.optionSelections);
+    image.setBytes(Offset::alignment, v.alignment);
+    image.setUInt8(Offset::optionFlags, v.optionFlags);
+    image.setUInt8(Offset::bandPlan, v.bandPlan);
+    image.setUInt8(Offset::emgChannel, v.emgChannel);
+    image.setBytes(Offset::channelEnable, v.channelEnable);
+    for (int i = 0; i < kChannelCount; ++i)
+        image.setBytes(Offset::channelRecords + i * ChannelEntry::kSize, v.records[i].ToBytes());
+    image.setBytes(Offset::optionBlock, v.optionBlock);
+    image.setDouble_le(Offset::toneA, v.toneA);
+    image.setDouble_le(Offset::toneB, v.toneB);
+    image.setUInt8(Offset::trailer, kTrailer);
+    return image;
+}
+
+KvxValues DecodeKvx(const KvxImage& image) {
+    KvxValues v;
+    auto copy = [&](auto& field, std::size_t offset) {
+        const auto src = image.slice(offset, field.size());
+        std::copy(src.begin(), src.end(), field.begin());
+    };
+    copy(v.optionSelections, Offset::optionSelections);
+    copy(v.alignment, Offset::alignment);
+    v.optionFlags = image.getUInt8(Offset::optionFlags);
+    v.bandPlan = image.getUInt8(Offset::bandPlan);
+    v.emgChannel = image.getUInt8(Offset::emgChannel);
+    copy(v.channelEnable, Offset::channelEnable);
+    for (int i = 0; i < kChannelCount; ++i) {
+        const auto rec = image.slice(Offset::channelRecords + i * ChannelEntry::kSize, ChannelEntry::kSize);
+        v.records[i] = ChannelEntry::FromBytes(std::span<const std::uint8_t, ChannelEntry::kSize>(rec));
+    }
+    copy(v.optionBlock, Offset::optionBlock);
+    v.toneA = image.getDouble_le(Offset::toneA);
+    v.toneB = image.getDouble_le(Offset::toneB);
+    return v;
+}
+
+ReadResult ReadSettingsFile(const std::string& path) {
+    ReadResult result;
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+        result.status = FileStatus::CantOpen;
+        result.detail = DescribeFileError(path, errno);
+        Trace("open for reading failed: %s\n", result.detail.c_str());
+        return result;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        result.status = FileStatus::CantOpen;
+        result.detail = NotRegular(path, st);
+        Trace("open for reading failed: %s\n", result.detail.c_str());
+        return result;
+    }
+    KvxImage image;
+    const ssize_t n = ReadFully(fd.get(), image.bytes().data(), kFileSize);
+    if (n < 0) {
+        result.status = FileStatus::CantOpen;
+        result.detail = DescribeFileError(path, errno);
+        return result;
+    }
+    const auto size = static_cast<std::size_t>(n);
+    if (size < Offset::optionSelections || !image.HasSettingsIdentifier()) {
+        result.status = FileStatus::NotSettingsFile;
+        result.detail = path + ": not a settings file";
+        return result;
+    }
+    if (size < kFileSize) {
+        // A cut-short file would mix its values with the ones on screen.
+        result.status = FileStatus::NotSettingsFile;
+        result.detail = path + ": the file is " + std::to_string(size) + " bytes long, a settings file has " +
+                        std::to_string(kFileSize) + " (damaged or cut short)";
+        return result;
+    }
+    result.values = DecodeKvx(image);
+    return result;
+}
+
+WriteResult WriteSettingsFile(const std::string& path, const KvxValues& values) {
+    WriteResult result;
+    // O_NONBLOCK so that a FIFO at the path cannot hang the save.
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+        result.status = FileStatus::CantOpen;
+        result.detail = DescribeFileError(path, errno);
+        return result;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        result.status = FileStatus::CantOpen;
+        result.detail = NotRegular(path, st);
+        return result;
+    }
+    const KvxImage image = EncodeKvx(values);
+    for (const Range& r : kWrittenRanges) {
+        if (!WriteFully(fd.get(), image.bytes().data() + r.offset, r.size, r.offset)) {
+            result.status = FileStatus::WriteFailed;
+            result.detail = DescribeFileError(path, errno);
+            return result;
+        }
+    }
+    if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
+        result.status = FileStatus::WriteFailed;
+        result.detail = DescribeFileError(path, errno);
+    }
+    return result;
+}
+
+}  // namespace orvex::kvx

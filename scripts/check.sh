@@ -1,0 +1,26 @@
+#!/bin/sh
+# Installs what is needed, builds, and runs every test: the normal build,
+# the same suite under AddressSanitizer + UndefinedBehaviorSanitizer, and the
+# threaded link code under ThreadSanitizer.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+run_build() {  # dir, ctest-args, cmake-args...
+    dir=$1; shift
+    ctest_args=$1; shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
+    cmake --build "$dir" -j "$JOBS"
+    # shellcheck disable=SC2086
+    ctest --test-dir "$dir" --output-on-failure -j "$JOBS" $ctest_args
+}
+
+echo "== build and test"
+run_build build ""
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    run_build build-asan "" -DORVEX_SANITIZE="address;undefined" -DORVEX_BUILD_GUI=OFF
+echo "== ThreadSanitizer (link)"
+TSAN_OPTIONS=halt_on_error=1 run_build build-tsan "-L link" -DORVEX_SANITIZE=thread -DORVEX_BUILD_GUI=OFF
+echo "== all tests passed"

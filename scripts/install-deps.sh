@@ -1,0 +1,21 @@
+#!/bin/sh
+# Installs everything the build, the tests and the GUI need on Debian 12.
+# Safe to run again: apt-get skips what is already there.
+set -eu
+PKGS="build-essential cmake ninja-build pkg-config git
+      googletest libgtest-dev libgmock-dev
+      qt6-base-dev qt6-base-dev-tools libgl-dev
+      xvfb xauth x11-utils fonts-dejavu-core
+      clang libclang-rt-14-dev"
+missing=""
+for p in $PKGS; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq
+    # shellcheck disable=SC2086
+    $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi

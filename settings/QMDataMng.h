@@ -1,0 +1,65 @@
+#pragma once
+// Frequency texts, codes and the checks every entered frequency passes.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "settings/RadioSettings.h"
+
+namespace orvex {
+
+inline constexpr float FREQ_MIN_MHZ = 26.0f;
+inline constexpr float FREQ_MAX_MHZ = 30.0f;
+inline constexpr int kFrequencyColumn = 2;
+inline constexpr double kStepKHz = 2.5;
+inline constexpr double kReceiveOffsetMHz = 10.695;  // added to the receive code of a write
+inline constexpr std::uint16_t kMinFrequencyCode = 10400;  // 26.0000 MHz
+inline constexpr std::uint16_t kMaxFrequencyCode = 12000;  // 30.0000 MHz
+
+// The ten frequency cells of the channel table, row 1 (P1) first.
+using ChannelCells = std::array<std::string, kChannelCount>;
+
+// Reads a cell text the way every reader of the table does: the leading
+// decimal number, anything else (or nothing) reads as 0. Locale-independent.
+double ParseFrequencyText(std::string_view text);
+
+// "%.4f" of a value in MHz, or the empty text for 0.
+std::string FormatMHz(double mhz);
+
+// Cell text of a record code: empty for 0xFFFF, else code * 2.5 / 1000 as "%.4f".
+std::string FrequencyTextFromCode(std::uint16_t code);
+
+struct FrequencyCheck {
+    bool accepted;
+    std::string normalised;  // what the cell takes, accepted or not
+};
+
+// The in-place editor's check of an edited cell.
+FrequencyCheck ValidateFrequencyText(int column, std::string_view text);
+
+// Why a cell cannot be stored as a record code.
+enum class PackError { None, OffStep, OutOfRange };
+
+struct PackResult {
+    bool ok = true;
+    int failedRow = 0;  // 1..10 when !ok
+    PackError error = PackError::None;
+};
+
+// Cell text to record code: 0xFFFF for an empty cell. Fails for a value not
+// on the 2.5 kHz step and for one outside 26.0000 .. 30.0000 MHz.
+std::optional<std::uint16_t> FrequencyCodeFromText(std::string_view text, PackError* why = nullptr);
+
+// The ten cells into bytes 0..2 of the ten records. Stops at the first cell
+// that cannot be stored; the records of earlier rows are already updated.
+PackResult PackChannelTable(RadioSettings& settings, const ChannelCells& cells);
+
+// The ten records into the cells, clamping bytes 5..10 in the records.
+void UnpackChannelTable(RadioSettings& settings, ChannelCells& cells);
+
+// The row label of channel row 1..10: "P1".."P9", "P0".
+std::string RowLabel(int row);
+
+}  // namespace orvex

@@ -1,0 +1,26 @@
+#pragma once
+// The one seam through which every layer asks the user something or tells
+// them something. The GUI shows a message box; the CLI prints; tests answer.
+#include <string>
+
+namespace orvex {
+
+enum class MsgIcon { None, Stop };
+enum class MsgButtons { Ok, YesNo };
+enum class MsgAnswer { Ok, Yes, No };
+
+struct UserMessage {
+    std::string text;    // the system's own message, exactly as users know it
+    std::string detail;  // optional context: which file, which device, why
+    MsgIcon icon = MsgIcon::None;
+    MsgButtons buttons = MsgButtons::Ok;
+};
+
+class IPrompter {
+public:
+    virtual ~IPrompter() = default;
+    // Blocks until the user has answered.
+    virtual MsgAnswer Show(const UserMessage& message) = 0;
+};
+
+}  // namespace orvex

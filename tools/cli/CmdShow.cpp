@@ -1,0 +1,135 @@
+// show: open a settings file and print what the form would show.
+#include <charconv>
+#include <cstdio>
+#include <string>
+
+#include "settings/CodeTables.h"
+#include "settings/QMDataMng.h"
+#include "tools/cli/CliCommon.h"
+#include "ui/model/FormModel.h"
+
+namespace orvex::cli {
+namespace {
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (const unsigned char c : s) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonNumber(double value) {
+    char buf[64];
+    const auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    return ec == std::errc() ? std::string(buf, ptr) : "null";
+}
+
+template <typename Range, typename F>
+std::string JsonArray(const Range& range, F&& each) {
+    std::string out = "[";
+    bool first = true;
+    for (const auto& item : range) {
+        if (!first) out += ", ";
+        first = false;
+        out += each(item);
+    }
+    return out + "]";
+}
+
+std::string IntOrNull(int value) { return value < 0 ? "null" : std::to_string(value); }
+
+void PrintJson(const FormModel& form) {
+    const RadioSettings& s = form.Settings();
+    auto num = [](auto v) { return std::to_string(v); };
+    std::string channels = "[";
+    for (int row = 1; row <= kChannelCount; ++row) {
+        if (row > 1) channels += ", ";
+        channels += "{\"label\": " + JsonString(RowLabel(row)) + ", \"frequency\": " + JsonString(form.CellText(row)) + "}";
+    }
+    channels += "]";
+    std::array<unsigned, 4> alignment{};
+    for (int i = 0; i < 4; ++i) alignment[i] = s.Alignment(i);
+    std::array<int, kOptionFlagCount> flags{};
+    for (int i = 0; i < kOptionFlagCount; ++i) flags[i] = s.OptionFlag(i);
+    std::string selections = "{";
+    for (int i = 0; i < kOptionListCount; ++i) {
+        if (i) selections += ", ";
+        selections += "\"" + std::to_string(OptionLists()[i].controlId) + "\": " + IntOrNull(s.OptionSelection(i));
+    }
+    selections += "}";
+
+    std::printf("{\"band_plan\": %s, \"emergency_channel\": %d, \"channel_enable\": %s, \"channels\": %s, "
+                "\"alignment\": %s, \"option_flags\": %s, \"selections\": %s, \"option_block\": %s, "
+                "\"tone_a_hz\": %s, \"tone_b_hz\": %s}\n",
+                IntOrNull(form.ModeSelection()).c_str(), form.EmgChannelForSave(), JsonArray(s.b_CHcheck, num).c_str(),
+                channels.c_str(), JsonArray(alignment, num).c_str(), JsonArray(flags, num).c_str(), selections.c_str(),
+                JsonArray(s.m_optionBlock, num).c_str(), JsonNumber(s.m_dToneAFreq).c_str(),
+                JsonNumber(s.m_dToneBFreq).c_str());
+}
+
+void PrintTable(const FormModel& form) {
+    const RadioSettings& s = form.Settings();
+    std::printf("%s\n\n", form.Caption().c_str());
+    std::printf("  P   CH   FREQUENCY\n");
+    for (int row = 1; row <= kChannelCount; ++row)
+        std::printf("  %-3s %2d   %s\n", RowLabel(row).c_str(), row, form.CellText(row).c_str());
+    const int plan = form.ModeSelection();
+    std::printf("\nMode Select   : %s\n", plan < 0 ? "(none)" : std::string(BAND_PLAN_NAMES[plan]).c_str());
+    std::printf("Emg Channel   : %s (stored as %d)\n",
+                form.EmgList().ShownText().empty() ? "(none)" : form.EmgList().ShownText().c_str(),
+                form.EmgChannelForSave());
+    std::printf("Channel Enable:");
+    for (int n = 1; n <= kChannelEnableCount; ++n)
+        if (s.b_CHcheck[n - 1]) std::printf(" %s", std::string(ChannelCaption(n)).c_str());
+    std::printf("\nAlignment     : %u %u %u %u\n", s.m_freqencyAdjust, s.m_wfreqencyAdjust, s.m_MaxPowerAdjust,
+                s.m_MinPowerAdjust);
+    std::printf("Option flags  :");
+    for (int i = 0; i < kOptionFlagCount; ++i) std::printf(" %d", s.OptionFlag(i));
+    std::printf("\nSelections    :");
+    for (int i = 0; i < kOptionListCount; ++i) {
+        const int sel = s.OptionSelection(i);
+        std::printf(" %d=%s", OptionLists()[i].controlId, sel < 0 ? "-" : std::to_string(sel).c_str());
+    }
+    std::printf("\nTones         : %s Hz, %s Hz\n", JsonNumber(s.m_dToneAFreq).c_str(), JsonNumber(s.m_dToneBFreq).c_str());
+}
+
+}  // namespace
+
+int CmdShow(const Args& args) {
+    bool json = false;
+    std::string path;
+    for (const std::string& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (path.empty() && !a.starts_with("--"))
+            path = a;
+        else
+            return UsageError("show takes one file name and optionally --json");
+    }
+    if (path.empty()) return UsageError("show needs a file name");
+    StderrPrompter prompter;
+    FormModel form(prompter);
+    form.StartUp();
+    if (!form.Open(path)) return kExitFailed;
+    if (json)
+        PrintJson(form);
+    else
+        PrintTable(form);
+    return kExitOk;
+}
+
+}  // namespace orvex::cli

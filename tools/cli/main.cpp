@@ -1,0 +1,39 @@
+// orvex-cli: the radio's settings from the command line, through the same
+// form model the desktop application uses.
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "tools/cli/CliCommon.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: orvex-cli COMMAND [ARGS]\n"
+    "\n"
+    "  new FILE            write the settings file Save writes right after start-up\n"
+    "  show FILE [--json]  open FILE and print what the form would show\n"
+    "  resave IN OUT       open IN, then save it to OUT\n"
+    "  help                this text\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace orvex::cli;
+    if (argc < 2) return UsageError("no command given");
+    const std::string command = argv[1];
+    if (command == "help" || command == "--help" || command == "-h") {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    const Args args(argv + 2, argv + argc);
+    static const std::map<std::string, int (*)(const Args&)> commands = {
+        {"new", CmdNew},
+        {"show", CmdShow},
+        {"resave", CmdResave},
+    };
+    const auto it = commands.find(command);
+    if (it == commands.end()) return UsageError("unknown command '" + command + "'");
+    return it->second(args);
+}

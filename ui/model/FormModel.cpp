@@ -1,0 +1,297 @@
+#include "ui/model/FormModel.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "files/SettingsFile.h"
+#include "ui/model/FormTexts.h"
+
+namespace orvex {
+namespace {
+
+std::uint8_t LowByte(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
+
+std::string FormatNotSettingsFile(const std::string& fileName) {
+    std::string text(texts::kNotSettingsFileFormat);
+    const auto at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, fileName);
+    return text;
+}
+
+std::string DescribePackFailure(const PackResult& r, const std::string& cellText) {
+    const std::string where = RowLabel(r.failedRow) + ": \"" + cellText + "\"";
+    return where + (r.error == PackError::OffStep ? " is not on the 2.5 kHz step"
+                                                  : " is outside 26.0000 .. 30.0000 MHz");
+}
+
+}  // namespace
+
+FormModel::FormModel(IPrompter& prompter) : m_prompter(prompter), m_caption(texts::kCaption) {}
+
+void FormModel::Notify(unsigned changes) {
+    if (m_observer) m_observer->OnFormChanged(changes);
+}
+
+MsgAnswer FormModel::Say(std::string_view text, std::string detail, MsgIcon icon) {
+    return m_prompter.Show(UserMessage{std::string(text), std::move(detail), icon, MsgButtons::Ok});
+}
+
+std::string FormModel::CellText(int row) const {
+    if (row == 0) return " FREQUENCY ";
+    if (row < 1 || row > kChannelCount) return {};
+    return m_cells[row - 1];
+}
+
+void FormModel::SetCellText(int row, std::string text) {
+    if (row < 1 || row > kChannelCount) return;
+    m_cells[row - 1] = std::move(text);
+    Notify(kChangeCells);
+}
+
+void FormModel::SelectModeEntry(int index) {
+    m_modeSel = LimitSelection(index, kBandPlanCount);
+    Notify(kChangeBandSection);
+}
+
+void FormModel::SetStatusText(std::string text) {
+    m_status = std::move(text);
+    Notify(kChangeStatus);
+}
+
+void FormModel::SetProgress(int position) {
+    m_progress = std::clamp(position, 0, kChannelCount);
+    Notify(kChangeProgress);
+}
+
+int FormModel::EmgChannelForSave() const { return EmgChannelFromText(m_emgList.ShownText()); }
+
+void FormModel::LockChannelTable() {
+    m_bTransferBusy = true;
+    Notify(kChangeTableLock);
+}
+
+void FormModel::UnlockChannelTable() {
+    m_bTransferBusy = false;
+    Notify(kChangeTableLock);
+}
+
+void FormModel::ResetToDefaults() {
+    m_settings.ResetToDefaults();
+    m_fileName.clear();
+    m_bEditPending = false;
+    Notify(kChangeHidden);
+}
+
+void FormModel::StartUp() {
+    ResetToDefaults();
+    m_emgList.Clear();
+    m_modeSel = 0;
+    m_settings.SelectOption(OptionListIndex(1010), 1);
+    m_settings.SelectOption(OptionListIndex(1025), 5);
+    m_settings.SelectOption(OptionListIndex(1026), 2);
+    m_status = std::string(texts::kTotalRangeHint);
+    m_progress = 0;
+    EnableSouthAfricaSetup(false);
+    m_settings.SetOptionFlagsToDefaults();
+    m_caption = std::string(texts::kCaption);
+    Notify(kChangeAll);
+}
+
+bool FormModel::New() {
+    if (m_bTransferBusy) return false;
+    ResetToDefaults();
+    m_bStopRequest = true;
+    UnpackChannelTable(m_settings, m_cells);
+    m_emgList.Clear();
+    m_settings.b_CHcheck.fill(0);
+    m_settings.SetOptionFlagsToDefaults();
+    m_progress = 0;
+    m_caption = std::string(texts::kCaption);
+    Notify(kChangeAll);
+    return true;
+}
+
+bool FormModel::Open(const std::string& path) {
+    if (m_bTransferBusy) return false;
+    m_bStopRequest = true;
+    const std::filesystem::path p(path);
+    const std::string caption = std::string(texts::kCaption) + " - " + p.stem().string();
+    m_fileName = p.filename().string();
+
+    const kvx::ReadResult read = kvx::ReadSettingsFile(path);
+    if (read.status == kvx::FileStatus::NotSettingsFile) {
+        Say(FormatNotSettingsFile(m_fileName), read.detail);
+        return false;
+    }
+    if (read.status != kvx::FileStatus::Ok) {
+        Say(texts::kCantReadFile, read.detail);
+        return false;
+    }
+    const kvx::KvxValues& v = read.values;
+
+    for (int i = 0; i < kOptionListCount; ++i) m_settings.SelectOption(i, v.optionSelections[i]);
+    // A stored alignment byte beyond its range is held at the range's end.
+    for (int i = 0; i < 4; ++i) m_settings.Alignment(i) = std::min<unsigned>(v.alignment[i], kAlignmentSpecs[i].maximum);
+    // Byte 166 is read but not applied: the option flags are cleared below,
+    // as after a read from the radio.
+    m_settings.m_nBandPlan = v.bandPlan;
+    m_modeSel = LimitSelection(v.bandPlan, kBandPlanCount);
+    m_settings.m_nEmgChannel = v.emgChannel;
+    const bool southAfrica = m_settings.m_nBandPlan == kBandPlanSouthAfrica;
+    if (southAfrica && (m_settings.m_nEmgChannel == 0 || m_settings.m_nEmgChannel > kChannelEnableCount))
+        m_settings.m_nEmgChannel = 0;
+    EnableSouthAfricaSetup(southAfrica);
+    m_emgList.Clear();
+    std::array<int, kChannelEnableCount> loaded{};
+    for (int i = 0; i < kChannelEnableCount; ++i) loaded[i] = v.channelEnable[i] != 0 ? 1 : 0;
+    m_settings.m_channels = v.records;
+    m_settings.m_optionBlock = v.optionBlock;
+    m_settings.m_dToneAFreq = v.toneA;
+    m_settings.m_dToneBFreq = v.toneB;
+    UnpackChannelTable(m_settings, m_cells);
+    m_caption = caption;
+    ApplyLoaded(loaded, true);
+    Notify(kChangeAll);
+    return true;
+}
+
+bool FormModel::PrepareSave() {
+    if (m_bTransferBusy) return false;
+    m_bStopRequest = true;
+    const PackResult packed = PackChannelTable(m_settings, m_cells);
+    if (!packed.ok) {
+        // Storing the records as they stand would save stale frequencies
+        // while reporting success.
+        Say(texts::kFrequencyRefused, DescribePackFailure(packed, m_cells[packed.failedRow - 1]));
+        return false;
+    }
+    return true;
+}
+
+bool FormModel::SaveTo(const std::string& path) {
+    kvx::KvxValues v;
+    for (int i = 0; i < kOptionListCount; ++i) v.optionSelections[i] = LowByte(m_settings.OptionSelection(i));
+    for (int i = 0; i < 4; ++i) v.alignment[i] = LowByte(static_cast<int>(m_settings.Alignment(i)));
+    for (int i = 0; i < kOptionFlagCount; ++i)
+        if (m_settings.OptionFlag(i)) v.optionFlags |= static_cast<std::uint8_t>(1u << i);
+    v.bandPlan = LowByte(m_modeSel);
+    v.emgChannel = LowByte(EmgChannelForSave());
+    for (int i = 0; i < kChannelEnableCount; ++i) v.channelEnable[i] = LowByte(m_settings.b_CHcheck[i]);
+    v.records = m_settings.m_channels;
+    v.optionBlock = m_settings.m_optionBlock;
+    v.toneA = m_settings.m_dToneAFreq;
+    v.toneB = m_settings.m_dToneBFreq;
+
+    const kvx::WriteResult written = kvx::WriteSettingsFile(path, v);
+    if (written.status != kvx::FileStatus::Ok) {
+        Say(texts::kCantMakeFile, written.detail);
+        return false;
+    }
+    m_fileName.clear();
+    m_caption = std::string(texts::kCaption);
+    Notify(kChangeCaption);
+    return true;
+}
+
+void FormModel::OnModeSelect(int sel) {
+    ResetToDefaults();
+    m_cells.fill(std::string{});
+    m_modeSel = LimitSelection(sel, kBandPlanCount);
+    m_settings.m_nBandPlan = LowByte(m_modeSel);
+    m_emgList.Clear();
+    m_settings.b_CHcheck.fill(0);
+    EnableSouthAfricaSetup(m_settings.m_nBandPlan == kBandPlanSouthAfrica);
+    Notify(kChangeAll);
+}
+
+void FormModel::ClickChannelBox(int n) {
+    if (n < 1 || n > kChannelEnableCount || !m_southAfricaEnabled) return;
+    int& flag = m_settings.b_CHcheck[n - 1];
+    flag = flag ? 0 : 1;
+    OnChannelCheck(n);
+}
+
+void FormModel::OnChannelCheck(int n) {
+    const std::string_view text = ChannelCaption(n);
+    if (m_settings.b_CHcheck[n - 1])
+        m_emgList.Add(text);
+    else
+        m_emgList.DeleteByPrefix(text);
+    m_emgList.Select(0);
+    Notify(kChangeChannelFlags | kChangeEmgList);
+}
+
+void FormModel::RebuildEmgChannelList() {
+    if (!m_bRebuildEmgList) return;
+    m_bRebuildEmgList = false;
+    m_emgList.Clear();
+    for (int n = 1; n <= kChannelEnableCount; ++n) OnChannelCheck(n);
+    if (m_settings.m_nBandPlan == kBandPlanSouthAfrica) {
+        if (m_settings.m_nEmgChannel == 0 || m_settings.m_nEmgChannel > kChannelEnableCount)
+            m_settings.m_nEmgChannel = 0;
+        const std::string_view text = EMG_CHANNEL_NAMES[m_settings.m_nEmgChannel];
+        const int last = m_emgList.DeleteExact(text);
+        m_emgList.Add(text);
+        m_emgList.Select(last < 0 ? 0 : last);
+    }
+    Notify(kChangeEmgList);
+}
+
+void FormModel::ApplyLoaded(const std::array<int, kChannelEnableCount>& loaded, bool rebuildEmgList) {
+    m_settings.b_CHcheck = loaded;
+    m_settings.ClearOptionFlags();
+    if (rebuildEmgList) m_bRebuildEmgList = true;
+    RebuildEmgChannelList();
+    Notify(kChangeChannelFlags | kChangeHidden);
+}
+
+void FormModel::ApplyRecordBandPlan(std::uint8_t bandPlan, std::uint8_t emgChannel) {
+    m_modeSel = LimitSelection(bandPlan, kBandPlanCount);
+    m_settings.m_nBandPlan = LowByte(m_modeSel);
+    m_settings.m_nEmgChannel = emgChannel;
+    EnableSouthAfricaSetup(m_settings.m_nBandPlan == kBandPlanSouthAfrica);
+    m_bRebuildEmgList = true;
+    RebuildEmgChannelList();
+}
+
+void FormModel::EnableBandControls(bool enable) {
+    m_bandListEnabled = enable;
+    m_settings.m_nBandPlan = LowByte(m_modeSel);
+    EnableSouthAfricaSetup(m_settings.m_nBandPlan == kBandPlanSouthAfrica);
+}
+
+void FormModel::EnableSouthAfricaSetup(bool enable) {
+    m_southAfricaEnabled = enable;
+    Notify(kChangeBandSection);
+}
+
+void FormModel::DisableBandSectionForWrite() {
+    m_bandListEnabled = false;
+    m_southAfricaEnabled = false;
+    Notify(kChangeBandSection);
+}
+
+bool FormModel::CheckEmgChannelForWrite() {
+    if (m_settings.m_nBandPlan == kBandPlanSouthAfrica && m_emgList.Count() == 0) {
+        Say(texts::kEmgChannelCheck, {}, MsgIcon::None);
+        EnableFormControls(true);
+        return false;
+    }
+    return true;
+}
+
+void FormModel::FindEmgIndex() {
+    if (m_settings.m_nBandPlan != kBandPlanSouthAfrica) return;
+    m_settings.m_nEmgChannel = LowByte(EmgChannelFromText(m_emgList.ShownText()));
+}
+
+void FormModel::ShowColumnHint() {
+    if (m_nCurCol == 0 || m_nCurCol == 1) {
+        Notify(kChangeStatus);
+        return;
+    }
+    m_status = std::string(m_nCurCol == kFrequencyColumn ? texts::kColumnRangeHint : texts::kTotalRangeHint);
+    Notify(kChangeStatus);
+}
+
+}  // namespace orvex

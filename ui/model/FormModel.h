@@ -1,0 +1,149 @@
+#pragma once
+// Everything the main form shows and holds, and the operations on it,
+// without any toolkit. The GUI is a view over this model and the CLI drives
+// it directly, so both produce the same files and the same radio bytes.
+#include <array>
+#include <optional>
+#include <string>
+
+#include "settings/QMDataMng.h"
+#include "settings/RadioSettings.h"
+#include "settings/UserMessage.h"
+#include "ui/model/EmgChannelList.h"
+
+namespace orvex {
+
+// What changed, for a view to refresh only that.
+enum FormChange : unsigned {
+    kChangeCells = 1u << 0,
+    kChangeBandSection = 1u << 1,  // Mode Select, section enabling
+    kChangeChannelFlags = 1u << 2,
+    kChangeEmgList = 1u << 3,
+    kChangeCaption = 1u << 4,
+    kChangeStatus = 1u << 5,
+    kChangeProgress = 1u << 6,
+    kChangeTableLock = 1u << 7,
+    kChangeHidden = 1u << 8,  // option selections, option flags, alignment
+    kChangeAll = ~0u,
+};
+
+class IFormObserver {
+public:
+    virtual ~IFormObserver() = default;
+    virtual void OnFormChanged(unsigned changes) = 0;
+};
+
+class FormModel {
+public:
+    explicit FormModel(IPrompter& prompter);
+
+    void SetObserver(IFormObserver* observer) { m_observer = observer; }
+    IPrompter& Prompter() { return m_prompter; }
+
+    // ---- Values -------------------------------------------------------
+    RadioSettings& Settings() { return m_settings; }
+    const RadioSettings& Settings() const { return m_settings; }
+
+    // Frequency cell of row 1..10; row 0 is the title row, whose text reads
+    // as an empty frequency. Other rows read as empty and are not written.
+    std::string CellText(int row) const;
+    void SetCellText(int row, std::string text);
+    const ChannelCells& Cells() const { return m_cells; }
+
+    // "Mode Select": selection 0..4 or -1.
+    int ModeSelection() const { return m_modeSel; }
+    // Selects an entry as the list would: beyond the list means none.
+    void SelectModeEntry(int index);
+
+    const EmgChannelList& EmgList() const { return m_emgList; }
+
+    // Channel box n (1..23).
+    bool ChannelFlag(int n) const { return m_settings.b_CHcheck.at(n - 1) != 0; }
+
+    bool BandListEnabled() const { return m_bandListEnabled; }
+    bool SouthAfricaSetupEnabled() const { return m_southAfricaEnabled; }
+
+    const std::string& Caption() const { return m_caption; }
+    const std::string& FileNameMember() const { return m_fileName; }
+    const std::string& StatusText() const { return m_status; }
+    void SetStatusText(std::string text);
+    int Progress() const { return m_progress; }
+    void SetProgress(int position);
+
+    // The byte Save stores as the emergency channel.
+    int EmgChannelForSave() const;
+
+    // ---- Flags shared with the transfer and search code --------------
+    bool IsTableLocked() const { return m_bTransferBusy; }
+    void LockChannelTable();
+    void UnlockChannelTable();
+    bool m_bEditPending = false;
+    bool m_bStopRequest = false;
+    // Column of the last selection notification; -1 before the first.
+    int m_nCurCol = -1;
+
+    // ---- Operations ----------------------------------------------------
+    // The values the form has once started.
+    void StartUp();
+    void ResetToDefaults();
+
+    // New. Does nothing while a transfer runs.
+    bool New();
+    // Open and Save of a named file (the dialogs are the front end's).
+    bool Open(const std::string& path);
+    // Everything Save does before its dialog: false when the table cannot
+    // be stored (a message has been shown) or a transfer runs.
+    bool PrepareSave();
+    bool SaveTo(const std::string& path);
+    bool Save(const std::string& path) { return PrepareSave() && SaveTo(path); }
+
+    // The user chose entry sel of Mode Select.
+    void OnModeSelect(int sel);
+    // The user clicked channel box n: its state flips, then the handler runs.
+    void ClickChannelBox(int n);
+    void OnChannelCheck(int n);
+    void RebuildEmgChannelList();
+    // Puts flags loaded from a file or the radio into the boxes and clears
+    // the option flags; rebuilds the emergency list if a loader asked.
+    void ApplyLoaded(const std::array<int, kChannelEnableCount>& loaded, bool rebuildEmgList);
+    // Band plan and emergency channel of one received record.
+    void ApplyRecordBandPlan(std::uint8_t bandPlan, std::uint8_t emgChannel);
+
+    void EnableFormControls(bool enable) { EnableBandControls(enable); }
+    void EnableBandControls(bool enable);
+    void EnableSouthAfricaSetup(bool enable);
+    // Write's own disabling of Mode Select, the list and the boxes.
+    void DisableBandSectionForWrite();
+    bool CheckEmgChannelForWrite();
+    // The emergency channel a write sends with band plan 3.
+    void FindEmgIndex();
+
+    void ShowColumnHint();
+    void ShowColumnHint(int column) {
+        m_nCurCol = column;
+        ShowColumnHint();
+    }
+
+private:
+    void Notify(unsigned changes);
+    MsgAnswer Say(std::string_view text, std::string detail = {}, MsgIcon icon = MsgIcon::Stop);
+
+    IPrompter& m_prompter;
+    IFormObserver* m_observer = nullptr;
+
+    RadioSettings m_settings;
+    ChannelCells m_cells;
+    int m_modeSel = 0;
+    EmgChannelList m_emgList;
+    bool m_bandListEnabled = true;
+    bool m_southAfricaEnabled = true;
+    bool m_bRebuildEmgList = false;
+    bool m_bTransferBusy = false;
+
+    std::string m_caption;
+    std::string m_fileName;
+    std::string m_status;
+    int m_progress = 0;
+};
+
+}  // namespace orvex
