@@ -72,6 +72,23 @@ std::string DescribeFileError(const std::string& path, int error) {
     return text;
 }
 
+KvxValues MakeKvxValues(const RadioSettings& s) {
+    auto low = [](long value) { return static_cast<std::uint8_t>(value & 0xFF); };
+    KvxValues v;
+    for (int i = 0; i < kOptionListCount; ++i) v.optionSelections[i] = low(s.OptionSelection(i));
+    for (int i = 0; i < 4; ++i) v.alignment[i] = low(s.Alignment(i));
+    for (int i = 0; i < kOptionFlagCount; ++i)
+        if (s.OptionFlag(i)) v.optionFlags |= static_cast<std::uint8_t>(1u << i);
+    v.bandPlan = s.m_nBandPlan;
+    v.emgChannel = s.m_nEmgChannel;
+    for (int i = 0; i < kChannelEnableCount; ++i) v.channelEnable[i] = low(s.b_CHcheck[i]);
+    v.records = s.m_channels;
+    v.optionBlock = s.m_optionBlock;
+    v.toneA = s.m_dToneAFreq;
+    v.toneB = s.m_dToneBFreq;
+    return v;
+}
+
 KvxImage EncodeKvx(const KvxValues& v) {
     KvxImage image;
     image.setText(Offset::header, kHeaderSize, kHeaderText);

@@ -23,6 +23,11 @@ struct KvxValues {
     double toneB = 0;
 };
 
+// The stored bytes of a settings model: selections as their low byte (255
+// for none), option flags packed bit 0 first, band plan and emergency
+// channel as the model holds them.
+KvxValues MakeKvxValues(const RadioSettings& settings);
+
 // Complete image of a file holding these values; ranges Save does not write
 // are zero.
 KvxImage EncodeKvx(const KvxValues& values);

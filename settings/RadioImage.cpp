@@ -36,8 +36,8 @@ void ComputeSlots(int bandPlan, int channel, std::uint8_t& slotA, std::uint8_t& 
 }
 
 std::array<std::uint8_t, kChannelBlockSize> BuildChannelBlock(const ChannelBlockInput& in) {
-    return {kBlockStart,      in.slotA,         in.slotB, in.receive.high, in.receive.low, in.transmit.high,
-            in.transmit.low,  0,                0,        0,               in.emgChannel,  kBlockEnd};
+    return {QM_PROTO_ACK,      in.slotA,         in.slotB, in.receive.high, in.receive.low, in.transmit.high,
+            in.transmit.low,  0,                0,        0,               in.emgChannel,  QM_PROTO_BLOCK_END};
 }
 
 DecodedRecord DecodeRecord(const ChannelEntry& record) {

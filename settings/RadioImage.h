@@ -8,14 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "settings/ProtocolBytes.h"
 #include "settings/RadioSettings.h"
 
 namespace orvex {
 
 inline constexpr std::size_t kChannelBlockSize = 12;
 inline constexpr std::size_t kClosingBlockMinSize = 24;  // byte 0 unused, 1..23 the flags
-inline constexpr std::uint8_t kBlockStart = 0xAA;
-inline constexpr std::uint8_t kBlockEnd = 0xCC;
 
 // One's complement of the 8-bit sum.
 std::uint8_t CalcChecksum(const std::uint8_t* bytes, std::size_t length);

@@ -169,18 +169,11 @@ bool FormModel::PrepareSave() {
 }
 
 bool FormModel::SaveTo(const std::string& path) {
-    kvx::KvxValues v;
-    for (int i = 0; i < kOptionListCount; ++i) v.optionSelections[i] = LowByte(m_settings.OptionSelection(i));
-    for (int i = 0; i < 4; ++i) v.alignment[i] = LowByte(static_cast<int>(m_settings.Alignment(i)));
-    for (int i = 0; i < kOptionFlagCount; ++i)
-        if (m_settings.OptionFlag(i)) v.optionFlags |= static_cast<std::uint8_t>(1u << i);
+    // Save takes the band plan from Mode Select and the emergency channel
+    // from what its list shows, not from the values behind them.
+    kvx::KvxValues v = kvx::MakeKvxValues(m_settings);
     v.bandPlan = LowByte(m_modeSel);
     v.emgChannel = LowByte(EmgChannelForSave());
-    for (int i = 0; i < kChannelEnableCount; ++i) v.channelEnable[i] = LowByte(m_settings.b_CHcheck[i]);
-    v.records = m_settings.m_channels;
-    v.optionBlock = m_settings.m_optionBlock;
-    v.toneA = m_settings.m_dToneAFreq;
-    v.toneB = m_settings.m_dToneBFreq;
 
     const kvx::WriteResult written = kvx::WriteSettingsFile(path, v);
     if (written.status != kvx::FileStatus::Ok) {

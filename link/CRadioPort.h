@@ -1,0 +1,53 @@
+#pragma once
+// The serial port on POSIX termios: 9600 8N1, raw, no flow control, DTR on,
+// RTS off, exclusive, with a watcher thread that moves every received burst
+// into the receive queue.
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "link/RadioPortBase.h"
+
+namespace orvex {
+
+class CRadioPort : public IRadioPort {
+public:
+    // 80 ms without a new byte ends a burst; a read takes at most 2048 bytes.
+    static constexpr int kBurstGapMs = 80;
+    static constexpr int kDrainChunk = 2048;
+
+    CRadioPort() = default;
+    ~CRadioPort() override;
+    CRadioPort(const CRadioPort&) = delete;
+    CRadioPort& operator=(const CRadioPort&) = delete;
+
+    bool OpenPort(const std::string& name, unsigned baudRate, std::uint16_t portId) override;
+    void ClosePort() override;
+    bool IsConnected() const override { return m_bConnected.load(); }
+    int WriteComm(const std::uint8_t* bytes, int count) override;
+    std::string LastError() const override;
+    void SetListener(IPortListener* listener) override { m_listener.store(listener); }
+
+    const std::string& PortName() const { return m_portName; }
+
+private:
+    struct Session;  // one opening: descriptors and the watcher's stop flag
+
+    void ThreadWatchComm(std::shared_ptr<Session> session);
+    // Reads what is waiting, then keeps reading until the burst gap passes
+    // or max bytes are in; 0 when nothing was waiting.
+    int ReadComm(Session& session, std::uint8_t* buffer, int maxCount, bool& hungUp);
+    void Fail(const std::string& why);
+
+    std::shared_ptr<Session> m_session;
+    std::thread m_watcher;
+    std::atomic<bool> m_bConnected{false};
+    std::atomic<IPortListener*> m_listener{nullptr};
+    std::uint16_t m_wPortId = 0;
+    std::string m_portName;
+    mutable std::mutex m_errorMutex;
+    std::string m_lastError;
+};
+
+}  // namespace orvex

@@ -1,0 +1,257 @@
+// orvex-radio-sim: a radio and its echoing programming cable on a
+// pseudo-terminal, for trying the application without hardware.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <string>
+
+#include "tools/sim/SimMemoryFile.h"
+#include "tools/sim/SimRadio.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace orvex::sim;
+
+constexpr const char* kUsage =
+    "usage: orvex-radio-sim [OPTIONS]\n"
+    "A simulated radio with its echoing cable on a pseudo-terminal. Prints the\n"
+    "device to point the application at, then serves until SIGINT/SIGTERM.\n"
+    "\n"
+    "  --memory FILE.kvx   start from this settings file (default: a built-in sample)\n"
+    "  --save FILE.kvx     save the memory after every completed write, on SIGUSR1 and on exit\n"
+    "  --save-json FILE    the same as JSON, with slots and codes of the last write\n"
+    "  --link PATH         also place a symlink to the device at PATH\n"
+    "  --delay MS          the radio's answer delay (default 2)\n"
+    "  --instant           no 9600-baud wire time (bytes go out at once)\n"
+    "  --no-echo           a cable without echo\n"
+    "  --log FILE          log every byte with a timestamp\n"
+    "  --fault KIND[=ARG]  silent | mute-after=N | hangup-after=N | nak=STEP | flood=STEP\n"
+    "                      | reply=BLOCK:BYTE | closing=SIZE | noise=N | seed=N\n"
+    "                      STEP: chk, dir, ready, record:N, block:N, closing\n";
+
+struct Options {
+    std::string memory, save, saveJson, link, log;
+    int delayMs = 2;
+    bool wire = true;
+    bool echo = true;
+    Faults faults;
+};
+
+// One byte at 9600 baud, 8N1: ten bits.
+constexpr auto kByteTime = std::chrono::microseconds(1042);
+
+struct Pending {
+    Clock::time_point due;
+    std::uint8_t byte;
+    bool echo;
+};
+
+class Simulator {
+public:
+    Simulator(const Options& o, RadioMemory memory) : m_opt(o), m_radio(memory, o.faults) {}
+
+    int Run();
+
+private:
+    bool Open();
+    void Receive();
+    void SendDue();
+    void Save();
+    void Log(const char* what, std::uint8_t byte);
+
+    Options m_opt;
+    SimRadio m_radio;
+    int m_master = -1;
+    int m_slave = -1;
+    FILE* m_log = nullptr;
+    Clock::time_point m_start = Clock::now();
+    std::deque<Pending> m_out;  // kept in due order
+    Clock::time_point m_lineFree = Clock::now();
+    bool m_hungUp = false;
+};
+
+bool Simulator::Open() {
+    if (::openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0) {
+        std::fprintf(stderr, "orvex-radio-sim: openpty: %s\n", std::strerror(errno));
+        return false;
+    }
+    termios tio{};
+    ::tcgetattr(m_slave, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(m_slave, TCSANOW, &tio);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    const char* name = ::ptsname(m_master);
+    if (!m_opt.link.empty()) {
+        ::unlink(m_opt.link.c_str());
+        if (::symlink(name, m_opt.link.c_str()) != 0) {
+            std::fprintf(stderr, "orvex-radio-sim: %s: %s\n", m_opt.link.c_str(), std::strerror(errno));
+            return false;
+        }
+    }
+    if (!m_opt.log.empty() && !(m_log = std::fopen(m_opt.log.c_str(), "w"))) {
+        std::fprintf(stderr, "orvex-radio-sim: %s: %s\n", m_opt.log.c_str(), std::strerror(errno));
+        return false;
+    }
+    std::printf("%s\n", name);
+    std::fflush(stdout);
+    return true;
+}
+
+void Simulator::Log(const char* what, std::uint8_t byte) {
+    if (!m_log) return;
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
+    std::fprintf(m_log, "%10.3f %-4s %02X\n", ms, what, byte);
+    std::fflush(m_log);
+}
+
+void Simulator::Save() {
+    std::string error;
+    if (!m_opt.save.empty() && !SaveMemoryKvx(m_opt.save, m_radio.Memory(), error))
+        std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
+    if (!m_opt.saveJson.empty() &&
+        !SaveMemoryJson(m_opt.saveJson, m_radio.Memory(), m_radio.ReadsCompleted(), m_radio.WritesCompleted(), error))
+        std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
+}
+
+void Simulator::Receive() {
+    std::uint8_t buffer[256];
+    for (;;) {
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0) return;
+        for (ssize_t i = 0; i < n; ++i) {
+            const auto now = Clock::now();
+            const auto wire = m_opt.wire ? kByteTime : Clock::duration::zero();
+            Log("RX", buffer[i]);
+            if (m_opt.echo) m_out.push_back({now + wire, buffer[i], true});
+            auto at = now + wire;
+            for (const Emission& e : m_radio.Feed(buffer[i])) {
+                at += std::chrono::milliseconds(e.delayMs == 0 ? m_opt.delayMs : e.delayMs);
+                for (std::uint8_t b : e.bytes) {
+                    m_out.push_back({at, b, false});
+                    at += wire;
+                }
+            }
+            std::stable_sort(m_out.begin(), m_out.end(), [](const Pending& a, const Pending& b) { return a.due < b.due; });
+            if (m_radio.TakeWriteCompleted()) Save();
+            if (m_radio.HangUpDue()) {
+                m_hungUp = true;
+                return;
+            }
+        }
+    }
+}
+
+void Simulator::SendDue() {
+    const auto now = Clock::now();
+    while (!m_out.empty() && m_out.front().due <= now) {
+        const Pending p = m_out.front();
+        if (::write(m_master, &p.byte, 1) != 1 && errno == EAGAIN) return;
+        Log(p.echo ? "ECHO" : "TX", p.byte);
+        m_out.pop_front();
+    }
+}
+
+int Simulator::Run() {
+    if (!Open()) return 1;
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    sigprocmask(SIG_BLOCK, &signals, nullptr);
+    const int sigfd = ::signalfd(-1, &signals, SFD_CLOEXEC);
+    ::signal(SIGPIPE, SIG_IGN);
+    for (;;) {
+        int timeout = -1;
+        if (!m_out.empty()) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_out.front().due - Clock::now());
+            timeout = static_cast<int>(std::max<long>(0, wait.count()));
+        }
+        pollfd fds[2] = {{m_master, POLLIN, 0}, {sigfd, POLLIN, 0}};
+        const int r = ::poll(fds, 2, timeout);
+        if (r < 0 && errno != EINTR) break;
+        if (fds[1].revents & POLLIN) {
+            signalfd_siginfo info{};
+            if (::read(sigfd, &info, sizeof info) == sizeof info) {
+                Save();
+                if (info.ssi_signo != SIGUSR1) break;
+            }
+        }
+        if (fds[0].revents & POLLIN) Receive();
+        if (m_hungUp) {
+            // The line drops: the application's side sees a hang-up.
+            ::close(m_master);
+            ::close(m_slave);
+            m_master = m_slave = -1;
+            Save();
+            std::fprintf(stderr, "orvex-radio-sim: hang-up\n");
+            return 0;
+        }
+        SendDue();
+    }
+    if (!m_opt.link.empty()) ::unlink(m_opt.link.c_str());
+    return 0;
+}
+
+bool ParseArgs(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "orvex-radio-sim: %s needs a value\n", a.c_str());
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        std::string error;
+        if (a == "--memory") o.memory = value();
+        else if (a == "--save") o.save = value();
+        else if (a == "--save-json") o.saveJson = value();
+        else if (a == "--link") o.link = value();
+        else if (a == "--log") o.log = value();
+        else if (a == "--delay") o.delayMs = std::atoi(value().c_str());
+        else if (a == "--instant") o.wire = false;
+        else if (a == "--no-echo") o.echo = false;
+        else if (a == "--fault") {
+            if (!ParseFault(value(), o.faults, error)) {
+                std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
+                return false;
+            }
+        } else if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else {
+            std::fprintf(stderr, "orvex-radio-sim: unknown option '%s'\n%s", a.c_str(), kUsage);
+            return false;
+        }
+    }
+    return o.delayMs >= 0 && o.delayMs < 80;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseArgs(argc, argv, options)) return 2;
+    RadioMemory memory = SampleMemory();
+    std::string error;
+    if (!options.memory.empty() && !LoadMemory(options.memory, memory, error)) {
+        std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
+        return 1;
+    }
+    Simulator sim(options, memory);
+    return sim.Run();
+}
