@@ -20,9 +20,9 @@ bool IsWholeNumber(double x) {
     return std::fabs(x - i) <= kOnStepTolerance;
 }
 
-bool InBand(double f) { return !(f < FREQ_MIN_MHZ || f > FREQ_MAX_MHZ); }
-
 }  // namespace
+
+bool IsInBand(double f) { return !(f < FREQ_MIN_MHZ || f > FREQ_MAX_MHZ); }
 
 double ParseFrequencyText(std::string_view text) {
     std::size_t i = 0;
@@ -64,7 +64,7 @@ FrequencyCheck ValidateFrequencyText(int column, std::string_view text) {
     if (column != kFrequencyColumn) return {true, std::string(text)};
     double f = ParseFrequencyText(text);
     bool accepted = true;
-    if (!InBand(f)) {
+    if (!IsInBand(f)) {
         accepted = std::fabs(f) <= kOnStepTolerance;
         f = 0.0;
     } else {
@@ -85,7 +85,7 @@ std::optional<std::uint16_t> FrequencyCodeFromText(std::string_view text, PackEr
     PackError error = PackError::None;
     if (!IsWholeNumber(e))
         error = PackError::OffStep;
-    else if (!InBand(f))
+    else if (e < 0 || e + kOnStepTolerance >= kEmptyFrequencyCode)
         error = PackError::OutOfRange;
     if (error != PackError::None) {
         if (why) *why = error;

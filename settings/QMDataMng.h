@@ -40,7 +40,11 @@ struct FrequencyCheck {
 FrequencyCheck ValidateFrequencyText(int column, std::string_view text);
 
 // Why a cell cannot be stored as a record code.
-enum class PackError { None, OffStep, OutOfRange };
+enum class PackError {
+    None,
+    OffStep,     // not on the 2.5 kHz step
+    OutOfRange,  // below 0 or too large for a 16-bit code
+};
 
 struct PackResult {
     bool ok = true;
@@ -49,12 +53,16 @@ struct PackResult {
 };
 
 // Cell text to record code: 0xFFFF for an empty cell. Fails for a value not
-// on the 2.5 kHz step and for one outside 26.0000 .. 30.0000 MHz.
+// on the 2.5 kHz step and for one no record code can hold. A value outside
+// the band is stored as it is; a write refuses it.
 std::optional<std::uint16_t> FrequencyCodeFromText(std::string_view text, PackError* why = nullptr);
 
 // The ten cells into bytes 0..2 of the ten records. Stops at the first cell
 // that cannot be stored; the records of earlier rows are already updated.
 PackResult PackChannelTable(RadioSettings& settings, const ChannelCells& cells);
+
+// Inside 26.0000 .. 30.0000 MHz.
+bool IsInBand(double mhz);
 
 // The ten records into the cells, clamping bytes 5..10 in the records.
 void UnpackChannelTable(RadioSettings& settings, ChannelCells& cells);

@@ -20,6 +20,7 @@ BlockFrequency EncodeBlockFrequency(std::string_view text, double offsetMHz) {
     if (!code) return {false, 0, 0};
     if (*code == kEmptyFrequencyCode) return {true, 0xFF, 0xFF};
     const double f = ParseFrequencyText(text);
+    if (!IsInBand(f)) return {false, 0, 0};
     const long value = std::lround((f + offsetMHz) * 1000.0 / kStepKHz);
     return {true, static_cast<std::uint8_t>((value >> 8) & 0xFF), static_cast<std::uint8_t>(value & 0xFF)};
 }

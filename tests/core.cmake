@@ -1,5 +1,20 @@
 orvex_add_test(settings_tests SOURCES
     settings/FrequencyTest.cpp
     settings/CodeTablesTest.cpp
+    settings/RadioSettingsTest.cpp
     settings/RadioImageTest.cpp
     DEPS orvex_settings LABELS core)
+
+orvex_add_test(files_tests SOURCES
+    files/SettingsFileTest.cpp
+    DEPS orvex_files LABELS core)
+
+orvex_add_test(model_tests SOURCES
+    model/FormFileTest.cpp
+    model/BandSectionTest.cpp
+    DEPS orvex_formmodel LABELS core)
+
+orvex_add_test(cli_tests SOURCES
+    cli/CliTest.cpp
+    DEPS orvex_formmodel LABELS core)
+add_dependencies(cli_tests orvex-cli)

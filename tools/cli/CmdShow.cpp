@@ -1,5 +1,6 @@
 // show: open a settings file and print what the form would show.
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -37,6 +38,9 @@ std::string JsonNumber(double value) {
     const auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
     return ec == std::errc() ? std::string(buf, ptr) : "null";
 }
+
+// JSON has no NaN or infinity, and a file's tone bytes can hold either.
+std::string JsonFinite(double value) { return std::isfinite(value) ? JsonNumber(value) : "null"; }
 
 template <typename Range, typename F>
 std::string JsonArray(const Range& range, F&& each) {
@@ -77,8 +81,8 @@ void PrintJson(const FormModel& form) {
                 "\"tone_a_hz\": %s, \"tone_b_hz\": %s}\n",
                 IntOrNull(form.ModeSelection()).c_str(), form.EmgChannelForSave(), JsonArray(s.b_CHcheck, num).c_str(),
                 channels.c_str(), JsonArray(alignment, num).c_str(), JsonArray(flags, num).c_str(), selections.c_str(),
-                JsonArray(s.m_optionBlock, num).c_str(), JsonNumber(s.m_dToneAFreq).c_str(),
-                JsonNumber(s.m_dToneBFreq).c_str());
+                JsonArray(s.m_optionBlock, num).c_str(), JsonFinite(s.m_dToneAFreq).c_str(),
+                JsonFinite(s.m_dToneBFreq).c_str());
 }
 
 void PrintTable(const FormModel& form) {

@@ -21,7 +21,7 @@ std::string FormatNotSettingsFile(const std::string& fileName) {
 std::string DescribePackFailure(const PackResult& r, const std::string& cellText) {
     const std::string where = RowLabel(r.failedRow) + ": \"" + cellText + "\"";
     return where + (r.error == PackError::OffStep ? " is not on the 2.5 kHz step"
-                                                  : " is outside 26.0000 .. 30.0000 MHz");
+                                                  : " cannot be stored as a frequency");
 }
 
 }  // namespace
@@ -55,6 +55,11 @@ void FormModel::SelectModeEntry(int index) {
 
 void FormModel::SetStatusText(std::string text) {
     m_status = std::move(text);
+    Notify(kChangeStatus);
+}
+
+void FormModel::SetPortPaneText(std::string text) {
+    m_portPane = std::move(text);
     Notify(kChangeStatus);
 }
 

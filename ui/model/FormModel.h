@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "link/TransferForm.h"
 #include "settings/QMDataMng.h"
 #include "settings/RadioSettings.h"
 #include "settings/UserMessage.h"
@@ -33,25 +34,25 @@ public:
     virtual void OnFormChanged(unsigned changes) = 0;
 };
 
-class FormModel {
+class FormModel : public ITransferForm {
 public:
     explicit FormModel(IPrompter& prompter);
 
     void SetObserver(IFormObserver* observer) { m_observer = observer; }
-    IPrompter& Prompter() { return m_prompter; }
+    IPrompter& Prompter() override { return m_prompter; }
 
     // ---- Values -------------------------------------------------------
-    RadioSettings& Settings() { return m_settings; }
+    RadioSettings& Settings() override { return m_settings; }
     const RadioSettings& Settings() const { return m_settings; }
 
     // Frequency cell of row 1..10; row 0 is the title row, whose text reads
     // as an empty frequency. Other rows read as empty and are not written.
-    std::string CellText(int row) const;
-    void SetCellText(int row, std::string text);
+    std::string CellText(int row) const override;
+    void SetCellText(int row, std::string text) override;
     const ChannelCells& Cells() const { return m_cells; }
 
     // "Mode Select": selection 0..4 or -1.
-    int ModeSelection() const { return m_modeSel; }
+    int ModeSelection() const override { return m_modeSel; }
     // Selects an entry as the list would: beyond the list means none.
     void SelectModeEntry(int index);
 
@@ -66,17 +67,27 @@ public:
     const std::string& Caption() const { return m_caption; }
     const std::string& FileNameMember() const { return m_fileName; }
     const std::string& StatusText() const { return m_status; }
-    void SetStatusText(std::string text);
+    void SetStatusText(std::string text) override;
     int Progress() const { return m_progress; }
-    void SetProgress(int position);
+    void SetProgress(int position) override;
+    const std::string& PortPaneText() const { return m_portPane; }
+    void SetPortPaneText(std::string text) override;
 
     // The byte Save stores as the emergency channel.
     int EmgChannelForSave() const;
 
     // ---- Flags shared with the transfer and search code --------------
-    bool IsTableLocked() const { return m_bTransferBusy; }
-    void LockChannelTable();
-    void UnlockChannelTable();
+    bool IsTableLocked() const override { return m_bTransferBusy; }
+    void LockChannelTable() override;
+    void UnlockChannelTable() override;
+    bool EditPending() const override { return m_bEditPending; }
+    void ClearEditPending() override { m_bEditPending = false; }
+    void RequestStopSearch() override { m_bStopRequest = true; }
+    bool TakeStopRequest() override {
+        const bool was = m_bStopRequest;
+        m_bStopRequest = false;
+        return was;
+    }
     bool m_bEditPending = false;
     bool m_bStopRequest = false;
     // Column of the last selection notification; -1 before the first.
@@ -105,20 +116,20 @@ public:
     void RebuildEmgChannelList();
     // Puts flags loaded from a file or the radio into the boxes and clears
     // the option flags; rebuilds the emergency list if a loader asked.
-    void ApplyLoaded(const std::array<int, kChannelEnableCount>& loaded, bool rebuildEmgList);
+    void ApplyLoaded(const std::array<int, kChannelEnableCount>& loaded, bool rebuildEmgList) override;
     // Band plan and emergency channel of one received record.
-    void ApplyRecordBandPlan(std::uint8_t bandPlan, std::uint8_t emgChannel);
+    void ApplyRecordBandPlan(std::uint8_t bandPlan, std::uint8_t emgChannel) override;
 
-    void EnableFormControls(bool enable) { EnableBandControls(enable); }
+    void EnableFormControls(bool enable) override { EnableBandControls(enable); }
     void EnableBandControls(bool enable);
     void EnableSouthAfricaSetup(bool enable);
     // Write's own disabling of Mode Select, the list and the boxes.
-    void DisableBandSectionForWrite();
-    bool CheckEmgChannelForWrite();
+    void DisableBandSectionForWrite() override;
+    bool CheckEmgChannelForWrite() override;
     // The emergency channel a write sends with band plan 3.
-    void FindEmgIndex();
+    void FindEmgIndex() override;
 
-    void ShowColumnHint();
+    void ShowColumnHint() override;
     void ShowColumnHint(int column) {
         m_nCurCol = column;
         ShowColumnHint();
@@ -143,6 +154,7 @@ private:
     std::string m_caption;
     std::string m_fileName;
     std::string m_status;
+    std::string m_portPane;
     int m_progress = 0;
 };
 

@@ -13,6 +13,5 @@ inline constexpr std::string_view kFrequencyRefused = "Frequency is out of range
 inline constexpr std::string_view kTotalRangeHint = "TOTAL FREQUENCY RANGE : 26.0000 MHz ~ 30.0000 MHz";
 inline constexpr std::string_view kColumnRangeHint = "FREQUENCY RANGE : 26.0000 MHz ~ 30.0000 MHz";
 inline constexpr std::string_view kEmgChannelCheck = " Emg Channel check !";
-inline constexpr std::string_view kEditNotFinished = "Set did not end. Do you progress continuation?";
 
 }  // namespace orvex::texts

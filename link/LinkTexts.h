@@ -1,0 +1,22 @@
+#pragma once
+// Messages and status texts of the radio link.
+#include <string_view>
+
+namespace orvex::texts {
+
+inline constexpr std::string_view kEditNotFinished = "Set did not end. Do you progress continuation?";
+inline constexpr std::string_view kUploadComplete = "UPLOAD COMPLETE";
+inline constexpr std::string_view kDownloadComplete = "DOWNLOAD COMPLETE";
+inline constexpr std::string_view kTimeout = "Timeout Occur, Check Power State";
+inline constexpr std::string_view kPleaseAgain = "Please Again !!";
+inline constexpr std::string_view kRadioError = "ORVEX RADIO ERROR !!";
+inline constexpr std::string_view kFrequencyOutOfRange = "Frequency is out of range or Not setp 2.5Khz";
+inline constexpr std::string_view kChecksumError = "Download CheckSum Value Error";
+inline constexpr std::string_view kCantOpenPort = "Can't Open COM Port!";
+inline constexpr std::string_view kQueueFull = "m_QueueRead FULL!";
+inline constexpr std::string_view kGetByteFailed = "(m_pComm->m_QueueRead).GetByte(&data[i]);";
+inline constexpr std::string_view kPortLost = "The connection to the radio was lost";
+// Pane 1 of the status bar: 24 spaces, then the COM number.
+inline constexpr std::string_view kPortPaneFormat = "                        ComPort:%d";
+
+}  // namespace orvex::texts

@@ -1,0 +1,308 @@
+#include "link/RadioLink.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "link/LinkTexts.h"
+#include "settings/ProtocolBytes.h"
+#include "settings/Trace.h"
+
+namespace orvex {
+
+CRadioLink::CRadioLink(ITransferForm& form, IEventLoop& loop, std::unique_ptr<IRadioPort> port,
+                       PortResolver resolver)
+    : m_form(form),
+      m_loop(loop),
+      m_pComm(std::move(port)),
+      m_resolve(std::move(resolver)),
+      m_seq(loop, [this](std::uint8_t value) { m_pComm->WriteComm(&value, 1); }) {
+    m_pComm->SetListener(this);
+}
+
+CRadioLink::~CRadioLink() {
+    m_seq.Cancel();
+    if (m_bWatchArmed) m_loop.CancelTimer(m_watchTimer);
+    m_pComm->ClosePort();
+    m_pComm->SetListener(nullptr);
+}
+
+bool CRadioLink::Busy() const {
+    return m_bStarting || m_seq.Busy() || m_form.IsTableLocked();
+}
+
+void CRadioLink::Say(std::string_view text, MsgIcon icon, std::string detail) {
+    m_form.Prompter().Show(UserMessage{std::string(text), std::move(detail), icon, MsgButtons::Ok});
+}
+
+// ---- Port -------------------------------------------------------------
+
+void CRadioLink::OnPortData(std::uint16_t) {
+    std::weak_ptr<bool> alive = m_alive;
+    m_loop.Post([this, alive] {
+        if (alive.lock()) OnPortData();
+    });
+}
+
+void CRadioLink::OnPortQueueFull() {
+    std::weak_ptr<bool> alive = m_alive;
+    m_loop.Post([this, alive] {
+        if (alive.lock()) Say(texts::kQueueFull, MsgIcon::None);
+    });
+}
+
+void CRadioLink::OnPortHangUp() {
+    std::weak_ptr<bool> alive = m_alive;
+    m_loop.Post([this, alive] {
+        if (!alive.lock()) return;
+        // The device is gone: a transfer cannot go on, and the port must be
+        // released so that it can be opened again once the cable is back.
+        const bool running = m_form.IsTableLocked();
+        const std::string detail = "the device hung up";
+        m_seq.Cancel();
+        StopWatchdog(true);
+        m_nDirection = 0;
+        m_pComm->ClosePort();
+        if (running) {
+            m_bMsgShown = true;
+            EndTransferUnlocked();
+            Say(texts::kPortLost, MsgIcon::Stop, detail);
+        }
+    });
+}
+
+bool CRadioLink::ProbeOpen(int index) {
+    return m_pComm->OpenPort(m_resolve(index), kBaudRate, 0);
+}
+
+void CRadioLink::OpenRadioPort(std::function<void(int)> done) {
+    if (!done) done = [](int) {};
+    const int index = m_nConfiguredPort;
+    const std::string name = m_resolve(index);
+    auto opened = [this, index] {
+        char pane[64];
+        std::snprintf(pane, sizeof pane, std::string(texts::kPortPaneFormat).c_str(), index + 1);
+        m_form.SetPortPaneText(pane);
+    };
+    if (m_pComm->OpenPort(name, kBaudRate, 0)) {
+        opened();
+        done(0);
+        return;
+    }
+    CloseRadioPort();
+    m_seq.Wait(500);
+    m_seq.Then([this, name, opened, done] {
+        if (m_pComm->OpenPort(name, kBaudRate, 0)) {
+            // The second attempt counts: the port is ready, so say so.
+            opened();
+            done(0);
+            return;
+        }
+        Say(texts::kCantOpenPort, MsgIcon::Stop, m_pComm->LastError());
+        done(-1);
+    });
+}
+
+void CRadioLink::CloseRadioPort() {
+    if (m_pComm->IsConnected()) m_pComm->ClosePort();
+    if (m_form.IsTableLocked() && m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
+    m_form.UnlockChannelTable();
+}
+
+int CRadioLink::StopTransfer() {
+    StopWatchdog(true);
+    m_nDirection = 0;
+    CloseRadioPort();
+    return 0;
+}
+
+bool CRadioLink::SendByte(std::uint8_t value, int delayMs) {
+    m_seq.Send(value, delayMs);
+    m_pSentBytes.push_back(value);
+    return true;
+}
+
+void CRadioLink::ResetTransferState(int direction) {
+    m_nDirection = direction;
+    m_nSubState = 1;
+    m_nTimeoutCount = 1;
+    m_nCh = 0;
+    m_bMsgShown = false;
+    m_pSentBytes.clear();
+    m_pRecvBytes.clear();
+}
+
+void CRadioLink::EndTransferUnlocked() {
+    m_form.UnlockChannelTable();
+    m_form.EnableFormControls(true);
+    if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
+}
+
+void CRadioLink::PopRecvFront() {
+    if (!m_pRecvBytes.empty()) m_pRecvBytes.pop_front();
+}
+
+// ---- Receive handler -----------------------------------------------------
+
+void CRadioLink::RemoveEcho() {
+    // Each sent byte, oldest first, consumes the first equal pending byte
+    // wherever it stands; unmatched sent bytes wait for the next batch.
+    const std::size_t m = m_pSentBytes.size();
+    std::size_t j = 0;
+    for (std::size_t k = 0; k < m && j < m_pSentBytes.size(); ++k) {
+        const auto it = std::find(m_pRecvBytes.begin(), m_pRecvBytes.end(), m_pSentBytes[j]);
+        if (it != m_pRecvBytes.end()) {
+            m_pRecvBytes.erase(it);
+            m_pSentBytes.erase(m_pSentBytes.begin() + static_cast<std::ptrdiff_t>(j));
+        } else {
+            ++j;
+        }
+    }
+}
+
+void CRadioLink::OnPortData() {
+    if (m_seq.Busy()) {
+        // The previous step's pause is still running; the bytes wait in
+        // the queue, as they would have for a sleeping sender.
+        if (!m_bDataDeferred) {
+            m_bDataDeferred = true;
+            m_seq.WhenIdle([this] {
+                m_bDataDeferred = false;
+                OnPortData();
+            });
+        }
+        return;
+    }
+    if (m_form.IsTableLocked()) m_form.SetProgress(m_nCh);
+
+    std::array<std::uint8_t, kMaxBatch> data{};
+    int n = 0;
+    bool getFailed = false;
+    m_pComm->WithQueue([&](CByteQueue& q) {
+        n = q.GetSize();
+        if (n >= kMaxBatch) {
+            q.Clear();
+            return;
+        }
+        for (int i = 0; i < n; ++i)
+            if (!q.GetByte(data[i])) getFailed = true;
+    });
+    if (n < 1 || n >= kMaxBatch) return;
+    if (getFailed) Say(texts::kGetByteFailed, MsgIcon::None);
+
+    std::string dbg = "strDbgRecvData - ";
+    for (int i = 0; i < n; ++i) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%02x ", data[i]);
+        dbg += hex;
+    }
+    Trace("%s (Echo %d) (size %d)\n", dbg.c_str(), static_cast<int>(m_pSentBytes.size()), n);
+
+    m_byLastRaw = data[n - 1];
+
+    if (m_bSearchActive && m_byLastRaw == QM_PROTO_CHK_DEV_ACK) {
+        m_bSearchFound = true;
+        SendByte(QM_PROTO_SET_UPLOAD, 1);
+        return;
+    }
+    if (m_pSentBytes.empty()) {
+        // Not the answer to anything sent: release the transfer; the
+        // watchdog, told to stop without a wake-up, reports at the end of
+        // its current wait.
+        m_form.EnableFormControls(true);
+        StopWatchdog(false);
+        m_form.UnlockChannelTable();
+        if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
+        return;
+    }
+    if (!m_form.IsTableLocked()) return;
+
+    m_pRecvBytes.insert(m_pRecvBytes.end(), data.begin(), data.begin() + n);
+    RemoveEcho();
+    n = static_cast<int>(std::min<std::size_t>(m_pRecvBytes.size(), kMaxBatch));
+    std::copy(m_pRecvBytes.begin(), m_pRecvBytes.begin() + n, data.begin());
+
+    if (m_bAwaitReply) {
+        if (m_pSentBytes.empty()) {
+            if (m_byExpectedLast != m_byLastRaw) Say(texts::kChecksumError, MsgIcon::Stop);
+            m_pRecvBytes.push_back(QM_PROTO_ACK);
+            n = 1;
+        } else if (n == 0) {
+            return;  // more echo is on its way
+        }
+        m_bAwaitReply = false;
+        data[0] = QM_PROTO_ACK;  // whatever the radio answered counts as an acknowledge
+    }
+    if (n == 0) return;
+
+    KickWatchdog();
+    if (m_bTransferDone) return;
+
+    if (m_nStage == 2) {
+        if (m_nDirection == 1 && m_nCh >= 11) {
+            if (!ApplyClosingBlock(data.data(), n)) return;
+        }
+        if (m_nDirection == 2 && m_nCh == 11) {
+            SendClosingBlock();
+            return;
+        }
+        if (m_nDirection == 1 && m_nCh == 12)
+            CompleteRead();
+        else if (m_nDirection == 2 && m_nCh == 12)
+            CompleteWrite();
+    }
+    if (m_nDirection == 1)
+        HandleReadByte(data.data(), n);
+    else if (m_nDirection == 2)
+        HandleWriteByte(data.data(), n);
+}
+
+// ---- Watchdog ------------------------------------------------------------
+
+int CRadioLink::StartWatchdog() {
+    if (m_bWatchArmed) m_loop.CancelTimer(m_watchTimer);
+    m_bWatchArmed = false;
+    m_bWatchRunning = true;
+    ArmWatchdog();
+    return 0;
+}
+
+void CRadioLink::ArmWatchdog() {
+    m_bWatchArmed = true;
+    m_watchTimer = m_loop.StartTimer(kWatchdogMs, [this] { OnWatchdogTimeout(); });
+}
+
+void CRadioLink::KickWatchdog() {
+    if (!m_bWatchArmed) return;
+    m_loop.CancelTimer(m_watchTimer);
+    m_bWatchArmed = false;
+    // The wait ends: a running watchdog starts its 2 s again, a stopped one
+    // leaves.
+    if (m_bWatchRunning) ArmWatchdog();
+}
+
+void CRadioLink::StopWatchdog(bool signal) {
+    m_bWatchRunning = false;
+    if (signal && m_bWatchArmed) {
+        m_loop.CancelTimer(m_watchTimer);
+        m_bWatchArmed = false;
+    }
+}
+
+void CRadioLink::OnWatchdogTimeout() {
+    m_bWatchArmed = false;
+    --m_nTimeoutCount;
+    if (m_nTimeoutCount > 0) {
+        if (m_bWatchRunning) ArmWatchdog();
+        return;
+    }
+    if (!m_bMsgShown) {
+        m_bMsgShown = true;
+        Say(texts::kTimeout, MsgIcon::None);
+    }
+    m_form.EnableFormControls(true);
+    m_bWatchRunning = false;
+    m_form.UnlockChannelTable();
+    if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
+}
+
+}  // namespace orvex

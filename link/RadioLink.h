@@ -1,0 +1,137 @@
+#pragma once
+// The form's side of the radio link: the programming protocol with its echo
+// removal and handshake, Read from Radio, Write to Radio and the transfer
+// watchdog. Runs on the owner's event loop; pauses between bytes are timers.
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "link/EventLoop.h"
+#include "link/RadioPortBase.h"
+#include "link/Sequencer.h"
+#include "link/TransferForm.h"
+
+namespace orvex {
+
+// How the last transfer ended, for front ends that report it (the CLI's
+// exit status).
+enum class TransferOutcome { None, Running, Completed, Failed };
+
+class CRadioLink : private IPortListener {
+public:
+    static constexpr int kMaxBatch = 40;  // a batch this size or larger is dropped unread
+    static constexpr int kWatchdogMs = 2000;
+
+    // Resolves a zero-based port index to the device to open.
+    using PortResolver = std::function<std::string(int index)>;
+
+    CRadioLink(ITransferForm& form, IEventLoop& loop, std::unique_ptr<IRadioPort> port, PortResolver resolver);
+    ~CRadioLink() override;
+    CRadioLink(const CRadioLink&) = delete;
+    CRadioLink& operator=(const CRadioLink&) = delete;
+
+    // ---- Commands (refused silently while a transfer runs) -------------
+    void OnReadFromRadio();
+    void OnWriteToRadio();
+
+    // ---- Port -----------------------------------------------------------
+    // Opens the configured port; the result arrives through done (0 or -1).
+    void OpenRadioPort(std::function<void(int)> done = {});
+    void CloseRadioPort();
+    int StopTransfer();
+
+    void SetConfiguredPort(int index) { m_nConfiguredPort = index; }
+    int ConfiguredPort() const { return m_nConfiguredPort; }
+    IRadioPort& Port() { return *m_pComm; }
+
+    // ---- State for front ends and tests ---------------------------------
+    // A transfer, a start sequence or a pending pause is under way.
+    bool Busy() const;
+    bool WatchdogRunning() const { return m_bWatchRunning; }
+    TransferOutcome Outcome() const { return m_outcome; }
+    // Runs fn when the protocol's pending steps are done (at once if idle):
+    // commands arriving during a pause wait for it, as they would have
+    // waited for a blocked user interface.
+    void WhenIdle(std::function<void()> fn) { m_seq.WhenIdle(std::move(fn)); }
+
+    // Receive handler; public so a front end may call it directly.
+    void OnPortData();
+
+    // Transfer state, named as the protocol describes it.
+    int m_nDirection = 0;  // 0 idle, 1 reading, 2 writing
+    std::int8_t m_nStage = 0;
+    std::uint8_t m_nCh = 0;
+    int m_nSubState = 1;
+    int m_nTimeoutCount = 1;
+    bool m_bAwaitReply = false;
+    std::uint8_t m_byExpectedLast = 0;
+    std::uint8_t m_byLastRaw = 0;
+    bool m_bTransferDone = false;
+    std::deque<std::uint8_t> m_pSentBytes;
+    std::deque<std::uint8_t> m_pRecvBytes;
+    bool m_bMsgShown = false;
+
+    // Port search flags (set by the search, read by the receive handler).
+    bool m_bSearchActive = false;
+    bool m_bSearchFound = false;
+
+    std::uint8_t m_bySlotA = 0;
+    std::uint8_t m_bySlotB = 0;
+
+    // Sends one byte and pauses delayMs before anything else happens.
+    bool SendByte(std::uint8_t value, int delayMs);
+    // Opens the device for one probe: no retry, no message.
+    bool ProbeOpen(int index);
+
+private:
+    // IPortListener: called on the watcher thread.
+    void OnPortData(std::uint16_t portId) override;
+    void OnPortQueueFull() override;
+    void OnPortHangUp() override;
+
+    void HandleReadByte(const std::uint8_t* batch, int count);
+    void HandleReadNak();
+    bool ApplyClosingBlock(const std::uint8_t* batch, int count);
+    void CompleteRead();
+    void HandleWriteByte(const std::uint8_t* batch, int count);
+    void HandleWriteNak();
+    void SendChannelBlock();
+    void SendClosingBlock();
+    void CompleteWrite();
+
+    void RemoveEcho();
+    void PopRecvFront();
+    void EndTransferUnlocked();
+    void Say(std::string_view text, MsgIcon icon, std::string detail = {});
+
+    // Watchdog.
+    int StartWatchdog();
+    void KickWatchdog();
+    void StopWatchdog(bool signal);
+    void ArmWatchdog();
+    void OnWatchdogTimeout();
+
+    void ResetTransferState(int direction);
+
+    ITransferForm& m_form;
+    IEventLoop& m_loop;
+    std::unique_ptr<IRadioPort> m_pComm;
+    PortResolver m_resolve;
+    Sequencer m_seq;
+    int m_nConfiguredPort = 0;
+    bool m_bStarting = false;  // a command's start sequence is running
+    bool m_bDataDeferred = false;
+    TransferOutcome m_outcome = TransferOutcome::None;
+
+    bool m_bWatchRunning = false;
+    bool m_bWatchArmed = false;
+    IEventLoop::TimerId m_watchTimer = 0;
+
+    // Posted notifications must not outlive the link.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+}  // namespace orvex

@@ -1,0 +1,172 @@
+// Read from Radio: the radio's ten records and channel flags into the form.
+#include <algorithm>
+
+#include "link/LinkTexts.h"
+#include "link/RadioLink.h"
+#include "settings/ProtocolBytes.h"
+#include "settings/RadioImage.h"
+#include "settings/Trace.h"
+
+namespace orvex {
+
+void CRadioLink::OnReadFromRadio() {
+    if (m_seq.Busy()) {
+        m_seq.WhenIdle([this] { OnReadFromRadio(); });
+        return;
+    }
+    if (m_bStarting || m_form.IsTableLocked()) return;
+    m_form.RequestStopSearch();
+    if (m_form.EditPending()) {
+        m_form.ClearEditPending();
+        const MsgAnswer answer = m_form.Prompter().Show(
+            UserMessage{std::string(texts::kEditNotFinished), {}, MsgIcon::None, MsgButtons::YesNo});
+        if (answer != MsgAnswer::Yes) return;
+    }
+    m_nStage = 0;
+    m_bTransferDone = false;
+    m_bAwaitReply = false;
+    m_bStarting = true;
+    StopTransfer();
+    m_seq.Wait(200);
+    m_seq.Then([this] {
+        OpenRadioPort([this](int result) {
+            if (result != 0) {
+                m_bStarting = false;
+                return;
+            }
+            m_form.LockChannelTable();
+            ResetTransferState(1);
+            m_outcome = TransferOutcome::Running;
+            m_seq.Wait(100);
+            m_seq.Then([this] {
+                m_bStarting = false;
+                StartWatchdog();
+                Trace("DC1. SEND QM_PROTO_CHK_DEV!\n");
+                SendByte(QM_PROTO_CHK_DEV, 1);
+            });
+        });
+    });
+}
+
+void CRadioLink::HandleReadByte(const std::uint8_t* batch, int count) {
+    if (count >= 10 && m_nStage == 2) {
+        // A channel record. The radio's acknowledge, not the record, moves
+        // the counter on.
+        if (m_nCh >= 1 && m_nCh <= kChannelCount) {
+            ChannelEntry& record = m_form.Settings().m_channels[m_nCh - 1];
+            auto bytes = record.ToBytes();  // a 10-byte record keeps its eleventh byte
+            std::copy(batch, batch + std::min<int>(count, ChannelEntry::kSize), bytes.begin());
+            record = ChannelEntry::FromBytes(bytes);
+            const std::uint8_t checksum = CalcChecksum(batch, 10);
+            Trace("m_nCh = %d\n", m_nCh);
+            Trace("checksum  = %x ,CheckSum = %x\n", count > 10 ? batch[10] : 0, checksum);
+            m_pRecvBytes.erase(m_pRecvBytes.begin(),
+                               m_pRecvBytes.begin() + std::min<std::size_t>(count, m_pRecvBytes.size()));
+            SendByte(checksum, 1);
+        } else {
+            // Not a record anyone asked for: dropped, not answered.
+            m_pRecvBytes.erase(m_pRecvBytes.begin(),
+                               m_pRecvBytes.begin() + std::min<std::size_t>(count, m_pRecvBytes.size()));
+        }
+        return;
+    }
+    switch (batch[0]) {
+        case QM_PROTO_CHK_DEV_ACK:
+            Trace("DC1. RECEIVE QM_PROTO_CHK_DEV_ACK!\n");
+            m_nTimeoutCount = 1;
+            PopRecvFront();
+            SendByte(QM_PROTO_SET_UPLOAD, 1);
+            ++m_nStage;
+            return;
+        case QM_PROTO_SET_DOWNLOAD_ACK:
+            Trace("DC2. RECEIVE QM_PROTO_SET_DOWNLOAD_ACK!\n");
+            m_nTimeoutCount = 1;
+            m_nSubState = 4;
+            PopRecvFront();
+            SendByte(QM_PROTO_UPLOAD_REQ, 1);
+            ++m_nStage;
+            return;
+        case QM_PROTO_READY:
+            if (m_nStage != 2) return;
+            m_nTimeoutCount = 1;
+            m_nSubState = 5;
+            PopRecvFront();
+            m_nCh = 1;
+            SendByte(QM_PROTO_ACK, 1);
+            return;
+        case QM_PROTO_ACK:
+            if (m_nStage != 2) return;
+            PopRecvFront();
+            m_nTimeoutCount = 1;
+            SendByte(QM_PROTO_ACK, 1);
+            ++m_nCh;
+            return;
+        case QM_PROTO_NAK:
+            HandleReadNak();
+            return;
+        case QM_PROTO_CHK_DEV:
+        case QM_PROTO_UPLOAD_REQ:
+        case QM_PROTO_SET_DOWNLOAD:
+        case QM_PROTO_SET_UPLOAD:
+        case QM_PROTO_SET_UPLOAD + 1:
+            // Our own bytes coming back a second time. Left at the front
+            // they would block every byte behind them, so they go.
+            ++m_nStage;
+            PopRecvFront();
+            return;
+        default:
+            m_pComm->WithQueue([](CByteQueue& q) { q.Clear(); });
+            m_nSubState = 1;
+            return;
+    }
+}
+
+void CRadioLink::HandleReadNak() {
+    PopRecvFront();
+    if (m_nCh == kChannelCount && m_nStage == 2) return;  // refusal during the tenth record
+    if (m_nTimeoutCount != 0) {
+        if (m_nSubState == 4) {
+            // The radio refused the record request: start over.
+            ResetTransferState(1);
+            m_nStage = 0;
+            SendByte(QM_PROTO_CHK_DEV, 1);
+        }
+        --m_nTimeoutCount;
+        return;
+    }
+    // A second refusal without an accepted step between: give up quietly;
+    // the watchdog tells the user.
+    m_nStage = 0;
+    m_form.UnlockChannelTable();
+    m_form.EnableFormControls(true);
+    m_bTransferDone = true;
+    if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
+}
+
+bool CRadioLink::ApplyClosingBlock(const std::uint8_t* batch, int count) {
+    // A block too short to hold all 23 flags is not applied: its missing
+    // bytes would be stale buffer contents. The read then does not complete.
+    const auto flags = DecodeClosingBlock(std::span<const std::uint8_t>(batch, static_cast<std::size_t>(count)));
+    if (!flags) return false;
+    m_form.ApplyLoaded(*flags, false);
+    for (const ChannelEntry& record : m_form.Settings().m_channels) {
+        const DecodedRecord d = DecodeRecord(record);
+        if (d.row >= 1 && d.row <= kChannelCount) m_form.SetCellText(d.row, d.cellText);
+        m_form.ApplyRecordBandPlan(d.bandPlan, d.emgChannel);
+    }
+    ++m_nCh;
+    return true;
+}
+
+void CRadioLink::CompleteRead() {
+    m_bTransferDone = true;
+    StopWatchdog(true);
+    m_nDirection = 0;
+    m_form.UnlockChannelTable();
+    m_form.EnableFormControls(true);
+    m_outcome = TransferOutcome::Completed;
+    Say(texts::kUploadComplete, MsgIcon::None);
+    m_nStage = 0;
+}
+
+}  // namespace orvex

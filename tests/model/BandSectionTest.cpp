@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "support/KvxSample.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempDir.h"
+#include "ui/model/EmgChannelList.h"
+#include "ui/model/FormModel.h"
+
+namespace orvex {
+namespace {
+
+using Items = std::vector<std::string>;
+
+TEST(EmgChannelList, SortedUpperCaseWithAStableSelection) {
+    EmgChannelList list;
+    list.Add("CH 07");
+    list.Select(0);
+    EXPECT_EQ(list.Add("ch 03"), 0);
+    EXPECT_EQ(list.Add("     "), 0);
+    EXPECT_EQ(list.Items(), (Items{"     ", "CH 03", "CH 07"}));
+    EXPECT_EQ(list.ShownText(), "CH 07");  // inserting before it does not move the selection
+    EXPECT_EQ(list.Add("CH 07"), 3);       // after an equal item
+    EXPECT_EQ(list.DeleteExact("ch 07"), 2);  // both go; the second stood at 2 by then
+    EXPECT_EQ(list.Items(), (Items{"     ", "CH 03"}));
+    EXPECT_EQ(list.Selection(), -1);
+    EXPECT_EQ(list.DeleteExact("CH 99"), -1);
+    list.Select(1);
+    list.DeleteByPrefix("     ");
+    EXPECT_EQ(list.ShownText(), "CH 03");
+    list.Select(5);
+    EXPECT_EQ(list.Selection(), -1);
+    EXPECT_EQ(list.ShownText(), "");
+}
+
+class BandSectionTest : public ::testing::Test {
+protected:
+    BandSectionTest() { form.StartUp(); }
+
+    // Opens a file with this band plan, emergency channel and enabled boxes.
+    void OpenWith(std::uint8_t plan, std::uint8_t emg, std::initializer_list<int> enabled) {
+        test::Bytes b = test::BlankSettingsImage();
+        b[167] = plan;
+        b[168] = emg;
+        for (int n : enabled) b[168 + n] = 1;
+        const std::string path = dir.File("plan.kvx");
+        test::WriteBytes(path, b);
+        ASSERT_TRUE(form.Open(path));
+    }
+
+    test::TempDir dir;
+    test::ScriptedPrompter prompter;
+    FormModel form{prompter};
+};
+
+TEST_F(BandSectionTest, StartUpState) {
+    EXPECT_EQ(form.ModeSelection(), 0);
+    EXPECT_EQ(form.EmgList().Count(), 0);
+    EXPECT_FALSE(form.SouthAfricaSetupEnabled());
+    EXPECT_EQ(form.StatusText(), "TOTAL FREQUENCY RANGE : 26.0000 MHz ~ 30.0000 MHz");
+    EXPECT_EQ(form.Progress(), 0);
+    EXPECT_EQ(form.Caption(), "ORVEX Programmer Ver 1.1.2");
+    form.ClickChannelBox(1);  // the section is disabled
+    EXPECT_FALSE(form.ChannelFlag(1));
+}
+
+TEST_F(BandSectionTest, ModeSelectClearsTheTableAndTheSection) {
+    form.OnModeSelect(3);
+    EXPECT_TRUE(form.SouthAfricaSetupEnabled());
+    EXPECT_EQ(form.EmgList().Count(), 0);
+    form.ClickChannelBox(4);
+    form.SetCellText(2, "27.0000");
+    form.Settings().m_freqencyAdjust = 11;
+    form.Settings().m_nEmgChannel = 9;
+    form.Settings().m_bMenuDisable = 1;
+
+    form.OnModeSelect(1);
+    EXPECT_EQ(form.ModeSelection(), 1);
+    EXPECT_EQ(form.Settings().m_nBandPlan, 1);
+    EXPECT_FALSE(form.SouthAfricaSetupEnabled());
+    EXPECT_EQ(form.CellText(2), "");
+    EXPECT_FALSE(form.ChannelFlag(4));
+    EXPECT_EQ(form.EmgList().Count(), 0);
+    EXPECT_EQ(form.Settings().m_freqencyAdjust, 82u);
+    EXPECT_EQ(form.Settings().m_nEmgChannel, 9);
+    EXPECT_EQ(form.Settings().m_bMenuDisable, 1);
+}
+
+TEST_F(BandSectionTest, EveryClickSelectsTheLowestEnabledChannel) {
+    form.OnModeSelect(3);
+    form.ClickChannelBox(5);
+    form.ClickChannelBox(2);
+    EXPECT_EQ(form.EmgList().Items(), (Items{"CH 02", "CH 05"}));
+    EXPECT_EQ(form.EmgList().ShownText(), "CH 02");
+    form.ClickChannelBox(2);
+    EXPECT_FALSE(form.ChannelFlag(2));
+    EXPECT_EQ(form.EmgList().Items(), (Items{"CH 05"}));
+    EXPECT_EQ(form.EmgList().ShownText(), "CH 05");
+    form.ClickChannelBox(5);
+    EXPECT_EQ(form.EmgList().Count(), 0);
+    EXPECT_EQ(form.EmgChannelForSave(), 25);
+}
+
+TEST_F(BandSectionTest, EmergencyChannelAfterOpen) {
+    const struct {
+        std::uint8_t plan, emg;
+        Items items;
+        std::string shown;
+        int emgAfter, stored;
+    } cases[] = {
+        {3, 7, {"CH 01", "CH 07"}, "CH 07", 7, 7},
+        {3, 0, {"     ", "CH 01", "CH 07"}, "     ", 0, 0},
+        {3, 30, {"     ", "CH 01", "CH 07"}, "     ", 0, 0},
+        {3, 24, {"     ", "CH 01", "CH 07"}, "     ", 0, 0},
+        {3, 12, {"CH 01", "CH 07", "CH 12"}, "CH 01", 12, 1},  // its box is not enabled
+    };
+    for (const auto& c : cases) {
+        OpenWith(c.plan, c.emg, {1, 7});
+        EXPECT_TRUE(form.ChannelFlag(1) && form.ChannelFlag(7));
+        EXPECT_TRUE(form.SouthAfricaSetupEnabled());
+        EXPECT_EQ(form.EmgList().Items(), c.items) << "emg " << int(c.emg);
+        EXPECT_EQ(form.EmgList().ShownText(), c.shown) << "emg " << int(c.emg);
+        EXPECT_EQ(form.Settings().m_nEmgChannel, c.emgAfter) << "emg " << int(c.emg);
+        EXPECT_EQ(form.EmgChannelForSave(), c.stored) << "emg " << int(c.emg);
+    }
+
+    OpenWith(1, 25, {});
+    EXPECT_EQ(form.Settings().m_nEmgChannel, 25);
+    EXPECT_FALSE(form.SouthAfricaSetupEnabled());
+    EXPECT_EQ(form.EmgList().Count(), 0);
+    EXPECT_EQ(form.EmgChannelForSave(), 25);
+}
+
+TEST_F(BandSectionTest, WriteNeedsAnEmergencyChannelOnlyForSouthAfrica) {
+    EXPECT_TRUE(form.CheckEmgChannelForWrite());
+    form.OnModeSelect(3);
+    form.DisableBandSectionForWrite();
+    EXPECT_FALSE(form.CheckEmgChannelForWrite());
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text, " Emg Channel check !");
+    EXPECT_EQ(prompter.shown[0].icon, MsgIcon::None);
+    EXPECT_TRUE(form.BandListEnabled());
+    EXPECT_TRUE(form.SouthAfricaSetupEnabled());
+
+    form.ClickChannelBox(12);
+    EXPECT_TRUE(form.CheckEmgChannelForWrite());
+    form.FindEmgIndex();
+    EXPECT_EQ(form.Settings().m_nEmgChannel, 12);
+    EXPECT_EQ(prompter.shown.size(), 1u);
+}
+
+// The radio's band plan goes through Mode Select, so one it has no name for
+// is stored as "none" straight away.
+TEST_F(BandSectionTest, BandPlanOfAReceivedRecord) {
+    form.OnModeSelect(3);
+    form.ClickChannelBox(7);
+    form.ApplyRecordBandPlan(3, 7);
+    EXPECT_EQ(form.EmgList().ShownText(), "CH 07");
+    form.ApplyRecordBandPlan(7, 3);
+    EXPECT_EQ(form.ModeSelection(), -1);
+    EXPECT_EQ(form.Settings().m_nBandPlan, 255);
+    EXPECT_FALSE(form.SouthAfricaSetupEnabled());
+}
+
+}  // namespace
+}  // namespace orvex
