@@ -75,7 +75,9 @@ bool Configure(int fd, speed_t speed) {
     tio.c_iflag |= IGNPAR;  // no error-character replacement
     tio.c_cc[VSTART] = 0x11;
     tio.c_cc[VSTOP] = 0x13;
-    tio.c_cc[VMIN] = 0;
+    // With the descriptor non-blocking, VMIN 1 makes an empty read say
+    // EAGAIN, so that a 0-byte read can only mean the line has gone.
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return false;
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) return false;
@@ -109,6 +111,10 @@ bool CRadioPort::OpenPort(const std::string& name, unsigned baudRate, std::uint1
     m_portName = name;
     Fail({});
 
+    if (name.empty()) {
+        Fail("no device is mapped to this port (see 'orvex-cli ports')");
+        return false;
+    }
     const speed_t speed = SpeedFor(baudRate);
     if (speed == B0) {
         Fail(name + ": unsupported baud rate " + std::to_string(baudRate));

@@ -97,7 +97,8 @@ void CRadioLink::OpenRadioPort(std::function<void(int)> done) {
             done(0);
             return;
         }
-        Say(texts::kCantOpenPort, MsgIcon::Stop, m_pComm->LastError());
+        const std::string why = m_pComm->LastError();
+        Say(texts::kCantOpenPort, MsgIcon::Stop, name.empty() ? "COM" + std::to_string(m_nConfiguredPort + 1) + ": " + why : why);
         done(-1);
     });
 }

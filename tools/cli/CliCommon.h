@@ -26,6 +26,8 @@ using Args = std::vector<std::string>;
 int CmdNew(const Args& args);
 int CmdShow(const Args& args);
 int CmdResave(const Args& args);
+int CmdRead(const Args& args);
+int CmdWrite(const Args& args);
 
 int UsageError(const std::string& what);
 

@@ -15,6 +15,9 @@ constexpr const char* kUsage =
     "  new FILE            write the settings file Save writes right after start-up\n"
     "  show FILE [--json]  open FILE and print what the form would show\n"
     "  resave IN OUT       open IN, then save it to OUT\n"
+    "  read --port DEV -o FILE   read the radio, then save what was read to FILE\n"
+    "  write --port DEV FILE     open FILE, then write it to the radio\n"
+    "                      DEV is a device path (/dev/ttyUSB0) or a COM name (COM3)\n"
     "  help                this text\n";
 
 }  // namespace
@@ -32,6 +35,8 @@ int main(int argc, char** argv) {
         {"new", CmdNew},
         {"show", CmdShow},
         {"resave", CmdResave},
+        {"read", CmdRead},
+        {"write", CmdWrite},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return UsageError("unknown command '" + command + "'");

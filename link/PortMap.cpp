@@ -1,0 +1,106 @@
+#include "link/PortMap.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+
+namespace orvex {
+namespace {
+
+// ttyUSB10 after ttyUSB9: compare the name, then the number.
+bool DeviceOrder(const std::string& a, const std::string& b) {
+    auto split = [](const std::string& s) {
+        std::size_t i = s.size();
+        while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1]))) --i;
+        return std::make_pair(s.substr(0, i), i < s.size() ? std::atol(s.c_str() + i) : -1L);
+    };
+    return split(a) < split(b);
+}
+
+}  // namespace
+
+std::optional<int> ParseComName(const std::string& text) {
+    if (text.size() < 4) return std::nullopt;
+    for (int i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(text[i])) != "COM"[i]) return std::nullopt;
+    int n = 0;
+    for (std::size_t i = 3; i < text.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i])) || n > kMaxComNumber) return std::nullopt;
+        n = n * 10 + (text[i] - '0');
+    }
+    if (n < 1 || n > kMaxComNumber) return std::nullopt;
+    return n;
+}
+
+std::vector<std::string> PortMap::ScanDevices(const std::string& devRoot) {
+    // Cables first: USB-serial adapters and USB modems, then on-board ports.
+    static const char* const kFamilies[] = {"ttyUSB", "ttyACM", "ttyS"};
+    std::vector<std::string> result;
+    std::error_code ec;
+    for (const char* family : kFamilies) {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(devRoot, ec)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(family, 0) != 0 || name.size() == std::char_traits<char>::length(family)) continue;
+            if (!std::all_of(name.begin() + static_cast<long>(std::char_traits<char>::length(family)), name.end(),
+                             [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+                continue;
+            found.push_back(entry.path().string());
+        }
+        std::sort(found.begin(), found.end(), DeviceOrder);
+        result.insert(result.end(), found.begin(), found.end());
+    }
+    return result;
+}
+
+bool PortMap::AddOverrides(const std::string& spec, std::string* error) {
+    std::size_t at = 0;
+    while (at < spec.size()) {
+        std::size_t end = spec.find_first_of(",;\n", at);
+        if (end == std::string::npos) end = spec.size();
+        std::string item = spec.substr(at, end - at);
+        at = end + 1;
+        item.erase(0, item.find_first_not_of(" \t"));
+        item.erase(item.find_last_not_of(" \t\r") + 1);
+        if (item.empty() || item[0] == '#') continue;
+        const auto eq = item.find('=');
+        const auto n = eq == std::string::npos ? std::nullopt : ParseComName(item.substr(0, eq));
+        if (!n || eq + 1 >= item.size()) {
+            if (error) *error = "bad port map entry '" + item + "' (expected COMn=/dev/device)";
+            return false;
+        }
+        m_overrides[*n] = item.substr(eq + 1);
+    }
+    return true;
+}
+
+PortMap PortMap::FromSystem() {
+    PortMap map;
+    if (const char* env = std::getenv("ORVEX_PORT_MAP")) map.AddOverrides(env);
+    map.SetScanned(ScanDevices());
+    return map;
+}
+
+std::string PortMap::DeviceFor(int comNumber) const {
+    if (comNumber < 1 || comNumber > kMaxComNumber) return {};
+    if (const auto it = m_overrides.find(comNumber); it != m_overrides.end()) return it->second;
+    // Scanned devices fill the numbers no override has taken, in order.
+    int free = 0;
+    for (int n = 1; n <= comNumber; ++n)
+        if (!m_overrides.count(n)) ++free;
+    std::vector<std::string> unclaimed;
+    for (const std::string& d : m_scanned) {
+        bool claimed = false;
+        for (const auto& [n, dev] : m_overrides) claimed = claimed || dev == d;
+        if (!claimed) unclaimed.push_back(d);
+    }
+    return free >= 1 && static_cast<std::size_t>(free) <= unclaimed.size() ? unclaimed[free - 1] : std::string{};
+}
+
+std::string PortMap::Resolve(const std::string& portText) const {
+    if (const auto n = ParseComName(portText)) return DeviceFor(*n);
+    return portText;
+}
+
+}  // namespace orvex

@@ -1,0 +1,42 @@
+#pragma once
+// Which device each COM number means on this system. The application
+// speaks of COM1..COM256; on Linux those are serial devices, USB-serial
+// adapters (the usual programming cables) first, then on-board ports.
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvex {
+
+inline constexpr int kMaxComNumber = 256;
+
+// "COM3" (any case) -> 3; nullopt for anything else.
+std::optional<int> ParseComName(const std::string& text);
+
+class PortMap {
+public:
+    // Devices found under devRoot (normally "/dev"), in COM order.
+    static std::vector<std::string> ScanDevices(const std::string& devRoot = "/dev");
+
+    // Overrides: "COM3=/dev/ttyUSB1,COM4=/tmp/radio" (from ORVEX_PORT_MAP
+    // or the user's port map file). Returns false on a malformed entry.
+    bool AddOverrides(const std::string& spec, std::string* error = nullptr);
+
+    // The map every front end uses: overrides from the environment variable
+    // ORVEX_PORT_MAP, then the scanned devices for the numbers left free.
+    static PortMap FromSystem();
+
+    void SetScanned(std::vector<std::string> devices) { m_scanned = std::move(devices); }
+
+    // The device for COM number n (1..256), or "" when none is assigned.
+    std::string DeviceFor(int comNumber) const;
+    // What "--port" may hold: a device path, or a COM name.
+    std::string Resolve(const std::string& portText) const;
+
+private:
+    std::map<int, std::string> m_overrides;
+    std::vector<std::string> m_scanned;
+};
+
+}  // namespace orvex

@@ -1,0 +1,51 @@
+#include "tools/cli/CliSession.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "link/CRadioPort.h"
+#include "link/PortMap.h"
+
+namespace orvex::cli {
+
+CliSession::CliSession(const std::string& port) : m_form(m_prompter), m_loop(EventLoop::Clock::Real) {
+    m_form.StartUp();
+    m_form.SetObserver(this);
+    m_tty = ::isatty(STDERR_FILENO) != 0;
+    const PortMap map = PortMap::FromSystem();
+    const std::string device = map.Resolve(port);
+    const auto com = ParseComName(port);
+    m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::make_unique<CRadioPort>(),
+                                          [device](int) { return device; });
+    m_link->SetConfiguredPort(com ? *com - 1 : 0);
+}
+
+CliSession::~CliSession() {
+    m_form.SetObserver(nullptr);
+    m_link.reset();
+}
+
+void CliSession::OnFormChanged(unsigned changes) {
+    if ((changes & kChangeProgress) && m_tty) DrawProgress();
+}
+
+void CliSession::DrawProgress() {
+    const int done = m_form.Progress();
+    if (done == m_drawn) return;
+    m_drawn = done;
+    std::string bar(static_cast<std::size_t>(done), '#');
+    bar.resize(10, '.');
+    std::fprintf(stderr, "\r[%s] %2d/10 channels", bar.c_str(), done);
+    if (done == 10) std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+void CliSession::RunUntilSettled() {
+    // Longer than any transfer can take: every silence ends in 2 s.
+    constexpr std::int64_t kLimitMs = 10 * 60 * 1000;
+    m_loop.RunUntil([this] { return !m_link->Busy() && !m_link->WatchdogRunning(); }, kLimitMs);
+    if (m_tty && m_drawn >= 0 && m_drawn < 10) std::fputc('\n', stderr);
+}
+
+}  // namespace orvex::cli

@@ -1,0 +1,37 @@
+#pragma once
+// A form and a radio link as the desktop application has them, driven from
+// the command line on a real-time event loop.
+#include <memory>
+#include <string>
+
+#include "link/EventLoop.h"
+#include "link/RadioLink.h"
+#include "tools/cli/CliCommon.h"
+#include "ui/model/FormModel.h"
+
+namespace orvex::cli {
+
+class CliSession : private IFormObserver {
+public:
+    // port: a device path or "COMn".
+    explicit CliSession(const std::string& port);
+    ~CliSession() override;
+
+    FormModel& Form() { return m_form; }
+    CRadioLink& Link() { return *m_link; }
+    // Runs the loop until the link is idle and its watchdog has ended.
+    void RunUntilSettled();
+
+private:
+    void OnFormChanged(unsigned changes) override;
+    void DrawProgress();
+
+    StderrPrompter m_prompter;
+    FormModel m_form;
+    EventLoop m_loop;
+    std::unique_ptr<CRadioLink> m_link;
+    bool m_tty = false;
+    int m_drawn = -1;
+};
+
+}  // namespace orvex::cli

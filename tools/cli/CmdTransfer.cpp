@@ -1,0 +1,47 @@
+// read and write: Read from Radio / Write to Radio through the same engine
+// the desktop application runs.
+#include "tools/cli/CliSession.h"
+
+namespace orvex::cli {
+namespace {
+
+// Picks "--port DEV" out of args; the rest stays.
+bool TakePort(Args& args, std::string& port) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--port") continue;
+        if (i + 1 >= args.size()) return false;
+        port = args[i + 1];
+        args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int CmdRead(const Args& input) {
+    Args args = input;
+    std::string port, out;
+    if (!TakePort(args, port)) return UsageError("read needs --port DEV (a device path or COMn)");
+    if (args.size() == 2 && args[0] == "-o") out = args[1];
+    if (out.empty()) return UsageError("read needs -o FILE");
+    CliSession session(port);
+    session.Link().OnReadFromRadio();
+    session.RunUntilSettled();
+    if (session.Link().Outcome() != TransferOutcome::Completed) return kExitFailed;
+    return session.Form().Save(out) ? kExitOk : kExitFailed;
+}
+
+int CmdWrite(const Args& input) {
+    Args args = input;
+    std::string port;
+    if (!TakePort(args, port)) return UsageError("write needs --port DEV (a device path or COMn)");
+    if (args.size() != 1) return UsageError("write takes one settings file");
+    CliSession session(port);
+    if (!session.Form().Open(args[0])) return kExitFailed;
+    session.Link().OnWriteToRadio();
+    session.RunUntilSettled();
+    return session.Link().Outcome() == TransferOutcome::Completed ? kExitOk : kExitFailed;
+}
+
+}  // namespace orvex::cli
