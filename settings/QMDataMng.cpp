@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "settings/Trace.h"
 
@@ -117,6 +118,10 @@ void UnpackChannelTable(RadioSettings& settings, ChannelCells& cells) {
     }
 }
 
-std::string RowLabel(int row) { return row == kChannelCount ? "P0" : "P" + std::to_string(row); }
+std::string RowLabel(int row) {
+    char label[16];
+    std::snprintf(label, sizeof label, "P%d", row == kChannelCount ? 0 : row);
+    return label;
+}
 
 }  // namespace orvex

@@ -71,11 +71,17 @@ bool ParseFault(const std::string& text, Faults& f, std::string& error) {
             return false;
         }
         f.replyBlock = std::atoi(arg.substr(0, colon).c_str());
-        f.replyValue = static_cast<std::uint8_t>(std::strtol(arg.c_str() + colon + 1, nullptr, 0));
         if (f.replyBlock < 1 || f.replyBlock > kChannelCount + 1) {
             error = "reply: block 1..10, or 11 for the closing byte";
             return false;
         }
+        char* end = nullptr;
+        const long value = std::strtol(arg.c_str() + colon + 1, &end, 0);
+        if (arg[colon + 1] == '\0' || *end != '\0' || value < 0 || value > 0xFF) {
+            error = "reply: the byte must be 0..255, for example reply=3:0x55";
+            return false;
+        }
+        f.replyValue = static_cast<std::uint8_t>(value);
     } else {
         error = "unknown fault '" + text + "'";
         return false;
@@ -94,9 +100,11 @@ bool SimRadio::TakeWriteCompleted() {
 
 std::vector<std::uint8_t> SimRadio::Answer(Step step, int index, std::vector<std::uint8_t> normal) {
     const bool indexed = step == Step::Record || step == Step::Block;
+    m_refused = false;
     // A refused record checksum is answered where the checksum arrives.
     if (step != Step::Record && m_faults.nakStep == step && !m_nakDone && (!indexed || m_faults.nakIndex == index)) {
         m_nakDone = true;
+        m_refused = true;
         normal = {QM_PROTO_NAK};
     } else if (m_faults.floodStep == step && (!indexed || m_faults.floodIndex == index)) {
         normal.assign(kFloodSize, 0x55);
@@ -105,6 +113,14 @@ std::vector<std::uint8_t> SimRadio::Answer(Step step, int index, std::vector<std
     if (m_faults.noiseEvery > 0 && m_answers % m_faults.noiseEvery == 0)
         normal.push_back(static_cast<std::uint8_t>(m_random() & 0xFF));
     return normal;
+}
+
+std::vector<Emission> SimRadio::Advance(State next, Step step, std::vector<std::uint8_t> normal) {
+    std::vector<std::uint8_t> answer = Answer(step, 0, std::move(normal));
+    // Having refused, the radio waits for a new device check; taking the
+    // next byte as data would leave it stuck in the middle of a transfer.
+    m_state = m_refused ? State::Idle : next;
+    return {{0, std::move(answer)}};
 }
 
 std::vector<std::uint8_t> SimRadio::RecordBytes(int r) const {
@@ -144,25 +160,16 @@ std::vector<Emission> SimRadio::Feed(std::uint8_t byte) {
     switch (m_state) {
         case State::Idle:
             if (byte != QM_PROTO_CHK_DEV) return {};
-            m_state = State::Checked;
-            m_nakDone = false;
-            return Reply(Step::CheckDevice, 0, {QM_PROTO_CHK_DEV_ACK});
+            return Advance(State::Checked, Step::CheckDevice, {QM_PROTO_CHK_DEV_ACK});
         case State::Checked:
-            if (byte == QM_PROTO_SET_UPLOAD) {
-                m_state = State::ReadDirection;
-                return Reply(Step::Direction, 0, {QM_PROTO_SET_DOWNLOAD_ACK});
-            }
-            if (byte == QM_PROTO_SET_DOWNLOAD) {
-                m_state = State::WriteDirection;
-                return Reply(Step::Direction, 0, {QM_PROTO_SET_DOWNLOAD_ACK});
-            }
+            if (byte == QM_PROTO_SET_UPLOAD)
+                return Advance(State::ReadDirection, Step::Direction, {QM_PROTO_SET_DOWNLOAD_ACK});
+            if (byte == QM_PROTO_SET_DOWNLOAD)
+                return Advance(State::WriteDirection, Step::Direction, {QM_PROTO_SET_DOWNLOAD_ACK});
             return {};
-        case State::ReadDirection: {
+        case State::ReadDirection:
             if (byte != QM_PROTO_UPLOAD_REQ) return {};
-            auto answer = Answer(Step::Ready, 0, {QM_PROTO_READY});
-            m_state = answer == std::vector<std::uint8_t>{QM_PROTO_NAK} ? State::Idle : State::ReadReady;
-            return {{0, answer}};
-        }
+            return Advance(State::ReadReady, Step::Ready, {QM_PROTO_READY});
         case State::ReadReady:
             if (byte != QM_PROTO_ACK) return {};
             m_record = 1;
@@ -193,8 +200,7 @@ std::vector<Emission> SimRadio::Feed(std::uint8_t byte) {
             m_pending.bandPlan = byte;
             m_block = 1;
             m_collect.clear();
-            m_state = State::WriteBlocks;
-            return Reply(Step::Ready, 0, {QM_PROTO_READY});
+            return Advance(State::WriteBlocks, Step::Ready, {QM_PROTO_READY});
         case State::WriteBlocks: {
             m_collect.push_back(byte);
             if (m_collect.size() == 1 && byte != QM_PROTO_ACK) {

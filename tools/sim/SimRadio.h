@@ -85,6 +85,8 @@ private:
     std::vector<Emission> Reply(Step step, int index, std::vector<std::uint8_t> normal) {
         return {{0, Answer(step, index, std::move(normal))}};
     }
+    // A handshake answer: moves to next unless the answer was a refusal.
+    std::vector<Emission> Advance(State next, Step step, std::vector<std::uint8_t> normal);
     std::vector<std::uint8_t> RecordBytes(int r) const;
     std::vector<std::uint8_t> ClosingBlock() const;
     void StoreBlock(int channel, const std::vector<std::uint8_t>& block);
@@ -98,7 +100,8 @@ private:
     std::vector<std::uint8_t> m_collect;
     long m_received = 0;
     int m_answers = 0;
-    bool m_nakDone = false;
+    bool m_nakDone = false;  // the NAK fault comes once per run
+    bool m_refused = false;  // the last Answer was the NAK fault
     int m_writes = 0;
     int m_reads = 0;
     bool m_writeCompleted = false;
