@@ -16,6 +16,10 @@ inline constexpr std::string_view kCantOpenPort = "Can't Open COM Port!";
 inline constexpr std::string_view kQueueFull = "m_QueueRead FULL!";
 inline constexpr std::string_view kGetByteFailed = "(m_pComm->m_QueueRead).GetByte(&data[i]);";
 inline constexpr std::string_view kPortLost = "The connection to the radio was lost";
+inline constexpr std::string_view kCheckingFormat = "CHECKING : COM%d , 'AUTO STOP' Please Any Key ";
+inline constexpr std::string_view kSearchSuccess = "Successful connection!!";
+inline constexpr std::string_view kSearchFailure = "Connection Failure!!";
+inline constexpr std::string_view kSearchStopped = "Stop connecting!!";
 // Pane 1 of the status bar: 24 spaces, then the COM number.
 inline constexpr std::string_view kPortPaneFormat = "                        ComPort:%d";
 

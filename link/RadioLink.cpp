@@ -128,6 +128,7 @@ void CRadioLink::ResetTransferState(int direction) {
     m_nTimeoutCount = 1;
     m_nCh = 0;
     m_bMsgShown = false;
+    m_bResendDue = false;
     m_pSentBytes.clear();
     m_pRecvBytes.clear();
 }
@@ -205,7 +206,7 @@ void CRadioLink::OnPortData() {
         SendByte(QM_PROTO_SET_UPLOAD, 1);
         return;
     }
-    if (m_pSentBytes.empty()) {
+    if (m_pSentBytes.empty() && !m_bResendDue) {
         // Not the answer to anything sent: release the transfer; the
         // watchdog, told to stop without a wake-up, reports at the end of
         // its current wait.
@@ -229,6 +230,11 @@ void CRadioLink::OnPortData() {
             n = 1;
         } else if (n == 0) {
             return;  // more echo is on its way
+        } else if (m_pSentBytes.back() == m_byExpectedLast) {
+            // The radio answered with another byte: the entry that stood
+            // for its answer will never be matched, and left in place it
+            // would swallow the echo of the next block and stall the write.
+            m_pSentBytes.pop_back();
         }
         m_bAwaitReply = false;
         data[0] = QM_PROTO_ACK;  // whatever the radio answered counts as an acknowledge

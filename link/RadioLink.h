@@ -56,6 +56,13 @@ public:
     // commands arriving during a pause wait for it, as they would have
     // waited for a blocked user interface.
     void WhenIdle(std::function<void()> fn) { m_seq.WhenIdle(std::move(fn)); }
+    // Steps or pauses are pending (the original would be asleep).
+    bool Pausing() const { return m_seq.Busy(); }
+    // Waits ms as one of the link's steps, then runs fn.
+    void After(int ms, std::function<void()> fn) {
+        m_seq.Wait(ms);
+        m_seq.Then(std::move(fn));
+    }
 
     // Receive handler; public so a front end may call it directly.
     void OnPortData();
@@ -73,6 +80,9 @@ public:
     std::deque<std::uint8_t> m_pSentBytes;
     std::deque<std::uint8_t> m_pRecvBytes;
     bool m_bMsgShown = false;
+    // The radio refused a record checksum and will send the record again,
+    // in a burst of its own that answers nothing the link has just sent.
+    bool m_bResendDue = false;
 
     // Port search flags (set by the search, read by the receive handler).
     bool m_bSearchActive = false;

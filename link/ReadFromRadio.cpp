@@ -53,6 +53,7 @@ void CRadioLink::HandleReadByte(const std::uint8_t* batch, int count) {
         // A channel record. The radio's acknowledge, not the record, moves
         // the counter on.
         if (m_nCh >= 1 && m_nCh <= kChannelCount) {
+            m_bResendDue = false;
             ChannelEntry& record = m_form.Settings().m_channels[m_nCh - 1];
             auto bytes = record.ToBytes();  // a 10-byte record keeps its eleventh byte
             std::copy(batch, batch + std::min<int>(count, ChannelEntry::kSize), bytes.begin());
@@ -123,8 +124,13 @@ void CRadioLink::HandleReadByte(const std::uint8_t* batch, int count) {
 
 void CRadioLink::HandleReadNak() {
     PopRecvFront();
-    if (m_nCh == kChannelCount && m_nStage == 2) return;  // refusal during the tenth record
+    const bool recordRefused = m_nStage == 2 && m_nCh >= 1 && m_nCh <= kChannelCount;
+    if (m_nCh == kChannelCount && m_nStage == 2) {  // refusal during the tenth record
+        m_bResendDue = true;
+        return;
+    }
     if (m_nTimeoutCount != 0) {
+        m_bResendDue = recordRefused;
         if (m_nSubState == 4) {
             // The radio refused the record request: start over.
             ResetTransferState(1);

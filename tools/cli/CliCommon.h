@@ -28,6 +28,8 @@ int CmdShow(const Args& args);
 int CmdResave(const Args& args);
 int CmdRead(const Args& args);
 int CmdWrite(const Args& args);
+int CmdPorts(const Args& args);
+int CmdSearch(const Args& args);
 
 int UsageError(const std::string& what);
 

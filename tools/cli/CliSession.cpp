@@ -6,6 +6,7 @@
 
 #include "link/CRadioPort.h"
 #include "link/PortMap.h"
+#include "link/PortSettingsFile.h"
 
 namespace orvex::cli {
 
@@ -14,11 +15,11 @@ CliSession::CliSession(const std::string& port) : m_form(m_prompter), m_loop(Eve
     m_form.SetObserver(this);
     m_tty = ::isatty(STDERR_FILENO) != 0;
     const PortMap map = PortMap::FromSystem();
-    const std::string device = map.Resolve(port);
     const auto com = ParseComName(port);
-    m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::make_unique<CRadioPort>(),
-                                          [device](int) { return device; });
-    m_link->SetConfiguredPort(com ? *com - 1 : 0);
+    CRadioLink::PortResolver resolve = [map](int index) { return map.DeviceFor(index + 1); };
+    if (!port.empty() && !com) resolve = [port](int) { return port; };  // a device path
+    m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::make_unique<CRadioPort>(), resolve);
+    m_link->SetConfiguredPort(com ? *com - 1 : (port.empty() ? ReadPortSettings(PortSettingsPath()).index : 0));
 }
 
 CliSession::~CliSession() {

@@ -13,12 +13,13 @@ namespace orvex::cli {
 
 class CliSession : private IFormObserver {
 public:
-    // port: a device path or "COMn".
+    // port: a device path, "COMn", or empty for the remembered port.
     explicit CliSession(const std::string& port);
     ~CliSession() override;
 
     FormModel& Form() { return m_form; }
     CRadioLink& Link() { return *m_link; }
+    EventLoop& Loop() { return m_loop; }
     // Runs the loop until the link is idle and its watchdog has ended.
     void RunUntilSettled();
 

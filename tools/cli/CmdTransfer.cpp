@@ -1,5 +1,7 @@
 // read and write: Read from Radio / Write to Radio through the same engine
 // the desktop application runs.
+#include <algorithm>
+
 #include "tools/cli/CliSession.h"
 
 namespace orvex::cli {
@@ -22,7 +24,8 @@ bool TakePort(Args& args, std::string& port) {
 int CmdRead(const Args& input) {
     Args args = input;
     std::string port, out;
-    if (!TakePort(args, port)) return UsageError("read needs --port DEV (a device path or COMn)");
+    const bool hasPort = std::find(args.begin(), args.end(), "--port") != args.end();
+    if (hasPort && !TakePort(args, port)) return UsageError("--port needs a device path or COMn");
     if (args.size() == 2 && args[0] == "-o") out = args[1];
     if (out.empty()) return UsageError("read needs -o FILE");
     CliSession session(port);
@@ -35,7 +38,8 @@ int CmdRead(const Args& input) {
 int CmdWrite(const Args& input) {
     Args args = input;
     std::string port;
-    if (!TakePort(args, port)) return UsageError("write needs --port DEV (a device path or COMn)");
+    const bool hasPort = std::find(args.begin(), args.end(), "--port") != args.end();
+    if (hasPort && !TakePort(args, port)) return UsageError("--port needs a device path or COMn");
     if (args.size() != 1) return UsageError("write takes one settings file");
     CliSession session(port);
     if (!session.Form().Open(args[0])) return kExitFailed;

@@ -17,7 +17,10 @@ constexpr const char* kUsage =
     "  resave IN OUT       open IN, then save it to OUT\n"
     "  read --port DEV -o FILE   read the radio, then save what was read to FILE\n"
     "  write --port DEV FILE     open FILE, then write it to the radio\n"
-    "                      DEV is a device path (/dev/ttyUSB0) or a COM name (COM3)\n"
+    "                      DEV is a device path (/dev/ttyUSB0) or a COM name (COM3);\n"
+    "                      without --port, the port remembered by the last search\n"
+    "  ports               list the COM numbers, their devices and whether they are in use\n"
+    "  search              Auto Search: find the radio's port and remember it (Ctrl+C stops)\n"
     "  help                this text\n";
 
 }  // namespace
@@ -37,6 +40,8 @@ int main(int argc, char** argv) {
         {"resave", CmdResave},
         {"read", CmdRead},
         {"write", CmdWrite},
+        {"ports", CmdPorts},
+        {"search", CmdSearch},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return UsageError("unknown command '" + command + "'");

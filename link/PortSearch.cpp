@@ -1,0 +1,120 @@
+#include "link/PortSearch.h"
+
+#include <cstdio>
+
+#include "link/LinkTexts.h"
+#include "link/PortSettingsFile.h"
+#include "settings/ProtocolBytes.h"
+#include "settings/Trace.h"
+
+namespace orvex {
+namespace {
+
+std::string Format(std::string_view format, int value) {
+    char text[128];
+    std::snprintf(text, sizeof text, std::string(format).c_str(), value);
+    return text;
+}
+
+}  // namespace
+
+CPortSearch::CPortSearch(ITransferForm& form, CRadioLink& link, IEventLoop& loop, std::string settingsPath)
+    : m_form(form), m_link(link), m_loop(loop), m_settingsPath(std::move(settingsPath)) {}
+
+CPortSearch::~CPortSearch() { StopTimer(); }
+
+void CPortSearch::StartTimer() {
+    StopTimer();
+    m_timerRunning = true;
+    m_timer = m_loop.StartTimer(kTickMs, [this] {
+        m_timerRunning = false;
+        StartTimer();  // periodic until stopped
+        // A tick waits for a pause in progress, like any timer message.
+        m_link.WhenIdle([this] { OnTimer(); });
+    });
+}
+
+void CPortSearch::StopTimer() {
+    if (m_timerRunning) m_loop.CancelTimer(m_timer);
+    m_timerRunning = false;
+}
+
+void CPortSearch::SetCheckingText(int comNumber) { m_form.SetStatusText(Format(texts::kCheckingFormat, comNumber)); }
+
+void CPortSearch::OnAutoSearch() {
+    if (m_link.Pausing()) {
+        m_link.WhenIdle([this] { OnAutoSearch(); });
+        return;
+    }
+    if (m_form.IsTableLocked()) return;
+    // A stop request left over from another command (Read, Save, ...) must
+    // not end this search before it has probed anything.
+    m_form.TakeStopRequest();
+    m_link.StopTransfer();
+    m_link.After(500, [this] {
+        StopTimer();
+        m_link.m_bSearchActive = true;
+        m_link.m_bSearchFound = false;
+        m_nPortIndex = 0;
+        SetCheckingText(m_nPortIndex + 1);
+        StartTimer();
+    });
+}
+
+void CPortSearch::OnTimer() {
+    if (m_form.TakeStopRequest()) {
+        StopTimer();
+        m_link.m_bSearchActive = false;
+        m_form.ShowColumnHint();
+        return;
+    }
+    if (!m_link.m_bSearchActive) return;
+    if (m_link.m_bSearchFound) {
+        Trace("USB OK!!!%d\n", m_nPortIndex);
+        StopTimer();
+        m_link.m_bSearchActive = false;
+        m_link.m_bSearchFound = false;
+        m_link.SetConfiguredPort(m_nPortIndex - 1);
+        m_form.SetPortPaneText(Format(texts::kPortPaneFormat, m_nPortIndex));
+        m_form.ShowColumnHint();
+        m_form.Prompter().Show(UserMessage{std::string(texts::kSearchSuccess), {}, MsgIcon::None, MsgButtons::Ok});
+        std::string error;
+        if (!WritePortSettings(m_settingsPath, m_nPortIndex - 1, &error)) Trace("port settings: %s\n", error.c_str());
+        Trace("============ %d ==============\n", m_nPortIndex - 1);
+        return;
+    }
+    if (m_nPortIndex > kPortIndexMax) {
+        StopTimer();
+        m_link.m_bSearchActive = false;
+        m_form.Prompter().Show(UserMessage{std::string(texts::kSearchFailure), {}, MsgIcon::Stop, MsgButtons::Ok});
+        m_form.ShowColumnHint();
+        return;
+    }
+    m_link.StopTransfer();
+    if (m_link.ProbeOpen(m_nPortIndex)) {
+        StopTimer();
+        Trace("CHECKING : COM%d GOOD\n", m_nPortIndex + 1);
+        m_link.SendByte(QM_PROTO_CHK_DEV, 3);
+        StartTimer();
+    } else {
+        Trace("CHECKING: COM%d FAIL\n", m_nPortIndex + 1);
+    }
+    SetCheckingText(m_nPortIndex + 1);
+    ++m_nPortIndex;
+}
+
+void CPortSearch::OnAutoStop() {
+    if (m_link.Pausing()) {
+        m_link.WhenIdle([this] { OnAutoStop(); });
+        return;
+    }
+    m_link.m_bSearchActive = false;
+    m_link.m_bMsgShown = true;
+    m_form.Prompter().Show(UserMessage{std::string(texts::kSearchStopped), {}, MsgIcon::None, MsgButtons::Ok});
+    StartTimer();
+    m_form.RequestStopSearch();
+    m_link.StopTransfer();
+    m_link.OpenRadioPort();
+}
+
+}  // namespace orvex
