@@ -42,6 +42,7 @@ std::vector<std::uint8_t> SimLinePort::WrittenBytes() const {
 
 int SimLinePort::WriteComm(const std::uint8_t* bytes, int count) {
     if (!m_connected) return 0;
+    if (!m_radioDevice.empty() && m_name != m_radioDevice) return count;  // nobody there
     for (int i = 0; i < count; ++i) {
         const std::uint8_t b = bytes[i];
         m_log.push_back({m_loop.NowMs(), true, b});

@@ -43,6 +43,9 @@ public:
     void RefuseOpen(std::string name) { m_refused.push_back(std::move(name)); }
     // Lets the next n opens of a refused name fail, then succeed.
     void FailOpens(int n) { m_failOpens = n; }
+    // Only this device has the cable and radio on it; any other name opens
+    // a dead line (no echo, no answer). Empty: every name has the radio.
+    void SetRadioDevice(std::string name) { m_radioDevice = std::move(name); }
 
     const std::vector<LineEvent>& Log() const { return m_log; }
     std::vector<std::uint8_t> WrittenBytes() const;
@@ -61,6 +64,7 @@ private:
     std::string m_name;
     std::string m_error;
     std::vector<std::string> m_refused;
+    std::string m_radioDevice;
     int m_failOpens = 0;
     int m_opens = 0;
     std::vector<std::uint8_t> m_line;  // the burst being received
