@@ -32,14 +32,21 @@ function(orvex_executable name)
     orvex_target_defaults(${name})
 endfunction()
 
-# orvex_add_test(name SOURCES ... DEPS ... [LABELS ...] [ENVIRONMENT ...]):
+# orvex_add_test(name [QTTEST] SOURCES ... DEPS ... [LABELS ...] [ENVIRONMENT ...]):
 # the one way to declare a test; it is built and registered with CTest
-# together, so no test binary exists that CTest does not run.
+# together, so no test binary exists that CTest does not run. GoogleTest by
+# default; QTTEST makes it a Qt Test program on the offscreen platform.
 function(orvex_add_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "QTTEST" "TIMEOUT" "SOURCES;DEPS;LABELS;ENVIRONMENT" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    if(ARG_QTTEST)
+        target_link_libraries(${name} PRIVATE ${ARG_DEPS} Qt6::Test Qt6::Widgets)
+        set_target_properties(${name} PROPERTIES AUTOMOC ON)
+        list(APPEND ARG_ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    else()
+        target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
+    endif()
     orvex_target_defaults(${name})
     add_test(NAME ${name} COMMAND ${name})
     if(NOT ARG_TIMEOUT)
@@ -47,5 +54,5 @@ function(orvex_add_test name)
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
         LABELS "${ARG_LABELS}"
-        ENVIRONMENT "ORVEX_BIN_DIR=${PROJECT_BINARY_DIR}/tools;ORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENVIRONMENT}")
+        ENVIRONMENT "ORVEX_BIN_DIR=${PROJECT_BINARY_DIR}/tools;ORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEX_SHOT_DIR=${PROJECT_BINARY_DIR}/screenshots;${ARG_ENVIRONMENT}")
 endfunction()

@@ -1,0 +1,339 @@
+#include "GridCtrl_src/GridCore.h"
+
+#include <algorithm>
+
+namespace orvex::grid {
+namespace {
+
+constexpr int kDefaultRowHeight = 20;
+constexpr int kDefaultColWidth = 60;
+
+std::string Trim(const std::string& s) {
+    const char* ws = " \t\r";
+    const auto first = s.find_first_not_of(ws);
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(ws) - first + 1);
+}
+
+}  // namespace
+
+std::vector<std::vector<std::string>> SplitPasteText(const std::string& text) {
+    std::vector<std::vector<std::string>> lines;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        // The line feed that ends the last line does not start an empty one,
+        // which would otherwise clear the cell below the pasted block.
+        if (at == text.size() && at != 0) break;
+        const std::string line = text.substr(at, end - at);
+        std::vector<std::string> pieces;
+        std::size_t p = 0;
+        while (true) {
+            const std::size_t q = line.find_first_of("\t,", p);
+            pieces.push_back(Trim(line.substr(p, q == std::string::npos ? std::string::npos : q - p)));
+            if (q == std::string::npos) break;
+            p = q + 1;
+        }
+        lines.push_back(std::move(pieces));
+        at = end + 1;
+    }
+    return lines;
+}
+
+void GridCore::Notify(int code, int row, int col) const {
+    if (m_listener) m_listener({m_controlId, code, row, col});
+}
+
+bool GridCore::SetRows(int n) {
+    if (n < 0) return false;
+    const int old = GetRows();
+    m_cells.resize(static_cast<std::size_t>(n));
+    m_rowHeights.resize(static_cast<std::size_t>(n), kDefaultRowHeight);
+    for (int r = old; r < n; ++r) {
+        m_cells[r].resize(static_cast<std::size_t>(m_cols));
+        for (auto& c : m_cells[r]) c.SetFormat(m_default.GetFormat());
+    }
+    if (m_focus.row >= n) m_focus = {};
+    std::erase_if(m_selected, [n](const CellId& c) { return c.row >= n; });
+    ApplyFixedMarks();
+    return true;
+}
+
+bool GridCore::SetCols(int n) {
+    if (n < 0) return false;
+    for (auto& row : m_cells) {
+        const int old = static_cast<int>(row.size());
+        row.resize(static_cast<std::size_t>(n));
+        for (int c = old; c < n; ++c) row[c].SetFormat(m_default.GetFormat());
+    }
+    m_cols = n;
+    m_colWidths.resize(static_cast<std::size_t>(n), kDefaultColWidth);
+    if (m_focus.col >= n) m_focus = {};
+    std::erase_if(m_selected, [n](const CellId& c) { return c.col >= n; });
+    ApplyFixedMarks();
+    return true;
+}
+
+bool GridCore::SetFixedRows(int n) {
+    if (n < 0) return false;
+    if (n == m_fixedRows) return true;
+    if (n > GetRows()) SetRows(n);
+    m_fixedRows = n;
+    m_focus = {};
+    m_selected.clear();
+    ApplyFixedMarks();
+    Changed();
+    return true;
+}
+
+bool GridCore::SetFixedCols(int n) {
+    if (n < 0) return false;
+    if (n == m_fixedCols) return true;
+    if (n > m_cols) SetCols(n);
+    m_fixedCols = n;
+    m_focus = {};
+    m_selected.clear();
+    ApplyFixedMarks();
+    Changed();
+    return true;
+}
+
+void GridCore::ApplyFixedMarks() {
+    for (int r = 0; r < GetRows(); ++r)
+        for (int c = 0; c < m_cols; ++c) {
+            CGridCell& cell = m_cells[r][c];
+            cell.Mark(GVIS_FIXEDROW, r < m_fixedRows);
+            cell.Mark(GVIS_FIXEDCOL, c < m_fixedCols);
+            cell.Mark(GVIS_FIXED, r < m_fixedRows || c < m_fixedCols);
+            cell.Mark(GVIS_FOCUSED, m_focus == CellId{r, c});
+            cell.Mark(GVIS_SELECTED, IsSelected(r, c));
+        }
+}
+
+void GridCore::AutoSizeAll(const std::function<std::pair<int, int>(const std::string&)>& measure, int padX,
+                           int padY) {
+    for (int c = 0; c < m_cols; ++c) {
+        if (m_colWidths[c] == 0) continue;  // hidden stays hidden
+        int w = 0;
+        for (int r = 0; r < GetRows(); ++r) w = std::max(w, measure(m_cells[r][c].GetText()).first);
+        m_colWidths[c] = w + 2 * padX;
+    }
+    for (int r = 0; r < GetRows(); ++r) {
+        if (m_rowHeights[r] == 0) continue;
+        int h = measure("").second;
+        for (int c = 0; c < m_cols; ++c) h = std::max(h, measure(m_cells[r][c].GetText()).second);
+        m_rowHeights[r] = h + 2 * padY;
+    }
+    Changed();
+}
+
+bool GridCore::SetCell(int row, int col, const std::string& text, unsigned format) {
+    if (!IsValid(row, col)) return false;
+    m_cells[row][col].SetText(text);
+    m_cells[row][col].SetFormat(format);
+    return true;
+}
+
+bool GridCore::SetCellText(int row, int col, const std::string& text) {
+    if (!IsValid(row, col)) return false;
+    m_cells[row][col].SetText(text);
+    m_cells[row][col].Mark(GVIS_MODIFIED, true);
+    return true;
+}
+
+std::string GridCore::GetCellText(int row, int col) const {
+    return IsValid(row, col) ? m_cells[row][col].GetText() : std::string{};
+}
+
+bool GridCore::IsCellEditable(int row, int col) const {
+    return IsValid(row, col) && m_allowEditing && !IsCellFixed(row, col) && !m_cells[row][col].Has(GVIS_READONLY);
+}
+
+void GridCore::SetCellReadOnly(int row, int col, bool readOnly) {
+    if (IsValid(row, col)) m_cells[row][col].Mark(GVIS_READONLY, readOnly);
+}
+
+void GridCore::ClearSelection() {
+    m_selected.clear();
+    ApplyFixedMarks();
+}
+
+void GridCore::SelectCell(CellId cell, bool on) {
+    if (!IsValid(cell.row, cell.col)) return;
+    if (on)
+        m_selected.insert(cell);
+    else
+        m_selected.erase(cell);
+    ApplyFixedMarks();
+}
+
+void GridCore::SetFocusCell(CellId cell, bool notifyChanging, bool notifyChanged) {
+    if (!IsValid(cell.row, cell.col) || IsCellFixed(cell.row, cell.col)) return;
+    if (notifyChanging) Notify(LVN_ITEMCHANGING, cell.row, cell.col);
+    m_focus = cell;
+    m_selected = {cell};
+    ApplyFixedMarks();
+    if (notifyChanged) Notify(LVN_ITEMCHANGED, cell.row, cell.col);
+    Changed();
+}
+
+void GridCore::SelectAll() {
+    Notify(LVN_ITEMCHANGING, m_focus.row, m_focus.col);
+    m_selected.clear();
+    for (int r = 0; r < GetRows(); ++r)
+        for (int c = 0; c < m_cols; ++c) m_selected.insert({r, c});
+    ApplyFixedMarks();
+    Notify(LVN_ITEMCHANGED, m_focus.row, m_focus.col);
+    Changed();
+}
+
+CellId GridCore::NextCell(CellId from, MoveKey key, bool ctrl, int pageRows) const {
+    const int firstRow = m_fixedRows, lastRow = GetRows() - 1;
+    const int firstCol = m_fixedCols, lastCol = m_cols - 1;
+    if (firstRow > lastRow || firstCol > lastCol) return {};
+    if (!from.IsValid() || IsCellFixed(from.row, from.col)) return {firstRow, firstCol};
+    auto visibleRow = [&](int r, int step) {
+        while (r >= firstRow && r <= lastRow && m_rowHeights[r] == 0) r += step;
+        return std::clamp(r, firstRow, lastRow);
+    };
+    auto visibleCol = [&](int c, int step) {
+        while (c >= firstCol && c <= lastCol && m_colWidths[c] == 0) c += step;
+        return std::clamp(c, firstCol, lastCol);
+    };
+    CellId to = from;
+    switch (key) {
+        case MoveKey::Up: to.row = visibleRow(from.row - 1, -1); break;
+        case MoveKey::Down: to.row = visibleRow(from.row + 1, +1); break;
+        case MoveKey::Left: to.col = visibleCol(from.col - 1, -1); break;
+        case MoveKey::Right: to.col = visibleCol(from.col + 1, +1); break;
+        case MoveKey::PageUp: to.row = visibleRow(from.row - std::max(1, pageRows), -1); break;
+        case MoveKey::PageDown: to.row = visibleRow(from.row + std::max(1, pageRows), +1); break;
+        case MoveKey::Home:
+            to.col = firstCol;
+            if (ctrl) to.row = firstRow;
+            break;
+        case MoveKey::End:
+            to.col = lastCol;
+            if (ctrl) to.row = lastRow;
+            break;
+        case MoveKey::Tab:
+            if (from.col < lastCol) {
+                to.col = visibleCol(from.col + 1, +1);
+            } else if (from.row < lastRow) {
+                to.row = visibleRow(from.row + 1, +1);
+                to.col = firstCol;
+            }
+            break;
+        case MoveKey::BackTab:
+            if (from.col > firstCol) {
+                to.col = visibleCol(from.col - 1, -1);
+            } else if (from.row > firstRow) {
+                to.row = visibleRow(from.row - 1, -1);
+                to.col = lastCol;
+            }
+            break;
+    }
+    return to;
+}
+
+void GridCore::MoveFocus(MoveKey key, bool ctrl, int pageRows) {
+    const CellId to = NextCell(m_focus, key, ctrl, pageRows);
+    if (to.IsValid()) SetFocusCell(to, true, true);
+}
+
+std::string GridCore::CopyText() const {
+    if (m_selected.empty()) return {};
+    int top = GetRows(), bottom = -1, left = m_cols, right = -1;
+    for (const CellId& c : m_selected) {
+        top = std::min(top, c.row), bottom = std::max(bottom, c.row);
+        left = std::min(left, c.col), right = std::max(right, c.col);
+    }
+    std::string text;
+    bool firstRow = true;
+    for (int r = top; r <= bottom; ++r) {
+        if (m_rowHeights[r] == 0) continue;
+        if (!firstRow) text += "\n";
+        firstRow = false;
+        bool firstCol = true;
+        for (int c = left; c <= right; ++c) {
+            if (m_colWidths[c] == 0) continue;
+            if (!firstCol) text += "\t";
+            firstCol = false;
+            if (IsSelected(r, c)) text += m_cells[r][c].GetText();
+        }
+    }
+    return text;
+}
+
+bool GridCore::ReplaceText(int row, int col, const std::string& text) {
+    Notify(LVN_BEGINLABELEDIT, row, col);
+    const bool changed = m_cells[row][col].GetText() != text;
+    if (changed) {
+        m_cells[row][col].SetText(text);
+        m_cells[row][col].Mark(GVIS_MODIFIED, true);
+    }
+    Notify(LVN_ENDLABELEDIT, row, col);
+    return changed;
+}
+
+void GridCore::DeleteSelection() {
+    if (m_bTransferBusy || !m_allowEditing) return;
+    const std::set<CellId> cells = m_selected;
+    for (const CellId& c : cells)
+        if (IsCellEditable(c.row, c.col)) ReplaceText(c.row, c.col, {});
+    Changed();
+}
+
+CellId GridCore::PasteStart() const {
+    if (m_selected.empty()) return m_focus;
+    CellId topLeft{GetRows(), m_cols};
+    for (const CellId& c : m_selected) topLeft = {std::min(topLeft.row, c.row), std::min(topLeft.col, c.col)};
+    return topLeft;
+}
+
+bool GridCore::PasteAllowed() const {
+    const CellId start = PasteStart();
+    return m_allowEditing && start.IsValid() && (start.col == 2 || start.col == 3) && m_bTransferBusy == 0;
+}
+
+bool GridCore::PasteText(const std::string& text) {
+    if (!PasteAllowed()) return false;
+    const CellId start = PasteStart();
+    const auto lines = SplitPasteText(text);
+    std::set<CellId> pasted;
+    int row = start.row;
+    for (const auto& pieces : lines) {
+        while (row < GetRows() && m_rowHeights[row] == 0) ++row;
+        if (row >= GetRows()) break;
+        int col = start.col;
+        for (const std::string& piece : pieces) {
+            while (col < m_cols && m_colWidths[col] == 0) ++col;
+            if (col >= m_cols) break;
+            if (IsCellEditable(row, col)) {
+                ReplaceText(row, col, piece);
+                pasted.insert({row, col});
+            }
+            ++col;
+        }
+        ++row;
+    }
+    for (const CellId& c : pasted) m_selected.erase(c);
+    ApplyFixedMarks();
+    Changed();
+    return true;
+}
+
+bool GridCore::EndEdit(int row, int col, const std::string& text) {
+    if (!IsValid(row, col)) return false;
+    const bool changed = m_cells[row][col].GetText() != text;
+    if (changed) {
+        m_cells[row][col].SetText(text);
+        m_cells[row][col].Mark(GVIS_MODIFIED, true);
+        Changed();
+    }
+    Notify(LVN_ENDLABELEDIT, row, col);
+    return changed;
+}
+
+}  // namespace orvex::grid

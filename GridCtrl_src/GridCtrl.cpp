@@ -1,0 +1,301 @@
+#include "GridCtrl_src/GridCtrl.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace orvex {
+namespace {
+
+constexpr QColor kGridLines(192, 192, 192);
+constexpr int kPadX = 4;
+constexpr int kPadY = 2;
+
+Qt::Alignment AlignmentOf(unsigned format) {
+    Qt::Alignment a = Qt::AlignLeft;
+    if (format & grid::DT_CENTER) a = Qt::AlignHCenter;
+    if (format & grid::DT_RIGHT) a = Qt::AlignRight;
+    return a | ((format & grid::DT_VCENTER) ? Qt::AlignVCenter : Qt::AlignTop);
+}
+
+std::optional<grid::MoveKey> MoveKeyOf(int key) {
+    switch (key) {
+        case Qt::Key_Up: return grid::MoveKey::Up;
+        case Qt::Key_Down: return grid::MoveKey::Down;
+        case Qt::Key_Left: return grid::MoveKey::Left;
+        case Qt::Key_Right: return grid::MoveKey::Right;
+        case Qt::Key_PageUp: return grid::MoveKey::PageUp;
+        case Qt::Key_PageDown: return grid::MoveKey::PageDown;
+        case Qt::Key_Home: return grid::MoveKey::Home;
+        case Qt::Key_End: return grid::MoveKey::End;
+        case Qt::Key_Tab: return grid::MoveKey::Tab;
+        case Qt::Key_Backtab: return grid::MoveKey::BackTab;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+CGridCtrl::CGridCtrl(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    m_core.onChanged = [this] { update(); };
+}
+
+CGridCtrl::~CGridCtrl() { m_core.onChanged = nullptr; }
+
+bool CGridCtrl::SetFixedRows(int n) {
+    EndEditing();
+    return Changed(m_core.SetFixedRows(n));
+}
+
+bool CGridCtrl::SetFixedCols(int n) {
+    EndEditing();
+    return Changed(m_core.SetFixedCols(n));
+}
+
+void CGridCtrl::AutoSizeAll() {
+    const QFontMetrics fm(font());
+    m_core.AutoSizeAll(
+        [&fm](const std::string& text) {
+            return std::make_pair(fm.horizontalAdvance(QString::fromStdString(text)), fm.height());
+        },
+        kPadX, kPadY);
+    updateGeometry();
+    update();
+}
+
+void CGridCtrl::EndEditing() {
+    if (m_editor) m_editor->FinishEdit();
+}
+
+QRect CGridCtrl::CellRect(int row, int col) const {
+    if (!m_core.IsValid(row, col)) return {};
+    int x = 0, y = 0;
+    for (int c = 0; c < col; ++c) x += m_core.ColWidth(c);
+    for (int r = 0; r < row; ++r) y += m_core.RowHeight(r);
+    return QRect(x, y, m_core.ColWidth(col), m_core.RowHeight(row));
+}
+
+grid::CellId CGridCtrl::CellAt(const QPoint& p) const {
+    int y = 0;
+    for (int r = 0; r < m_core.GetRows(); ++r) {
+        const int h = m_core.RowHeight(r);
+        if (p.y() >= y && p.y() < y + h) {
+            int x = 0;
+            for (int c = 0; c < m_core.GetCols(); ++c) {
+                const int w = m_core.ColWidth(c);
+                if (p.x() >= x && p.x() < x + w) return {r, c};
+                x += w;
+            }
+            return {};
+        }
+        y += h;
+    }
+    return {};
+}
+
+QSize CGridCtrl::sizeHint() const {
+    int w = 0, h = 0;
+    for (int c = 0; c < m_core.GetCols(); ++c) w += m_core.ColWidth(c);
+    for (int r = 0; r < m_core.GetRows(); ++r) h += m_core.RowHeight(r);
+    return {w + 2, h + 2};
+}
+
+int CGridCtrl::PageRows() const {
+    const int h = m_core.GetRows() > m_core.GetFixedRows() ? m_core.RowHeight(m_core.GetFixedRows()) : 0;
+    return h > 0 ? std::max(1, height() / h - m_core.GetFixedRows()) : 1;
+}
+
+void CGridCtrl::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QPalette& pal = palette();
+    p.fillRect(rect(), pal.color(QPalette::Dark));  // the area beyond the last cells
+    for (int r = 0; r < m_core.GetRows(); ++r) {
+        for (int c = 0; c < m_core.GetCols(); ++c) {
+            const QRect cell = CellRect(r, c);
+            if (cell.isEmpty()) continue;
+            const grid::CGridCell* gc = m_core.Cell(r, c);
+            const bool fixed = m_core.IsCellFixed(r, c);
+            const bool selected = !fixed && m_core.IsSelected(r, c) && !(m_core.FocusCell() == grid::CellId{r, c});
+            QColor back = fixed ? pal.color(QPalette::Button) : pal.color(QPalette::Base);
+            QColor fore = fixed ? pal.color(QPalette::ButtonText) : pal.color(QPalette::Text);
+            if (selected) {
+                back = pal.color(QPalette::Highlight);
+                fore = pal.color(QPalette::HighlightedText);
+            }
+            p.fillRect(cell, back);
+            p.setPen(kGridLines);
+            p.drawLine(cell.topRight(), cell.bottomRight());
+            p.drawLine(cell.bottomLeft(), cell.bottomRight());
+            if (fixed) {
+                p.setPen(pal.color(QPalette::Light));
+                p.drawLine(cell.topLeft(), cell.topRight() - QPoint(1, 0));
+                p.drawLine(cell.topLeft(), cell.bottomLeft() - QPoint(0, 1));
+            }
+            const QRect textRect = cell.adjusted(kPadX, 0, -kPadX, 0);
+            QString text = QString::fromStdString(gc->GetText());
+            if (gc->GetFormat() & grid::DT_END_ELLIPSIS)
+                text = p.fontMetrics().elidedText(text, Qt::ElideRight, textRect.width());
+            p.setPen(fore);
+            p.drawText(textRect, static_cast<int>(AlignmentOf(gc->GetFormat())) | Qt::TextSingleLine, text);
+            if (m_core.FocusCell() == grid::CellId{r, c}) {
+                p.setPen(QPen(pal.color(QPalette::Text), 1));
+                p.drawRect(cell.adjusted(1, 1, -2, -2));
+            }
+        }
+    }
+}
+
+bool CGridCtrl::EditCell(int row, int col, const EditStart& first) {
+    if (!m_core.IsCellEditable(row, col)) return false;
+    if (m_editor) {
+        if (m_editor->m_nRow == row && m_editor->m_nCol == col) {
+            if (!first.text.isEmpty()) {
+                QKeyEvent typed(QEvent::KeyPress, first.key, Qt::NoModifier, first.text);
+                QApplication::sendEvent(m_editor, &typed);
+            }
+            return true;
+        }
+        EndEditing();
+    }
+    m_core.Notify(grid::LVN_BEGINLABELEDIT, row, col);
+    const grid::CGridCell* cell = m_core.Cell(row, col);
+    m_editor = new CInPlaceEdit(this, CellRect(row, col), cell->GetFormat(), row, col,
+                                QString::fromStdString(cell->GetText()), first, m_prompter);
+    return true;
+}
+
+void CGridCtrl::OnEndInPlaceEdit(int row, int col, const QString& text, unsigned endKey) {
+    m_editor = nullptr;
+    m_core.EndEdit(row, col, text.toStdString());
+    if (const auto move = MoveKeyOf(static_cast<int>(endKey))) m_core.MoveFocus(*move, false, PageRows());
+    if (!hasFocus() && isVisible()) setFocus(Qt::OtherFocusReason);
+    update();
+}
+
+bool CGridCtrl::HandleCommand(int commandId) {
+    switch (commandId) {
+        case ID_EDIT_COPY: OnEditCopy(); return true;
+        case ID_EDIT_CUT: OnEditCut(); return true;
+        case ID_EDIT_PASTE: OnEditPaste(); return true;
+        case ID_EDIT_SELECT_ALL: OnEditSelectAll(); return true;
+    }
+    return false;
+}
+
+void CGridCtrl::OnEditCopy() {
+    if (m_editor) {
+        m_editor->copy();
+        return;
+    }
+    if (m_core.CanCopy()) QApplication::clipboard()->setText(QString::fromStdString(m_core.CopyText()));
+}
+
+void CGridCtrl::OnEditCut() {
+    if (!m_core.CanCut()) return;
+    OnEditCopy();
+    m_core.DeleteSelection();  // refuses while a transfer runs: cut then only copies
+    update();
+}
+
+void CGridCtrl::OnEditPaste() {
+    const QString text = QApplication::clipboard()->text();
+    if (text.isEmpty() || !m_core.PasteAllowed()) return;
+    const grid::CellId start = m_core.PasteStart();
+    if (m_editor && m_editor->m_nRow == start.row && m_editor->m_nCol == start.col) {
+        m_editor->insert(text);  // no character rules; the check at the end applies
+        return;
+    }
+    EndEditing();
+    m_core.PasteText(text.toStdString());
+    update();
+}
+
+void CGridCtrl::OnEditSelectAll() { m_core.SelectAll(); }
+
+bool CGridCtrl::event(QEvent* e) {
+    if (e->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    return QWidget::event(e);
+}
+
+void CGridCtrl::keyPressEvent(QKeyEvent* e) {
+    const int key = e->key();
+    const auto mods = e->modifiers();
+    const bool ctrl = mods & Qt::ControlModifier;
+    const bool shift = mods & Qt::ShiftModifier;
+    if ((ctrl && key == Qt::Key_C) || (ctrl && key == Qt::Key_Insert)) return OnEditCopy();
+    if ((ctrl && key == Qt::Key_X) || (shift && key == Qt::Key_Delete)) return OnEditCut();
+    if ((ctrl && key == Qt::Key_V) || (shift && key == Qt::Key_Insert)) return OnEditPaste();
+    if (ctrl && key == Qt::Key_A) return OnEditSelectAll();
+    if (key == Qt::Key_Delete) {
+        m_core.DeleteSelection();
+        update();
+        return;
+    }
+    if (key == Qt::Key_F2) {
+        const grid::CellId f = m_core.FocusCell();
+        EditCell(f.row, f.col, EditStart::Mouse());
+        return;
+    }
+    if (const auto move = MoveKeyOf(key)) {
+        m_core.MoveFocus(*move, ctrl, PageRows());
+        return;
+    }
+    const QString text = e->text();
+    const bool isEnter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (!ctrl && !(mods & Qt::AltModifier) && key != Qt::Key_Escape && (isEnter || (!text.isEmpty() && text.at(0).isPrint()) || key == Qt::Key_Backspace)) {
+        const grid::CellId f = m_core.FocusCell();
+        if (f.IsValid() && EditCell(f.row, f.col, EditStart::Key(key, isEnter ? QString() : text))) return;
+    }
+    QWidget::keyPressEvent(e);
+}
+
+void CGridCtrl::mousePressEvent(QMouseEvent* e) {
+    setFocus(Qt::MouseFocusReason);
+    const grid::CellId cell = CellAt(e->position().toPoint());
+    m_pressCell = cell;
+    m_pressOnFocus = false;
+    if (e->button() != Qt::LeftButton || !cell.IsValid()) return;
+    if (m_core.IsCellFixed(cell.row, cell.col)) {
+        m_core.Notify(grid::LVN_ITEMCHANGING, cell.row, cell.col);
+        return;
+    }
+    m_pressOnFocus = m_core.FocusCell() == cell;
+    if (!m_pressOnFocus) m_core.SetFocusCell(cell, true, false);
+}
+
+void CGridCtrl::mouseReleaseEvent(QMouseEvent* e) {
+    const grid::CellId cell = CellAt(e->position().toPoint());
+    if (e->button() == Qt::RightButton) {
+        m_core.Notify(grid::NM_RCLICK, cell.row, cell.col);
+        return;
+    }
+    if (e->button() != Qt::LeftButton) return;
+    if (m_pressCell.IsValid() && !m_pressOnFocus) m_core.Notify(grid::LVN_ITEMCHANGED, m_pressCell.row, m_pressCell.col);
+    m_core.Notify(grid::NM_CLICK, cell.row, cell.col);
+    if (m_pressOnFocus && cell == m_pressCell) EditCell(cell.row, cell.col, EditStart::Mouse());
+    m_pressOnFocus = false;
+}
+
+void CGridCtrl::mouseDoubleClickEvent(QMouseEvent* e) {
+    const grid::CellId cell = CellAt(e->position().toPoint());
+    if (e->button() != Qt::LeftButton || !cell.IsValid()) return;
+    m_core.Notify(grid::NM_DBLCLK, cell.row, cell.col);
+    if (!m_core.IsCellFixed(cell.row, cell.col)) EditCell(cell.row, cell.col, EditStart::Mouse());
+}
+
+void CGridCtrl::resizeEvent(QResizeEvent* e) {
+    EndEditing();
+    QWidget::resizeEvent(e);
+}
+
+}  // namespace orvex

@@ -1,0 +1,90 @@
+#pragma once
+// The table widget: draws a GridCore, turns mouse and keys into its
+// operations, and runs the in-place editor.
+#include <QPointer>
+#include <QWidget>
+
+#include "GridCtrl_src/GridCore.h"
+#include "GridCtrl_src/InPlaceEdit.h"
+
+namespace orvex {
+
+// Edit commands the grid takes when they are offered to it.
+inline constexpr int ID_EDIT_COPY = 57634;
+inline constexpr int ID_EDIT_CUT = 57635;
+inline constexpr int ID_EDIT_PASTE = 57637;
+inline constexpr int ID_EDIT_SELECT_ALL = 57642;
+
+class CGridCtrl : public QWidget {
+    Q_OBJECT
+public:
+    explicit CGridCtrl(QWidget* parent = nullptr);
+    ~CGridCtrl() override;
+
+    grid::GridCore& Core() { return m_core; }
+    const grid::GridCore& Core() const { return m_core; }
+    void SetPrompter(IPrompter* prompter) { m_prompter = prompter; }
+
+    bool SetRows(int n) { return Changed(m_core.SetRows(n)); }
+    bool SetCols(int n) { return Changed(m_core.SetCols(n)); }
+    bool SetFixedRows(int n);
+    bool SetFixedCols(int n);
+    int GetRows() const { return m_core.GetRows(); }
+    int GetCols() const { return m_core.GetCols(); }
+    bool SetCell(int row, int col, const QString& text, unsigned format) {
+        return m_core.SetCell(row, col, text.toStdString(), format);
+    }
+    bool SetCellText(int row, int col, const QString& text) { return m_core.SetCellText(row, col, text.toStdString()); }
+    QString GetCellText(int row, int col) const { return QString::fromStdString(m_core.GetCellText(row, col)); }
+    void AllowEditing(bool on) { m_core.AllowEditing(on); }
+    void AllowRowResize(bool on) { m_core.AllowRowResize(on); }
+    void AllowColResize(bool on) { m_core.AllowColResize(on); }
+    void AllowDragDrop(bool on) { m_core.AllowDragDrop(on); }
+    void AutoSizeAll();
+    void Redraw() { update(); }
+    void EndEditing();
+
+    int TransferBusy() const { return m_core.m_bTransferBusy; }
+    void SetTransferBusy(int busy) { m_core.m_bTransferBusy = busy; }
+
+    // Starts an edit of an editable cell; false when the cell cannot be edited.
+    bool EditCell(int row, int col, const EditStart& first);
+    CInPlaceEdit* Editor() const { return m_editor.data(); }
+    // The editor's end: text, and the key that ended it.
+    void OnEndInPlaceEdit(int row, int col, const QString& text, unsigned endKey);
+
+    // Copy, cut, paste and select all; true when the command is the grid's.
+    bool HandleCommand(int commandId);
+    void OnEditCopy();
+    void OnEditCut();
+    void OnEditPaste();
+    void OnEditSelectAll();
+
+    QRect CellRect(int row, int col) const;
+    grid::CellId CellAt(const QPoint& p) const;
+    QSize sizeHint() const override;
+
+protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    bool Changed(bool ok) {
+        update();
+        return ok;
+    }
+    int PageRows() const;
+
+    grid::GridCore m_core;
+    QPointer<CInPlaceEdit> m_editor;
+    IPrompter* m_prompter = nullptr;
+    grid::CellId m_pressCell;
+    bool m_pressOnFocus = false;
+};
+
+}  // namespace orvex

@@ -1,0 +1,164 @@
+#include "GridCtrl_src/InPlaceEdit.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+
+#include "GridCtrl_src/GridCellBase.h"
+#include "GridCtrl_src/GridCtrl.h"
+#include "settings/QMDataMng.h"
+#include "settings/Trace.h"
+#include "ui/model/FormTexts.h"
+
+namespace orvex {
+namespace {
+
+bool IsPagingOrArrow(int key) {
+    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right ||
+           key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+}
+
+Qt::Alignment AlignmentOf(unsigned format) {
+    if (format & grid::DT_RIGHT) return Qt::AlignRight | Qt::AlignVCenter;
+    if (format & grid::DT_CENTER) return Qt::AlignHCenter | Qt::AlignVCenter;
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+}  // namespace
+
+CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, unsigned format, int row, int col,
+                           const QString& text, const EditStart& first, IPrompter* prompter)
+    : QLineEdit(grid),
+      m_nRow(row),
+      m_nCol(col),
+      m_strOrigText(text),
+      m_bArrowKeysEnd(first.kind != EditStart::Kind::Mouse),
+      m_rcEdit(rect),
+      m_grid(grid),
+      m_prompter(prompter) {
+    setObjectName("InPlaceEdit");
+    setFont(grid->font());
+    setFrame(true);
+    setAlignment(AlignmentOf(format));
+    setGeometry(rect);
+    setText(text);
+    show();
+    setFocus(Qt::OtherFocusReason);
+
+    if (first.kind == EditStart::Kind::Mouse || first.key == Qt::Key_Return || first.key == Qt::Key_Enter) {
+        deselect();
+        setCursorPosition(static_cast<int>(this->text().size()));
+    } else if (first.key == Qt::Key_Backspace) {
+        deselect();
+        setCursorPosition(static_cast<int>(this->text().size()));
+        QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+        keyPressEvent(&backspace);
+    } else if (first.text.isEmpty() || first.key == Qt::Key_Tab || first.key == Qt::Key_Space ||
+               IsPagingOrArrow(first.key) || first.key == Qt::Key_Home || first.key == Qt::Key_End) {
+        selectAll();
+    } else {
+        selectAll();
+        QKeyEvent typed(QEvent::KeyPress, first.key, Qt::NoModifier, first.text);
+        keyPressEvent(&typed);
+    }
+}
+
+bool CInPlaceEdit::event(QEvent* e) {
+    // Tab and Shift+Tab end the edit instead of moving the focus along.
+    if (e->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    if (e->type() == QEvent::ShortcutOverride) {
+        // Keys the edit handles itself must not trigger the window's shortcuts.
+        auto* key = static_cast<QKeyEvent*>(e);
+        if (!(key->modifiers() & Qt::ControlModifier) || IsPagingOrArrow(key->key())) {
+            e->accept();
+            return true;
+        }
+    }
+    return QLineEdit::event(e);
+}
+
+void CInPlaceEdit::EndWith(int key) {
+    m_nEndKey = static_cast<unsigned>(key);
+    m_grid->setFocus(Qt::OtherFocusReason);
+    FinishEdit();  // a focus change is not guaranteed while no window is active
+}
+
+void CInPlaceEdit::keyPressEvent(QKeyEvent* e) {
+    const int key = e->key();
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    if (e->modifiers() & Qt::AltModifier) return;  // system keys are not text
+
+    if (IsPagingOrArrow(key)) {
+        if (m_bArrowKeysEnd || ctrl) {
+            m_nTextWidth = 0;
+            EndWith(key);
+            return;
+        }
+        QLineEdit::keyPressEvent(e);
+        return;
+    }
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Return || key == Qt::Key_Enter) {
+        m_nTextWidth = 0;
+        EndWith(key);
+        return;
+    }
+    if (key == Qt::Key_Escape) {
+        setText(m_strOrigText);
+        EndWith(key);
+        return;
+    }
+    if (ctrl || key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Home || key == Qt::Key_End ||
+        e->text().isEmpty()) {
+        // Editing keys, and clipboard keys whose text goes in unfiltered.
+        QLineEdit::keyPressEvent(e);
+        if (!ctrl || key == Qt::Key_V) AfterCharacter();
+        return;
+    }
+    Trace("key!!!\n");
+    const QChar ch = e->text().at(0);
+    if (ch.isDigit() || ch == QLatin1Char('.')) {
+        if (m_nTextWidth >= FREQ_EDIT_MAX_WIDTH) return;
+        QLineEdit::keyPressEvent(e);
+        AfterCharacter();
+        return;
+    }
+    // Anything else cannot be part of a frequency: the edit ends with what
+    // was typed so far.
+    EndWith(0);
+}
+
+void CInPlaceEdit::AfterCharacter() {
+    const int w = fontMetrics().horizontalAdvance(text() + QStringLiteral("  "));
+    if (w < FREQ_EDIT_MAX_WIDTH && w > m_rcEdit.width()) {
+        m_rcEdit.setRight(std::min(m_rcEdit.left() + w - 1, m_grid->width() - 1));
+        setGeometry(m_rcEdit);
+    }
+    m_nTextWidth = w;
+}
+
+void CInPlaceEdit::focusOutEvent(QFocusEvent* e) {
+    QLineEdit::focusOutEvent(e);
+    FinishEdit();
+}
+
+void CInPlaceEdit::FinishEdit() {
+    if (m_bFinishing || m_bFinished) return;
+    m_bFinishing = true;
+    std::string text = this->text().toStdString();
+    const FrequencyCheck check = ValidateFrequencyText(m_nCol, text);
+    if (!check.accepted && m_prompter)
+        m_prompter->Show(UserMessage{std::string(texts::kFrequencyRefused), {}, MsgIcon::Stop, MsgButtons::Ok});
+    text = check.normalised;
+    m_bFinished = true;
+    hide();
+    m_grid->OnEndInPlaceEdit(m_nRow, m_nCol, QString::fromStdString(text), m_nEndKey);
+    deleteLater();
+    m_bFinishing = false;
+}
+
+}  // namespace orvex

@@ -1,0 +1,123 @@
+#include "ui/ChannelTable.h"
+
+#include "settings/QMDataMng.h"
+#include "settings/Trace.h"
+
+namespace orvex {
+namespace {
+
+using namespace grid;
+
+constexpr unsigned kTitleFormat = DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_SINGLELINE;
+constexpr unsigned kLabelFormat = DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
+constexpr unsigned kFrequencyFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
+constexpr const char* kTitles[3] = {" P ", "CH", " FREQUENCY "};
+constexpr int kTableRows = kChannelCount + 1;
+constexpr int kTableCols = 3;
+
+}  // namespace
+
+CChannelTable::CChannelTable(FormModel& form, IPrompter& prompter) : m_form(form), m_prompter(prompter) {}
+
+CGridCtrl* CChannelTable::CreateChannelTable(QWidget* parent, const QRect& rect) {
+    m_pGrid = new CGridCtrl(parent);
+    m_pGrid->setObjectName("ChannelTable");
+    m_pGrid->setGeometry(rect);
+    m_pGrid->Core().SetControlId(IDC_CHANNEL_TABLE);
+    m_pGrid->SetPrompter(&m_prompter);
+    m_pGrid->Core().SetListener([this](const NotifyRecord& n) { OnGridNotify(n); });
+    m_pGrid->AllowEditing(true);
+    m_pGrid->AllowDragDrop(false);
+    m_pGrid->SetRows(kTableRows);
+    m_pGrid->SetCols(kTableCols);
+    m_pGrid->SetFixedRows(1);
+    m_pGrid->SetFixedCols(2);
+    for (int r = 0; r < kTableRows; ++r) {
+        for (int c = 0; c < kTableCols; ++c) {
+            if (r == 0)
+                m_pGrid->SetCell(r, c, kTitles[c], kTitleFormat);
+            else
+                m_pGrid->SetCell(r, c, c == 1 ? QString::number(r) : QString(),
+                                 c == kFrequencyColumn ? kFrequencyFormat : kLabelFormat);
+        }
+    }
+    m_pGrid->AllowRowResize(false);
+    m_pGrid->AllowColResize(false);
+    m_pGrid->AutoSizeAll();
+    m_pGrid->show();
+    PullCells();
+    return m_pGrid;
+}
+
+void CChannelTable::WriteRowLabels() {
+    if (!m_pGrid) return;
+    for (int row = 1; row <= kChannelCount; ++row)
+        m_pGrid->SetCellText(row, 0, QString::fromStdString(RowLabel(row)));
+    m_pGrid->Redraw();
+}
+
+void CChannelTable::PullCells() {
+    if (!m_pGrid) return;
+    for (int row = 1; row <= kChannelCount; ++row) {
+        const QString text = QString::fromStdString(m_form.CellText(row));
+        if (m_pGrid->GetCellText(row, kFrequencyColumn) != text) m_pGrid->SetCellText(row, kFrequencyColumn, text);
+    }
+    m_pGrid->Redraw();
+}
+
+void CChannelTable::OnModelChanged(unsigned changes) {
+    if (!m_pGrid) return;
+    if ((changes & kChangeCells) && !m_bPushing) PullCells();
+    if (changes & kChangeTableLock) {
+        if (m_form.IsTableLocked())
+            LockChannelTable();
+        else
+            UnlockChannelTable();
+    }
+}
+
+void CChannelTable::LockChannelTable() {
+    if (m_pGrid->TransferBusy()) return;
+    m_pGrid->SetTransferBusy(1);
+    m_pGrid->SetFixedCols(3);
+}
+
+void CChannelTable::UnlockChannelTable() {
+    m_pGrid->SetTransferBusy(0);
+    m_pGrid->SetFixedCols(2);
+}
+
+void CChannelTable::OnGridNotify(const NotifyRecord& n) {
+    switch (n.code) {
+        case LVN_BEGINLABELEDIT: OnGridStartEdit(n.row, n.col); break;
+        case LVN_ENDLABELEDIT: OnGridEndEdit(n.row, n.col); break;
+        case LVN_ITEMCHANGING:
+        case LVN_ITEMCHANGED: OnGridSelChange(n.row, n.col); break;
+        case NM_RCLICK: Trace("Right button click on row %d, col %d\n", n.row, n.col); break;
+        default: break;
+    }
+}
+
+void CChannelTable::OnGridStartEdit(int row, int col) {
+    if (m_form.IsTableLocked()) return;
+    m_form.m_bEditPending = true;
+    Trace("Start Edit on row %d, col %d\n", row, col);
+    Trace("CQMView::OnGridStartEdit\n");
+}
+
+void CChannelTable::OnGridEndEdit(int row, int col) {
+    m_form.m_bEditPending = false;
+    Trace("End Edit on row %d, col %d\n", row, col);
+    if (col != kFrequencyColumn || row < 1 || row > kChannelCount) return;
+    // The cell is the live value: what the grid now holds is the model's.
+    m_bPushing = true;
+    m_form.SetCellText(row, m_pGrid->GetCellText(row, col).toStdString());
+    m_bPushing = false;
+}
+
+void CChannelTable::OnGridSelChange(int, int col) {
+    if (m_form.IsTableLocked()) return;
+    if (col != m_form.m_nCurCol) m_form.ShowColumnHint(col);
+}
+
+}  // namespace orvex

@@ -1,0 +1,42 @@
+#pragma once
+// The channel table: ten rows P1..P9, P0 with their frequencies, built on
+// the grid and bound to the form model, whose cell texts it shows and edits.
+#include <QWidget>
+
+#include "GridCtrl_src/GridCtrl.h"
+#include "ui/model/FormModel.h"
+
+namespace orvex {
+
+inline constexpr int IDC_CHANNEL_TABLE = 1013;
+
+class CChannelTable {
+public:
+    CChannelTable(FormModel& form, IPrompter& prompter);
+
+    // Builds the table as a child of parent, filling rect.
+    CGridCtrl* CreateChannelTable(QWidget* parent, const QRect& rect);
+    CGridCtrl* Grid() const { return m_pGrid; }
+
+    void WriteRowLabels();
+    // Follows the model: cell texts into the grid, and the transfer lock.
+    void OnModelChanged(unsigned changes);
+
+    // Notification handlers of the form for the grid.
+    void OnGridNotify(const grid::NotifyRecord& n);
+    void OnGridStartEdit(int row, int col);
+    void OnGridEndEdit(int row, int col);
+    void OnGridSelChange(int row, int col);
+
+private:
+    void LockChannelTable();
+    void UnlockChannelTable();
+    void PullCells();
+
+    FormModel& m_form;
+    IPrompter& m_prompter;
+    CGridCtrl* m_pGrid = nullptr;
+    bool m_bPushing = false;  // our own write into the model: do not reflect it back
+};
+
+}  // namespace orvex
