@@ -68,6 +68,11 @@ void FormModel::SetProgress(int position) {
     Notify(kChangeProgress);
 }
 
+void FormModel::SelectEmgItem(int index) {
+    m_emgList.Select(index);
+    Notify(kChangeEmgList);
+}
+
 int FormModel::EmgChannelForSave() const { return EmgChannelFromText(m_emgList.ShownText()); }
 
 void FormModel::LockChannelTable() {

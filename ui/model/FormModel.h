@@ -57,6 +57,8 @@ public:
     void SelectModeEntry(int index);
 
     const EmgChannelList& EmgList() const { return m_emgList; }
+    // The user picked item index of the "Emg Channel" list.
+    void SelectEmgItem(int index);
 
     // Channel box n (1..23).
     bool ChannelFlag(int n) const { return m_settings.b_CHcheck.at(n - 1) != 0; }

@@ -1,0 +1,211 @@
+#include "app/MainFrm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/AboutDlg.h"
+#include "ui/QMView.h"
+#include "ui/model/FormTexts.h"
+
+namespace orvex {
+namespace {
+
+// Prompts in the status bar; the part after "\n" is the button's tip.
+struct Prompt {
+    int id;
+    const char* text;
+};
+constexpr Prompt kPrompts[] = {
+    {ID_READ_FROM_RADIO, "Upload the active data"},
+    {ID_TOOLBAR_UPLOAD, "Upload the active data"},
+    {ID_WRITE_TO_RADIO, "Download the active data"},
+    {ID_TOOLBAR_DOWNLOAD, "Download the active data"},
+    {ID_TOOLBAR_EXIT, "Close the active program Exit"},
+    {ID_AUTO_SEARCH, "ComPort to search for."},
+    {ID_AUTO_STOP, "ComPort to stop for."},
+    {ID_FILE_NEW, "Create a new document\nNew"},
+    {ID_FILE_OPEN, "Open an existing document\nOpen"},
+    {ID_FILE_SAVE, "Save the active document\nSave"},
+    {ID_FILE_PRINT, "Print the active document\nPrint"},
+    {ID_APP_EXIT, "Quit the application; prompts to save documents\nExit"},
+};
+
+QString PromptOf(int id) {
+    for (const Prompt& p : kPrompts)
+        if (p.id == id) return QString::fromLatin1(p.text);
+    return {};
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(const ViewOptions& options) {
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    m_view = new CQMView(options, this);
+    setCentralWidget(m_view);
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateAccelerators();
+    connect(m_view, &CQMView::captionChanged, this, &QWidget::setWindowTitle);
+    connect(m_view, &CQMView::portPaneChanged, this, [this](const QString& text) { m_portPane->setText(text); });
+    connect(m_view, &CQMView::closeRequested, this, &QWidget::close);
+    setWindowTitle(QString::fromLatin1(texts::kCaption.data(), static_cast<int>(texts::kCaption.size())));
+    m_view->OnInitialUpdate();
+    // Sized to the form and fixed: the window cannot be resized or maximised.
+    adjustSize();
+    setFixedSize(sizeHint());
+    move(0, 0);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::MakeAction(int id, const QString& text, const QString& prompt) {
+    auto* action = new QAction(text, this);
+    const QStringList parts = prompt.split('\n');
+    action->setStatusTip(parts.value(0));
+    action->setToolTip(parts.size() > 1 ? parts.value(1) : text);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    m_actions[id] = action;
+    return action;
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::OnCommand(int id) {
+    if (id == ID_APP_ABOUT) return OnAppAbout();
+    if (id == ID_APP_EXIT) {
+        close();
+        return;
+    }
+    m_view->OnCmdMsg(id);
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction(MakeAction(ID_FILE_OPEN, "&Open...", PromptOf(ID_FILE_OPEN)));
+    file->addAction(MakeAction(ID_FILE_SAVE, "&Save", PromptOf(ID_FILE_SAVE)));
+    file->addSeparator();
+    file->addAction(MakeAction(ID_APP_EXIT, "E&xit", PromptOf(ID_APP_EXIT)));
+    QMenu* program = menuBar()->addMenu("Pr&ogram");
+    program->addAction(MakeAction(ID_READ_FROM_RADIO, "&Read from Radio", PromptOf(ID_READ_FROM_RADIO)));
+    program->addAction(MakeAction(ID_WRITE_TO_RADIO, "Write to Radio", PromptOf(ID_WRITE_TO_RADIO)));
+    QMenu* port = menuBar()->addMenu("Select Port");
+    port->addAction(MakeAction(ID_AUTO_SEARCH, "Auto Search", PromptOf(ID_AUTO_SEARCH)));
+    port->addAction(MakeAction(ID_AUTO_STOP, "Auto Stop", PromptOf(ID_AUTO_STOP)));
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction(MakeAction(ID_APP_ABOUT, "&About NUV...", QString()));
+    Action(ID_FILE_OPEN)->setShortcut(QKeySequence("Ctrl+O"));
+    Action(ID_FILE_SAVE)->setShortcut(QKeySequence("Ctrl+S"));
+    Action(ID_READ_FROM_RADIO)->setShortcut(QKeySequence("Ctrl+R"));
+    Action(ID_WRITE_TO_RADIO)->setShortcut(QKeySequence("Ctrl+W"));
+}
+
+void CMainFrame::CreateToolBar() {
+    m_wndToolBar = addToolBar("Standard");
+    m_wndToolBar->setObjectName("ToolBar");
+    m_wndToolBar->setMovable(false);
+    m_wndToolBar->setFloatable(false);
+    m_wndToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_wndToolBar->setIconSize(QSize(16, 16));
+    QStyle* st = style();
+    struct Button {
+        int id;
+        const char* text;
+        QStyle::StandardPixmap icon;
+    };
+    const Button buttons[] = {
+        {ID_FILE_NEW, "New File", QStyle::SP_FileIcon},
+        {ID_FILE_OPEN, "Open File", QStyle::SP_DialogOpenButton},
+        {ID_FILE_SAVE, "Save File", QStyle::SP_DialogSaveButton},
+        {0, nullptr, {}},
+        {ID_FILE_PRINT, "Print", QStyle::SP_FileDialogDetailedView},
+        {0, nullptr, {}},
+        {ID_TOOLBAR_UPLOAD, "Uplaod", QStyle::SP_ArrowUp},
+        {ID_TOOLBAR_DOWNLOAD, "Download", QStyle::SP_ArrowDown},
+        {0, nullptr, {}},
+        {ID_TOOLBAR_EXIT, "Exit", QStyle::SP_DialogCloseButton},
+    };
+    for (const Button& b : buttons) {
+        if (!b.text) {
+            m_wndToolBar->addSeparator();
+            continue;
+        }
+        // The toolbar has its own actions for the shared commands, so its
+        // texts can differ from the menu's.
+        QAction* action = new QAction(st->standardIcon(b.icon), b.text, this);
+        const QStringList parts = PromptOf(b.id).split('\n');
+        action->setStatusTip(parts.value(0));
+        action->setToolTip(parts.size() > 1 ? parts.value(1) : QString::fromLatin1(b.text));
+        const int id = b.id;
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        m_actions.emplace(id + 100000, action);  // the button's own action
+        m_wndToolBar->addAction(action);
+        if (auto* button = qobject_cast<QToolButton*>(m_wndToolBar->widgetForAction(action)))
+            button->setFixedSize(65, 38);
+        // Print has no handler anywhere, so its button stays disabled.
+        if (id == ID_FILE_PRINT) action->setEnabled(false);
+    }
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setSizeGripEnabled(false);
+    bar->showMessage(" ");
+    m_portPane = new QLabel(this);
+    m_portPane->setObjectName("PortPane");
+    m_portPane->setFixedWidth(200);
+    bar->addPermanentWidget(m_portPane);
+    for (const char* lock : {"CAP", "NUM", "SCRL"}) {
+        auto* pane = new QLabel(lock, this);
+        pane->setEnabled(false);  // the lock states are not readable on every platform
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        bar->addPermanentWidget(pane);
+    }
+}
+
+void CMainFrame::CreateAccelerators() {
+    struct Accel {
+        const char* keys;
+        int id;
+    };
+    const Accel accels[] = {
+        {"Ctrl+N", ID_FILE_NEW},       {"Ctrl+P", ID_FILE_PRINT},    {"Ctrl+C", ID_EDIT_COPY},
+        {"Ctrl+Ins", ID_EDIT_COPY},    {"Ctrl+X", ID_EDIT_CUT},      {"Shift+Del", ID_EDIT_CUT},
+        {"Ctrl+V", ID_EDIT_PASTE},     {"Shift+Ins", ID_EDIT_PASTE}, {"Ctrl+Z", ID_EDIT_UNDO},
+        {"Alt+Backspace", ID_EDIT_UNDO}, {"F6", ID_NEXT_PANE},       {"Shift+F6", ID_PREV_PANE},
+    };
+    for (const Accel& a : accels) {
+        auto* shortcut = new QShortcut(QKeySequence(a.keys), this);
+        const int id = a.id;
+        connect(shortcut, &QShortcut::activated, this, [this, id] { OnCommand(id); });
+    }
+}
+
+QString CMainFrame::PortPaneText() const { return m_portPane->text(); }
+
+void CMainFrame::OnAppAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    // The document is never modified: closing never asks.
+    m_view->Link().StopTransfer();
+    e->accept();
+}
+
+}  // namespace orvex

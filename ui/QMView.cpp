@@ -1,0 +1,199 @@
+#include "ui/QMView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSignalBlocker>
+
+#include "link/CRadioPort.h"
+#include "link/PortMap.h"
+#include "link/PortSettingsFile.h"
+#include "settings/CodeTables.h"
+#include "ui/CFontStatic_src/FontStatic.h"
+#include "ui/FormTemplate.h"
+#include "ui/readonlycombo_src/ReadOnlyComboBox.h"
+
+namespace orvex {
+namespace {
+
+// The template's font; a system without it gets the nearest sans face.
+QFont FormFont() {
+    QFont f("Microsoft Sans Serif");
+    if (!QFontDatabase::families().contains("Microsoft Sans Serif"))
+        f.setFamilies({"Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSize(8);
+    return f;
+}
+
+// Dialog base units: average character width and the font's height.
+QSize BaseUnits(const QFont& font) {
+    const QFontMetrics fm(font);
+    const QString sample = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    return {(fm.horizontalAdvance(sample) / 26 + 1) / 2, fm.height()};
+}
+
+}  // namespace
+
+CQMView::CQMView(ViewOptions options, QWidget* parent)
+    : QWidget(parent),
+      m_qtPrompter(this),
+      m_prompter(options.prompter ? *options.prompter : static_cast<IPrompter&>(m_qtPrompter)),
+      m_form(m_prompter),
+      m_table(m_form, m_prompter),
+      m_portSettingsPath(options.portSettingsPath.empty() ? PortSettingsPath() : options.portSettingsPath) {
+    setObjectName("QMView");
+    setFont(FormFont());
+    m_base = BaseUnits(font());
+    m_formSize = Px(0, 0, form::kFormWidth, form::kFormHeight).size();
+    setFixedSize(m_formSize);
+
+    CRadioLink::PortResolver resolve = options.resolver;
+    if (!resolve) {
+        auto map = std::make_shared<PortMap>(PortMap::FromSystem());
+        resolve = [map](int index) { return map->DeviceFor(index + 1); };
+    }
+    std::unique_ptr<IRadioPort> port = options.makePort ? options.makePort(m_loop) : std::make_unique<CRadioPort>();
+    m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::move(port), resolve);
+    m_search = std::make_unique<CPortSearch>(m_form, *m_link, m_loop, m_portSettingsPath);
+    m_link->SetConfiguredPort(ReadPortSettings(m_portSettingsPath).index);
+    m_form.StartUp();
+
+    BuildControls();
+    m_form.SetObserver(this);
+    qApp->installEventFilter(this);
+}
+
+CQMView::~CQMView() {
+    qApp->removeEventFilter(this);
+    m_form.SetObserver(nullptr);
+    m_search.reset();
+    m_link.reset();
+}
+
+QRect CQMView::Px(int x, int y, int w, int h) const {
+    auto px = [](int v, int base, int div) { return (v * base + div / 2) / div; };
+    const int left = px(x, m_base.width(), 4), top = px(y, m_base.height(), 8);
+    return QRect(left, top, px(x + w, m_base.width(), 4) - left, px(y + h, m_base.height(), 8) - top);
+}
+
+void CQMView::BuildControls() {
+    using namespace form;
+    auto rect = [this](const DluRect& r) { return Px(r.x, r.y, r.w, r.h); };
+    auto group = [this, &rect](const char* title, const DluRect& r) {
+        auto* g = new QGroupBox(QString::fromLatin1(title), this);
+        g->setGeometry(rect(r));
+        return g;
+    };
+    // These two frames' own captions lie under the painted titles.
+    group("channel status", kChannelGroup)->setTitle(QString());
+    group("system option", kSystemGroup)->setTitle(QString());
+    m_southAfrica = group("South Africa Setup", kSouthAfricaGroup);
+    m_channelEnable = group("Channel Enable/Disable", kChannelEnableGroup);
+    group("Band Option", kBandGroup);
+
+    m_titleChannel = new CFontStatic(this);
+    m_titleChannel->setGeometry(rect(kChannelTitle));
+    m_titleChannel->SetText("Channel Status");
+    m_titleSystem = new CFontStatic(this);
+    m_titleSystem->setGeometry(rect(kSystemTitle));
+    m_titleSystem->SetText("System Option");
+    for (CFontStatic* title : {m_titleChannel, m_titleSystem}) title->SetFontStatic("Comic Sans MS", 20, true, QColor(0, 0, 32));
+
+    for (int n = 1; n <= kChannelEnableCount; ++n) {
+        const int col = (n - 1) / 5, row = (n - 1) % 5;
+        auto* box = new QCheckBox(QString::fromLatin1(ChannelCaption(n).data(), 5), this);
+        box->setObjectName(QStringLiteral("CH%1").arg(n, 2, 10, QLatin1Char('0')));
+        const int y = col < 2 ? kBoxRowY[row] : kBoxRowYRight[row];
+        box->setGeometry(Px(kBoxColumnX[col], y, n == 11 ? 34 : kBoxWidth, kBoxHeight));
+        connect(box, &QCheckBox::clicked, this, [this, n] {
+            if (!m_refreshing) m_form.ClickChannelBox(n);
+        });
+        m_boxes[n - 1] = box;
+    }
+    m_emgLabel = new QLabel("Emg Channel", this);
+    m_emgLabel->setGeometry(rect(kEmgLabel));
+    m_cbEmgChannel = new CReadOnlyComboBox(this);
+    m_cbEmgChannel->setObjectName("EmgChannel");
+    const QRect emg = rect(kEmgList);
+    m_cbEmgChannel->setGeometry(emg.x(), emg.y(), emg.width(), m_cbEmgChannel->sizeHint().height());
+    connect(m_cbEmgChannel, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!m_refreshing) m_form.SelectEmgItem(index);
+    });
+
+    auto* modeLabel = new QLabel("Mode Select", this);
+    modeLabel->setGeometry(rect(kModeLabel));
+    m_cbModeSelect = new CReadOnlyComboBox(this);
+    m_cbModeSelect->setObjectName("ModeSelect");
+    const QRect mode = rect(kModeList);
+    m_cbModeSelect->setGeometry(mode.x(), mode.y(), mode.width(), m_cbModeSelect->sizeHint().height());
+    connect(m_cbModeSelect, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!m_refreshing) m_form.OnModeSelect(index);
+    });
+
+    m_status = new CFontStatic(this);
+    m_status->setObjectName("StatusLine");
+    m_status->setGeometry(rect(kStatusLine));
+    m_status->SetFontStatic("Comic Sans MS", 18, true, Qt::black);
+    m_progress = new QProgressBar(this);
+    m_progress->setGeometry(rect(kProgress));
+    m_progress->setRange(0, kChannelCount);
+    m_progress->setTextVisible(false);
+    OnFormChanged(kChangeAll & ~kChangeCells);
+}
+
+void CQMView::RefreshBandSection() {
+    QStringList plans;
+    for (const auto name : BAND_PLAN_NAMES) plans << QString::fromLatin1(name.data(), static_cast<int>(name.size()));
+    m_cbModeSelect->SetItemsQuietly(plans, m_form.ModeSelection());
+    m_cbModeSelect->setEnabled(m_form.BandListEnabled());
+    const bool sa = m_form.SouthAfricaSetupEnabled();
+    for (QWidget* w : std::initializer_list<QWidget*>{m_southAfrica, m_channelEnable, m_emgLabel, m_cbEmgChannel})
+        w->setEnabled(sa);
+    for (QCheckBox* box : m_boxes) box->setEnabled(sa);
+}
+
+void CQMView::RefreshEmgList() {
+    QStringList items;
+    for (const std::string& item : m_form.EmgList().Items()) items << QString::fromStdString(item);
+    m_cbEmgChannel->SetItemsQuietly(items, m_form.EmgList().Selection());
+}
+
+void CQMView::OnFormChanged(unsigned changes) {
+    m_refreshing = true;
+    m_table.OnModelChanged(changes);
+    if (changes & kChangeBandSection) RefreshBandSection();
+    if (changes & kChangeChannelFlags)
+        for (int n = 1; n <= kChannelEnableCount; ++n) m_boxes[n - 1]->setChecked(m_form.ChannelFlag(n));
+    if (changes & kChangeEmgList) RefreshEmgList();
+    if (changes & kChangeStatus) {
+        m_status->SetText(QString::fromStdString(m_form.StatusText()));
+        m_status->repaint();
+        emit portPaneChanged(QString::fromStdString(m_form.PortPaneText()));
+    }
+    if (changes & kChangeProgress) m_progress->setValue(m_form.Progress());
+    if (changes & kChangeCaption) emit captionChanged(QString::fromStdString(m_form.Caption()));
+    m_refreshing = false;
+}
+
+bool CQMView::eventFilter(QObject* watched, QEvent* e) {
+    // Any key stops a running search, wherever the focus is.
+    if (e->type() == QEvent::KeyPress && m_link && m_link->m_bSearchActive) m_search->OnAutoStop();
+    return QWidget::eventFilter(watched, e);
+}
+
+void CQMView::keyPressEvent(QKeyEvent* e) {
+    if (m_form.IsTableLocked()) return;  // no input to the form while a transfer runs
+    QWidget::keyPressEvent(e);
+}
+
+void CQMView::mouseReleaseEvent(QMouseEvent* e) {
+    if (m_form.IsTableLocked()) return;
+    QWidget::mouseReleaseEvent(e);
+}
+
+}  // namespace orvex

@@ -1,0 +1,84 @@
+// Start-up and the commands of the main form.
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "ui/FormTemplate.h"
+#include "ui/QMView.h"
+
+namespace orvex {
+
+void CQMView::OnInitialUpdate() {
+    if (m_initialised) return;
+    m_initialised = true;
+    using namespace form;
+    m_table.CreateChannelTable(this, Px(kChannelTable.x, kChannelTable.y, kChannelTable.w, kChannelTable.h));
+    m_table.WriteRowLabels();
+    m_form.SetStatusText(m_form.StatusText());
+    m_form.EnableSouthAfricaSetup(false);
+    emit captionChanged(QString::fromStdString(m_form.Caption()));
+    // The remembered port opens once the form has settled.
+    m_link->StopTransfer();
+    m_link->After(200, [this] { m_link->OpenRadioPort(); });
+}
+
+bool CQMView::OnCmdMsg(int id) {
+    if (CGridCtrl* grid = m_table.Grid(); grid && grid->HandleCommand(id)) return true;
+    switch (id) {
+        case ID_FILE_NEW: OnFileNew(); return true;
+        case ID_FILE_OPEN: OnFileOpen(); return true;
+        case ID_FILE_SAVE: OnFileSave(); return true;
+        case ID_READ_FROM_RADIO:
+        case ID_TOOLBAR_UPLOAD: m_link->OnReadFromRadio(); return true;
+        case ID_WRITE_TO_RADIO:
+        case ID_TOOLBAR_DOWNLOAD: m_link->OnWriteToRadio(); return true;
+        case ID_AUTO_SEARCH: m_search->OnAutoSearch(); return true;
+        case ID_AUTO_STOP: m_search->OnAutoStop(); return true;
+        case ID_TOOLBAR_EXIT: OnExitForm(); return true;
+    }
+    return false;
+}
+
+void CQMView::OnFileNew() {
+    if (m_form.IsTableLocked()) return;
+    m_form.New();
+}
+
+void CQMView::OnFileOpen() {
+    if (m_form.IsTableLocked()) return;
+    m_form.RequestStopSearch();
+    QFileDialog dialog(this, QString(), QString(), "ORVEX Files (*.kvx);;All Files (*.*)");
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix("kvx");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    OpenFile(dialog.selectedFiles().first());
+}
+
+bool CQMView::OpenFile(const QString& path) { return m_form.Open(path.toStdString()); }
+
+void CQMView::OnFileSave() {
+    if (m_form.IsTableLocked()) return;
+    // Taking the focus commits a cell being edited.
+    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    setFocus(Qt::OtherFocusReason);
+    if (!m_form.PrepareSave()) return;
+    QFileDialog dialog(this, QString(), QString(), "ORVEX Files (*.kvx)");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("kvx");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    m_form.SaveTo(dialog.selectedFiles().first().toStdString());
+}
+
+bool CQMView::SaveFileTo(const QString& path) {
+    if (m_form.IsTableLocked()) return false;
+    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    return m_form.Save(path.toStdString());
+}
+
+void CQMView::OnExitForm() {
+    m_form.RequestStopSearch();
+    m_link->StopTransfer();
+    emit closeRequested();
+}
+
+}  // namespace orvex

@@ -1,0 +1,45 @@
+#include "ui/readonlycombo_src/ReadOnlyComboBox.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QSignalBlocker>
+
+namespace orvex {
+
+CReadOnlyComboBox::CReadOnlyComboBox(QWidget* parent) : QComboBox(parent) {
+    setEditable(false);
+    setInsertPolicy(QComboBox::NoInsert);
+}
+
+void CReadOnlyComboBox::SetItemsQuietly(const QStringList& items, int selection) {
+    const QSignalBlocker quiet(this);
+    QStringList current;
+    for (int i = 0; i < count(); ++i) current << itemText(i);
+    if (current != items) {
+        clear();
+        addItems(items);
+    }
+    setCurrentIndex(selection >= 0 && selection < count() ? selection : -1);
+}
+
+void CReadOnlyComboBox::changeEvent(QEvent* e) {
+    QComboBox::changeEvent(e);
+    if (e->type() == QEvent::EnabledChange) {
+        // Disabled, the text keeps the colour of an enabled list.
+        QPalette pal = palette();
+        pal.setColor(QPalette::Disabled, QPalette::ButtonText, pal.color(QPalette::Active, QPalette::ButtonText));
+        pal.setColor(QPalette::Disabled, QPalette::Text, pal.color(QPalette::Active, QPalette::Text));
+        setPalette(pal);
+    }
+}
+
+void CReadOnlyComboBox::keyPressEvent(QKeyEvent* e) {
+    // Typing a letter must not pick an entry; arrows and the drop-down keys may.
+    if (!e->text().isEmpty() && e->text().at(0).isPrint() && e->key() != Qt::Key_Space) {
+        e->ignore();
+        return;
+    }
+    QComboBox::keyPressEvent(e);
+}
+
+}  // namespace orvex
