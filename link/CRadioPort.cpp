@@ -161,6 +161,9 @@ bool CRadioPort::OpenPort(const std::string& name, unsigned baudRate, std::uint1
     m_session = session;
     m_bConnected = true;
     try {
+        // A listener may close the port from the watcher's first event; the
+        // watcher waits until its handle is stored (see ThreadWatchComm).
+        std::lock_guard lock(m_watcherMutex);
         m_watcher = std::thread(&CRadioPort::ThreadWatchComm, this, session);
     } catch (const std::system_error& e) {
         Fail(name + ": cannot start the watcher thread (" + e.what() + ")");
@@ -247,6 +250,7 @@ int CRadioPort::ReadComm(Session& session, std::uint8_t* buffer, int maxCount, b
 }
 
 void CRadioPort::ThreadWatchComm(std::shared_ptr<Session> session) {
+    { std::lock_guard lock(m_watcherMutex); }  // OpenPort has stored m_watcher
     session->watcherId = std::this_thread::get_id();
     std::uint8_t chunk[kDrainChunk];
     bool hungUp = false;

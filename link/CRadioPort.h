@@ -4,6 +4,7 @@
 // into the receive queue.
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -42,6 +43,7 @@ private:
 
     std::shared_ptr<Session> m_session;
     std::thread m_watcher;
+    std::mutex m_watcherMutex;  // held while m_watcher is being stored
     std::atomic<bool> m_bConnected{false};
     std::atomic<IPortListener*> m_listener{nullptr};
     std::uint16_t m_wPortId = 0;
