@@ -51,6 +51,8 @@ public:
     // A transfer, a start sequence or a pending pause is under way.
     bool Busy() const;
     bool WatchdogRunning() const { return m_bWatchRunning; }
+    // Still inside a wait, even if told to stop: its message may yet come.
+    bool WatchdogWaiting() const { return m_bWatchArmed; }
     TransferOutcome Outcome() const { return m_outcome; }
     // Runs fn when the protocol's pending steps are done (at once if idle):
     // commands arriving during a pause wait for it, as they would have

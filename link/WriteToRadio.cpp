@@ -10,7 +10,10 @@
 namespace orvex {
 
 void CRadioLink::OnWriteToRadio() {
-    if (m_seq.Busy()) {
+    // Bytes that arrived during the pause go first, as the watcher's
+    // synchronous notification went before a queued command: left for
+    // later, the last echo of a finished transfer would open this one.
+    if (m_seq.Busy() || m_bDataDeferred) {
         m_seq.WhenIdle([this] { OnWriteToRadio(); });
         return;
     }

@@ -14,7 +14,10 @@ bool SimLinePort::OpenPort(const std::string& name, unsigned, std::uint16_t) {
     ++m_opens;
     m_name = name;
     const bool refused = std::find(m_refused.begin(), m_refused.end(), name) != m_refused.end();
-    if (refused && (m_failOpens == 0 || m_failOpens-- > 0)) {
+    // A countdown that has run out lets the name open; without one it
+    // never opens.
+    if (refused && m_failOpens != 0) {
+        if (m_failOpens > 0) --m_failOpens;
         m_error = name + ": no such device (is the cable plugged in?)";
         return false;
     }

@@ -65,7 +65,7 @@ private:
     std::string m_error;
     std::vector<std::string> m_refused;
     std::string m_radioDevice;
-    int m_failOpens = 0;
+    int m_failOpens = -1;  // opens of a refused name still to fail; -1: all
     int m_opens = 0;
     std::vector<std::uint8_t> m_line;  // the burst being received
     IEventLoop::TimerId m_burstTimer = 0;

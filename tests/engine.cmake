@@ -1,0 +1,15 @@
+# Transfer engine: the protocol in virtual time over the in-process
+# simulated line, and the command-line tool against the simulator binary on
+# a pseudo-terminal in real time.
+orvex_add_test(engine_tests SOURCES
+    engine/ReadTest.cpp
+    engine/WriteTest.cpp
+    engine/ReceiveHandlerTest.cpp
+    engine/WatchdogTest.cpp
+    engine/CommandTest.cpp
+    DEPS orvex_formmodel orvex_simradio orvex_link LABELS engine TIMEOUT 60)
+
+orvex_add_test(engine_cli_tests SOURCES
+    engine/CliAgainstSimTest.cpp
+    DEPS orvex_formmodel orvex_simradio orvex_link LABELS engine TIMEOUT 120)
+add_dependencies(engine_cli_tests orvex-cli orvex-radio-sim)

@@ -1,0 +1,158 @@
+// Read and Write as commands: refused while a transfer runs, the question
+// about an unfinished edit, and opening the port.
+#include <gtest/gtest.h>
+
+#include "engine/support/EngineRig.h"
+#include "engine/support/Samples.h"
+#include "link/LinkTexts.h"
+
+namespace orvex {
+namespace {
+
+using namespace test;
+
+TEST(Commands, ReadAndWriteDuringARunningReadDoNothing) {
+    SimRig rig(SampleRadio());
+    rig.link->OnReadFromRadio();
+    rig.link->OnReadFromRadio();  // still in its start pauses
+    rig.link->OnWriteToRadio();
+    rig.loop.RunUntil([&] { return rig.link->m_nCh == 5; }, 60000);
+    rig.link->OnReadFromRadio();
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    rig.loop.RunFor(5000);
+    EXPECT_EQ(rig.WrittenBytes(), ExpectedReadBytes());
+    EXPECT_EQ(rig.port->openedAt.size(), 1u);
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
+}
+
+TEST(Commands, ReadAndWriteDuringARunningWriteDoNothing) {
+    SimRig rig;
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    rig.link->OnWriteToRadio();
+    rig.loop.RunUntil([&] { return rig.link->m_nCh == 5; }, 60000);
+    rig.link->OnReadFromRadio();
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(0, 0)));
+    EXPECT_EQ(rig.port->openedAt.size(), 1u);
+}
+
+TEST(Commands, ACommandDuringTheWaitBeforeTheCompletionMessageRunsAfterIt) {
+    // The original sleeps before "DOWNLOAD COMPLETE"; a command given then
+    // is handled once the message has been dismissed.
+    SimRig rig(SampleRadio());
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    rig.loop.RunUntil([&] { return rig.link->m_nCh == 13; }, 60000);
+    rig.link->OnReadFromRadio();
+    ASSERT_TRUE(rig.RunUntilShown(texts::kDownloadComplete));
+    const std::int64_t shown = rig.prompter.seen.back().atMs;
+    EXPECT_EQ(rig.port->openedAt.size(), 1u);
+    ASSERT_TRUE(rig.RunUntilShown(texts::kUploadComplete));
+    ASSERT_EQ(rig.port->openedAt.size(), 2u);
+    EXPECT_EQ(rig.port->openedAt[1] - shown, 200);
+    EXPECT_EQ(rig.prompter.Count(texts::kTimeout), 0);
+}
+
+class EditPending : public ::testing::TestWithParam<bool> {
+protected:
+    void Start(SimRig& rig) {
+        if (GetParam())
+            rig.link->OnWriteToRadio();
+        else
+            rig.link->OnReadFromRadio();
+    }
+};
+
+TEST_P(EditPending, AnsweringNoStartsNothingAndTheNextCommandGoesAheadUnasked) {
+    SimRig rig(SampleRadio());
+    FillForm(rig.form, 0);
+    rig.form.m_bEditPending = true;
+    Start(rig);
+    rig.RunUntilSettled();
+    ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kEditNotFinished)});
+    EXPECT_EQ(rig.prompter.seen[0].buttons, MsgButtons::YesNo);
+    EXPECT_FALSE(rig.form.EditPending());
+    EXPECT_TRUE(rig.port->openedAt.empty());
+    EXPECT_TRUE(rig.WrittenBytes().empty());
+    EXPECT_TRUE(rig.form.BandListEnabled());
+
+    Start(rig);
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.prompter.Count(texts::kEditNotFinished), 1);
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
+}
+
+TEST_P(EditPending, AnsweringYesGoesAhead) {
+    SimRig rig(SampleRadio());
+    FillForm(rig.form, 0);
+    rig.form.m_bEditPending = true;
+    rig.prompter.answers.push_back(MsgAnswer::Yes);
+    Start(rig);
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.prompter.Count(texts::kEditNotFinished), 1);
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, EditPending, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Write" : "Read"; });
+
+TEST(OpenPort, AFirstOpenShowsThePortInTheStatusBar) {
+    SimRig rig(SampleRadio());
+    rig.link->SetConfiguredPort(9);
+    rig.link->OnReadFromRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.form.PortPaneText(), std::string(24, ' ') + "ComPort:10");
+}
+
+TEST(OpenPort, ReadWhenTheSecondAttemptOpensGoesAheadAfterTheRetryPause) {
+    SimRig rig(SampleRadio());
+    rig.port->RefuseOpen("sim0");
+    rig.port->FailOpens(1);
+    rig.link->OnReadFromRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    ASSERT_EQ(rig.port->openedAt, (std::vector<std::int64_t>{200, 700}));
+    EXPECT_EQ(rig.Writes().front().atMs, 800);
+    EXPECT_EQ(rig.form.PortPaneText(), std::string(24, ' ') + "ComPort:1");
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
+}
+
+TEST(OpenPort, ReadWhenNeitherAttemptOpensSaysSoOnceAndStartsNothing) {
+    SimRig rig(SampleRadio());
+    rig.form.SetPortPaneText("before");
+    rig.port->RefuseOpen("sim0");
+    rig.link->OnReadFromRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    rig.loop.RunFor(5000);
+    EXPECT_EQ(rig.port->openedAt, (std::vector<std::int64_t>{200, 700}));
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kCantOpenPort)});
+    EXPECT_EQ(rig.prompter.seen[0].atMs, 700);
+    EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
+    EXPECT_TRUE(rig.WrittenBytes().empty());
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_EQ(rig.form.PortPaneText(), "before");
+    EXPECT_FALSE(rig.link->Busy());
+}
+
+TEST(OpenPort, WriteWhenNeitherAttemptOpensEnablesTheFormAgain) {
+    SimRig rig;
+    FillForm(rig.form, kBandPlanSouthAfrica, {4});
+    rig.port->RefuseOpen("sim0");
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.port->openedAt, (std::vector<std::int64_t>{0, 500}));
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kCantOpenPort)});
+    EXPECT_TRUE(rig.WrittenBytes().empty());
+    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_TRUE(rig.form.SouthAfricaSetupEnabled());
+    // And the next attempt, with the cable back, works.
+    rig.port->FailOpens(0);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
+}
+
+}  // namespace
+}  // namespace orvex

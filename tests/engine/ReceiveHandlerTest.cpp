@@ -1,0 +1,396 @@
+// The receive handler driven burst by burst: echo removal, batch limits,
+// unsolicited batches, rejections and the write's reply check.
+#include <gtest/gtest.h>
+
+#include "engine/support/EngineRig.h"
+#include "engine/support/Samples.h"
+#include "link/LinkTexts.h"
+
+namespace orvex {
+namespace {
+
+using namespace test;
+
+Bytes Deque(const std::deque<std::uint8_t>& d) { return Bytes(d.begin(), d.end()); }
+
+// ---- Echo removal --------------------------------------------------------
+
+TEST(Echo, TheEchoIsRemovedAndTheRadiosByteBehindItInterpreted) {
+    HandRig rig;
+    rig.link->OnReadFromRadio();
+    rig.Drain();
+    EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_CHK_DEV});
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});
+    EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_SET_UPLOAD});
+    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
+    EXPECT_EQ(Deque(rig.link->m_pSentBytes), Bytes{QM_PROTO_SET_UPLOAD});
+}
+
+TEST(Echo, AnEchoMatchesWhereverItStandsAndALateOneWaitsForItsBatch) {
+    HandRig rig;
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    rig.Drain();
+    rig.TakeWritten();
+    // The radio's answer comes, the echo of 0x11 does not (yet).
+    rig.Arrive({QM_PROTO_CHK_DEV_ACK});
+    EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_SET_DOWNLOAD});
+    EXPECT_EQ(Deque(rig.link->m_pSentBytes), (Bytes{QM_PROTO_CHK_DEV, QM_PROTO_SET_DOWNLOAD}));
+
+    // The second echo arrives first: it is matched, the older sent byte
+    // stays, and nothing is left to interpret.
+    rig.Arrive({QM_PROTO_SET_DOWNLOAD});
+    EXPECT_EQ(Deque(rig.link->m_pSentBytes), Bytes{QM_PROTO_CHK_DEV});
+    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
+    EXPECT_TRUE(rig.TakeWritten().empty());
+
+    // The late echo is taken out of the next batch, in front of the answer.
+    rig.Arrive({QM_PROTO_SET_DOWNLOAD_ACK, QM_PROTO_CHK_DEV});
+    EXPECT_EQ(rig.TakeWritten(), Bytes{0});  // band plan 0
+    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
+}
+
+TEST(Echo, OneEchoConsumesOnlyOneEqualByte) {
+    HandRig rig;
+    rig.ReadThroughHandshake();
+    // Record 1 of this radio starts with the same value as the 0xAA just
+    // sent: the echo takes the first, the record keeps its own.
+    Bytes record = Record(1, 10400);
+    record[5] = QM_PROTO_ACK;
+    rig.Arrive(HandRig::Concat({QM_PROTO_ACK}, record));
+    EXPECT_EQ(rig.TakeWritten(), Bytes{CalcChecksum(record.data(), 10)});
+    const auto stored = rig.form.Settings().m_channels[0].ToBytes();
+    EXPECT_EQ(Bytes(stored.begin(), stored.end()), record);
+}
+
+// ---- Batch limits --------------------------------------------------------
+
+TEST(Batch, ThirtyNineBytesAreProcessed) {
+    HandRig rig;
+    rig.ReadThroughHandshake();
+    Bytes burst = HandRig::Concat({QM_PROTO_ACK}, Record(1, 10400));
+    burst.resize(39, 0x00);
+    rig.Arrive(burst);
+    EXPECT_EQ(rig.TakeWritten(), Bytes{CalcChecksum(Record(1, 10400).data(), 10)});
+    EXPECT_EQ(rig.form.Settings().m_channels[0].m_wFreq, 10400);
+}
+
+TEST(Batch, FortyBytesAreDroppedUnreadAndDoNotKeepTheWatchdogQuiet) {
+    HandRig rig;
+    rig.ReadThroughHandshake();
+    const std::int64_t lastKick = rig.port->written.back().atMs;
+    rig.loop.RunFor(1000);
+    Bytes burst = HandRig::Concat({QM_PROTO_ACK}, Record(1, 10400));
+    burst.resize(40, 0x00);
+    rig.Arrive(burst);
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    EXPECT_EQ(rig.port->QueueSize(), 0);
+    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
+    EXPECT_NE(rig.form.Settings().m_channels[0].m_wFreq, 10400);
+
+    rig.loop.RunUntil([&] { return !rig.prompter.seen.empty(); }, 5000);
+    ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kTimeout)});
+    EXPECT_EQ(rig.prompter.seen[0].atMs - lastKick, 2000);
+}
+
+TEST(Batch, AnEmptyNotificationChangesNothing) {
+    HandRig rig;
+    rig.ReadThroughHandshake();
+    rig.Arrive({});
+    EXPECT_TRUE(rig.form.IsTableLocked());
+    EXPECT_EQ(rig.link->m_nCh, 1);
+    EXPECT_TRUE(rig.TakeWritten().empty());
+}
+
+// ---- Unsolicited batches -------------------------------------------------
+
+TEST(Unsolicited, ABatchAnsweringNothingReleasesTheTableAndTheWatchdogSpeaksLater) {
+    HandRig rig;
+    rig.link->OnReadFromRadio();
+    rig.Drain();
+    rig.loop.RunFor(500);
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});  // the watchdog's wait starts again here
+    const std::int64_t kick = rig.port->written.back().atMs;
+    rig.TakeWritten();
+    rig.loop.RunFor(300);
+    rig.Arrive({QM_PROTO_SET_UPLOAD});  // echo only
+    rig.loop.RunFor(300);
+    rig.Arrive({QM_PROTO_SET_DOWNLOAD_ACK});  // later than the burst gap: answers nothing
+
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_TRUE(rig.prompter.seen.empty());
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    EXPECT_EQ(rig.link->m_nDirection, 1);  // left as it was
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
+
+    // Nothing after it is interpreted.
+    rig.Arrive({QM_PROTO_SET_DOWNLOAD_ACK});
+    EXPECT_TRUE(rig.TakeWritten().empty());
+
+    rig.loop.RunFor(5000);
+    ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kTimeout)});
+    EXPECT_EQ(rig.prompter.seen[0].atMs - kick, 2000);
+}
+
+TEST(Unsolicited, ABatchWhileIdleOnlyEnablesTheForm) {
+    HandRig rig;
+    rig.port->OpenPort("hand0", kBaudRate, 0);
+    rig.form.EnableFormControls(false);
+    rig.Arrive({0x42, 0x43});
+    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_TRUE(rig.prompter.seen.empty());
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    rig.loop.RunFor(5000);
+    EXPECT_TRUE(rig.prompter.seen.empty());
+}
+
+// ---- Read: rejections and records ---------------------------------------
+
+TEST(ReadRejection, TheFirstAfterTheDirectionAckRestartsTheSecondAbandonsSilently) {
+    HandRig rig;
+    rig.link->OnReadFromRadio();
+    rig.Drain();
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});
+    rig.Arrive({QM_PROTO_SET_UPLOAD, QM_PROTO_SET_DOWNLOAD_ACK});
+    rig.TakeWritten();
+    rig.Arrive({QM_PROTO_UPLOAD_REQ, QM_PROTO_NAK});
+    EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_CHK_DEV});
+    EXPECT_EQ(rig.link->m_nStage, 0);
+    EXPECT_EQ(rig.link->m_nTimeoutCount, 0);
+    EXPECT_TRUE(rig.form.IsTableLocked());
+
+    rig.loop.RunFor(700);
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_NAK});
+    const std::int64_t lastKick = rig.loop.NowMs();
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_TRUE(rig.link->m_bTransferDone);
+    EXPECT_TRUE(rig.prompter.seen.empty());
+
+    rig.loop.RunFor(5000);
+    ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kTimeout)});
+    EXPECT_EQ(rig.prompter.seen[0].atMs - lastKick, 2000);
+    EXPECT_FALSE(rig.link->WatchdogRunning());
+}
+
+TEST(ReadRejection, ARefusedDeviceCheckOnlyCostsPatience) {
+    HandRig rig;
+    rig.link->OnReadFromRadio();
+    rig.Drain();
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_NAK});  // refuses the device check
+    EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_CHK_DEV});
+    EXPECT_EQ(rig.link->m_nTimeoutCount, 0);
+    EXPECT_EQ(rig.link->m_nStage, 0);
+    EXPECT_TRUE(rig.form.IsTableLocked());
+}
+
+// Runs a hand-fed read up to the checksum of record r.
+void ReadUpToChecksum(HandRig& rig, int r) {
+    rig.ReadThroughHandshake();
+    for (int i = 1; i < r; ++i) rig.ReadRecord(SampleRecord(i));
+    rig.Arrive(HandRig::Concat({QM_PROTO_ACK}, SampleRecord(r)));
+    rig.TakeWritten();
+}
+
+void FinishRead(HandRig& rig, int fromRecord) {
+    for (int i = fromRecord; i <= kChannelCount; ++i) rig.ReadRecord(SampleRecord(i));
+    rig.Arrive(HandRig::Concat({QM_PROTO_ACK}, ClosingBlock()));
+}
+
+TEST(ReadRejection, ARefusedRecordIsTakenAgainWhenResent) {
+    HandRig rig;
+    ReadUpToChecksum(rig, 4);
+    const std::uint8_t checksum = CalcChecksum(SampleRecord(4).data(), 10);
+    rig.Arrive({checksum, QM_PROTO_NAK});
+    EXPECT_TRUE(rig.form.IsTableLocked());
+    EXPECT_EQ(rig.link->m_nTimeoutCount, 0);
+    rig.loop.RunFor(150);
+    rig.Arrive(SampleRecord(4));  // a burst of its own
+    EXPECT_EQ(rig.TakeWritten(), Bytes{checksum});
+    rig.Arrive({checksum, QM_PROTO_ACK});
+    EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_ACK});
+    FinishRead(rig, 5);
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
+}
+
+TEST(ReadRejection, TwoRefusalsOfOneRecordAbandonTheRead) {
+    HandRig rig;
+    ReadUpToChecksum(rig, 9);
+    const std::uint8_t checksum = CalcChecksum(SampleRecord(9).data(), 10);
+    rig.Arrive({checksum, QM_PROTO_NAK});
+    rig.Arrive(SampleRecord(9));
+    rig.Arrive({checksum, QM_PROTO_NAK});
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.link->m_bTransferDone);
+}
+
+TEST(ReadRejection, RefusalsDuringTheTenthRecordAreIgnored) {
+    HandRig rig;
+    ReadUpToChecksum(rig, 10);
+    const std::uint8_t checksum = CalcChecksum(SampleRecord(10).data(), 10);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        rig.Arrive({checksum, QM_PROTO_NAK});
+        EXPECT_EQ(rig.link->m_nTimeoutCount, 1);
+        EXPECT_TRUE(rig.form.IsTableLocked());
+        EXPECT_TRUE(rig.TakeWritten().empty());
+        rig.Arrive(SampleRecord(10));
+        EXPECT_EQ(rig.TakeWritten(), Bytes{checksum});
+    }
+    rig.Arrive({checksum, QM_PROTO_ACK});
+    rig.Arrive(HandRig::Concat({QM_PROTO_ACK}, ClosingBlock()));
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
+}
+
+TEST(ReadRecords, ATenByteRecordIsTakenAndKeepsItsEleventhByte) {
+    HandRig rig;
+    rig.ReadThroughHandshake();
+    rig.form.Settings().m_channels[0].m_tail[5] = 0x5A;
+    Bytes record = Record(1, 11200);
+    record.pop_back();
+    rig.Arrive(HandRig::Concat({QM_PROTO_ACK}, record));
+    EXPECT_EQ(rig.TakeWritten(), Bytes{CalcChecksum(record.data(), 10)});
+    EXPECT_EQ(rig.form.Settings().m_channels[0].m_wFreq, 11200);
+    EXPECT_EQ(rig.form.Settings().m_channels[0].m_tail[5], 0x5A);
+}
+
+TEST(ReadRecords, ARecordBeforeTheRadioIsReadyIsDroppedUnanswered) {
+    HandRig rig;
+    rig.link->OnReadFromRadio();
+    rig.Drain();
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});
+    rig.Arrive({QM_PROTO_SET_UPLOAD, QM_PROTO_SET_DOWNLOAD_ACK});
+    rig.TakeWritten();
+    const auto before = rig.form.Settings().m_channels;
+    rig.Arrive(HandRig::Concat({QM_PROTO_UPLOAD_REQ}, Record(1, 11200)));
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
+    EXPECT_EQ(rig.form.Settings().m_channels, before);
+}
+
+TEST(ReadRecords, ReadyBeforeTheHandshakeEndsStaysPending) {
+    HandRig rig;
+    rig.link->OnReadFromRadio();
+    rig.Drain();
+    rig.TakeWritten();
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_READY});
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    EXPECT_EQ(Deque(rig.link->m_pRecvBytes), Bytes{QM_PROTO_READY});
+    EXPECT_EQ(rig.link->m_nCh, 0);
+}
+
+TEST(ReadRecords, OurOwnBytesComingBackTwiceAreConsumed) {
+    HandRig rig;
+    rig.link->OnReadFromRadio();
+    rig.Drain();
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});
+    rig.TakeWritten();
+    // A second copy of the device check counts as a step and is taken out,
+    // so that it cannot sit in front of every later byte.
+    rig.Arrive({QM_PROTO_SET_UPLOAD, QM_PROTO_CHK_DEV});
+    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
+    EXPECT_EQ(rig.link->m_nStage, 2);
+}
+
+TEST(ReadRecords, AnUnknownByteIsNotAnsweredAndStaysPending) {
+    HandRig rig;
+    rig.link->OnReadFromRadio();
+    rig.Drain();
+    rig.TakeWritten();
+    rig.Arrive({QM_PROTO_CHK_DEV, 0x42});
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    EXPECT_EQ(Deque(rig.link->m_pRecvBytes), Bytes{0x42});
+    EXPECT_EQ(rig.link->m_nSubState, 1);
+    EXPECT_TRUE(rig.form.IsTableLocked());
+}
+
+// ---- Write: the reply to a block -----------------------------------------
+
+Bytes Block(int c) { return ExpectedBlock(c, 0, 0); }
+
+TEST(WriteReply, TheExpectedAnswerPassesSilentlyAndTheNextBlockFollows) {
+    HandRig rig;
+    FillForm(rig.form, 0);
+    rig.WriteThroughHandshake();
+    EXPECT_EQ(rig.TakeWritten(), (HandRig::Concat({QM_PROTO_CHK_DEV, QM_PROTO_SET_DOWNLOAD, 0}, Block(1))));
+    rig.Arrive(HandRig::Concat(Block(1), {QM_PROTO_BLOCK_END}));
+    EXPECT_EQ(rig.TakeWritten(), Block(2));
+    EXPECT_TRUE(rig.prompter.seen.empty());
+}
+
+TEST(WriteReply, AStrayLastByteAfterAFullAnswerIsReportedOnceAndTheNextBlockStillSent) {
+    HandRig rig;
+    FillForm(rig.form, 0);
+    rig.WriteThroughHandshake();
+    rig.TakeWritten();
+    rig.Arrive(HandRig::Concat(Block(1), {QM_PROTO_BLOCK_END, 0x55}));
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kChecksumError)});
+    EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
+    EXPECT_EQ(rig.TakeWritten(), Block(2));
+    rig.Arrive(HandRig::Concat(Block(2), {QM_PROTO_BLOCK_END}));
+    EXPECT_EQ(rig.TakeWritten(), Block(3));
+    EXPECT_EQ(rig.prompter.seen.size(), 1u);
+}
+
+TEST(WriteReply, AnotherAnswerInPlaceOfTheExpectedOnePassesSilentlyAndLeavesNoDebt) {
+    HandRig rig;
+    FillForm(rig.form, 0);
+    rig.WriteThroughHandshake();
+    rig.TakeWritten();
+    rig.Arrive(HandRig::Concat(Block(1), {0x55}));
+    EXPECT_EQ(rig.TakeWritten(), Block(2));
+    // The next block's echo and answer must not be taken for the old debt.
+    rig.Arrive(HandRig::Concat(Block(2), {QM_PROTO_BLOCK_END}));
+    EXPECT_EQ(rig.TakeWritten(), Block(3));
+    EXPECT_TRUE(rig.prompter.seen.empty());
+}
+
+TEST(WriteReply, TheAnswerInABurstOfItsOwnAfterTheEchoIsStillTheAnswer) {
+    HandRig rig;
+    FillForm(rig.form, 0);
+    rig.WriteThroughHandshake();
+    rig.TakeWritten();
+    rig.Arrive(Block(1));
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    EXPECT_TRUE(rig.form.IsTableLocked());
+    rig.Arrive({QM_PROTO_BLOCK_END});
+    EXPECT_EQ(rig.TakeWritten(), Block(2));
+}
+
+TEST(WriteHandshake, AnAcknowledgeBeforeTheRadioIsReadyIsIgnored) {
+    HandRig rig;
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    rig.Drain();
+    rig.TakeWritten();
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_ACK});
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
+    EXPECT_EQ(rig.link->m_nCh, 0);
+}
+
+TEST(WriteHandshake, FiveOrMorePendingBytesAreNotActedOn) {
+    HandRig rig;
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    rig.Drain();
+    rig.TakeWritten();
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK, 1, 2, 3, 4});
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    EXPECT_EQ(rig.link->m_pRecvBytes.size(), 5u);
+}
+
+TEST(WriteHandshake, ReadyBeforeTheDirectionIsAcceptedDoesNotStartTheBlocks) {
+    HandRig rig;
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    rig.Drain();
+    rig.TakeWritten();
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_READY});
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    EXPECT_EQ(rig.link->m_nCh, 0);
+}
+
+}  // namespace
+}  // namespace orvex

@@ -1,0 +1,255 @@
+// Write to Radio against the simulated cable and radio, in virtual time.
+#include <gtest/gtest.h>
+
+#include "engine/support/EngineRig.h"
+#include "engine/support/Samples.h"
+#include "link/LinkTexts.h"
+
+namespace orvex {
+namespace {
+
+using namespace test;
+
+sim::Faults Fault(const std::string& text) {
+    sim::Faults f;
+    std::string error;
+    EXPECT_TRUE(sim::ParseFault(text, f, error)) << error;
+    return f;
+}
+
+// Boxes ticked for a South Africa write; the emergency list then shows the
+// first of them.
+const std::vector<int> kTicked = {3, 5, 9, 23};
+constexpr std::uint8_t kTickedEmg = 3;
+
+struct PlanCase {
+    int plan;
+    std::vector<int> flags;
+    std::uint8_t emg;
+};
+
+class WritePlans : public ::testing::TestWithParam<PlanCase> {};
+
+TEST_P(WritePlans, WritesEveryByteInOrder) {
+    const PlanCase& p = GetParam();
+    SimRig rig;
+    FillForm(rig.form, p.plan, p.flags);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(p.plan, p.emg, p.flags)));
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
+}
+
+TEST_P(WritePlans, KeepsThePauseOfEachByte) {
+    const PlanCase& p = GetParam();
+    SimRig rig(sim::SampleMemory(), {}, TightLine());
+    FillForm(rig.form, p.plan, p.flags);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    const auto expected = ExpectedWrite(p.plan, p.emg, p.flags);
+    const auto writes = rig.Writes();
+    ASSERT_EQ(writes.size(), expected.size());
+    for (std::size_t i = 1; i < writes.size(); ++i)
+        EXPECT_EQ(writes[i].atMs - writes[i - 1].atMs, expected[i - 1].pauseMs) << "after byte " << i - 1;
+}
+
+TEST_P(WritePlans, TheRadioEndsUpHoldingTheTable) {
+    const PlanCase& p = GetParam();
+    SimRig rig;
+    FillForm(rig.form, p.plan, p.flags);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    ASSERT_EQ(rig.radio.WritesCompleted(), 1);
+    const sim::RadioMemory& m = rig.radio.Memory();
+    EXPECT_EQ(m.bandPlan, p.plan);
+    EXPECT_EQ(m.emgChannel, p.emg);
+    for (int c = 1; c <= kChannelCount; ++c) {
+        const Bytes block = ExpectedBlock(c, p.plan, p.emg);
+        EXPECT_EQ(m.records[c - 1].m_wFreq, kSampleChannels[c - 1].code) << "channel " << c;
+        EXPECT_EQ(m.slotA[c - 1], block[1]) << "channel " << c;
+        EXPECT_EQ(m.slotB[c - 1], block[2]) << "channel " << c;
+    }
+    if (p.plan == kBandPlanSouthAfrica) {
+        for (int n = 1; n <= kChannelEnableCount; ++n)
+            EXPECT_EQ(m.flags[n - 1] != 0, std::find(p.flags.begin(), p.flags.end(), n) != p.flags.end()) << "CH " << n;
+    }
+}
+
+TEST_P(WritePlans, EndsWithOneCompletionMessage303msAfterTheFinalAcknowledge) {
+    const PlanCase& p = GetParam();
+    SimRig rig;
+    FillForm(rig.form, p.plan, p.flags);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    rig.loop.RunFor(10000);
+
+    ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kDownloadComplete)});
+    // The final acknowledge keeps its own 3 ms, then the 300 ms wait.
+    EXPECT_EQ(rig.prompter.seen[0].atMs - rig.Writes().back().atMs, 303);
+    EXPECT_FALSE(rig.prompter.seen[0].tableLocked);
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_EQ(rig.form.SouthAfricaSetupEnabled(), p.plan == kBandPlanSouthAfrica);
+    EXPECT_FALSE(rig.link->WatchdogRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(Plans, WritePlans,
+                         ::testing::Values(PlanCase{0, {}, 0}, PlanCase{1, {}, 0}, PlanCase{3, kTicked, kTickedEmg}),
+                         [](const auto& info) { return "BandPlan" + std::to_string(info.param.plan); });
+
+TEST(Write, OpensThePortAtOnceAndSendsTheCheck100msLater) {
+    SimRig rig;
+    FillForm(rig.form, 0);
+    rig.loop.RunFor(1000);
+    const std::int64_t start = rig.loop.NowMs();
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    ASSERT_EQ(rig.port->openedAt.size(), 1u);
+    EXPECT_EQ(rig.port->openedAt[0], start);
+    EXPECT_EQ(rig.Writes().front().atMs - start, 100);
+}
+
+TEST(Write, DisablesTheBandSectionWhileRunning) {
+    SimRig rig;
+    FillForm(rig.form, kBandPlanSouthAfrica, kTicked);
+    rig.link->OnWriteToRadio();
+    rig.loop.RunUntil([&] { return rig.link->m_nCh == 5; }, 60000);
+    EXPECT_TRUE(rig.form.IsTableLocked());
+    EXPECT_FALSE(rig.form.BandListEnabled());
+    EXPECT_FALSE(rig.form.SouthAfricaSetupEnabled());
+}
+
+TEST(Write, TheBandPlanSentIsTheOneModeSelectShowsWhenTheRadioAsks) {
+    SimRig rig;
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    // Someone changes the selection behind the disabled list before 0x6F.
+    rig.loop.RunUntil([&] { return rig.link->m_nStage == 1; }, 5000);
+    rig.form.SelectModeEntry(4);
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.WrittenBytes()[2], 4);
+    EXPECT_EQ(rig.WrittenBytes()[4], 41);  // slots follow the plan just sent
+}
+
+TEST(Write, AnEmptyTableWritesEmptyCodesAndCompletes) {
+    SimRig rig;
+    rig.form.OnModeSelect(0);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    const Bytes w = rig.WrittenBytes();
+    for (int c = 0; c < kChannelCount; ++c)
+        EXPECT_EQ(Bytes(w.begin() + 3 + 12 * c + 3, w.begin() + 3 + 12 * c + 7), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
+}
+
+class OutOfBandCell : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(OutOfBandCell, InRowFourStopsTheWriteAfterThreeBlocks) {
+    SimRig rig;
+    FillForm(rig.form, 0);
+    rig.form.SetCellText(4, GetParam());
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    rig.loop.RunFor(10000);
+
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kFrequencyOutOfRange)});
+    EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
+    const Bytes all = BytesOf(ExpectedWrite(0, 0));
+    EXPECT_EQ(rig.WrittenBytes(), Bytes(all.begin(), all.begin() + 3 + 3 * 12));
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_FALSE(rig.link->WatchdogRunning());
+    EXPECT_EQ(rig.link->m_nDirection, 0);
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
+    EXPECT_EQ(rig.radio.WritesCompleted(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cells, OutOfBandCell, ::testing::Values("30.0025", "25.9975", "27.0010"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '.', '_');
+                             return "MHz" + name;
+                         });
+
+TEST(Write, SouthAfricaWithAnEmptyEmergencyListSendsNothing) {
+    SimRig rig;
+    FillForm(rig.form, kBandPlanSouthAfrica);  // no box ticked
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    rig.loop.RunFor(5000);
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{" Emg Channel check !"});
+    EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::None);
+    EXPECT_TRUE(rig.port->openedAt.empty());
+    EXPECT_TRUE(rig.WrittenBytes().empty());
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_TRUE(rig.form.SouthAfricaSetupEnabled());
+}
+
+class HandshakeRefusal : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(HandshakeRefusal, SaysPleaseAgainOnceAndNoTimeoutFollows) {
+    SimRig rig(sim::SampleMemory(), Fault(GetParam()));
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilShown(texts::kPleaseAgain));
+    const std::size_t written = rig.WrittenBytes().size();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    rig.loop.RunFor(10000);
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kPleaseAgain)});
+    EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
+    EXPECT_EQ(rig.WrittenBytes().size(), written);
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, HandshakeRefusal, ::testing::Values("nak=chk", "nak=dir", "nak=ready"),
+                         [](const auto& info) { return std::string(info.param).substr(4); });
+
+TEST(Write, AnotherByteInPlaceOfABlocksAnswerIsTakenAsAcknowledge) {
+    SimRig rig(sim::SampleMemory(), Fault("reply=2:0x55"));
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    rig.loop.RunFor(5000);
+    EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(0, 0)));
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kDownloadComplete)});
+}
+
+TEST(Write, AnotherByteInPlaceOfTheClosingAnswerIsTakenAsAcknowledge) {
+    SimRig rig(sim::SampleMemory(), Fault("reply=11:0x55"));
+    FillForm(rig.form, kBandPlanSouthAfrica, kTicked);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(kBandPlanSouthAfrica, kTickedEmg, kTicked)));
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kDownloadComplete)});
+}
+
+TEST(Write, AStrayByteAfterABlocksAnswerIsReportedAndTheWriteGoesOn) {
+    // Every fifth answer of the radio is followed by a stray byte: the
+    // answers to blocks 2 and 7.
+    SimRig rig(sim::SampleMemory(), Fault("noise=5"));
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(0, 0)));
+    EXPECT_EQ(rig.prompter.Count(texts::kChecksumError), 2);
+    EXPECT_EQ(rig.prompter.Count(texts::kDownloadComplete), 1);
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
+}
+
+TEST(Write, ARadioThatHangsUpEndsTheWriteAtOnce) {
+    SimRig rig(sim::SampleMemory(), Fault("hangup-after=30"));
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    rig.loop.RunFor(5000);
+    EXPECT_EQ(rig.WrittenBytes().size(), 30u);
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kPortLost)});
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.BandListEnabled());
+}
+
+}  // namespace
+}  // namespace orvex
