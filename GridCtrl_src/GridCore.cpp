@@ -193,44 +193,46 @@ CellId GridCore::NextCell(CellId from, MoveKey key, bool ctrl, int pageRows) con
     const int firstCol = m_fixedCols, lastCol = m_cols - 1;
     if (firstRow > lastRow || firstCol > lastCol) return {};
     if (!from.IsValid() || IsCellFixed(from.row, from.col)) return {firstRow, firstCol};
-    auto visibleRow = [&](int r, int step) {
-        while (r >= firstRow && r <= lastRow && m_rowHeights[r] == 0) r += step;
-        return std::clamp(r, firstRow, lastRow);
+    // The first visible row (column) from r on in the direction of step;
+    // past the edge, the last visible one before it on the way back to
+    // `stay`, so a move never lands on a hidden row or column.
+    auto visible = [](const std::vector<int>& sizes, int r, int step, int first, int last, int stay) {
+        while (r >= first && r <= last && sizes[r] == 0) r += step;
+        if (r >= first && r <= last) return r;
+        r = std::clamp(r, first, last);
+        while (r != stay && sizes[r] == 0) r -= step;
+        return r;
     };
-    auto visibleCol = [&](int c, int step) {
-        while (c >= firstCol && c <= lastCol && m_colWidths[c] == 0) c += step;
-        return std::clamp(c, firstCol, lastCol);
-    };
+    auto visibleRow = [&](int r, int step, int stay) { return visible(m_rowHeights, r, step, firstRow, lastRow, stay); };
+    auto visibleCol = [&](int c, int step, int stay) { return visible(m_colWidths, c, step, firstCol, lastCol, stay); };
     CellId to = from;
     switch (key) {
-        case MoveKey::Up: to.row = visibleRow(from.row - 1, -1); break;
-        case MoveKey::Down: to.row = visibleRow(from.row + 1, +1); break;
-        case MoveKey::Left: to.col = visibleCol(from.col - 1, -1); break;
-        case MoveKey::Right: to.col = visibleCol(from.col + 1, +1); break;
-        case MoveKey::PageUp: to.row = visibleRow(from.row - std::max(1, pageRows), -1); break;
-        case MoveKey::PageDown: to.row = visibleRow(from.row + std::max(1, pageRows), +1); break;
+        case MoveKey::Up: to.row = visibleRow(from.row - 1, -1, from.row); break;
+        case MoveKey::Down: to.row = visibleRow(from.row + 1, +1, from.row); break;
+        case MoveKey::Left: to.col = visibleCol(from.col - 1, -1, from.col); break;
+        case MoveKey::Right: to.col = visibleCol(from.col + 1, +1, from.col); break;
+        case MoveKey::PageUp: to.row = visibleRow(from.row - std::max(1, pageRows), -1, from.row); break;
+        case MoveKey::PageDown: to.row = visibleRow(from.row + std::max(1, pageRows), +1, from.row); break;
         case MoveKey::Home:
-            to.col = firstCol;
-            if (ctrl) to.row = firstRow;
+            to.col = visibleCol(firstCol, +1, from.col);
+            if (ctrl) to.row = visibleRow(firstRow, +1, from.row);
             break;
         case MoveKey::End:
-            to.col = lastCol;
-            if (ctrl) to.row = lastRow;
+            to.col = visibleCol(lastCol, -1, from.col);
+            if (ctrl) to.row = visibleRow(lastRow, -1, from.row);
             break;
         case MoveKey::Tab:
-            if (from.col < lastCol) {
-                to.col = visibleCol(from.col + 1, +1);
-            } else if (from.row < lastRow) {
-                to.row = visibleRow(from.row + 1, +1);
-                to.col = firstCol;
+            to.col = visibleCol(from.col + 1, +1, from.col);
+            if (to.col == from.col) {
+                const int row = visibleRow(from.row + 1, +1, from.row);
+                if (row != from.row) to = {row, visibleCol(firstCol, +1, from.col)};
             }
             break;
         case MoveKey::BackTab:
-            if (from.col > firstCol) {
-                to.col = visibleCol(from.col - 1, -1);
-            } else if (from.row > firstRow) {
-                to.row = visibleRow(from.row - 1, -1);
-                to.col = lastCol;
+            to.col = visibleCol(from.col - 1, -1, from.col);
+            if (to.col == from.col) {
+                const int row = visibleRow(from.row - 1, -1, from.row);
+                if (row != from.row) to = {row, visibleCol(lastCol, -1, from.col)};
             }
             break;
     }

@@ -46,12 +46,16 @@ CGridCtrl::CGridCtrl(QWidget* parent) : QWidget(parent) {
 
 CGridCtrl::~CGridCtrl() { m_core.onChanged = nullptr; }
 
+// The count it already has changes nothing, so a running edit goes on: the
+// table is unlocked again each time the port closes, also mid-edit.
 bool CGridCtrl::SetFixedRows(int n) {
+    if (n == m_core.GetFixedRows()) return true;
     EndEditing();
     return Changed(m_core.SetFixedRows(n));
 }
 
 bool CGridCtrl::SetFixedCols(int n) {
+    if (n == m_core.GetFixedCols()) return true;
     EndEditing();
     return Changed(m_core.SetFixedCols(n));
 }
@@ -163,8 +167,11 @@ bool CGridCtrl::EditCell(int row, int col, const EditStart& first) {
     }
     m_core.Notify(grid::LVN_BEGINLABELEDIT, row, col);
     const grid::CGridCell* cell = m_core.Cell(row, col);
-    m_editor = new CInPlaceEdit(this, CellRect(row, col), cell->GetFormat(), row, col,
-                                QString::fromStdString(cell->GetText()), first, m_prompter);
+    auto* editor = new CInPlaceEdit(this, CellRect(row, col), cell->GetFormat(), row, col,
+                                    QString::fromStdString(cell->GetText()), first, m_prompter);
+    // A first key that cannot be part of the text has ended the edit already;
+    // the keys after it must start a new one, not reach the closed editor.
+    if (!editor->isHidden()) m_editor = editor;
     return true;
 }
 

@@ -100,6 +100,9 @@ void CInPlaceEdit::keyPressEvent(QKeyEvent* e) {
             return;
         }
         QLineEdit::keyPressEvent(e);
+        // The line edit ignores Up, Down and the paging keys; passed on, they
+        // would move the grid's focus cell away from the running edit.
+        e->accept();
         return;
     }
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Return || key == Qt::Key_Enter) {

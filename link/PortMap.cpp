@@ -18,6 +18,11 @@ bool DeviceOrder(const std::string& a, const std::string& b) {
     return split(a) < split(b);
 }
 
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    return first == std::string::npos ? std::string{} : text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
 }  // namespace
 
 std::optional<int> ParseComName(const std::string& text) {
@@ -54,30 +59,34 @@ std::vector<std::string> PortMap::ScanDevices(const std::string& devRoot) {
     return result;
 }
 
-bool PortMap::AddOverrides(const std::string& spec, std::string* error) {
+bool PortMap::AddOverrides(const std::string& list, std::string* error) {
     std::size_t at = 0;
-    while (at < spec.size()) {
-        std::size_t end = spec.find_first_of(",;\n", at);
-        if (end == std::string::npos) end = spec.size();
-        std::string item = spec.substr(at, end - at);
+    while (at < list.size()) {
+        std::size_t end = list.find_first_of(",;\n", at);
+        if (end == std::string::npos) end = list.size();
+        std::string item = list.substr(at, end - at);
         at = end + 1;
-        item.erase(0, item.find_first_not_of(" \t"));
-        item.erase(item.find_last_not_of(" \t\r") + 1);
+        item = Trim(item);
         if (item.empty() || item[0] == '#') continue;
         const auto eq = item.find('=');
-        const auto n = eq == std::string::npos ? std::nullopt : ParseComName(item.substr(0, eq));
-        if (!n || eq + 1 >= item.size()) {
+        // "COM3 = /dev/ttyUSB1": the blanks belong to neither side.
+        const auto n = eq == std::string::npos ? std::nullopt : ParseComName(Trim(item.substr(0, eq)));
+        const std::string device = eq == std::string::npos ? std::string{} : Trim(item.substr(eq + 1));
+        if (!n || device.empty()) {
             if (error) *error = "bad port map entry '" + item + "' (expected COMn=/dev/device)";
             return false;
         }
-        m_overrides[*n] = item.substr(eq + 1);
+        m_overrides[*n] = device;
     }
     return true;
 }
 
-PortMap PortMap::FromSystem() {
+PortMap PortMap::FromSystem(std::string* error) {
     PortMap map;
-    if (const char* env = std::getenv("ORVEX_PORT_MAP")) map.AddOverrides(env);
+    if (const char* env = std::getenv("ORVEX_PORT_MAP")) {
+        std::string why;
+        if (!map.AddOverrides(env, &why) && error) *error = "ORVEX_PORT_MAP: " + why;
+    }
     map.SetScanned(ScanDevices());
     return map;
 }

@@ -21,11 +21,12 @@ public:
 
     // Overrides: "COM3=/dev/ttyUSB1,COM4=/tmp/radio" (from ORVEX_PORT_MAP
     // or the user's port map file). Returns false on a malformed entry.
-    bool AddOverrides(const std::string& spec, std::string* error = nullptr);
+    bool AddOverrides(const std::string& list, std::string* error = nullptr);
 
     // The map every front end uses: overrides from the environment variable
     // ORVEX_PORT_MAP, then the scanned devices for the numbers left free.
-    static PortMap FromSystem();
+    // A malformed entry is named in error; the entries before it still count.
+    static PortMap FromSystem(std::string* error = nullptr);
 
     void SetScanned(std::vector<std::string> devices) { m_scanned = std::move(devices); }
 

@@ -29,14 +29,21 @@ void CPortSearch::StartTimer() {
     m_timer = m_loop.StartTimer(kTickMs, [this] {
         m_timerRunning = false;
         StartTimer();  // periodic until stopped
-        // A tick waits for a pause in progress, like any timer message.
-        m_link.WhenIdle([this] { OnTimer(); });
+        // A tick waits for a pause in progress, like any timer message. A
+        // tick still waiting when the timer is stopped or started again
+        // belongs to a search that is over: a restarted search must not run
+        // it the moment its own wait ends.
+        const std::uint64_t tick = m_generation;
+        m_link.WhenIdle([this, tick] {
+            if (tick == m_generation) OnTimer();
+        });
     });
 }
 
 void CPortSearch::StopTimer() {
     if (m_timerRunning) m_loop.CancelTimer(m_timer);
     m_timerRunning = false;
+    ++m_generation;
 }
 
 void CPortSearch::SetCheckingText(int comNumber) { m_form.SetStatusText(Format(texts::kCheckingFormat, comNumber)); }
@@ -77,15 +84,22 @@ void CPortSearch::OnTimer() {
         m_link.SetConfiguredPort(m_nPortIndex - 1);
         m_form.SetPortPaneText(Format(texts::kPortPaneFormat, m_nPortIndex));
         m_form.ShowColumnHint();
-        m_form.Prompter().Show(UserMessage{std::string(texts::kSearchSuccess), {}, MsgIcon::None, MsgButtons::Ok});
+        // The port is used for this run either way; the user must know when
+        // the next start will not find it.
         std::string error;
-        if (!WritePortSettings(m_settingsPath, m_nPortIndex - 1, &error)) Trace("port settings: %s\n", error.c_str());
+        std::string detail;
+        if (!WritePortSettings(m_settingsPath, m_nPortIndex - 1, &error))
+            detail = "COM" + std::to_string(m_nPortIndex) + " is not remembered for the next start: " + error;
+        m_form.Prompter().Show(UserMessage{std::string(texts::kSearchSuccess), detail, MsgIcon::None, MsgButtons::Ok});
         Trace("============ %d ==============\n", m_nPortIndex - 1);
         return;
     }
     if (m_nPortIndex > kPortIndexMax) {
         StopTimer();
         m_link.m_bSearchActive = false;
+        // The last port probed has no radio; holding it would only keep
+        // other programs off it.
+        m_link.StopTransfer();
         m_form.Prompter().Show(UserMessage{std::string(texts::kSearchFailure), {}, MsgIcon::Stop, MsgButtons::Ok});
         m_form.ShowColumnHint();
         return;

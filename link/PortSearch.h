@@ -2,6 +2,7 @@
 // "Auto Search": probes COM1..COM256, one port a tick, until a radio
 // answers the device check; the port found is remembered in the port
 // settings file. "Auto Stop" (or any key) ends it.
+#include <cstdint>
 #include <string>
 
 #include "link/EventLoop.h"
@@ -39,6 +40,7 @@ private:
     int m_nPortIndex = 0;
     bool m_timerRunning = false;
     IEventLoop::TimerId m_timer = 0;
+    std::uint64_t m_generation = 0;  // counts StopTimer calls; ticks of an older count are dropped
 };
 
 }  // namespace orvex

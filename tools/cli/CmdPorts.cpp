@@ -62,7 +62,9 @@ private:
 
 int CmdPorts(const Args& args) {
     if (!args.empty()) return UsageError("ports takes no arguments");
-    const PortMap map = PortMap::FromSystem();
+    std::string mapError;
+    const PortMap map = PortMap::FromSystem(&mapError);
+    if (!mapError.empty()) std::fprintf(stderr, "orvex-cli: %s\n", mapError.c_str());
     const auto used = DevicesInUse();
     const int remembered = ReadPortSettings(PortSettingsPath()).index + 1;
     std::printf("%-7s %-32s %s\n", "PORT", "DEVICE", "STATE");

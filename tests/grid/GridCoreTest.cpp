@@ -1,0 +1,367 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "GridCtrl_src/GridCore.h"
+
+namespace orvex::grid {
+namespace {
+
+using Lines = std::vector<std::vector<std::string>>;
+
+// A grid shaped like the channel table: a title row, two label columns and
+// one editable column, plus an optional fourth column for paste tests.
+class GridCoreTest : public ::testing::Test {
+protected:
+    void Build(int rows, int cols, int fixedRows, int fixedCols) {
+        core.SetListener([this](const NotifyRecord& n) { notes.push_back(n); });
+        core.SetControlId(1013);
+        core.SetRows(rows);
+        core.SetCols(cols);
+        core.SetFixedRows(fixedRows);
+        core.SetFixedCols(fixedCols);
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c) core.SetCell(r, c, "r" + std::to_string(r) + "c" + std::to_string(c), DT_CENTER);
+        notes.clear();
+    }
+    void SetUp() override { Build(11, 3, 1, 2); }
+
+    bool Modified(int r, int c) const { return core.Cell(r, c)->Has(GVIS_MODIFIED); }
+    // The notifications as "code@row,col" for readable failures.
+    std::vector<std::string> Codes() const {
+        std::vector<std::string> out;
+        for (const NotifyRecord& n : notes)
+            out.push_back(std::to_string(n.code) + "@" + std::to_string(n.row) + "," + std::to_string(n.col));
+        return out;
+    }
+    static std::string At(int code, int r, int c) {
+        return std::to_string(code) + "@" + std::to_string(r) + "," + std::to_string(c);
+    }
+
+    GridCore core;
+    std::vector<NotifyRecord> notes;
+};
+
+// ---- Fixed counts ------------------------------------------------------
+
+TEST_F(GridCoreTest, RaisingFixedColsMarksTheColumnAndDropsFocusAndSelection) {
+    core.SetFocusCell({4, 2}, false, false);
+    ASSERT_TRUE(core.Cell(4, 2)->Has(GVIS_FOCUSED));
+
+    EXPECT_TRUE(core.SetFixedCols(3));
+    EXPECT_EQ(core.GetCols(), 3);
+    EXPECT_FALSE(core.FocusCell().IsValid());
+    EXPECT_TRUE(core.Selection().empty());
+    for (int r = 0; r < core.GetRows(); ++r) {
+        const CGridCell* cell = core.Cell(r, 2);
+        EXPECT_TRUE(cell->Has(GVIS_FIXED) && cell->Has(GVIS_FIXEDCOL)) << "row " << r;
+        EXPECT_FALSE(cell->Has(GVIS_FOCUSED) || cell->Has(GVIS_SELECTED)) << "row " << r;
+        EXPECT_FALSE(core.IsCellEditable(r, 2));
+    }
+    // A locked column can be neither focused nor edited.
+    core.SetFocusCell({4, 2}, true, true);
+    EXPECT_FALSE(core.FocusCell().IsValid());
+    EXPECT_TRUE(notes.empty());
+
+    EXPECT_TRUE(core.SetFixedCols(2));
+    for (int r = 1; r < core.GetRows(); ++r) {
+        const CGridCell* cell = core.Cell(r, 2);
+        EXPECT_FALSE(cell->Has(GVIS_FIXED) || cell->Has(GVIS_FIXEDCOL)) << "row " << r;
+        EXPECT_TRUE(core.IsCellEditable(r, 2));
+        EXPECT_EQ(cell->GetText(), "r" + std::to_string(r) + "c2");
+        EXPECT_EQ(cell->GetFormat(), unsigned(DT_CENTER));
+    }
+    // The title row stays fixed while the columns unlock.
+    EXPECT_TRUE(core.Cell(0, 2)->Has(GVIS_FIXED) && core.Cell(0, 2)->Has(GVIS_FIXEDROW));
+    EXPECT_FALSE(core.Cell(0, 2)->Has(GVIS_FIXEDCOL));
+}
+
+TEST_F(GridCoreTest, SettingTheFixedCountItAlreadyHasKeepsFocusAndSelection) {
+    core.SetFocusCell({6, 2}, false, false);
+    core.SelectCell({7, 2}, true);
+    int repaints = 0;
+    core.onChanged = [&repaints] { ++repaints; };
+
+    EXPECT_TRUE(core.SetFixedCols(2));
+    EXPECT_TRUE(core.SetFixedRows(1));
+    EXPECT_EQ(core.FocusCell(), (CellId{6, 2}));
+    EXPECT_TRUE(core.IsSelected(6, 2));
+    EXPECT_TRUE(core.IsSelected(7, 2));
+    EXPECT_EQ(repaints, 0);
+}
+
+TEST_F(GridCoreTest, FixedCountsAboveTheShapeAddColumnsAndRows) {
+    EXPECT_TRUE(core.SetFixedCols(5));
+    EXPECT_EQ(core.GetCols(), 5);
+    EXPECT_EQ(core.GetCellText(3, 1), "r3c1");  // existing cells keep their text
+    EXPECT_EQ(core.GetCellText(3, 4), "");
+    EXPECT_TRUE(core.Cell(3, 4)->Has(GVIS_FIXEDCOL));
+
+    EXPECT_TRUE(core.SetFixedRows(13));
+    EXPECT_EQ(core.GetRows(), 13);
+    EXPECT_TRUE(core.Cell(12, 0)->Has(GVIS_FIXEDROW));
+    EXPECT_EQ(core.GetCellText(12, 0), "");
+
+    EXPECT_FALSE(core.SetFixedCols(-1));
+    EXPECT_EQ(core.GetFixedCols(), 5);
+}
+
+// ---- Cell access ---------------------------------------------------------
+
+TEST_F(GridCoreTest, OutsideTheGridReadsEmptyAndWritesNothing) {
+    for (const CellId& c : {CellId{-1, 2}, CellId{11, 2}, CellId{3, -1}, CellId{3, 3}, CellId{99, 99}}) {
+        EXPECT_EQ(core.GetCellText(c.row, c.col), "") << c.row << "," << c.col;
+        EXPECT_FALSE(core.SetCellText(c.row, c.col, "27.0000"));
+        EXPECT_FALSE(core.SetCell(c.row, c.col, "27.0000", DT_LEFT));
+        EXPECT_FALSE(core.EndEdit(c.row, c.col, "27.0000"));
+        EXPECT_EQ(core.Cell(c.row, c.col), nullptr);
+    }
+    EXPECT_EQ(core.GetRows(), 11);
+    EXPECT_EQ(core.GetCols(), 3);
+    EXPECT_TRUE(notes.empty());
+}
+
+TEST_F(GridCoreTest, SetCellTextMarksModifiedButSetCellDoesNot) {
+    EXPECT_FALSE(Modified(2, 2));
+    core.SetCell(2, 2, "26.0000", DT_CENTER);
+    EXPECT_FALSE(Modified(2, 2));
+    core.SetCellText(3, 2, "26.0000");
+    EXPECT_TRUE(Modified(3, 2));
+}
+
+TEST_F(GridCoreTest, AnUnchangedEditStillEndsButLeavesTheCellUnmodified) {
+    EXPECT_FALSE(core.EndEdit(5, 2, "r5c2"));
+    EXPECT_FALSE(Modified(5, 2));
+    EXPECT_TRUE(core.EndEdit(6, 2, "27.1250"));
+    EXPECT_TRUE(Modified(6, 2));
+    EXPECT_EQ(core.GetCellText(6, 2), "27.1250");
+    EXPECT_EQ(Codes(), (std::vector<std::string>{At(LVN_ENDLABELEDIT, 5, 2), At(LVN_ENDLABELEDIT, 6, 2)}));
+    EXPECT_EQ(notes.front().controlId, 1013);
+}
+
+// ---- Copy ------------------------------------------------------------------
+
+TEST_F(GridCoreTest, CopyCoversTheSelectionRectangleWithGapsForUnselectedCells) {
+    Build(6, 4, 1, 1);
+    core.SelectCell({2, 1}, true);
+    core.SelectCell({3, 3}, true);
+    core.SelectCell({4, 2}, true);
+    // Rows 2..4 by columns 1..3; only the three selected cells carry text.
+    EXPECT_EQ(core.CopyText(), "r2c1\t\t\n\t\tr3c3\n\tr4c2\t");
+}
+
+TEST_F(GridCoreTest, CopyLeavesOutHiddenRowsAndColumnsAndEndsWithoutLineFeed) {
+    Build(6, 4, 1, 1);
+    core.SelectAll();
+    core.SetRowHeight(2, 0);
+    core.SetColWidth(1, 0);
+    EXPECT_EQ(core.CopyText(),
+              "r0c0\tr0c2\tr0c3\n"
+              "r1c0\tr1c2\tr1c3\n"
+              "r3c0\tr3c2\tr3c3\n"
+              "r4c0\tr4c2\tr4c3\n"
+              "r5c0\tr5c2\tr5c3");
+}
+
+TEST_F(GridCoreTest, NothingSelectedCopiesNothing) {
+    EXPECT_FALSE(core.CanCopy());
+    EXPECT_EQ(core.CopyText(), "");
+    core.SelectCell({4, 2}, true);
+    EXPECT_EQ(core.CopyText(), "r4c2");
+}
+
+// ---- Paste text splitting ------------------------------------------------
+
+TEST(SplitPasteText, LinesAtLineFeedsPiecesAtTabsAndCommas) {
+    EXPECT_EQ(SplitPasteText("26.0000\n27.0000"), (Lines{{"26.0000"}, {"27.0000"}}));
+    EXPECT_EQ(SplitPasteText("a\tb,c\nd"), (Lines{{"a", "b", "c"}, {"d"}}));
+    EXPECT_EQ(SplitPasteText("a,,b"), (Lines{{"a", "", "b"}}));
+    EXPECT_EQ(SplitPasteText("a\t"), (Lines{{"a", ""}}));
+}
+
+TEST(SplitPasteText, PiecesAreTrimmedAndCarriageReturnsDropped) {
+    EXPECT_EQ(SplitPasteText("  26.0000 ,\t 27.0000  \r\n28.0000\r\n"),
+              (Lines{{"26.0000", "", "27.0000"}, {"28.0000"}}));
+    EXPECT_EQ(SplitPasteText("26.0000\r\n27.0000"), (Lines{{"26.0000"}, {"27.0000"}}));
+    EXPECT_EQ(SplitPasteText("   "), (Lines{{""}}));
+}
+
+TEST(SplitPasteText, OnlyTheFinalLineFeedIsNotALine) {
+    EXPECT_EQ(SplitPasteText("26.0000\n"), (Lines{{"26.0000"}}));
+    // An empty line inside the text is a line the user meant.
+    EXPECT_EQ(SplitPasteText("26.0000\n\n27.0000\n"), (Lines{{"26.0000"}, {""}, {"27.0000"}}));
+    EXPECT_EQ(SplitPasteText("26.0000\n\n"), (Lines{{"26.0000"}, {""}}));
+    EXPECT_EQ(SplitPasteText("\n"), (Lines{{""}}));
+}
+
+// ---- Delete and paste --------------------------------------------------------
+
+TEST_F(GridCoreTest, DeleteOfEmptyCellsNotifiesEachCellButModifiesNothing) {
+    for (int r = 1; r <= 10; ++r) core.SetCell(r, 2, "", DT_CENTER);
+    core.SelectAll();
+    notes.clear();
+    core.DeleteSelection();
+    std::vector<std::string> expected;
+    for (int r = 1; r <= 10; ++r) {
+        expected.push_back(At(LVN_BEGINLABELEDIT, r, 2));
+        expected.push_back(At(LVN_ENDLABELEDIT, r, 2));
+        EXPECT_FALSE(Modified(r, 2)) << "row " << r;
+    }
+    EXPECT_EQ(Codes(), expected);  // fixed cells are not touched
+    EXPECT_EQ(core.GetCellText(3, 0), "r3c0");
+}
+
+TEST_F(GridCoreTest, DeleteClearsOnlySelectedEditableCells) {
+    core.SetFocusCell({3, 2}, false, false);
+    core.SelectCell({5, 2}, true);
+    core.SelectCell({5, 1}, true);
+    core.SetCellReadOnly(5, 2, true);
+    notes.clear();
+    core.DeleteSelection();
+    EXPECT_EQ(core.GetCellText(3, 2), "");
+    EXPECT_TRUE(Modified(3, 2));
+    EXPECT_EQ(core.GetCellText(5, 2), "r5c2");
+    EXPECT_EQ(core.GetCellText(5, 1), "r5c1");
+    EXPECT_EQ(Codes(), (std::vector<std::string>{At(LVN_BEGINLABELEDIT, 3, 2), At(LVN_ENDLABELEDIT, 3, 2)}));
+}
+
+TEST_F(GridCoreTest, DeleteAndPasteDoNothingDuringATransferOrWithoutEditing) {
+    core.SetFocusCell({3, 2}, false, false);
+    notes.clear();
+    for (int mode = 0; mode < 2; ++mode) {
+        core.m_bTransferBusy = mode == 0 ? 1 : 0;
+        core.AllowEditing(mode == 0);
+        core.DeleteSelection();
+        EXPECT_FALSE(core.PasteAllowed());
+        EXPECT_FALSE(core.PasteText("26.0000"));
+        EXPECT_EQ(core.GetCellText(3, 2), "r3c2");
+        EXPECT_FALSE(Modified(3, 2));
+    }
+    EXPECT_TRUE(notes.empty());
+}
+
+TEST_F(GridCoreTest, PasteFillsDownFromTheFocusAndStopsAtTheLastRow) {
+    core.SetFocusCell({3, 2}, false, false);
+    notes.clear();
+    EXPECT_TRUE(core.PasteText("26.0000\n27.0000\n"));
+    EXPECT_EQ(core.GetCellText(3, 2), "26.0000");
+    EXPECT_EQ(core.GetCellText(4, 2), "27.0000");
+    EXPECT_EQ(core.GetCellText(5, 2), "r5c2");  // the final line feed clears nothing
+    EXPECT_FALSE(core.IsSelected(3, 2));  // pasted cells are unselected
+    EXPECT_EQ(Codes(), (std::vector<std::string>{At(LVN_BEGINLABELEDIT, 3, 2), At(LVN_ENDLABELEDIT, 3, 2),
+                                                 At(LVN_BEGINLABELEDIT, 4, 2), At(LVN_ENDLABELEDIT, 4, 2)}));
+
+    core.SetFocusCell({10, 2}, false, false);
+    EXPECT_TRUE(core.PasteText("28.0000\n29.0000"));
+    EXPECT_EQ(core.GetCellText(10, 2), "28.0000");
+    EXPECT_EQ(core.GetRows(), 11);
+}
+
+TEST_F(GridCoreTest, PasteStartsAtTheSelectionsTopLeftAndSkipsHiddenRows) {
+    Build(8, 4, 1, 2);
+    core.SetFocusCell({6, 3}, false, false);
+    core.SelectCell({2, 2}, true);
+    core.SetRowHeight(3, 0);
+    EXPECT_EQ(core.PasteStart(), (CellId{2, 2}));
+    EXPECT_TRUE(core.PasteText("a, b, c\nd"));
+    EXPECT_EQ(core.GetCellText(2, 2), "a");
+    EXPECT_EQ(core.GetCellText(2, 3), "b");  // "c" has no column
+    EXPECT_EQ(core.GetCellText(3, 2), "r3c2");
+    EXPECT_EQ(core.GetCellText(4, 2), "d");
+    EXPECT_EQ(core.GetCols(), 4);
+}
+
+TEST_F(GridCoreTest, PasteOnlyStartsInColumnTwoOrThree) {
+    Build(5, 5, 1, 0);
+    for (int c = 0; c < 5; ++c) {
+        core.SetFocusCell({2, c}, false, false);
+        EXPECT_EQ(core.PasteAllowed(), c == 2 || c == 3) << "column " << c;
+    }
+    core.SetFocusCell({2, 1}, false, false);
+    EXPECT_FALSE(core.PasteText("x"));
+    EXPECT_EQ(core.GetCellText(2, 1), "r2c1");
+}
+
+TEST_F(GridCoreTest, PasteWithNothingFocusedIsRefused) {
+    EXPECT_FALSE(core.PasteAllowed());
+    EXPECT_FALSE(core.PasteText("26.0000"));
+    EXPECT_TRUE(notes.empty());
+}
+
+// ---- Keyboard moves ----------------------------------------------------------
+
+TEST_F(GridCoreTest, MovesStayInsideTheUnfixedCells) {
+    core.SetFocusCell({1, 2}, false, false);
+    notes.clear();
+    core.MoveFocus(MoveKey::Up, false, 5);
+    EXPECT_EQ(core.FocusCell(), (CellId{1, 2}));
+    core.MoveFocus(MoveKey::Left, false, 5);
+    EXPECT_EQ(core.FocusCell(), (CellId{1, 2}));
+    core.MoveFocus(MoveKey::Down, false, 5);
+    EXPECT_EQ(core.FocusCell(), (CellId{2, 2}));
+    EXPECT_TRUE(core.IsSelected(2, 2));
+    EXPECT_FALSE(core.IsSelected(1, 2));
+    core.MoveFocus(MoveKey::PageDown, false, 5);
+    EXPECT_EQ(core.FocusCell(), (CellId{7, 2}));
+    core.MoveFocus(MoveKey::PageDown, false, 5);
+    EXPECT_EQ(core.FocusCell(), (CellId{10, 2}));
+    core.MoveFocus(MoveKey::Home, true, 5);
+    EXPECT_EQ(core.FocusCell(), (CellId{1, 2}));
+    core.MoveFocus(MoveKey::End, true, 5);
+    EXPECT_EQ(core.FocusCell(), (CellId{10, 2}));
+    EXPECT_EQ(notes.size(), 2u * 7u);  // each move: changing, then changed
+    EXPECT_EQ(notes[0].code, LVN_ITEMCHANGING);
+    EXPECT_EQ(notes[1].code, LVN_ITEMCHANGED);
+}
+
+TEST_F(GridCoreTest, TabWrapsToTheFirstUnfixedColumnOfTheNextRow) {
+    Build(5, 5, 1, 2);
+    core.SetFocusCell({1, 3}, false, false);
+    core.MoveFocus(MoveKey::Tab, false, 1);
+    EXPECT_EQ(core.FocusCell(), (CellId{1, 4}));
+    core.MoveFocus(MoveKey::Tab, false, 1);
+    EXPECT_EQ(core.FocusCell(), (CellId{2, 2}));
+    core.MoveFocus(MoveKey::BackTab, false, 1);
+    EXPECT_EQ(core.FocusCell(), (CellId{1, 4}));
+    core.SetFocusCell({4, 4}, false, false);
+    core.MoveFocus(MoveKey::Tab, false, 1);
+    EXPECT_EQ(core.FocusCell(), (CellId{4, 4}));  // nowhere to go from the last cell
+}
+
+TEST_F(GridCoreTest, MovesNeverLandOnHiddenRowsOrColumns) {
+    Build(8, 5, 1, 1);
+    core.SetRowHeight(3, 0);
+    core.SetRowHeight(7, 0);
+    core.SetColWidth(4, 0);
+    core.SetFocusCell({2, 2}, false, false);
+    core.MoveFocus(MoveKey::Down, false, 1);
+    EXPECT_EQ(core.FocusCell(), (CellId{4, 2}));
+    core.SetFocusCell({6, 2}, false, false);
+    core.MoveFocus(MoveKey::Down, false, 1);
+    EXPECT_EQ(core.FocusCell(), (CellId{6, 2}));  // only a hidden row below
+    core.MoveFocus(MoveKey::PageDown, false, 5);
+    EXPECT_EQ(core.FocusCell(), (CellId{6, 2}));
+    core.SetFocusCell({6, 3}, false, false);
+    core.MoveFocus(MoveKey::Right, false, 1);
+    EXPECT_EQ(core.FocusCell(), (CellId{6, 3}));
+    core.SetFocusCell({5, 1}, false, false);
+    core.MoveFocus(MoveKey::End, false, 1);
+    EXPECT_EQ(core.FocusCell(), (CellId{5, 3}));
+    core.MoveFocus(MoveKey::End, true, 1);
+    EXPECT_EQ(core.FocusCell(), (CellId{6, 3}));
+    core.SetFocusCell({5, 3}, false, false);
+    core.MoveFocus(MoveKey::Tab, false, 1);
+    EXPECT_EQ(core.FocusCell(), (CellId{6, 1}));  // the hidden last column does not hold the wrap
+}
+
+TEST_F(GridCoreTest, SelectAllNotifiesAroundSelectingEveryCell) {
+    core.SetFocusCell({4, 2}, false, false);
+    notes.clear();
+    core.SelectAll();
+    EXPECT_EQ(core.Selection().size(), 33u);
+    EXPECT_EQ(Codes(), (std::vector<std::string>{At(LVN_ITEMCHANGING, 4, 2), At(LVN_ITEMCHANGED, 4, 2)}));
+}
+
+}  // namespace
+}  // namespace orvex::grid

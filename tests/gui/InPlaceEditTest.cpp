@@ -1,0 +1,415 @@
+// The in-place frequency editor, driven with real keys and clicks on the
+// channel table.
+#include <QClipboard>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QTest>
+
+#include <memory>
+
+#include "support/TableWindow.h"
+
+namespace orvex::test {
+namespace {
+
+// A message box takes the keyboard focus while it is up; this prompter does
+// the same to the window's spare field before it answers.
+class FocusTakingPrompter : public ScriptedPrompter {
+public:
+    MsgAnswer Show(const UserMessage& message) override {
+        if (thief) thief->setFocus(Qt::ActiveWindowFocusReason);
+        return ScriptedPrompter::Show(message);
+    }
+    QWidget* thief = nullptr;
+};
+
+}  // namespace
+
+class InPlaceEditTest : public QObject {
+    Q_OBJECT
+
+    // Declared before the window, which holds a reference to it.
+    std::unique_ptr<FocusTakingPrompter> focusTaker;
+    std::unique_ptr<TableWindow> w;
+
+    // Starts an edit of row in the way named: "click", "F2", "double click",
+    // "digit" (types 27) or "enter".
+    void StartEdit(const QString& how, int row) {
+        if (how == "double click") {
+            w->Focus(row == 1 ? 2 : 1);
+            w->DoubleClick(row);
+        } else {
+            w->Focus(row);
+            if (how == "click") w->Click(row);
+            if (how == "F2") TableWindow::Key(Qt::Key_F2);
+            if (how == "digit") TableWindow::Type("27");
+            if (how == "enter") TableWindow::Key(Qt::Key_Return);
+        }
+    }
+
+private slots:
+    void init() {
+        w = std::make_unique<TableWindow>();
+        QVERIFY2(w->ShowAndFocus(), "the grid cannot take the keyboard focus");
+    }
+    void cleanup() {
+        w.reset();
+        focusTaker.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void typedEntryIsCheckedAndNormalised_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("endKey");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("messages");
+        QTest::addColumn<int>("focusRow");
+
+        QTest::newRow("on step") << 3 << "28.0000" << "27.125" << int(Qt::Key_Return) << "27.1250" << 0 << 3;
+        QTest::newRow("off step") << 3 << "" << "27.126" << int(Qt::Key_Return) << "26.0000" << 1 << 3;
+        QTest::newRow("three decimals off step") << 3 << "" << "27.001" << int(Qt::Key_Return) << "26.0000" << 1 << 3;
+        QTest::newRow("above the band, Tab") << 3 << "28.0000" << "31" << int(Qt::Key_Tab) << "" << 1 << 4;
+        QTest::newRow("Tab on the last row") << 10 << "" << "27" << int(Qt::Key_Tab) << "27.0000" << 0 << 10;
+        QTest::newRow("zero empties") << 3 << "28.0000" << "0" << int(Qt::Key_Return) << "" << 0 << 3;
+        QTest::newRow("bottom of the band") << 3 << "" << "26" << int(Qt::Key_Return) << "26.0000" << 0 << 3;
+        QTest::newRow("top of the band") << 3 << "" << "30" << int(Qt::Key_Return) << "30.0000" << 0 << 3;
+        QTest::newRow("one step above") << 3 << "" << "30.0025" << int(Qt::Key_Return) << "" << 1 << 3;
+        QTest::newRow("one step below") << 3 << "" << "25.9975" << int(Qt::Key_Return) << "" << 1 << 3;
+        QTest::newRow("one step, Down") << 3 << "" << "26.0025" << int(Qt::Key_Down) << "26.0025" << 0 << 4;
+        QTest::newRow("Up") << 5 << "" << "27.5" << int(Qt::Key_Up) << "27.5000" << 0 << 4;
+        QTest::newRow("keypad Enter") << 3 << "" << "29.99" << int(Qt::Key_Enter) << "29.9900" << 0 << 3;
+    }
+    void typedEntryIsCheckedAndNormalised() {
+        QFETCH(int, row);
+        QFETCH(QString, before);
+        QFETCH(QString, typed);
+        QFETCH(int, endKey);
+        QFETCH(QString, after);
+        QFETCH(int, messages);
+        QFETCH(int, focusRow);
+
+        w->model.SetCellText(row, before.toStdString());
+        w->Focus(row);
+        TableWindow::Type(typed);
+        QVERIFY(w->Editor());
+        QCOMPARE(w->Editor()->text(), typed);  // the first digit replaced the old text
+        QVERIFY(w->model.m_bEditPending);
+        TableWindow::Key(Qt::Key(endKey));
+
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(row), after);
+        QCOMPARE(w->ModelText(row), after.toStdString());
+        QCOMPARE(w->RefusalCount(), messages);
+        QCOMPARE(int(w->prompts.shown.size()), messages);
+        if (messages) {
+            QVERIFY(w->prompts.shown[0].icon == MsgIcon::Stop);
+            QVERIFY(w->prompts.shown[0].buttons == MsgButtons::Ok);
+        }
+        QCOMPARE(w->FocusCell(), (grid::CellId{focusRow, kFrequencyColumn}));
+        QVERIFY(!w->model.m_bEditPending);
+        QCOMPARE(TableWindow::Focused(), static_cast<QWidget*>(w->grid));
+    }
+
+    void keyStartedEditsBeginAtTheEndOfTheText() {
+        w->model.SetCellText(3, "27.1250");
+        w->Focus(3);
+        TableWindow::Key(Qt::Key_Return);
+        QVERIFY(w->Editor());
+        QCOMPARE(w->Editor()->text(), QString("27.1250"));
+        QVERIFY(!w->Editor()->hasSelectedText());
+        QCOMPARE(w->Editor()->cursorPosition(), 7);
+        TableWindow::Key(Qt::Key_Backspace);
+        TableWindow::Key(Qt::Key_Backspace);
+        TableWindow::Key(Qt::Key_Return);
+        QCOMPARE(w->Text(3), QString("27.1200"));
+
+        // Backspace both starts the edit and deletes.
+        TableWindow::Key(Qt::Key_Backspace);
+        QVERIFY(w->Editor());
+        QCOMPARE(w->Editor()->text(), QString("27.120"));
+        TableWindow::Key(Qt::Key_Backspace);
+        TableWindow::Key(Qt::Key_Backspace);
+        TableWindow::Key(Qt::Key_Backspace);
+        QCOMPARE(w->Editor()->text(), QString("27."));
+        TableWindow::Key(Qt::Key_Return);
+        QCOMPARE(w->Text(3), QString("27.0000"));
+        QCOMPARE(w->RefusalCount(), 0);
+        QCOMPARE(w->FocusRow(), 3);
+    }
+
+    void escapeRestoresThePreviousText_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("messages");
+        QTest::newRow("valid text, typed over") << "digit" << "27.1250" << "27.1250" << 0;
+        QTest::newRow("empty cell, typed") << "digit" << "" << "" << 0;
+        QTest::newRow("valid text, F2") << "F2" << "28.5000" << "28.5000" << 0;
+        // Pasted text is unchecked; leaving the editor checks it after all.
+        QTest::newRow("pasted off-step text") << "click" << "27.126" << "26.0000" << 1;
+    }
+    void escapeRestoresThePreviousText() {
+        QFETCH(QString, start);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(int, messages);
+        w->model.SetCellText(4, before.toStdString());
+        StartEdit(start, 4);
+        QVERIFY(w->Editor());
+        TableWindow::Type("31");
+        TableWindow::Key(Qt::Key_Escape);
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(4), after);
+        QCOMPARE(w->ModelText(4), after.toStdString());
+        QCOMPARE(w->RefusalCount(), messages);
+        QCOMPARE(w->FocusRow(), 4);
+    }
+
+    void aLetterEndsTheEditWithTheDigitsBeforeIt() {
+        w->Focus(3);
+        TableWindow::Type("27.5");
+        TableWindow::Type("x");
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(3), QString("27.5000"));
+        QCOMPARE(w->RefusalCount(), 0);
+        QCOMPARE(w->FocusRow(), 3);
+
+        w->Focus(4);
+        TableWindow::Type("31-");
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(4), QString());
+        QCOMPARE(w->RefusalCount(), 1);
+
+        // A space is not part of a frequency either, once the edit runs.
+        w->Focus(5);
+        TableWindow::Type("26 ");
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(5), QString("26.0000"));
+    }
+
+    void aLetterFirstLeavesTheCellAndTheNextDigitsEditIt() {
+        w->model.SetCellText(3, "27.1250");
+        w->Focus(3);
+        // No event processing between the keys, as when keys arrive in a burst.
+        TableWindow::Type("x26");
+        QVERIFY(w->Editor());
+        QCOMPARE(w->Editor()->text(), QString("26"));
+        TableWindow::Key(Qt::Key_Return);
+        QCOMPARE(w->Text(3), QString("26.0000"));
+        QCOMPARE(w->CountNotes(grid::LVN_BEGINLABELEDIT), 2);
+        QCOMPARE(w->CountNotes(grid::LVN_ENDLABELEDIT), 2);
+        QVERIFY(!w->model.m_bEditPending);
+    }
+
+    void digitsStopAtTheWidthLimit_data() {
+        QTest::addColumn<int>("pixelSize");  // 0: the grid's own font
+        QTest::newRow("grid font") << 0;
+        QTest::newRow("small font") << 9;
+        QTest::newRow("large font") << 24;
+    }
+    void digitsStopAtTheWidthLimit() {
+        QFETCH(int, pixelSize);
+        if (pixelSize) {
+            QFont f = w->grid->font();
+            f.setPixelSize(pixelSize);
+            w->grid->setFont(f);
+        }
+        w->Focus(6);
+        const QString typed = "26.00250000000000000";
+        TableWindow::Type(typed);
+        CInPlaceEdit* e = w->Editor();
+        QVERIFY(e);
+        QCOMPARE(QFontInfo(e->font()).pixelSize(), QFontInfo(w->grid->font()).pixelSize());
+
+        // What the edit keeps: each accepted character is measured with two
+        // spaces after it; once that reaches the limit, digits are dropped.
+        const QFontMetrics fm(e->font());
+        const int limit = CInPlaceEdit::FREQ_EDIT_MAX_WIDTH;
+        auto keep = [&](QString text, int width, const QString& more) {
+            for (const QChar ch : more) {
+                if (width >= limit) continue;
+                text += ch;
+                width = fm.horizontalAdvance(text + "  ");
+            }
+            return text;
+        };
+        const QString kept = keep({}, 0, typed);
+        QVERIFY2(kept.size() < typed.size(), "the limit was never reached");
+        QVERIFY(fm.horizontalAdvance(kept + "  ") >= limit);
+        QCOMPARE(e->text(), kept);
+
+        // Backspace makes room for one more digit, then the limit holds again.
+        TableWindow::Key(Qt::Key_Backspace);
+        QCOMPARE(e->text(), kept.chopped(1));
+        TableWindow::Type("555");
+        const QString shortened = kept.chopped(1);
+        QCOMPARE(e->text(), keep(shortened, fm.horizontalAdvance(shortened + "  "), "555"));
+        QVERIFY(e->text() != shortened);
+        QVERIFY(e->geometry().right() < w->grid->width());
+        TableWindow::Key(Qt::Key_Escape);
+        QVERIFY(!w->Editor());
+    }
+
+    void arrowKeysEndOnlyAKeyStartedEdit_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("ctrl");
+        QTest::addColumn<bool>("ends");
+        QTest::addColumn<int>("focusRow");
+        QTest::newRow("click, Left") << "click" << int(Qt::Key_Left) << false << false << 5;
+        QTest::newRow("click, Up") << "click" << int(Qt::Key_Up) << false << false << 5;
+        QTest::newRow("click, Down") << "click" << int(Qt::Key_Down) << false << false << 5;
+        QTest::newRow("F2, Right") << "F2" << int(Qt::Key_Right) << false << false << 5;
+        QTest::newRow("F2, Page Down") << "F2" << int(Qt::Key_PageDown) << false << false << 5;
+        QTest::newRow("double click, Page Up") << "double click" << int(Qt::Key_PageUp) << false << false << 5;
+        QTest::newRow("double click, Down") << "double click" << int(Qt::Key_Down) << false << false << 5;
+        QTest::newRow("click, Ctrl+Down") << "click" << int(Qt::Key_Down) << true << true << 6;
+        QTest::newRow("digit, Down") << "digit" << int(Qt::Key_Down) << false << true << 6;
+        QTest::newRow("digit, Left") << "digit" << int(Qt::Key_Left) << false << true << 5;
+        QTest::newRow("enter, Up") << "enter" << int(Qt::Key_Up) << false << true << 4;
+        QTest::newRow("enter, Page Down") << "enter" << int(Qt::Key_PageDown) << false << true << 10;
+    }
+    void arrowKeysEndOnlyAKeyStartedEdit() {
+        QFETCH(QString, start);
+        QFETCH(int, key);
+        QFETCH(bool, ctrl);
+        QFETCH(bool, ends);
+        QFETCH(int, focusRow);
+        w->model.SetCellText(5, "27.1250");
+        StartEdit(start, 5);
+        QVERIFY(w->Editor());
+        QCOMPARE(w->Editor()->m_nRow, 5);
+        QCOMPARE(w->Editor()->m_bArrowKeysEnd, start == "digit" || start == "enter");
+        const int caret = w->Editor()->cursorPosition();
+
+        TableWindow::Key(Qt::Key(key), ctrl ? Qt::ControlModifier : Qt::NoModifier);
+        QCOMPARE(w->FocusRow(), focusRow);
+        if (!ends) {
+            QVERIFY(w->Editor());
+            if (key == Qt::Key_Left) QCOMPARE(w->Editor()->cursorPosition(), caret - 1);
+            TableWindow::Key(Qt::Key_Return);
+        }
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(5), QString(start == "digit" ? "27.0000" : "27.1250"));
+        QCOMPARE(w->FocusRow(), focusRow);
+        QCOMPARE(w->RefusalCount(), 0);
+        QCOMPARE(w->CountNotes(grid::LVN_BEGINLABELEDIT), 1);
+        QCOMPARE(w->CountNotes(grid::LVN_ENDLABELEDIT), 1);
+    }
+
+    void aClickStartsAnEditOnlyOnTheFocusedCell() {
+        w->model.SetCellText(3, "27.1250");
+        w->Click(3);
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->FocusCell(), (grid::CellId{3, kFrequencyColumn}));
+        QVERIFY(!w->model.m_bEditPending);
+
+        w->Click(3);
+        CInPlaceEdit* e = w->Editor();
+        QVERIFY(e);
+        QCOMPARE(e->geometry(), w->grid->CellRect(3, kFrequencyColumn));
+        QVERIFY(e->alignment() & Qt::AlignHCenter);
+        QCOMPARE(e->text(), QString("27.1250"));
+        QVERIFY(!e->hasSelectedText());
+        QCOMPARE(e->cursorPosition(), 7);
+        QCOMPARE(TableWindow::Focused(), static_cast<QWidget*>(e));
+        QVERIFY(w->model.m_bEditPending);
+
+        // The caret is the mouse's: digits go where it is.
+        TableWindow::Key(Qt::Key_Backspace);
+        TableWindow::Key(Qt::Key_Backspace);
+        TableWindow::Type("75");
+        QCOMPARE(e->text(), QString("27.1275"));
+
+        // A click on another cell ends the edit through the focus loss and
+        // only moves the focus.
+        w->Click(6);
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(3), QString("27.1275"));
+        QCOMPARE(w->FocusCell(), (grid::CellId{6, kFrequencyColumn}));
+        QCOMPARE(w->CountNotes(grid::LVN_BEGINLABELEDIT), 1);
+        QCOMPARE(w->CountNotes(grid::LVN_ENDLABELEDIT), 1);
+        QVERIFY(!w->model.m_bEditPending);
+
+        // The same way out checks the text.
+        w->Click(6);
+        TableWindow::Type("31");
+        w->Click(8);
+        QCOMPARE(w->Text(6), QString());
+        QCOMPARE(w->RefusalCount(), 1);
+        QCOMPARE(w->FocusRow(), 8);
+
+        // No edit starts in a fixed cell, by click or double click.
+        w->Click(8, 1);
+        w->Click(8, 1);
+        w->DoubleClick(8, 0);
+        w->DoubleClick(0, kFrequencyColumn);
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->FocusRow(), 8);
+    }
+
+    void pasteIntoARunningEditGoesIntoTheEditorOnly() {
+        w->model.SetCellText(4, "28.0000");
+        w->Focus(3);
+        TableWindow::Key(Qt::Key_F2);
+        QVERIFY(w->Editor());
+        QApplication::clipboard()->setText("26.0000\n27.0000");
+        QVERIFY(w->grid->HandleCommand(ID_EDIT_PASTE));
+        QVERIFY(w->Editor());
+        QVERIFY(w->Editor()->text().startsWith("26.0000"));
+        QCOMPARE(w->Text(3), QString());
+        QCOMPARE(w->Text(4), QString("28.0000"));
+        QCOMPARE(w->CountNotes(grid::LVN_BEGINLABELEDIT), 1);
+        TableWindow::Key(Qt::Key_Return);
+        QCOMPARE(w->Text(3), QString("26.0000"));
+        QCOMPARE(w->Text(4), QString("28.0000"));
+
+        // Ctrl+V in the editor, past the width limit: no character rules,
+        // but the check at the end.
+        w->Focus(5);
+        TableWindow::Key(Qt::Key_F2);
+        QApplication::clipboard()->setText("27.50000000000000000");
+        TableWindow::Key(Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(w->Editor());
+        QCOMPARE(w->Editor()->text(), QString("27.50000000000000000"));
+        TableWindow::Key(Qt::Key_Return);
+        QCOMPARE(w->Text(5), QString("27.5000"));
+        QCOMPARE(w->Text(6), QString());
+        QCOMPARE(w->RefusalCount(), 0);
+    }
+
+    void aRefusalIsShownOnceWhenTheMessageTakesTheFocus() {
+        w.reset();
+        focusTaker = std::make_unique<FocusTakingPrompter>();
+        w = std::make_unique<TableWindow>(focusTaker.get());
+        auto* spare = new QLineEdit(w.get());
+        spare->setGeometry(0, 0, 4, 4);
+        focusTaker->thief = spare;
+        QVERIFY(w->ShowAndFocus());
+
+        // By the end key, and by the grid ending the edit itself.
+        w->Focus(3);
+        TableWindow::Type("27.126");
+        TableWindow::Key(Qt::Key_Return);
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->RefusalCount(), 1);
+        QCOMPARE(w->Text(3), QString("26.0000"));
+
+        w->grid->setFocus();
+        w->Focus(4);
+        TableWindow::Type("31");
+        QCOMPARE(TableWindow::Focused(), static_cast<QWidget*>(w->Editor()));
+        w->grid->EndEditing();
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->RefusalCount(), 2);
+        QCOMPARE(w->Text(4), QString());
+        QCOMPARE(w->CountNotes(grid::LVN_ENDLABELEDIT), 2);
+    }
+};
+
+}  // namespace orvex::test
+
+QTEST_MAIN(orvex::test::InPlaceEditTest)
+#include "InPlaceEditTest.moc"

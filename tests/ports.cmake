@@ -1,0 +1,14 @@
+# Port discovery: the port settings file, the COM number map, Auto Search
+# and opening the remembered port in virtual time against the simulated
+# line, and orvex-cli ports/search against the simulator binary.
+orvex_add_test(ports_tests SOURCES
+    ports/PortSettingsFileTest.cpp
+    ports/PortMapTest.cpp
+    ports/PortSearchTest.cpp
+    ports/OpenRadioPortTest.cpp
+    DEPS orvex_formmodel orvex_simradio orvex_link LABELS ports TIMEOUT 60)
+
+orvex_add_test(ports_cli_tests SOURCES
+    ports/PortsCliTest.cpp
+    DEPS orvex_formmodel orvex_simradio orvex_link LABELS ports TIMEOUT 90)
+add_dependencies(ports_cli_tests orvex-cli orvex-radio-sim)

@@ -1,0 +1,160 @@
+// COM numbers on a system that has device paths: mapped numbers first, then
+// the serial devices found, cables before on-board ports.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/PortMap.h"
+#include "support/TempDir.h"
+
+namespace orvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PortMapScan, CablesComeFirstAndNumbersSortNaturally) {
+    test::TempDir dev;
+    for (const char* name : {"ttyUSB10", "ttyS1", "ttyACM0", "ttyUSB2", "ttyS10", "ttyS9", "ttyUSB0"})
+        test::WriteBytes(dev.File(name), {});
+    // Look-alikes that are no serial device of a known family.
+    for (const char* name : {"ttyUSB", "ttyUSBx", "ttyS1.lock", "tty0", "ttyACM", "console", "xttyUSB3"})
+        test::WriteBytes(dev.File(name), {});
+
+    const auto root = dev.Path();
+    EXPECT_EQ(PortMap::ScanDevices(root.string()),
+              (std::vector<std::string>{(root / "ttyUSB0").string(), (root / "ttyUSB2").string(),
+                                        (root / "ttyUSB10").string(), (root / "ttyACM0").string(),
+                                        (root / "ttyS1").string(), (root / "ttyS9").string(),
+                                        (root / "ttyS10").string()}));
+}
+
+TEST(PortMapScan, AMissingDeviceFolderGivesNoDevices) {
+    test::TempDir dev;
+    EXPECT_TRUE(PortMap::ScanDevices(dev.File("absent")).empty());
+    EXPECT_TRUE(PortMap::ScanDevices(dev.Path().string()).empty());
+}
+
+TEST(PortMap, OverridesWinAndScannedDevicesFillTheFreeNumbersInOrder) {
+    PortMap map;
+    ASSERT_TRUE(map.AddOverrides("COM2=/dev/radio,COM4=/tmp/other"));
+    map.SetScanned({"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyS0"});
+    EXPECT_EQ(map.DeviceFor(1), "/dev/ttyUSB0");
+    EXPECT_EQ(map.DeviceFor(2), "/dev/radio");
+    EXPECT_EQ(map.DeviceFor(3), "/dev/ttyUSB1");
+    EXPECT_EQ(map.DeviceFor(4), "/tmp/other");
+    EXPECT_EQ(map.DeviceFor(5), "/dev/ttyACM0");
+    EXPECT_EQ(map.DeviceFor(6), "/dev/ttyS0");
+    EXPECT_EQ(map.DeviceFor(7), "");
+    EXPECT_EQ(map.DeviceFor(256), "");
+    EXPECT_EQ(map.DeviceFor(0), "");
+    EXPECT_EQ(map.DeviceFor(257), "");
+    EXPECT_EQ(map.DeviceFor(-1), "");
+}
+
+TEST(PortMap, AMappedDeviceIsNotAlsoGivenAScannedNumber) {
+    PortMap map;
+    ASSERT_TRUE(map.AddOverrides("COM5=/dev/ttyUSB1"));
+    map.SetScanned({"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyS0"});
+    EXPECT_EQ(map.DeviceFor(1), "/dev/ttyUSB0");
+    EXPECT_EQ(map.DeviceFor(2), "/dev/ttyS0");
+    EXPECT_EQ(map.DeviceFor(3), "");
+    EXPECT_EQ(map.DeviceFor(5), "/dev/ttyUSB1");
+}
+
+TEST(PortMap, TheHighestNumberCanBeMapped) {
+    PortMap map;
+    ASSERT_TRUE(map.AddOverrides("COM256=/dev/last"));
+    EXPECT_EQ(map.DeviceFor(256), "/dev/last");
+    EXPECT_EQ(map.DeviceFor(1), "");
+}
+
+TEST(PortMap, OverrideListsAllowBlanksCommentsAndOtherSeparators) {
+    PortMap map;
+    std::string error;
+    ASSERT_TRUE(map.AddOverrides(" com3=/dev/ttyUSB1 ,,COM4=/tmp/radio;COM5=/dev/five\n# a note\nCOM6=/dev/six\r\n",
+                                 &error))
+        << error;
+    EXPECT_EQ(map.DeviceFor(3), "/dev/ttyUSB1");
+    EXPECT_EQ(map.DeviceFor(4), "/tmp/radio");
+    EXPECT_EQ(map.DeviceFor(5), "/dev/five");
+    EXPECT_EQ(map.DeviceFor(6), "/dev/six");
+}
+
+TEST(PortMap, BlanksAroundTheEqualsSignAreNotPartOfTheNameOrPath) {
+    PortMap map;
+    std::string error;
+    ASSERT_TRUE(map.AddOverrides("COM3 = /dev/ttyUSB1", &error)) << error;
+    EXPECT_EQ(map.DeviceFor(3), "/dev/ttyUSB1");
+}
+
+class MalformedOverride : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(MalformedOverride, IsRefusedAndNamed) {
+    PortMap map;
+    std::string error;
+    const std::string entry = GetParam();
+    EXPECT_FALSE(map.AddOverrides(entry, &error));
+    EXPECT_NE(error.find(entry.substr(0, entry.find_last_not_of(' ') + 1)), std::string::npos) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, MalformedOverride,
+                         ::testing::Values("COM3", "COM3=", "=/dev/x", "COMx=/dev/x", "COM0=/dev/x",
+                                           "COM257=/dev/x", "PORT3=/dev/x", "COM3:/dev/x", "/dev/ttyUSB0",
+                                           "COM3=   "));
+
+TEST(PortMap, ResolveTakesAPathAsItIsAndLooksUpAComName) {
+    PortMap map;
+    ASSERT_TRUE(map.AddOverrides("COM2=/tmp/radio"));
+    map.SetScanned({"/dev/ttyUSB0"});
+    EXPECT_EQ(map.Resolve("/dev/ttyS3"), "/dev/ttyS3");
+    EXPECT_EQ(map.Resolve("./radio"), "./radio");
+    EXPECT_EQ(map.Resolve("COM2"), "/tmp/radio");
+    EXPECT_EQ(map.Resolve("com2"), "/tmp/radio");
+    EXPECT_EQ(map.Resolve("COM1"), "/dev/ttyUSB0");
+    EXPECT_EQ(map.Resolve("COM9"), "") << "a COM number without a device must not be opened as a file";
+}
+
+TEST(ParseComName, AcceptsCom1ToCom256InAnyCase) {
+    EXPECT_EQ(ParseComName("COM1"), 1);
+    EXPECT_EQ(ParseComName("com3"), 3);
+    EXPECT_EQ(ParseComName("Com12"), 12);
+    EXPECT_EQ(ParseComName("COM256"), 256);
+}
+
+TEST(ParseComName, RefusesEverythingElse) {
+    for (const char* text : {"COM0", "COM257", "COM2560", "COMx", "COM", "", "CO", "COM-1", "COM+1", "COM 3",
+                             "COM3 ", " COM3", "COM3x", "LPT1", "/dev/ttyS0", "COM99999999999999999999"})
+        EXPECT_EQ(ParseComName(text), std::nullopt) << '"' << text << '"';
+}
+
+TEST(PortMapFromSystem, TheEnvironmentOverridesWinOverTheDevicesFound) {
+    const char* old = std::getenv("ORVEX_PORT_MAP");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    ::setenv("ORVEX_PORT_MAP", "COM1=/tmp/orvex-mapped-one,COM256=/tmp/orvex-mapped-last", 1);
+    std::string error;
+    const PortMap map = PortMap::FromSystem(&error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(map.DeviceFor(1), "/tmp/orvex-mapped-one");
+    EXPECT_EQ(map.DeviceFor(256), "/tmp/orvex-mapped-last");
+    // The devices of this machine fill COM2 onwards, in scanning order.
+    const auto found = PortMap::ScanDevices();
+    for (std::size_t i = 0; i < found.size() && i < 254; ++i)
+        EXPECT_EQ(map.DeviceFor(static_cast<int>(i) + 2), found[i]);
+
+    ::setenv("ORVEX_PORT_MAP", "COM1=/tmp/ok,COM:2=/tmp/typo", 1);
+    error.clear();
+    PortMap::FromSystem(&error);
+    EXPECT_NE(error.find("COM:2"), std::string::npos) << "a mistyped map is dropped without a word: " << error;
+
+    if (saved)
+        ::setenv("ORVEX_PORT_MAP", saved->c_str(), 1);
+    else
+        ::unsetenv("ORVEX_PORT_MAP");
+}
+
+}  // namespace
+}  // namespace orvex

@@ -1,0 +1,237 @@
+// The remembered port: one decimal index and a line feed. Whatever is found
+// at the path, start-up must go on with a usable index and must not damage
+// what the user has there.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "link/PortSettingsFile.h"
+#include "support/TempDir.h"
+
+namespace orvex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+
+std::string Text(const std::string& path) {
+    const Bytes b = test::ReadBytes(path);
+    return std::string(b.begin(), b.end());
+}
+
+void Put(const std::string& path, const std::string& text) { test::WriteBytes(path, Bytes(text.begin(), text.end())); }
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+// Sets environment variables for one test and puts the old values back.
+class EnvGuard {
+public:
+    ~EnvGuard() {
+        for (const auto& [name, value] : m_saved) {
+            if (value)
+                ::setenv(name.c_str(), value->c_str(), 1);
+            else
+                ::unsetenv(name.c_str());
+        }
+    }
+    void Set(const std::string& name, const char* value) {
+        if (!m_saved.count(name)) {
+            const char* old = std::getenv(name.c_str());
+            m_saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value)
+            ::setenv(name.c_str(), value, 1);
+        else
+            ::unsetenv(name.c_str());
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> m_saved;
+};
+
+TEST(PortSettingsFile, AMissingFileIsCreatedHoldingZeroAndMeansCom1) {
+    test::TempDir dir;
+    const std::string path = dir.File("ORVEX.CFG");
+    const PortSettingsRead r = ReadPortSettings(path);
+    EXPECT_EQ(r.index, 0);
+    EXPECT_TRUE(r.created);
+    EXPECT_EQ(Text(path), "0\n");
+    // The next start finds what the first one created.
+    const PortSettingsRead again = ReadPortSettings(path);
+    EXPECT_EQ(again.index, 0);
+    EXPECT_FALSE(again.created);
+}
+
+TEST(PortSettingsFile, AMissingFolderIsCreatedWithTheFile) {
+    test::TempDir dir;
+    const std::string path = (dir.Path() / "config" / "orvex" / "ORVEX.CFG").string();
+    EXPECT_EQ(ReadPortSettings(path).index, 0);
+    EXPECT_EQ(Text(path), "0\n");
+}
+
+struct Content {
+    const char* name;
+    std::string text;
+    int index;
+    bool refused = false;  // the stored value is not used
+};
+
+class PortSettingsContent : public ::testing::TestWithParam<Content> {};
+
+// Read as "%d" reads: blanks skipped, a sign, digits, the rest ignored; a
+// value that is no port index at all means COM1 and leaves the file alone.
+TEST_P(PortSettingsContent, GivesTheIndexAndLeavesTheFileAsItWas) {
+    test::TempDir dir;
+    const std::string path = dir.File("ORVEX.CFG");
+    Put(path, GetParam().text);
+    const PortSettingsRead r = ReadPortSettings(path);
+    EXPECT_EQ(r.index, GetParam().index);
+    EXPECT_FALSE(r.created);
+    EXPECT_EQ(Text(path), GetParam().text) << "the file was changed by reading it";
+    if (GetParam().refused)
+        EXPECT_FALSE(r.note.empty()) << "nothing says why the stored value was not used";
+    else
+        EXPECT_EQ(r.note, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, PortSettingsContent,
+    ::testing::Values(Content{"Four", "4\n", 4}, Content{"Com256", "255\n", 255}, Content{"NoLineFeed", "9", 9},
+                      Content{"LeadingBlanksTrailingJunk", "  7xyz", 7},
+                      Content{"LeadingLineFeedsAndTabs", "\n\t 12\n", 12}, Content{"TwoNumbers", "3 4\n", 3},
+                      Content{"Decimals", "3.9\n", 3}, Content{"PlusSign", "+5\n", 5},
+                      Content{"HexReadsAsZero", "0x10\n", 0}, Content{"Empty", "", 0, true},
+                      Content{"OnlyBlanks", "  \n\n", 0, true}, Content{"Garbage", "COM3\n", 0, true},
+                      Content{"Negative", "-1\n", 0, true}, Content{"OneTooMany", "256\n", 0, true},
+                      Content{"Overflow", "99999999999\n", 0, true},
+                      Content{"Huge", std::string(40, '9') + "\n", 0, true}, Content{"SignAlone", "-\n", 0, true},
+                      Content{"BinaryJunk", std::string("\xff\xfe\x00\x80" "3\n", 6), 0, true},
+                      Content{"NulThenDigit", std::string("\0" "5", 2), 0, true}),
+    [](const ::testing::TestParamInfo<Content>& info) { return std::string(info.param.name); });
+
+TEST(PortSettingsFile, ADirectoryAtThePathGivesCom1AndStaysADirectory) {
+    test::TempDir dir;
+    const std::string path = dir.File("ORVEX.CFG");
+    fs::create_directory(path);
+    Put(path + "/keep", "x");
+    const PortSettingsRead r = ReadPortSettings(path);
+    EXPECT_EQ(r.index, 0);
+    EXPECT_FALSE(r.created);
+    EXPECT_FALSE(r.note.empty());
+    EXPECT_TRUE(fs::is_directory(path));
+    EXPECT_EQ(Text(path + "/keep"), "x");
+}
+
+TEST(PortSettingsFile, AFifoAtThePathDoesNotHangStartUp) {
+    test::TempDir dir;
+    const std::string path = dir.File("ORVEX.CFG");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    // Nobody writes to it: a blocking open or read would never return.
+    const PortSettingsRead r = ReadPortSettings(path);
+    EXPECT_EQ(r.index, 0);
+    EXPECT_FALSE(r.created);
+    EXPECT_TRUE(fs::is_fifo(path));
+}
+
+TEST(PortSettingsFile, AnUnreadableFileGivesCom1AndIsLeftAlone) {
+    if (RunningAsRoot()) GTEST_SKIP() << "root reads any file";
+    test::TempDir dir;
+    const std::string path = dir.File("ORVEX.CFG");
+    Put(path, "5\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    const PortSettingsRead r = ReadPortSettings(path);
+    EXPECT_EQ(r.index, 0);
+    EXPECT_FALSE(r.created);
+    EXPECT_NE(r.note.find(path), std::string::npos) << r.note;
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(Text(path), "5\n");
+}
+
+TEST(PortSettingsFile, AFileThatCannotBeCreatedGivesCom1AndSaysWhy) {
+    test::TempDir dir;
+    Put(dir.File("plain"), "not a folder");
+    const std::string path = dir.File("plain/ORVEX.CFG");
+    const PortSettingsRead r = ReadPortSettings(path);
+    EXPECT_EQ(r.index, 0);
+    EXPECT_FALSE(r.created);
+    EXPECT_FALSE(r.note.empty());
+    EXPECT_EQ(Text(dir.File("plain")), "not a folder");
+}
+
+TEST(PortSettingsFile, WhatIsWrittenIsReadBack) {
+    test::TempDir dir;
+    const std::string path = dir.File("ORVEX.CFG");
+    for (const int index : {0, 2, 9, 99, 255}) {
+        std::string error;
+        ASSERT_TRUE(WritePortSettings(path, index, &error)) << error;
+        EXPECT_EQ(Text(path), std::to_string(index) + "\n");
+        EXPECT_EQ(ReadPortSettings(path).index, index);
+    }
+}
+
+TEST(PortSettingsFile, AWriteReplacesTheWholeFileAndLeavesNoScratchFile) {
+    test::TempDir dir;
+    const std::string path = dir.File("ORVEX.CFG");
+    Put(path, "123456789 and a comment someone typed\n");
+    ASSERT_TRUE(WritePortSettings(path, 3));
+    EXPECT_EQ(Text(path), "3\n");
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.Path())) ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(PortSettingsFile, AWriteIntoAMissingFolderCreatesIt) {
+    test::TempDir dir;
+    const std::string path = (dir.Path() / "a" / "b" / "ORVEX.CFG").string();
+    std::string error;
+    ASSERT_TRUE(WritePortSettings(path, 7, &error)) << error;
+    EXPECT_EQ(Text(path), "7\n");
+}
+
+TEST(PortSettingsFile, AFailedWriteSaysWhyAndKeepsTheOldFile) {
+    test::TempDir dir;
+    Put(dir.File("plain"), "x");
+    std::string error;
+    EXPECT_FALSE(WritePortSettings(dir.File("plain/ORVEX.CFG"), 2, &error));
+    EXPECT_NE(error.find(dir.File("plain/ORVEX.CFG")), std::string::npos) << error;
+    EXPECT_GT(error.size(), dir.File("plain/ORVEX.CFG").size() + 2) << "no reason given: " << error;
+
+    if (RunningAsRoot()) return;  // root writes into read-only folders
+    const std::string folder = dir.File("locked");
+    fs::create_directory(folder);
+    const std::string path = folder + "/ORVEX.CFG";
+    Put(path, "4\n");
+    ASSERT_EQ(::chmod(folder.c_str(), 0500), 0);
+    error.clear();
+    EXPECT_FALSE(WritePortSettings(path, 2, &error));
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+    ::chmod(folder.c_str(), 0700);
+    EXPECT_EQ(Text(path), "4\n");
+}
+
+TEST(PortSettingsFile, LocationFollowsTheEnvironment) {
+    EnvGuard env;
+    env.Set("ORVEX_PORT_FILE", "/somewhere/port.cfg");
+    env.Set("XDG_CONFIG_HOME", "/cfg");
+    EXPECT_EQ(PortSettingsPath(), "/somewhere/port.cfg");
+
+    env.Set("ORVEX_PORT_FILE", "");  // set but empty counts as not set
+    EXPECT_EQ(PortSettingsPath(), "/cfg/orvex/ORVEX.CFG");
+
+    env.Set("ORVEX_PORT_FILE", nullptr);
+    env.Set("XDG_CONFIG_HOME", nullptr);
+    env.Set("HOME", "/home/someone");
+    EXPECT_EQ(PortSettingsPath(), "/home/someone/.config/orvex/ORVEX.CFG");
+
+    env.Set("XDG_CONFIG_HOME", "");
+    EXPECT_EQ(PortSettingsPath(), "/home/someone/.config/orvex/ORVEX.CFG");
+}
+
+}  // namespace
+}  // namespace orvex
