@@ -1,5 +1,7 @@
 #include "ui/ChannelTable.h"
 
+#include <QApplication>
+
 #include "settings/QMDataMng.h"
 #include "settings/Trace.h"
 
@@ -23,6 +25,7 @@ CGridCtrl* CChannelTable::CreateChannelTable(QWidget* parent, const QRect& rect)
     m_pGrid = new CGridCtrl(parent);
     m_pGrid->setObjectName("ChannelTable");
     m_pGrid->setGeometry(rect);
+    m_pGrid->setFont(QApplication::font("QMessageBox"));  // the system's message font
     m_pGrid->Core().SetControlId(IDC_CHANNEL_TABLE);
     m_pGrid->SetPrompter(&m_prompter);
     m_pGrid->Core().SetListener([this](const NotifyRecord& n) { OnGridNotify(n); });
