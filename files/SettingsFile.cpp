@@ -6,6 +6,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+#include <algorithm>
 
 #include "settings/Trace.h"
 
@@ -173,7 +177,11 @@ ReadResult ReadSettingsFile(const std::string& path) {
     return result;
 }
 
-WriteResult WriteSettingsFile(const std::string& path, const KvxValues& values) {
+namespace {
+
+// The old way: the file itself, opened without truncation, the written
+// ranges overwritten in place. Used only where no file can be made beside it.
+WriteResult WriteInPlace(const std::string& path, const KvxImage& image) {
     WriteResult result;
     // O_NONBLOCK so that a FIFO at the path cannot hang the save.
     Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666));
@@ -188,7 +196,6 @@ WriteResult WriteSettingsFile(const std::string& path, const KvxValues& values) 
         result.detail = NotRegular(path, st);
         return result;
     }
-    const KvxImage image = EncodeKvx(values);
     for (const Range& r : kWrittenRanges) {
         if (!WriteFully(fd.get(), image.bytes().data() + r.offset, r.size, r.offset)) {
             result.status = FileStatus::WriteFailed;
@@ -200,6 +207,93 @@ WriteResult WriteSettingsFile(const std::string& path, const KvxValues& values) 
         result.status = FileStatus::WriteFailed;
         result.detail = DescribeFileError(path, errno);
     }
+    return result;
+}
+
+// Reads a whole existing file; false with errno set when it cannot.
+bool ReadAll(int fd, std::vector<std::uint8_t>& out) {
+    out.clear();
+    std::uint8_t chunk[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return true;
+        out.insert(out.end(), chunk, chunk + n);
+    }
+}
+
+}  // namespace
+
+WriteResult WriteSettingsFile(const std::string& path, const KvxValues& values) {
+    WriteResult result;
+    const KvxImage image = EncodeKvx(values);
+
+    // Save through a link into the file it names, not over the link.
+    std::string target = path;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        target = real;
+        std::free(real);
+    }
+    // The new file starts as the old one, so that the bytes Save does not
+    // own (and any past the 2048th) survive.
+    std::vector<std::uint8_t> content;
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists) {
+        if (!S_ISREG(old.st_mode)) {
+            result.status = FileStatus::CantOpen;
+            result.detail = NotRegular(path, old);
+            return result;
+        }
+        if (::access(target.c_str(), W_OK) != 0) {
+            result.status = FileStatus::CantOpen;
+            result.detail = DescribeFileError(path, errno);
+            return result;
+        }
+        Fd in(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        if (in.get() < 0 || !ReadAll(in.get(), content)) return WriteInPlace(path, image);
+    }
+    if (content.size() < kFileSize) content.resize(kFileSize, 0);
+    for (const Range& r : kWrittenRanges)
+        std::copy_n(image.bytes().begin() + static_cast<std::ptrdiff_t>(r.offset), r.size,
+                    content.begin() + static_cast<std::ptrdiff_t>(r.offset));
+
+    // A complete new file beside the old one, then renamed over it: the
+    // path always holds either the whole old file or the whole new one.
+    const std::filesystem::path t(target);
+    const std::string dir = t.has_parent_path() ? t.parent_path().string() : std::string(".");
+    std::string temp = dir + "/." + t.filename().string() + ".XXXXXX";
+    const int tfd = ::mkstemp(temp.data());
+    if (tfd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            result.status = FileStatus::CantOpen;
+            result.detail = DescribeFileError(path, errno);
+            return result;
+        }
+        return WriteInPlace(path, image);  // a folder we may not add files to
+    }
+    Fd out(tfd);
+    auto fail = [&](int error) {
+        ::unlink(temp.c_str());
+        result.status = FileStatus::WriteFailed;
+        result.detail = DescribeFileError(path, error);
+        return result;
+    };
+    const mode_t umaskNow = ::umask(0);
+    ::umask(umaskNow);
+    const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~umaskNow);
+    if (::fchmod(out.get(), mode) != 0) return fail(errno);
+    if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+        [[maybe_unused]] const int ignored = ::fchown(out.get(), old.st_uid, old.st_gid);  // best effort
+    if (!WriteFully(out.get(), content.data(), content.size(), 0)) return fail(errno);
+    if (::fsync(out.get()) != 0) return fail(errno);
+    if (::close(out.release()) != 0) return fail(errno);
+    if (::rename(temp.c_str(), target.c_str()) != 0) return fail(errno);
+    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dirFd.get() >= 0) ::fsync(dirFd.get());  // the rename itself reaches the disk
     return result;
 }
 

@@ -7,6 +7,7 @@ orvex_add_test(settings_tests SOURCES
 
 orvex_add_test(files_tests SOURCES
     files/SettingsFileTest.cpp
+    files/CrashSafeSaveTest.cpp
     DEPS orvex_files LABELS core)
 
 orvex_add_test(model_tests SOURCES

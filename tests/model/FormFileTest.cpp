@@ -150,7 +150,7 @@ TEST_F(FormFileTest, SaveThatCannotCreateTheFileWritesNothing) {
         EXPECT_EQ(form.FileNameMember(), "good.kvx");
         EXPECT_EQ(form.Caption(), "ORVEX Programmer Ver 1.1.2 - good");
     }
-    EXPECT_EQ(prompter.shown.back().detail, folder + ": " + std::strerror(EISDIR));
+    EXPECT_EQ(prompter.shown.back().detail, folder + ": is a directory");
     EXPECT_FALSE(test::Exists(dir.File("no")));
     EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
