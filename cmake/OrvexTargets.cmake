@@ -8,6 +8,11 @@ function(orvex_target_defaults target)
         # overlapping copy (a known false positive of -Wrestrict).
         target_compile_options(${target} PRIVATE -Wno-restrict)
     endif()
+    if(ORVEX_FUZZ)
+        # Every library is instrumented for coverage; only fuzz targets get
+        # libFuzzer's main.
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+    endif()
     if(ORVEX_SANITIZE)
         string(REPLACE ";" "," _san "${ORVEX_SANITIZE}")
         target_compile_options(${target} PRIVATE -fsanitize=${_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
@@ -32,14 +37,27 @@ function(orvex_executable name)
     orvex_target_defaults(${name})
 endfunction()
 
-# orvex_add_test(name [QTTEST] SOURCES ... DEPS ... [LABELS ...] [ENVIRONMENT ...]):
+# orvex_add_test(name [QTTEST | FUZZ SECONDS s CORPUS dir] SOURCES ... DEPS ...
+#                [LABELS ...] [ENVIRONMENT ...]):
 # the one way to declare a test; it is built and registered with CTest
 # together, so no test binary exists that CTest does not run. GoogleTest by
-# default; QTTEST makes it a Qt Test program on the offscreen platform.
+# default; QTTEST makes it a Qt Test program on the offscreen platform; FUZZ a
+# libFuzzer target run for s seconds from the seeds in tests/fuzz/corpus/dir.
 function(orvex_add_test name)
-    cmake_parse_arguments(ARG "QTTEST" "TIMEOUT" "SOURCES;DEPS;LABELS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "QTTEST;FUZZ" "TIMEOUT;SECONDS;CORPUS" "SOURCES;DEPS;LABELS;ENVIRONMENT" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    if(ARG_FUZZ)
+        target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+        target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+        orvex_target_defaults(${name})
+        set(_fuzz ${PROJECT_SOURCE_DIR}/tests/fuzz)
+        add_test(NAME ${name} COMMAND ${_fuzz}/run-fuzzer.sh $<TARGET_FILE:${name}>
+            ${_fuzz}/corpus/${ARG_CORPUS} ${CMAKE_CURRENT_BINARY_DIR}/fuzz-work/${ARG_CORPUS} ${ARG_SECONDS})
+        math(EXPR _limit "${ARG_SECONDS} * 3 + 60")
+        set_tests_properties(${name} PROPERTIES TIMEOUT ${_limit} LABELS "${ARG_LABELS}")
+        return()
+    endif()
     if(ARG_QTTEST)
         target_link_libraries(${name} PRIVATE ${ARG_DEPS} Qt6::Test Qt6::Widgets)
         set_target_properties(${name} PROPERTIES AUTOMOC ON)

@@ -16,6 +16,7 @@
 namespace orvex {
 
 struct CRadioPort::Session {
+    std::atomic<bool> hungUp{false};
     int fd = -1;
     int wakeFd = -1;
     std::atomic<bool> stop{false};
@@ -96,6 +97,11 @@ CRadioPort::~CRadioPort() {
 void CRadioPort::Fail(const std::string& why) {
     std::lock_guard lock(m_errorMutex);
     m_lastError = why;
+}
+
+bool CRadioPort::HasHungUp() const {
+    const std::shared_ptr<Session> session = m_session;
+    return session && session->hungUp;
 }
 
 std::string CRadioPort::LastError() const {
@@ -290,6 +296,7 @@ void CRadioPort::ThreadWatchComm(std::shared_ptr<Session> session) {
         if (session->stop) return;
         if (IPortListener* l = m_listener.load()) l->OnPortData(m_wPortId);
     }
+    if (hungUp) session->hungUp = true;
     if (hungUp && !session->stop) {
         Trace("port hang-up\n");
         if (IPortListener* l = m_listener.load()) l->OnPortHangUp();

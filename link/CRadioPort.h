@@ -28,6 +28,7 @@ public:
     bool IsConnected() const override { return m_bConnected.load(); }
     int WriteComm(const std::uint8_t* bytes, int count) override;
     std::string LastError() const override;
+    bool HasHungUp() const override;
     void SetListener(IPortListener* listener) override { m_listener.store(listener); }
 
     const std::string& PortName() const { return m_portName; }

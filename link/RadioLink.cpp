@@ -53,12 +53,13 @@ void CRadioLink::OnPortQueueFull() {
 void CRadioLink::OnPortHangUp() {
     std::weak_ptr<bool> alive = m_alive;
     m_loop.Post([this, alive] {
-        if (!alive.lock()) return;
+        if (!alive.lock() || !m_pComm->HasHungUp()) return;
         // The device is gone: a transfer cannot go on, and the port must be
         // released so that it can be opened again once the cable is back.
         const bool running = m_form.IsTableLocked();
         const std::string detail = "the device hung up";
         m_seq.Cancel();
+        m_bStarting = false;
         StopWatchdog(true);
         m_nDirection = 0;
         m_pComm->ClosePort();

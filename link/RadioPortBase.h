@@ -37,6 +37,10 @@ public:
     // Returns the number of bytes written.
     virtual int WriteComm(const std::uint8_t* bytes, int count) = 0;
     virtual std::string LastError() const = 0;
+    // The opening that is current has hung up. A hang-up reported for an
+    // opening that has since been closed (and the port opened again) is old
+    // news and must not end the new one.
+    virtual bool HasHungUp() const { return true; }
     virtual void SetListener(IPortListener* listener) = 0;
 
     // The receive queue, under the port's lock: the watcher fills it while

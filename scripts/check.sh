@@ -23,4 +23,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
     run_build build-asan "" -DORVEX_SANITIZE="address;undefined" -DORVEX_BUILD_GUI=OFF
 echo "== ThreadSanitizer (link)"
 TSAN_OPTIONS=halt_on_error=1 run_build build-tsan "-L link" -DORVEX_SANITIZE=thread -DORVEX_BUILD_GUI=OFF
+echo "== fuzzing (libFuzzer with AddressSanitizer + UndefinedBehaviorSanitizer, ${ORVEX_FUZZ_SECONDS:-30} s a target)"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_FUZZ=ON \
+    -DORVEX_SANITIZE="address;undefined" -DORVEX_BUILD_GUI=OFF -DORVEX_FUZZ_SECONDS="${ORVEX_FUZZ_SECONDS:-30}" >/dev/null
+cmake --build build-fuzz -j "$JOBS" --target fuzz_kvx_open fuzz_port_file fuzz_engine fuzz_paste
+ctest --test-dir build-fuzz --output-on-failure -j "$JOBS" -L fuzz
 echo "== all tests passed"
