@@ -104,6 +104,9 @@ private:
     void OnPortQueueFull() override;
     void OnPortHangUp() override;
 
+    // The checks every transfer command makes first; false: do not start
+    // (now: a running transfer, a refused question; or later, queued).
+    bool TransferMayStart(void (CRadioLink::*command)());
     void HandleReadByte(const std::uint8_t* batch, int count);
     void HandleReadNak();
     bool ApplyClosingBlock(const std::uint8_t* batch, int count);

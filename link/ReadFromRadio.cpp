@@ -9,22 +9,27 @@
 
 namespace orvex {
 
-void CRadioLink::OnReadFromRadio() {
+bool CRadioLink::TransferMayStart(void (CRadioLink::*command)()) {
     // Bytes that arrived during the pause go first, as the watcher's
     // synchronous notification went before a queued command: left for
     // later, the last echo of a finished transfer would open this one.
     if (m_seq.Busy() || m_bDataDeferred) {
-        m_seq.WhenIdle([this] { OnReadFromRadio(); });
-        return;
+        m_seq.WhenIdle([this, command] { (this->*command)(); });
+        return false;
     }
-    if (m_bStarting || m_form.IsTableLocked()) return;
+    if (m_bStarting || m_form.IsTableLocked()) return false;
     m_form.RequestStopSearch();
     if (m_form.EditPending()) {
         m_form.ClearEditPending();
         const MsgAnswer answer = m_form.Prompter().Show(
             UserMessage{std::string(texts::kEditNotFinished), {}, MsgIcon::None, MsgButtons::YesNo});
-        if (answer != MsgAnswer::Yes) return;
+        if (answer != MsgAnswer::Yes) return false;
     }
+    return true;
+}
+
+void CRadioLink::OnReadFromRadio() {
+    if (!TransferMayStart(&CRadioLink::OnReadFromRadio)) return;
     m_nStage = 0;
     m_bTransferDone = false;
     m_bAwaitReply = false;

@@ -10,21 +10,7 @@
 namespace orvex {
 
 void CRadioLink::OnWriteToRadio() {
-    // Bytes that arrived during the pause go first, as the watcher's
-    // synchronous notification went before a queued command: left for
-    // later, the last echo of a finished transfer would open this one.
-    if (m_seq.Busy() || m_bDataDeferred) {
-        m_seq.WhenIdle([this] { OnWriteToRadio(); });
-        return;
-    }
-    if (m_bStarting || m_form.IsTableLocked()) return;
-    m_form.RequestStopSearch();
-    if (m_form.EditPending()) {
-        m_form.ClearEditPending();
-        const MsgAnswer answer = m_form.Prompter().Show(
-            UserMessage{std::string(texts::kEditNotFinished), {}, MsgIcon::None, MsgButtons::YesNo});
-        if (answer != MsgAnswer::Yes) return;
-    }
+    if (!TransferMayStart(&CRadioLink::OnWriteToRadio)) return;
     m_form.EnableFormControls(false);
     if (!m_form.CheckEmgChannelForWrite()) {
         m_form.ClearEditPending();
