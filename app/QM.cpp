@@ -14,8 +14,10 @@ class CQMApp {
 public:
     int Run(int argc, char** argv) {
         QApplication app(argc, argv);
+        // The name alone also titles the message boxes. A display name would
+        // be appended to the caption by some window systems
+        // ("... Ver 1.1.2 — ORVEX"), and the caption is the program's own.
         QApplication::setApplicationName("ORVEX");
-        QApplication::setApplicationDisplayName("ORVEX");
         QApplication::setApplicationVersion("1.1.2");
         // Numbers in files and texts never follow the desktop's locale.
         std::setlocale(LC_NUMERIC, "C");

@@ -46,7 +46,10 @@ void CPortSearch::StopTimer() {
     ++m_generation;
 }
 
-void CPortSearch::SetCheckingText(int comNumber) { m_form.SetStatusText(Format(texts::kCheckingFormat, comNumber)); }
+void CPortSearch::SetCheckingText(int comNumber) {
+    m_checkingText = Format(texts::kCheckingFormat, comNumber);
+    m_form.SetStatusText(m_checkingText);
+}
 
 void CPortSearch::OnAutoSearch() {
     if (m_link.Pausing()) {
@@ -72,7 +75,7 @@ void CPortSearch::OnTimer() {
     if (m_form.TakeStopRequest()) {
         StopTimer();
         m_link.m_bSearchActive = false;
-        m_form.ShowColumnHint();
+        m_form.ShowColumnHintAfter(m_checkingText);
         return;
     }
     if (!m_link.m_bSearchActive) return;
@@ -83,7 +86,7 @@ void CPortSearch::OnTimer() {
         m_link.m_bSearchFound = false;
         m_link.SetConfiguredPort(m_nPortIndex - 1);
         m_form.SetPortPaneText(Format(texts::kPortPaneFormat, m_nPortIndex));
-        m_form.ShowColumnHint();
+        m_form.ShowColumnHintAfter(m_checkingText);
         // The port is used for this run either way; the user must know when
         // the next start will not find it.
         std::string error;
@@ -101,7 +104,7 @@ void CPortSearch::OnTimer() {
         // other programs off it.
         m_link.StopTransfer();
         m_form.Prompter().Show(UserMessage{std::string(texts::kSearchFailure), {}, MsgIcon::Stop, MsgButtons::Ok});
-        m_form.ShowColumnHint();
+        m_form.ShowColumnHintAfter(m_checkingText);
         return;
     }
     m_link.StopTransfer();

@@ -38,6 +38,7 @@ private:
     IEventLoop& m_loop;
     std::string m_settingsPath;
     int m_nPortIndex = 0;
+    std::string m_checkingText;  // the status text the search last showed
     bool m_timerRunning = false;
     IEventLoop::TimerId m_timer = 0;
     std::uint64_t m_generation = 0;  // counts StopTimer calls; ticks of an older count are dropped

@@ -40,6 +40,10 @@ public:
     virtual void SetProgress(int position) = 0;
     virtual void SetStatusText(std::string text) = 0;
     virtual void ShowColumnHint() = 0;
+    // The column hint at the end of a search: a status text the search left
+    // (searchText) gives way to the range hint even where ShowColumnHint
+    // would keep the line as it is.
+    virtual void ShowColumnHintAfter(const std::string& searchText) = 0;
     // Pane 1 of the main window's status bar.
     virtual void SetPortPaneText(std::string text) = 0;
     virtual void RequestStopSearch() = 0;

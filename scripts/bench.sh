@@ -7,5 +7,9 @@ cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVEX_BUILD_TE
 cmake --build build-release -j "$(nproc 2>/dev/null || echo 2)"
 echo "== read and write against the simulator (best of 3)"
 ./build-release/tools/bench/orvex-bench-transfer --bin build-release/tools --runs 3
-echo "== the window: event loop stalls during a read and a band plan 3 write, start-up time, memory"
-QT_QPA_PLATFORM=offscreen ./build-release/tools/bench/orvex-bench-gui
+echo "== the window on a display: start-up to exposed and painted, idle and transfer stalls, memory"
+if command -v xvfb-run >/dev/null 2>&1; then
+    xvfb-run -a ./build-release/tools/bench/orvex-bench-window
+else
+    QT_QPA_PLATFORM=offscreen ./build-release/tools/bench/orvex-bench-window
+fi

@@ -181,8 +181,15 @@ void CQMView::OnFormChanged(unsigned changes) {
 }
 
 bool CQMView::eventFilter(QObject* watched, QEvent* e) {
-    // Any key stops a running search, wherever the focus is.
-    if (e->type() == QEvent::KeyPress && m_link && m_link->m_bSearchActive) m_search->OnAutoStop();
+    // Any key stops a running search, wherever the focus is. A key the
+    // focused widget ignores comes past here again for each parent, and a
+    // stop that waits for a probe's pause leaves the search active until
+    // then: one key must still mean one stop.
+    if (e->type() == QEvent::KeyPress && m_link && m_link->m_bSearchActive && !m_bStopQueued) {
+        m_bStopQueued = true;
+        m_search->OnAutoStop();
+        m_link->WhenIdle([this] { m_bStopQueued = false; });
+    }
     return QWidget::eventFilter(watched, e);
 }
 

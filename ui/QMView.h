@@ -113,6 +113,7 @@ private:
     std::string m_portSettingsPath;
     bool m_initialised = false;
     bool m_refreshing = false;
+    bool m_bStopQueued = false;  // a key's stop of the search has not run yet
 
     QSize m_base;  // dialog base units of the form's font
     QSize m_formSize;

@@ -288,6 +288,11 @@ void FormModel::FindEmgIndex() {
     m_settings.m_nEmgChannel = LowByte(EmgChannelFromText(m_emgList.ShownText()));
 }
 
+void FormModel::ShowColumnHintAfter(const std::string& searchText) {
+    ShowColumnHint();
+    if (!searchText.empty() && m_status == searchText) SetStatusText(std::string(texts::kTotalRangeHint));
+}
+
 void FormModel::ShowColumnHint() {
     if (m_nCurCol == 0 || m_nCurCol == 1) {
         Notify(kChangeStatus);

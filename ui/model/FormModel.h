@@ -132,6 +132,7 @@ public:
     void FindEmgIndex() override;
 
     void ShowColumnHint() override;
+    void ShowColumnHintAfter(const std::string& searchText) override;
     void ShowColumnHint(int column) {
         m_nCurCol = column;
         ShowColumnHint();

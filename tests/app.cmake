@@ -1,0 +1,19 @@
+# The main window over the simulated cable and radio: start-up, commands,
+# band section and files; read and write in real time; the port search.
+# Qt Test programs on the offscreen platform.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(main_frame_tests QTTEST SOURCES
+        app/MainFrameTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
+
+    orvex_add_test(frame_transfer_tests QTTEST SOURCES
+        app/TransferTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
+
+    orvex_add_test(frame_port_search_tests QTTEST SOURCES
+        app/PortSearchTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
+endif()

@@ -1,0 +1,160 @@
+// "Auto Search" through the main window: the radio found on a later port is
+// remembered and used, any key or Auto Stop ends a search and goes back to
+// the remembered port, and a running transfer keeps the search from
+// starting.
+#include <QTest>
+#include <QTimer>
+
+#include "app/support/FrameHarness.h"
+
+namespace orvex::test {
+namespace {
+
+const QString kTotalHint = "TOTAL FREQUENCY RANGE : 26.0000 MHz ~ 30.0000 MHz";
+
+QString Checking(int com) { return QString("CHECKING : COM%1 , 'AUTO STOP' Please Any Key ").arg(com); }
+
+// Keeps every text the status line shows, in order, without repeats.
+class StatusRecorder {
+public:
+    explicit StatusRecorder(const CFontStatic& line) : m_line(line) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Sample(); });
+        m_timer.start(5);
+        Sample();
+    }
+    const QStringList& Texts() {
+        Sample();
+        return m_texts;
+    }
+
+private:
+    void Sample() {
+        if (m_texts.isEmpty() || m_texts.back() != m_line.Text()) m_texts << m_line.Text();
+    }
+    const CFontStatic& m_line;
+    QTimer m_timer;
+    QStringList m_texts;
+};
+
+}  // namespace
+
+class PortSearchTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    void searchFindsTheRadioOnALaterPort() {
+        FrameHarness::Setup setup;
+        setup.radioDevice = "COM3";
+        FrameHarness h(setup);
+        QVERIFY(h.Ready());
+        StatusRecorder status(*h.View().StatusLine());
+
+        h.frame->Action(ID_AUTO_SEARCH)->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(h.Count("Successful connection!!"), 1, 4000);
+        QCOMPARE(h.Messages(), QStringList{"Successful connection!!"});
+        QCOMPARE(status.Texts(), (QStringList{kTotalHint, Checking(1), Checking(2), Checking(3), kTotalHint}));
+        QCOMPARE(h.frame->PortPaneText(), FrameHarness::PortPane(3));
+        QCOMPARE(QString::fromStdString(h.PortFileContent()), QString("2\n"));
+        QVERIFY(!h.View().Search().Active());
+        // The port found stays open and is the one used from now on.
+        QCOMPARE(QString::fromStdString(h.line->OpenedName()), QString("COM3"));
+        QVERIFY(h.line->IsConnected());
+
+        QVERIFY(h.ReadFromRadio());
+        QCOMPARE(QString::fromStdString(h.line->OpenedName()), QString("COM3"));
+        QCOMPARE(h.Cells(), SampleCells());
+        QCOMPARE(h.Messages(), (QStringList{"Successful connection!!", "UPLOAD COMPLETE"}));
+    }
+
+    // Whatever the key, and wherever the focus, it ends the search once,
+    // as Auto Stop does.
+    void anyKeyOrAutoStopEndsTheSearch_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Escape in Mode Select") << "mode:Escape";
+        QTest::newRow("Auto Stop") << "menu";
+    }
+    void anyKeyOrAutoStopEndsTheSearch() {
+        QFETCH(QString, how);
+        FrameHarness::Setup setup;
+        setup.radioDevice = "COM99";
+        FrameHarness h(setup);
+        QVERIFY(h.Ready());
+        h.frame->Action(ID_AUTO_SEARCH)->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(h.View().StatusLine()->Text(), Checking(2), 3000);
+        QVERIFY(h.View().Search().Active());
+
+        if (how == "menu") {
+            h.frame->Action(ID_AUTO_STOP)->trigger();
+        } else {
+            if (how.startsWith("mode:")) h.View().ModeSelect()->setFocus(Qt::OtherFocusReason);
+            h.Key(QKeySequence(how.section(':', 1))[0].key());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(h.Count("Stop connecting!!"), 1, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(h.View().StatusLine()->Text(), kTotalHint, 1000);
+        QVERIFY(!h.View().Search().Active());
+        // Back on the remembered port, which the file still names.
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(h.line->OpenedName()), QString("COM1"), 1000);
+        QVERIFY(h.line->IsConnected());
+        QCOMPARE(h.frame->PortPaneText(), FrameHarness::PortPane(1));
+        QCOMPARE(QString::fromStdString(h.PortFileContent()), QString("0\n"));
+        const int opens = h.line->Opens();
+        QTest::qWait(450);  // two ticks: no more probing
+        QCOMPARE(h.line->Opens(), opens);
+        QCOMPARE(h.View().StatusLine()->Text(), kTotalHint);
+        QCOMPARE(h.Messages(), QStringList{"Stop connecting!!"});
+    }
+
+    // A probe sends its device check and pauses a few milliseconds; a key
+    // that comes in that pause, and travels up from the focused cell to the
+    // window, still stops the search once.
+    void keyRightAfterAProbeStopsTheSearchOnce() {
+        FrameHarness::Setup setup;
+        setup.radioDevice = "COM99";
+        FrameHarness h(setup);
+        QVERIFY(h.Ready());
+        h.ClickCell(3, 0);  // a title cell: the key goes unhandled to the parents
+        bool pressed = false;
+        QTimer watch;
+        watch.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (pressed || h.View().StatusLine()->Text() != Checking(2)) return;
+            pressed = true;
+            QVERIFY(h.Link().Pausing());
+            h.Key(Qt::Key_Q);
+        });
+        watch.start(1);
+        h.frame->Action(ID_AUTO_SEARCH)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(pressed, 3000);
+        watch.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(h.View().Search().Settled(), 1000);
+        QTest::qWait(250);
+        QCOMPARE(h.Messages(), QStringList{"Stop connecting!!"});
+        QVERIFY(!h.View().Search().Active());
+        QCOMPARE(QString::fromStdString(h.line->OpenedName()), QString("COM1"));
+        // The search is over: the line must not still ask for a key to stop
+        // it, even when the last cell selected was a title cell.
+        QCOMPARE(h.View().StatusLine()->Text(), kTotalHint);
+    }
+
+    void searchDoesNotStartDuringATransfer() {
+        FrameHarness h;
+        QVERIFY(h.Ready());
+        StatusRecorder status(*h.View().StatusLine());
+        h.frame->OnCommand(ID_READ_FROM_RADIO);
+        QVERIFY(h.WaitAppBytes(4));
+        h.frame->Action(ID_AUTO_SEARCH)->trigger();
+        QVERIFY(h.WaitTransferEnd(kReadTimeoutMs));
+        QCOMPARE(h.Link().Outcome(), TransferOutcome::Completed);
+        QCOMPARE(status.Texts(), QStringList{kTotalHint});
+        QCOMPARE(h.Messages(), QStringList{"UPLOAD COMPLETE"});
+        QVERIFY(!h.View().Search().Active());
+        QCOMPARE(QString::fromStdString(h.PortFileContent()), QString("0\n"));
+    }
+};
+
+}  // namespace orvex::test
+
+QTEST_MAIN(orvex::test::PortSearchTest)
+#include "PortSearchTest.moc"

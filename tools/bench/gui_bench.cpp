@@ -1,0 +1,274 @@
+// orvex-bench-window: how the main window holds up while the protocol runs on
+// its own event loop, against the in-process simulated cable and radio.
+//
+//   start-up   from process start and from main() to the window exposed
+//              and to the form's first paint
+//   stall      the longest gap between ticks of a 1 ms timer: idle, during a
+//              full read, and during a band plan 3 write (the slowest one,
+//              23 flag bytes 50 ms apart at the end)
+//   memory     peak resident set (VmHWM)
+//
+// Run it on a display (xvfb-run -a) or with QT_QPA_PLATFORM=offscreen.
+#include <time.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/MainFrm.h"
+#include "tools/sim/SimLinePort.h"
+#include "tools/sim/SimRadio.h"
+#include "ui/QMView.h"
+
+using namespace orvex;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double kStallTargetMs = 100.0;
+
+double MsSince(Clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+// Milliseconds since the kernel started this process (10 ms resolution),
+// or a negative value when /proc cannot tell.
+double MsSinceProcessStart() {
+    std::ifstream in("/proc/self/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    // Field 3 (state) comes first after the name; starttime is field 22.
+    for (int i = 3; i < 22 && fields >> field; ++i) {
+    }
+    unsigned long long startTicks = 0;
+    if (!(fields >> startTicks)) return -1;
+    timespec now{};
+    if (clock_gettime(CLOCK_BOOTTIME, &now) != 0) return -1;
+    const double nowMs = now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+    return nowMs - startTicks * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+long PeakRssKiB() {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+// Answers every message at once and keeps its text.
+class QuietPrompter : public IPrompter {
+public:
+    MsgAnswer Show(const UserMessage& m) override {
+        shown.push_back(m.text);
+        return m.buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
+    }
+    std::vector<std::string> shown;
+};
+
+// The longest wait of a 1 ms timer for its turn: whatever holds up the
+// event loop holds up the user's clicks and repaints the same way.
+class StallMeter {
+public:
+    StallMeter() {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+            ++m_ticks;
+        });
+    }
+    void Start() {
+        m_longest = 0;
+        m_ticks = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    void Stop() {
+        m_timer.stop();
+        // The wait since the last tick counts as well.
+        m_longest = std::max(m_longest, m_clock.nsecsElapsed() - m_last);
+    }
+    double LongestMs() const { return m_longest / 1e6; }
+    long Ticks() const { return m_ticks; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+    long m_ticks = 0;
+};
+
+// Runs the event loop until done() holds or timeoutMs pass.
+bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done()) loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start(5);
+    if (!done()) loop.exec();
+    return done();
+}
+
+// Notes the first time an event of one type reaches an object.
+class FirstEvent : public QObject {
+public:
+    FirstEvent(QEvent::Type type, Clock::time_point t0) : m_type(type), m_t0(t0) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == m_type && ms < 0) ms = MsSince(m_t0);
+        return QObject::eventFilter(o, e);
+    }
+    double ms = -1;
+
+private:
+    QEvent::Type m_type;
+    Clock::time_point m_t0;
+};
+
+struct Transfer {
+    bool ok = false;
+    double durationMs = 0;
+    double stallMs = 0;
+    long ticks = 0;
+};
+
+Transfer Measure(CMainFrame& frame, int command, StallMeter& meter) {
+    CRadioLink& link = frame.View()->Link();
+    Transfer t;
+    const auto t0 = Clock::now();
+    meter.Start();
+    frame.OnCommand(command);
+    t.ok = RunUntil([&] { return !link.Busy() && link.Outcome() != TransferOutcome::Running &&
+                                 link.Outcome() != TransferOutcome::None; },
+                    20000) &&
+           link.Outcome() == TransferOutcome::Completed;
+    meter.Stop();
+    t.durationMs = MsSince(t0);
+    t.stallMs = meter.LongestMs();
+    t.ticks = meter.Ticks();
+    return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto mainStart = Clock::now();
+    const double processAtMain = MsSinceProcessStart();
+    QApplication app(argc, argv);
+    int runs = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else {
+            std::fprintf(stderr, "usage: %s [--runs N]\n", argv[0]);
+            return 2;
+        }
+    }
+
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        std::fprintf(stderr, "no scratch folder for the port settings file\n");
+        return 1;
+    }
+    QuietPrompter prompter;
+    sim::SimRadio radio(sim::SampleMemory());
+    ViewOptions options;
+    options.prompter = &prompter;
+    options.makePort = [&radio](IEventLoop& loop) { return std::make_unique<sim::SimLinePort>(loop, radio); };
+    options.resolver = [](int index) { return "COM" + std::to_string(index + 1); };
+    options.portSettingsPath = scratch.filePath("ORVEX.CFG").toStdString();
+
+    CMainFrame frame(options);
+    FirstEvent exposed(QEvent::Expose, mainStart);
+    FirstEvent painted(QEvent::Paint, mainStart);
+    frame.View()->installEventFilter(&painted);
+    frame.winId();  // the native window exists now, so its expose can be watched
+    frame.windowHandle()->installEventFilter(&exposed);
+    frame.show();
+    const bool shown = RunUntil([&] { return exposed.ms >= 0 && painted.ms >= 0; }, 10000);
+    const double exposedMs = exposed.ms;
+    const double paintedMs = painted.ms;
+    const bool portOpen = RunUntil([&] { return frame.PortPaneText().contains("ComPort:1"); }, 5000);
+    if (!shown || !portOpen) {
+        std::fprintf(stderr, "the window did not come up (shown %d, port %d)\n", shown, portOpen);
+        return 1;
+    }
+
+    StallMeter meter;
+    meter.Start();
+    RunUntil([] { return false; }, 1000);
+    meter.Stop();
+    const double idleStall = meter.LongestMs();
+
+    std::vector<Transfer> reads, writes;
+    for (int r = 0; r < runs; ++r) {
+        reads.push_back(Measure(frame, ID_READ_FROM_RADIO, meter));
+        // The read leaves band plan 3 with its flags in the form: the write
+        // sends all of it back.
+        writes.push_back(Measure(frame, ID_WRITE_TO_RADIO, meter));
+    }
+    const bool programmed = radio.WritesCompleted() == runs && radio.Memory().bandPlan == kBandPlanSouthAfrica &&
+                            radio.Memory().flags == sim::SampleMemory().flags;
+    const long peakKiB = PeakRssKiB();
+
+    auto worst = [](const std::vector<Transfer>& v) {
+        Transfer w = v.front();
+        for (const Transfer& t : v) {
+            w.ok = w.ok && t.ok;
+            w.stallMs = std::max(w.stallMs, t.stallMs);
+            w.durationMs = std::max(w.durationMs, t.durationMs);
+            w.ticks = std::min(w.ticks, t.ticks);
+        }
+        return w;
+    };
+    const Transfer read = worst(reads), write = worst(writes);
+    auto procMs = [&](double ms) { return processAtMain < 0 ? -1.0 : processAtMain + ms; };
+
+    std::printf("orvex-bench-window (%s platform, %d run%s; worst of the runs)\n",
+                QGuiApplication::platformName().toLocal8Bit().constData(), runs, runs == 1 ? "" : "s");
+    std::printf("%-44s %10s %10s\n", "figure", "value", "target");
+    std::printf("%-44s %7.1f ms %10s\n", "start-up: process start -> window exposed", procMs(exposedMs), "");
+    std::printf("%-44s %7.1f ms %10s\n", "start-up: process start -> form painted", procMs(paintedMs), "");
+    std::printf("%-44s %7.1f ms %10s\n", "start-up: main() -> window exposed", exposedMs, "");
+    std::printf("%-44s %7.1f ms %10s\n", "start-up: main() -> form painted", paintedMs, "");
+    std::printf("%-44s %7.1f ms %10s\n", "event loop stall, idle (timer jitter)", idleStall, "");
+    std::printf("%-44s %7.1f ms %10s\n", "read: duration", read.durationMs, "");
+    std::printf("%-44s %7.1f ms %7.0f ms\n", "read: longest event loop stall", read.stallMs, kStallTargetMs);
+    std::printf("%-44s %7.1f ms %10s\n", "write, band plan 3: duration", write.durationMs, "");
+    std::printf("%-44s %7.1f ms %7.0f ms\n", "write, band plan 3: longest event loop stall", write.stallMs,
+                kStallTargetMs);
+    std::printf("%-44s %7.1f MiB %9s\n", "peak memory (VmHWM)", peakKiB / 1024.0, "");
+    std::printf("%-44s %10s\n", "transfers completed, radio programmed",
+                read.ok && write.ok && programmed ? "yes" : "NO");
+
+    const bool pass = read.ok && write.ok && programmed && read.stallMs < kStallTargetMs &&
+                      write.stallMs < kStallTargetMs;
+    if (!pass) {
+        for (const std::string& m : prompter.shown) std::fprintf(stderr, "message: %s\n", m.c_str());
+    }
+    return pass ? 0 : 1;
+}
