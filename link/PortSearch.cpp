@@ -85,7 +85,7 @@ void CPortSearch::OnTimer() {
         m_link.m_bSearchActive = false;
         m_link.m_bSearchFound = false;
         m_link.SetConfiguredPort(m_nPortIndex - 1);
-        m_form.SetPortPaneText(Format(texts::kPortPaneFormat, m_nPortIndex));
+        m_link.ShowPortInPane(m_nPortIndex);
         m_form.ShowColumnHintAfter(m_checkingText);
         // The port is used for this run either way; the user must know when
         // the next start will not find it.

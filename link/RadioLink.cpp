@@ -75,15 +75,17 @@ bool CRadioLink::ProbeOpen(int index) {
     return m_pComm->OpenPort(m_resolve(index), kBaudRate, 0);
 }
 
+void CRadioLink::ShowPortInPane(int comNumber) {
+    char pane[64];
+    std::snprintf(pane, sizeof pane, std::string(texts::kPortPaneFormat).c_str(), comNumber);
+    m_form.SetPortPaneText(pane);
+}
+
 void CRadioLink::OpenRadioPort(std::function<void(int)> done) {
     if (!done) done = [](int) {};
     const int index = m_nConfiguredPort;
     const std::string name = m_resolve(index);
-    auto opened = [this, index] {
-        char pane[64];
-        std::snprintf(pane, sizeof pane, std::string(texts::kPortPaneFormat).c_str(), index + 1);
-        m_form.SetPortPaneText(pane);
-    };
+    auto opened = [this, index] { ShowPortInPane(index + 1); };
     if (m_pComm->OpenPort(name, kBaudRate, 0)) {
         opened();
         done(0);

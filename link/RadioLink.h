@@ -97,6 +97,8 @@ public:
     bool SendByte(std::uint8_t value, int delayMs);
     // Opens the device for one probe: no retry, no message.
     bool ProbeOpen(int index);
+    // Pane 1 of the status bar shows the port in use.
+    void ShowPortInPane(int comNumber);
 
 private:
     // IPortListener: called on the watcher thread.

@@ -69,14 +69,11 @@ void CRadioLink::HandleReadByte(const std::uint8_t* batch, int count) {
             const std::uint8_t checksum = CalcChecksum(batch, 10);
             Trace("m_nCh = %d\n", m_nCh);
             Trace("checksum  = %x ,CheckSum = %x\n", count > 10 ? batch[10] : 0, checksum);
-            m_pRecvBytes.erase(m_pRecvBytes.begin(),
-                               m_pRecvBytes.begin() + std::min<std::size_t>(count, m_pRecvBytes.size()));
             SendByte(checksum, 1);
-        } else {
-            // Not a record anyone asked for: dropped, not answered.
-            m_pRecvBytes.erase(m_pRecvBytes.begin(),
-                               m_pRecvBytes.begin() + std::min<std::size_t>(count, m_pRecvBytes.size()));
         }
+        // A record nobody asked for (m_nCh not 1..10) is dropped, not answered.
+        m_pRecvBytes.erase(m_pRecvBytes.begin(),
+                           m_pRecvBytes.begin() + std::min<std::size_t>(count, m_pRecvBytes.size()));
         return;
     }
     switch (batch[0]) {

@@ -28,14 +28,11 @@ bool SaveMemoryKvx(const std::string& path, const RadioMemory& memory, std::stri
     s.m_nBandPlan = memory.bandPlan;
     s.m_nEmgChannel = memory.emgChannel;
     for (int i = 0; i < kChannelEnableCount; ++i) s.b_CHcheck[i] = memory.flags[i];
-    // Replace the file as a whole, so a reader never sees half of it.
-    const std::string temp = path + ".tmp";
-    std::filesystem::remove(temp);
-    const kvx::WriteResult w = kvx::WriteSettingsFile(temp, kvx::MakeKvxValues(s));
-    std::error_code ec;
-    if (w.status == kvx::FileStatus::Ok) std::filesystem::rename(temp, path, ec);
-    if (w.status != kvx::FileStatus::Ok || ec) {
-        error = w.status != kvx::FileStatus::Ok ? w.detail : path + ": " + ec.message();
+    // Written as a whole new file renamed over the old one: a reader never
+    // sees half of it.
+    const kvx::WriteResult w = kvx::WriteSettingsFile(path, kvx::MakeKvxValues(s));
+    if (w.status != kvx::FileStatus::Ok) {
+        error = w.detail;
         return false;
     }
     return true;

@@ -23,6 +23,14 @@ bool StartsWithNoCase(std::string_view item, std::string_view prefix) {
 
 }  // namespace
 
+void EmgChannelList::EraseAt(int i) {
+    m_items.erase(m_items.begin() + i);
+    if (m_sel == i)
+        m_sel = -1;
+    else if (m_sel > i)
+        --m_sel;
+}
+
 void EmgChannelList::Clear() {
     m_items.clear();
     m_sel = -1;
@@ -42,12 +50,7 @@ int EmgChannelList::Add(std::string_view text) {
 
 void EmgChannelList::DeleteByPrefix(std::string_view text) {
     for (int i = Count() - 1; i >= 0; --i) {
-        if (!StartsWithNoCase(m_items[i], text)) continue;
-        m_items.erase(m_items.begin() + i);
-        if (m_sel == i)
-            m_sel = -1;
-        else if (m_sel > i)
-            --m_sel;
+        if (StartsWithNoCase(m_items[i], text)) EraseAt(i);
     }
 }
 
@@ -56,11 +59,7 @@ int EmgChannelList::DeleteExact(std::string_view text) {
     for (int i = 0; i < Count();) {
         if (CompareNoCase(m_items[i], text) == 0) {
             last = i;
-            m_items.erase(m_items.begin() + i);
-            if (m_sel == i)
-                m_sel = -1;
-            else if (m_sel > i)
-                --m_sel;
+            EraseAt(i);
         } else {
             ++i;
         }

@@ -28,6 +28,9 @@ public:
     void Select(int index);
 
 private:
+    // Removes item i; the selection follows its item or becomes none.
+    void EraseAt(int i);
+
     std::vector<std::string> m_items;
     int m_sel = -1;
 };
