@@ -59,7 +59,4 @@ struct WriteResult {
 // past the 2048th, stay as they were.
 WriteResult WriteSettingsFile(const std::string& path, const KvxValues& values);
 
-// Why an open failed, worded for the user, with a hint where one helps.
-std::string DescribeFileError(const std::string& path, int error);
-
 }  // namespace orvex::kvx

@@ -1,7 +1,8 @@
 #pragma once
-// The serial port on POSIX termios: 9600 8N1, raw, no flow control, DTR on,
-// RTS off, exclusive, with a watcher thread that moves every received burst
-// into the receive queue.
+// The serial port: 9600 8N1, raw, no flow control, DTR on, RTS off,
+// exclusive, with a watcher thread that moves every received burst into the
+// receive queue. One implementation on POSIX termios, one on Win32
+// communications calls with overlapped I/O; this header is shared.
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -17,6 +18,8 @@ public:
     // 80 ms without a new byte ends a burst; a read takes at most 2048 bytes.
     static constexpr int kBurstGapMs = 80;
     static constexpr int kDrainChunk = 2048;
+    // The driver's queues each way (where the platform lets us size them).
+    static constexpr int kDriverQueueSize = 4096;
 
     CRadioPort() = default;
     ~CRadioPort() override;
@@ -41,6 +44,16 @@ private:
     // or max bytes are in; 0 when nothing was waiting.
     int ReadComm(Session& session, std::uint8_t* buffer, int maxCount, bool& hungUp);
     void Fail(const std::string& why);
+    // The first steps of every opening: the previous one closed and its
+    // watcher gone, the name and id kept. False for an empty name.
+    bool BeginOpen(const std::string& name, std::uint16_t portId);
+    // The last: the session becomes the open port and its watcher starts.
+    bool StartWatcher(const std::shared_ptr<Session>& session);
+    // Puts a drained chunk into the queue whole, or drops it whole when it
+    // does not fit (and says so); false when dropped.
+    bool StoreChunk(const std::uint8_t* chunk, int n);
+    void Notify();
+    void ReportHangUp(bool stopping);
 
     std::shared_ptr<Session> m_session;
     std::thread m_watcher;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "link/SerialDevices.h"
+
 namespace orvex {
 namespace {
 
@@ -87,13 +89,14 @@ PortMap PortMap::FromSystem(std::string* error) {
         std::string why;
         if (!map.AddOverrides(env, &why) && error) *error = "ORVEX_PORT_MAP: " + why;
     }
-    map.SetScanned(ScanDevices());
+    map.SetScanned(PresentSerialDevices());
     return map;
 }
 
 std::string PortMap::DeviceFor(int comNumber) const {
     if (comNumber < 1 || comNumber > kMaxComNumber) return {};
     if (const auto it = m_overrides.find(comNumber); it != m_overrides.end()) return it->second;
+    if (std::string fixed = FixedComDevice(comNumber); !fixed.empty()) return fixed;
     // Scanned devices fill the numbers no override has taken, in order.
     int free = 0;
     for (int n = 1; n <= comNumber; ++n)

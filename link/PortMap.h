@@ -1,7 +1,8 @@
 #pragma once
 // Which device each COM number means on this system. The application
 // speaks of COM1..COM256; on Linux those are serial devices, USB-serial
-// adapters (the usual programming cables) first, then on-board ports.
+// adapters (the usual programming cables) first, then on-board ports; on
+// Windows COM n is the system's own "\\.\COMn". Overrides come first on both.
 #include <map>
 #include <optional>
 #include <string>

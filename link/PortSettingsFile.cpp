@@ -1,15 +1,11 @@
 #include "link/PortSettingsFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
+#include <vector>
 
+#include "files/FileStore.h"
 #include "settings/Trace.h"
 
 namespace orvex {
@@ -52,26 +48,15 @@ std::string PortSettingsPath() {
 
 PortSettingsRead ReadPortSettings(const std::string& path) {
     PortSettingsRead r;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        if (errno == ENOENT) {
-            r.created = WritePortSettings(path, 0, &r.note);
-        } else {
-            r.note = path + ": " + std::strerror(errno);
-        }
-        Trace("Comport = %d\n", r.index);
-        return r;
-    }
     // Only the beginning matters; a huge or endless file is not read whole.
-    char buffer[64];
-    struct stat st {};
-    ssize_t n = -1;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::read(fd, buffer, sizeof buffer);
-    ::close(fd);
+    std::vector<std::uint8_t> head;
+    const filestore::Result read = filestore::ReadHead(path, 64, head);
     long value = 0;
-    if (n < 0) {
-        r.note = path + ": not a readable file";
-    } else if (!ScanDecimal(std::string(buffer, static_cast<std::size_t>(n)), value)) {
+    if (read.status == filestore::Status::Missing) {
+        r.created = WritePortSettings(path, 0, &r.note);
+    } else if (!read.ok()) {
+        r.note = read.detail;
+    } else if (!ScanDecimal(std::string(head.begin(), head.end()), value)) {
         r.note = path + ": holds no port number";
     } else if (value < 0 || value > kPortIndexMax) {
         r.note = path + ": port index " + std::to_string(value) + " is outside 0..255";
@@ -86,18 +71,13 @@ bool WritePortSettings(const std::string& path, int index, std::string* error) {
     std::error_code ec;
     const std::filesystem::path p(path);
     if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);
-    const std::string temp = path + ".new";
-    FILE* f = std::fopen(temp.c_str(), "w");
-    bool ok = f && std::fprintf(f, "%d\n", index) > 0;
-    if (f) ok = (std::fflush(f) == 0) && (::fsync(fileno(f)) == 0) && ok;
-    if (f && std::fclose(f) != 0) ok = false;
-    if (ok) std::filesystem::rename(temp, path, ec);
-    if (!ok || ec) {
-        if (error) *error = path + ": " + (ec ? ec.message() : std::string(std::strerror(errno)));
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
-    return true;
+    char text[16];
+    const int n = std::snprintf(text, sizeof text, "%d\n", index);
+    const filestore::Result w =
+        filestore::ReplaceWholeFile(path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text),
+                                                                   static_cast<std::size_t>(n)));
+    if (!w.ok() && error) *error = w.detail;
+    return w.ok();
 }
 
 }  // namespace orvex

@@ -1,19 +1,18 @@
 #include "tools/cli/CliSession.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "link/CRadioPort.h"
 #include "link/PortMap.h"
 #include "link/PortSettingsFile.h"
+#include "tools/cli/CliPlatform.h"
 
 namespace orvex::cli {
 
 CliSession::CliSession(const std::string& port) : m_form(m_prompter), m_loop(EventLoop::Clock::Real) {
     m_form.StartUp();
     m_form.SetObserver(this);
-    m_tty = ::isatty(STDERR_FILENO) != 0;
+    m_tty = StderrIsTerminal();
     const PortMap map = PortMap::FromSystem();
     const auto com = ParseComName(port);
     CRadioLink::PortResolver resolve = [map](int index) { return map.DeviceFor(index + 1); };

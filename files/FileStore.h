@@ -1,0 +1,57 @@
+#pragma once
+// Reading the start of a file and replacing files so that no moment leaves
+// a half-written one, over the platform's own file calls (POSIX or Win32).
+// Paths are UTF-8.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace orvex::filestore {
+
+enum class Status {
+    Ok,
+    Missing,      // no file at the path
+    CantOpen,     // it cannot be opened, or is not a regular file
+    WriteFailed,  // opened, but writing or replacing it failed
+};
+
+struct Result {
+    Status status = Status::Ok;
+    std::string detail;  // for the user: "<path>: <why>"
+    bool ok() const { return status == Status::Ok; }
+};
+
+// Reads at most maxBytes from the start of the regular file at path into
+// out. A folder, a device or a FIFO is refused, and never blocks the caller.
+Result ReadHead(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& out);
+
+struct Patch {
+    std::size_t offset;
+    std::span<const std::uint8_t> bytes;
+};
+
+// Writes the patches into the file at path, which is created when missing
+// and is at least minSize bytes long afterwards (zero-filled). Every byte
+// outside the patches keeps its value. The path holds the whole old or the
+// whole new file at every moment: the new content goes into a file beside
+// it, reaches the disk, and then takes the old one's place with its
+// permissions; through a symbolic link, the linked file is the one replaced.
+// Only where the folder takes no new file are the patches written in place.
+Result PatchFile(const std::string& path, std::span<const Patch> patches, std::size_t minSize);
+
+// Replaces the whole file at path by content, in the same safe way.
+Result ReplaceWholeFile(const std::string& path, std::span<const std::uint8_t> content);
+
+// Why a file operation failed, for the user: the path, the system's reason
+// and a hint where one helps. code is errno on POSIX and GetLastError() on
+// Windows.
+std::string DescribeError(const std::string& path, int code);
+
+namespace detail {
+// The patched content: old, grown to minSize, with every patch laid over it.
+void ApplyPatches(std::vector<std::uint8_t>& content, std::span<const Patch> patches, std::size_t minSize);
+}  // namespace detail
+
+}  // namespace orvex::filestore

@@ -1,0 +1,39 @@
+#pragma once
+// What the operating system says about its serial devices. The COM numbers
+// of the application mean devices through PortMap; this is where their
+// names and states come from on each platform.
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvex {
+
+// Windows opens COM n by this name followed by n; the prefix lets port
+// numbers above 9 open.
+inline constexpr std::string_view kWin32ComPrefix = "\\\\.\\COM";
+
+// The serial devices present now, in COM order.
+std::vector<std::string> PresentSerialDevices();
+
+// The device COM n stands for when no override names one, where the
+// platform fixes it (Windows: "\\.\COMn"); "" where the numbers are handed
+// out to the present devices in order (Linux).
+std::string FixedComDevice(int comNumber);
+
+enum class DeviceState { Missing, Present, InUse };
+
+// A snapshot of which devices exist and which some program holds open, as
+// far as the platform lets us see without opening them.
+class DeviceStates {
+public:
+    DeviceStates();
+    ~DeviceStates();
+    DeviceState Of(const std::string& device) const;
+
+private:
+    struct Snapshot;
+    std::unique_ptr<Snapshot> m_snapshot;
+};
+
+}  // namespace orvex

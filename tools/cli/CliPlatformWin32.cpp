@@ -1,0 +1,43 @@
+#include <windows.h>
+#include <io.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "tools/cli/CliPlatform.h"
+
+namespace orvex::cli {
+
+bool StderrIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
+
+// The console calls its control handler on a thread of its own.
+namespace {
+std::mutex g_handlerMutex;
+std::function<void()> g_onInterrupt;
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
+    std::lock_guard lock(g_handlerMutex);
+    if (g_onInterrupt) g_onInterrupt();
+    return TRUE;
+}
+}  // namespace
+
+struct InterruptHandler::Impl {};
+
+InterruptHandler::InterruptHandler() : m_impl(std::make_unique<Impl>()) {
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+void InterruptHandler::OnInterrupt(std::function<void()> fn) {
+    std::lock_guard lock(g_handlerMutex);
+    g_onInterrupt = std::move(fn);
+}
+
+InterruptHandler::~InterruptHandler() {
+    ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    std::lock_guard lock(g_handlerMutex);
+    g_onInterrupt = nullptr;
+}
+
+}  // namespace orvex::cli
