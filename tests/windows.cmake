@@ -1,4 +1,46 @@
-# Windows only: the Win32 serial port and the command-line tool under Wine.
+# The Win32 serial port, the Win32 file calls and the Windows command-line
+# tool, run under Wine. The port tests and the end-to-end run need the
+# native build's simulator (and its modem-line preload), named by
+# ORVEX_HOST_BUILD.
+set(_wine ${PROJECT_SOURCE_DIR}/tests/wine)
+
 if(NOT WIN32)
+    # Built natively, preloaded into Wine by the Windows build's tests. Not
+    # in sanitizer builds: their runtime cannot be preloaded into Wine.
+    if(NOT ORVEX_SANITIZE AND NOT ORVEX_FUZZ AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+        add_library(orvex_pty_modem_lines MODULE wine/PtyModemLines.cpp)
+        target_compile_options(orvex_pty_modem_lines PRIVATE -Wall -Wextra -Werror)
+        target_link_libraries(orvex_pty_modem_lines PRIVATE ${CMAKE_DL_LIBS})
+    endif()
     return()
 endif()
+
+orvex_add_test(win32_files_tests SOURCES
+    win32/FileStoreWin32Test.cpp
+    DEPS orvex_files orvex_link LABELS win32 RESOURCE_LOCK wine_c_drive)
+
+set(ORVEX_HOST_BUILD "" CACHE PATH "The native build whose simulator the Windows port tests talk to")
+if(NOT ORVEX_HOST_BUILD)
+    message(STATUS "ORVEX_HOST_BUILD not set: the Windows port tests and the end-to-end run are left out")
+    return()
+endif()
+
+# The port tests run twice: once on Wine's own serial driver, which cannot
+# wait for events on a pseudo-terminal (the watcher falls back to watching
+# the input count), and once with the modem lines preloaded (the watcher
+# waits on port events).
+set(_shim ${ORVEX_HOST_BUILD}/tests/liborvex_pty_modem_lines.so)
+orvex_add_test(win32_port_tests SOURCES
+    win32/RadioPortWin32Test.cpp
+    DEPS orvex_link LABELS win32 TIMEOUT 120
+    WRAPPER ${_wine}/with-sim.sh COM8 -- ${_wine}/wine-run.sh
+    ENVIRONMENT ORVEX_HOST_BUILD=${ORVEX_HOST_BUILD} ORVEX_TEST_WATCH=polling)
+add_test(NAME win32_port_events_tests
+    COMMAND ${_wine}/with-sim.sh COM9 -- ${_wine}/wine-run.sh $<TARGET_FILE:win32_port_tests>)
+set_tests_properties(win32_port_events_tests PROPERTIES LABELS win32 TIMEOUT 120
+    ENVIRONMENT "ORVEX_HOST_BUILD=${ORVEX_HOST_BUILD};ORVEX_TEST_WATCH=events;ORVEX_WINE_PRELOAD=${_shim}")
+
+add_test(NAME win32_cli_end_to_end COMMAND ${_wine}/cli-end-to-end.sh
+    $<TARGET_FILE:orvex-cli> ${ORVEX_HOST_BUILD}/tools/cli/orvex-cli ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/kvx_open)
+set_tests_properties(win32_cli_end_to_end PROPERTIES LABELS win32 TIMEOUT 180 RESOURCE_LOCK wine_c_drive
+    ENVIRONMENT "ORVEX_HOST_BUILD=${ORVEX_HOST_BUILD}")

@@ -1,0 +1,24 @@
+# Sourced: the project's own Wine prefix, made on first use, and quiet Wine.
+: "${ORVEX_WINEPREFIX:=${XDG_CACHE_HOME:-$HOME/.cache}/orvex/wineprefix}"
+export WINEPREFIX="$ORVEX_WINEPREFIX"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEARCH=win64
+# No Mono or Gecko installer dialogs: nothing here needs them.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+orvex_wine_prefix() {
+    [ -f "$WINEPREFIX/system.reg" ] && return 0
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            wineboot -i >/dev/null 2>&1
+            wineserver -w
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
+
+# Wine on a 64-bit-only Debian says at every start that wine32 is missing.
+orvex_wine_quiet() {
+    grep -v -e 'wine32 is missing' -e 'multiarch needs' -e 'dpkg --add-architecture' -e 'apt-get install wine32' >&2 || true
+}
