@@ -4,6 +4,7 @@
 // Paths are UTF-8.
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
@@ -41,8 +42,14 @@ struct Patch {
 // Only where the folder takes no new file are the patches written in place.
 Result PatchFile(const std::string& path, std::span<const Patch> patches, std::size_t minSize);
 
-// Replaces the whole file at path by content, in the same safe way.
+// Replaces the whole file at path by content, in the same safe way. There
+// is no in-place way out here: where the folder takes no new file, this
+// fails and the old file stays as it was.
 Result ReplaceWholeFile(const std::string& path, std::span<const std::uint8_t> content);
+
+// A UTF-8 path as the platform's path type (on Windows a narrow path would
+// be read in the ANSI code page).
+std::filesystem::path PathFromUtf8(const std::string& utf8);
 
 // Why a file operation failed, for the user: the path, the system's reason
 // and a hint where one helps. code is errno on POSIX and GetLastError() on

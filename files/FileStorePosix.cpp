@@ -75,8 +75,8 @@ bool ReadAll(int fd, std::vector<std::uint8_t>& out) {
 
 // Opens path for writing in place, refusing anything but a regular file.
 // O_NONBLOCK so that a FIFO at the path cannot hang the caller.
-Result OpenForWriting(const std::string& path, int extraFlags, Fd& fd) {
-    fd.reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | extraFlags, 0666));
+Result OpenForWriting(const std::string& path, Fd& fd) {
+    fd.reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666));
     struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return Failed(Status::CantOpen, path, errno);
     if (!S_ISREG(st.st_mode)) return NotRegular(path, st);
@@ -183,7 +183,7 @@ Result PatchFile(const std::string& path, std::span<const Patch> patches, std::s
     auto build = [&](std::vector<std::uint8_t>& content) { detail::ApplyPatches(content, patches, minSize); };
     auto inPlace = [&]() -> Result {
         Fd fd(-1);
-        if (Result r = OpenForWriting(path, 0, fd); !r.ok()) return r;
+        if (Result r = OpenForWriting(path, fd); !r.ok()) return r;
         for (const Patch& p : patches)
             if (!WriteFully(fd.get(), p.bytes.data(), p.bytes.size(), p.offset))
                 return Failed(Status::WriteFailed, path, errno);
@@ -194,13 +194,8 @@ Result PatchFile(const std::string& path, std::span<const Patch> patches, std::s
 
 Result ReplaceWholeFile(const std::string& path, std::span<const std::uint8_t> content) {
     auto build = [&](std::vector<std::uint8_t>& old) { old.assign(content.begin(), content.end()); };
-    auto inPlace = [&]() -> Result {
-        Fd fd(-1);
-        if (Result r = OpenForWriting(path, O_TRUNC, fd); !r.ok()) return r;
-        if (!WriteFully(fd.get(), content.data(), content.size(), 0)) return Failed(Status::WriteFailed, path, errno);
-        return Finish(fd, path);
-    };
-    return Rewrite(path, build, inPlace);
+    auto refuse = [&]() { return Failed(Status::CantOpen, path, errno); };
+    return Rewrite(path, build, refuse);
 }
 
 }  // namespace orvex::filestore

@@ -98,8 +98,8 @@ bool WriteAt(HANDLE h, std::size_t offset, std::span<const std::uint8_t> bytes) 
     return true;
 }
 
-Result OpenForWriting(const std::string& path, DWORD disposition, Handle& out) {
-    Handle h(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+Result OpenForWriting(const std::string& path, Handle& out) {
+    Handle h(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.valid()) return Failed(Status::CantOpen, path, ::GetLastError());
     if (Result r = CheckRegular(path, h.get()); !r.ok()) return r;
@@ -117,7 +117,7 @@ Result Rewrite(const std::string& path, const std::function<void(std::vector<std
     namespace fs = std::filesystem;
     std::error_code ec;
     // Save through a link into the file it names, not over the link.
-    fs::path target = fs::u8path(path);
+    fs::path target = PathFromUtf8(path);
     if (fs::is_symlink(target, ec)) {
         const fs::path resolved = fs::canonical(target, ec);
         if (!ec) target = resolved;
@@ -216,7 +216,7 @@ Result PatchFile(const std::string& path, std::span<const Patch> patches, std::s
     auto build = [&](std::vector<std::uint8_t>& content) { detail::ApplyPatches(content, patches, minSize); };
     auto inPlace = [&]() -> Result {
         Handle h(INVALID_HANDLE_VALUE);
-        if (Result r = OpenForWriting(path, OPEN_ALWAYS, h); !r.ok()) return r;
+        if (Result r = OpenForWriting(path, h); !r.ok()) return r;
         for (const Patch& p : patches)
             if (!WriteAt(h.get(), p.offset, p.bytes)) return Failed(Status::WriteFailed, path, ::GetLastError());
         return Finish(h, path);
@@ -226,13 +226,8 @@ Result PatchFile(const std::string& path, std::span<const Patch> patches, std::s
 
 Result ReplaceWholeFile(const std::string& path, std::span<const std::uint8_t> content) {
     auto build = [&](std::vector<std::uint8_t>& old) { old.assign(content.begin(), content.end()); };
-    auto inPlace = [&]() -> Result {
-        Handle h(INVALID_HANDLE_VALUE);
-        if (Result r = OpenForWriting(path, CREATE_ALWAYS, h); !r.ok()) return r;
-        if (!WriteAt(h.get(), 0, content)) return Failed(Status::WriteFailed, path, ::GetLastError());
-        return Finish(h, path);
-    };
-    return Rewrite(path, build, inPlace);
+    auto refuse = [&]() { return Failed(Status::CantOpen, path, ::GetLastError()); };
+    return Rewrite(path, build, refuse);
 }
 
 }  // namespace orvex::filestore

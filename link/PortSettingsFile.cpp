@@ -69,7 +69,7 @@ PortSettingsRead ReadPortSettings(const std::string& path) {
 
 bool WritePortSettings(const std::string& path, int index, std::string* error) {
     std::error_code ec;
-    const std::filesystem::path p(path);
+    const std::filesystem::path p = filestore::PathFromUtf8(path);
     if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);
     char text[16];
     const int n = std::snprintf(text, sizeof text, "%d\n", index);

@@ -39,12 +39,19 @@ int CmdPorts(const Args& args) {
         const std::string device = map.DeviceFor(n);
         if (device.empty()) continue;
         const DeviceState state = states.Of(device);
+        // Where every number has a fixed device (Windows), the absent ones
+        // would only fill the list.
+        if (state == DeviceState::Missing && device == FixedComDevice(n) && n != remembered) continue;
         std::printf("COM%-4d %-32s %s%s\n", n, device.c_str(),
                     state == DeviceState::Missing ? "missing" : state == DeviceState::InUse ? "in use" : "present",
                     n == remembered ? "  (remembered)" : "");
     }
     std::printf("\nPort settings file: %s (COM%d)\n", PortSettingsPath().c_str(), remembered);
+#ifdef _WIN32
+    std::printf("Override with ORVEX_PORT_MAP=\"COM3=\\\\.\\COM12\".\n");
+#else
     std::printf("Override with ORVEX_PORT_MAP=\"COM3=/dev/ttyUSB1,COM4=/dev/ttyS0\".\n");
+#endif
     return kExitOk;
 }
 
