@@ -9,7 +9,10 @@ orvex_add_test(engine_tests SOURCES
     engine/CommandTest.cpp
     DEPS orvex_formmodel orvex_simradio orvex_link LABELS engine TIMEOUT 60)
 
-orvex_add_test(engine_cli_tests SOURCES
-    engine/CliAgainstSimTest.cpp
-    DEPS orvex_formmodel orvex_simradio orvex_link LABELS engine TIMEOUT 120)
-add_dependencies(engine_cli_tests orvex-cli orvex-radio-sim)
+# Child processes on a pseudo-terminal: POSIX only.
+if(NOT WIN32)
+    orvex_add_test(engine_cli_tests SOURCES
+        engine/CliAgainstSimTest.cpp
+        DEPS orvex_formmodel orvex_simradio orvex_link LABELS engine TIMEOUT 120)
+    add_dependencies(engine_cli_tests orvex-cli orvex-radio-sim)
+endif()

@@ -8,7 +8,10 @@ orvex_add_test(ports_tests SOURCES
     ports/OpenRadioPortTest.cpp
     DEPS orvex_formmodel orvex_simradio orvex_link LABELS ports TIMEOUT 60)
 
-orvex_add_test(ports_cli_tests SOURCES
-    ports/PortsCliTest.cpp
-    DEPS orvex_formmodel orvex_simradio orvex_link LABELS ports TIMEOUT 90)
-add_dependencies(ports_cli_tests orvex-cli orvex-radio-sim)
+# Child processes on pseudo-terminals: POSIX only.
+if(NOT WIN32)
+    orvex_add_test(ports_cli_tests SOURCES
+        ports/PortsCliTest.cpp
+        DEPS orvex_formmodel orvex_simradio orvex_link LABELS ports TIMEOUT 90)
+    add_dependencies(ports_cli_tests orvex-cli orvex-radio-sim)
+endif()

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
+#include <cerrno>
 #include <cstring>
 
 #include "files/SettingsFile.h"
+#include "files/SystemError.h"
 #include "support/KvxSample.h"
 #include "support/TempDir.h"
 
@@ -101,12 +107,27 @@ TEST_F(SettingsFileTest, WhatCannotBeReadSaysWhy) {
     const std::string missing = dir.File("missing.kvx");
     ReadResult r = ReadSettingsFile(missing);
     EXPECT_EQ(r.status, FileStatus::CantOpen);
+#ifdef _WIN32
+    EXPECT_EQ(r.detail, missing + ": " + SystemErrorText(ERROR_FILE_NOT_FOUND));
+#else
     EXPECT_EQ(r.detail, missing + ": " + std::strerror(ENOENT));
+#endif
 
     r = ReadSettingsFile(dir.Path().string());
     EXPECT_EQ(r.status, FileStatus::CantOpen);
     EXPECT_NE(r.detail.find(dir.Path().string()), std::string::npos);
 
+#ifdef _WIN32
+    // Where POSIX has a locked file, Windows has one another program holds.
+    const std::string held = Put("held.kvx", test::BlankSettingsImage());
+    const HANDLE other = ::CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    r = ReadSettingsFile(held);
+    ::CloseHandle(other);
+    EXPECT_EQ(r.status, FileStatus::CantOpen);
+    EXPECT_EQ(r.detail, held + ": " + SystemErrorText(ERROR_SHARING_VIOLATION) + " (another program has the file open)");
+#else
     // A FIFO must be refused, not waited on.
     const std::string fifo = dir.File("fifo.kvx");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -119,7 +140,23 @@ TEST_F(SettingsFileTest, WhatCannotBeReadSaysWhy) {
     r = ReadSettingsFile(locked);
     EXPECT_EQ(r.status, FileStatus::CantOpen);
     EXPECT_NE(r.detail.find(std::strerror(EACCES)), std::string::npos);
+#endif
 }
+
+#ifdef _WIN32
+// The system's message goes in the middle of "<path>: <why> (<hint>)": one
+// line, without the line break and full stop FormatMessage ends it with.
+TEST(SystemErrorText, IsOneLineWithoutTheClosingStop) {
+    for (const DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {
+        const std::string text = SystemErrorText(static_cast<int>(code));
+        ASSERT_FALSE(text.empty()) << code;
+        EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << code << ": " << text;
+        EXPECT_NE(text.back(), '.') << code << ": " << text;
+        EXPECT_NE(text.back(), ' ') << code << ": " << text;
+    }
+    EXPECT_NE(SystemErrorText(ERROR_FILE_NOT_FOUND), SystemErrorText(ERROR_ACCESS_DENIED));
+}
+#endif
 
 }  // namespace
 }  // namespace orvex::kvx

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
+#include <memory>
 
 #include "support/FormState.h"
 #include "support/KvxSample.h"
@@ -272,10 +277,20 @@ TEST_F(FormFileTest, RefusedOpenChangesNothing) {
 
     std::filesystem::create_directory(dir.File("folder.kvx"));
     std::vector<std::string> unreadable = {dir.File("missing.kvx"), dir.File("folder.kvx")};
+#ifdef _WIN32
+    // Held open by another program that shares it with nobody.
+    unreadable.push_back(Put("locked.kvx", RichImage()));
+    const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> holder(
+        ::CreateFileA(unreadable.back().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL, nullptr),
+        ::CloseHandle);
+    ASSERT_NE(holder.get(), INVALID_HANDLE_VALUE);
+#else
     if (::geteuid() != 0) {
         unreadable.push_back(Put("locked.kvx", RichImage()));
         ::chmod(unreadable.back().c_str(), 0);
     }
+#endif
     for (const std::string& path : unreadable) {
         prompter.shown.clear();
         EXPECT_FALSE(form.Open(path)) << path;

@@ -1,14 +1,16 @@
 // COM numbers on a system that has device paths: mapped numbers first, then
-// the serial devices found, cables before on-board ports.
+// the serial devices found, cables before on-board ports. On Windows COM n
+// is the system's own name unless the map says otherwise.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "link/PortMap.h"
+#include "support/Environment.h"
 #include "support/TempDir.h"
 
 namespace orvex {
@@ -38,6 +40,7 @@ TEST(PortMapScan, AMissingDeviceFolderGivesNoDevices) {
     EXPECT_TRUE(PortMap::ScanDevices(dev.Path().string()).empty());
 }
 
+#ifndef _WIN32
 TEST(PortMap, OverridesWinAndScannedDevicesFillTheFreeNumbersInOrder) {
     PortMap map;
     ASSERT_TRUE(map.AddOverrides("COM2=/dev/radio,COM4=/tmp/other"));
@@ -64,12 +67,34 @@ TEST(PortMap, AMappedDeviceIsNotAlsoGivenAScannedNumber) {
     EXPECT_EQ(map.DeviceFor(3), "");
     EXPECT_EQ(map.DeviceFor(5), "/dev/ttyUSB1");
 }
+#else
+TEST(PortMap, ComNumbersAreTheSystemsOwnNamesAndOverridesWin) {
+    PortMap map;
+    // Devices found do not move the numbers: COM5 is COM5 whatever is
+    // plugged in.
+    map.SetScanned({"\\\\.\\COM3", "\\\\.\\COM7"});
+    EXPECT_EQ(map.DeviceFor(5), "\\\\.\\COM5");
+    EXPECT_EQ(map.DeviceFor(1), "\\\\.\\COM1");
+    EXPECT_EQ(map.DeviceFor(10), "\\\\.\\COM10");
+    EXPECT_EQ(map.DeviceFor(256), "\\\\.\\COM256");
+
+    ASSERT_TRUE(map.AddOverrides("COM5=\\\\.\\COM12,COM6=C:\\radio.bin"));
+    EXPECT_EQ(map.DeviceFor(5), "\\\\.\\COM12");
+    EXPECT_EQ(map.DeviceFor(6), "C:\\radio.bin");
+    EXPECT_EQ(map.DeviceFor(7), "\\\\.\\COM7");
+    EXPECT_EQ(map.DeviceFor(12), "\\\\.\\COM12") << "a number named by an override elsewhere keeps its own name";
+
+    for (const int outside : {0, -1, 257}) EXPECT_EQ(map.DeviceFor(outside), "") << outside;
+}
+#endif
 
 TEST(PortMap, TheHighestNumberCanBeMapped) {
     PortMap map;
     ASSERT_TRUE(map.AddOverrides("COM256=/dev/last"));
     EXPECT_EQ(map.DeviceFor(256), "/dev/last");
+#ifndef _WIN32
     EXPECT_EQ(map.DeviceFor(1), "");
+#endif
 }
 
 TEST(PortMap, OverrideListsAllowBlanksCommentsAndOtherSeparators) {
@@ -114,8 +139,14 @@ TEST(PortMap, ResolveTakesAPathAsItIsAndLooksUpAComName) {
     EXPECT_EQ(map.Resolve("./radio"), "./radio");
     EXPECT_EQ(map.Resolve("COM2"), "/tmp/radio");
     EXPECT_EQ(map.Resolve("com2"), "/tmp/radio");
+#ifdef _WIN32
+    EXPECT_EQ(map.Resolve("COM1"), "\\\\.\\COM1");
+    EXPECT_EQ(map.Resolve("com12"), "\\\\.\\COM12") << "without the prefix, COM10 and above do not open";
+    EXPECT_EQ(map.Resolve("\\\\.\\COM4"), "\\\\.\\COM4");
+#else
     EXPECT_EQ(map.Resolve("COM1"), "/dev/ttyUSB0");
     EXPECT_EQ(map.Resolve("COM9"), "") << "a COM number without a device must not be opened as a file";
+#endif
 }
 
 TEST(ParseComName, AcceptsCom1ToCom256InAnyCase) {
@@ -134,26 +165,31 @@ TEST(ParseComName, RefusesEverythingElse) {
 TEST(PortMapFromSystem, TheEnvironmentOverridesWinOverTheDevicesFound) {
     const char* old = std::getenv("ORVEX_PORT_MAP");
     const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    ::setenv("ORVEX_PORT_MAP", "COM1=/tmp/orvex-mapped-one,COM256=/tmp/orvex-mapped-last", 1);
+    test::SetEnv("ORVEX_PORT_MAP", "COM1=/tmp/orvex-mapped-one,COM256=/tmp/orvex-mapped-last");
     std::string error;
     const PortMap map = PortMap::FromSystem(&error);
     EXPECT_EQ(error, "");
     EXPECT_EQ(map.DeviceFor(1), "/tmp/orvex-mapped-one");
     EXPECT_EQ(map.DeviceFor(256), "/tmp/orvex-mapped-last");
+#ifdef _WIN32
+    EXPECT_EQ(map.DeviceFor(2), "\\\\.\\COM2");
+    EXPECT_EQ(map.DeviceFor(255), "\\\\.\\COM255");
+#else
     // The devices of this machine fill COM2 onwards, in scanning order.
     const auto found = PortMap::ScanDevices();
     for (std::size_t i = 0; i < found.size() && i < 254; ++i)
         EXPECT_EQ(map.DeviceFor(static_cast<int>(i) + 2), found[i]);
+#endif
 
-    ::setenv("ORVEX_PORT_MAP", "COM1=/tmp/ok,COM:2=/tmp/typo", 1);
+    test::SetEnv("ORVEX_PORT_MAP", "COM1=/tmp/ok,COM:2=/tmp/typo");
     error.clear();
     PortMap::FromSystem(&error);
     EXPECT_NE(error.find("COM:2"), std::string::npos) << "a mistyped map is dropped without a word: " << error;
 
     if (saved)
-        ::setenv("ORVEX_PORT_MAP", saved->c_str(), 1);
+        test::SetEnv("ORVEX_PORT_MAP", *saved);
     else
-        ::unsetenv("ORVEX_PORT_MAP");
+        test::UnsetEnv("ORVEX_PORT_MAP");
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 // at the path, start-up must go on with a usable index and must not damage
 // what the user has there.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +16,7 @@
 #include <string>
 
 #include "link/PortSettingsFile.h"
+#include "support/Environment.h"
 #include "support/TempDir.h"
 
 namespace orvex {
@@ -27,7 +32,9 @@ std::string Text(const std::string& path) {
 
 void Put(const std::string& path, const std::string& text) { test::WriteBytes(path, Bytes(text.begin(), text.end())); }
 
+#ifndef _WIN32
 bool RunningAsRoot() { return ::geteuid() == 0; }
+#endif
 
 // Sets environment variables for one test and puts the old values back.
 class EnvGuard {
@@ -35,9 +42,9 @@ public:
     ~EnvGuard() {
         for (const auto& [name, value] : m_saved) {
             if (value)
-                ::setenv(name.c_str(), value->c_str(), 1);
+                test::SetEnv(name, *value);
             else
-                ::unsetenv(name.c_str());
+                test::UnsetEnv(name);
         }
     }
     void Set(const std::string& name, const char* value) {
@@ -46,9 +53,9 @@ public:
             m_saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
         }
         if (value)
-            ::setenv(name.c_str(), value, 1);
+            test::SetEnv(name, value);
         else
-            ::unsetenv(name.c_str());
+            test::UnsetEnv(name);
     }
 
 private:
@@ -128,6 +135,7 @@ TEST(PortSettingsFile, ADirectoryAtThePathGivesCom1AndStaysADirectory) {
     EXPECT_EQ(Text(path + "/keep"), "x");
 }
 
+#ifndef _WIN32
 TEST(PortSettingsFile, AFifoAtThePathDoesNotHangStartUp) {
     test::TempDir dir;
     const std::string path = dir.File("ORVEX.CFG");
@@ -152,6 +160,32 @@ TEST(PortSettingsFile, AnUnreadableFileGivesCom1AndIsLeftAlone) {
     ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
     EXPECT_EQ(Text(path), "5\n");
 }
+#else
+// A device name ("NUL", "COM1") opens the device, not a file; start-up must
+// not take the remembered port from one.
+TEST(PortSettingsFile, ADeviceNameAtThePathGivesCom1) {
+    const PortSettingsRead r = ReadPortSettings("NUL");
+    EXPECT_EQ(r.index, 0);
+    EXPECT_FALSE(r.created);
+    EXPECT_NE(r.note.find("NUL"), std::string::npos) << r.note;
+}
+
+TEST(PortSettingsFile, AFileAnotherProgramHoldsGivesCom1AndIsLeftAlone) {
+    test::TempDir dir;
+    const std::string path = dir.File("ORVEX.CFG");
+    Put(path, "5\n");
+    const HANDLE held = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const PortSettingsRead r = ReadPortSettings(path);
+    ::CloseHandle(held);
+    EXPECT_EQ(r.index, 0);
+    EXPECT_FALSE(r.created);
+    EXPECT_EQ(r.note.rfind(path + ": ", 0), 0u) << r.note;
+    EXPECT_NE(r.note.find("another program"), std::string::npos) << r.note;
+    EXPECT_EQ(Text(path), "5\n");
+}
+#endif
 
 TEST(PortSettingsFile, AFileThatCannotBeCreatedGivesCom1AndSaysWhy) {
     test::TempDir dir;
@@ -202,6 +236,8 @@ TEST(PortSettingsFile, AFailedWriteSaysWhyAndKeepsTheOldFile) {
     EXPECT_NE(error.find(dir.File("plain/ORVEX.CFG")), std::string::npos) << error;
     EXPECT_GT(error.size(), dir.File("plain/ORVEX.CFG").size() + 2) << "no reason given: " << error;
 
+#ifndef _WIN32
+    // A read-only folder on Windows still takes new files.
     if (RunningAsRoot()) return;  // root writes into read-only folders
     const std::string folder = dir.File("locked");
     fs::create_directory(folder);
@@ -213,6 +249,7 @@ TEST(PortSettingsFile, AFailedWriteSaysWhyAndKeepsTheOldFile) {
     EXPECT_NE(error.find(path), std::string::npos) << error;
     ::chmod(folder.c_str(), 0700);
     EXPECT_EQ(Text(path), "4\n");
+#endif
 }
 
 TEST(PortSettingsFile, LocationFollowsTheEnvironment) {
@@ -221,6 +258,17 @@ TEST(PortSettingsFile, LocationFollowsTheEnvironment) {
     env.Set("XDG_CONFIG_HOME", "/cfg");
     EXPECT_EQ(PortSettingsPath(), "/somewhere/port.cfg");
 
+#ifdef _WIN32
+    // The place is fixed, whatever the home and configuration folders are.
+    env.Set("ORVEX_PORT_FILE", "");
+    EXPECT_EQ(PortSettingsPath(), "C:\\ORVEX.CFG");
+    env.Set("ORVEX_PORT_FILE", nullptr);
+    env.Set("XDG_CONFIG_HOME", nullptr);
+    env.Set("HOME", "/home/someone");
+    EXPECT_EQ(PortSettingsPath(), "C:\\ORVEX.CFG");
+    env.Set("ORVEX_PORT_FILE", "D:\\radio\\port.cfg");
+    EXPECT_EQ(PortSettingsPath(), "D:\\radio\\port.cfg");
+#else
     env.Set("ORVEX_PORT_FILE", "");  // set but empty counts as not set
     EXPECT_EQ(PortSettingsPath(), "/cfg/orvex/ORVEX.CFG");
 
@@ -231,6 +279,7 @@ TEST(PortSettingsFile, LocationFollowsTheEnvironment) {
 
     env.Set("XDG_CONFIG_HOME", "");
     EXPECT_EQ(PortSettingsPath(), "/home/someone/.config/orvex/ORVEX.CFG");
+#endif
 }
 
 }  // namespace
