@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is needed, builds, and runs every test: the normal build,
-# the same suite under AddressSanitizer + UndefinedBehaviorSanitizer, and the
-# threaded link code under ThreadSanitizer.
+# the Windows cross build with its tests under Wine, the same suite under
+# AddressSanitizer + UndefinedBehaviorSanitizer, the threaded link code under
+# ThreadSanitizer, and the fuzz targets.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -18,6 +19,13 @@ run_build() {  # dir, ctest-args, cmake-args...
 
 echo "== build and test"
 run_build build ""
+echo "== Windows (mingw-w64 cross build, tests under Wine)"
+# The Windows port tests talk to the native build's simulator. The Wine
+# prefix lives in the build folder, so every clean build starts a fresh one.
+export ORVEX_WINEPREFIX="$PWD/build-win/wineprefix"
+run_build build-win "" \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DORVEX_BUILD_GUI=OFF -DORVEX_HOST_BUILD="$PWD/build"
+WINEPREFIX="$ORVEX_WINEPREFIX" wineserver -k 2>/dev/null || true
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     run_build build-asan "" -DORVEX_SANITIZE="address;undefined" -DORVEX_BUILD_GUI=OFF

@@ -6,7 +6,8 @@ PKGS="build-essential cmake ninja-build pkg-config git
       googletest libgtest-dev libgmock-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev
       xvfb xauth x11-utils fonts-dejavu-core
-      clang libclang-rt-14-dev"
+      clang libclang-rt-14-dev
+      g++-mingw-w64-x86-64-posix wine wine64"
 missing=""
 for p in $PKGS; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
