@@ -3,14 +3,6 @@
 
 #include "files/FileStore.h"
 
-namespace orvex::filestore {
-
-std::filesystem::path PathFromUtf8(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-}  // namespace orvex::filestore
-
 namespace orvex::filestore::detail {
 
 void ApplyPatches(std::vector<std::uint8_t>& content, std::span<const Patch> patches, std::size_t minSize) {

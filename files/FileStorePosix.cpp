@@ -156,6 +156,8 @@ std::string DescribeError(const std::string& path, int error) {
     return text;
 }
 
+std::filesystem::path PathFromUtf8(const std::string& utf8) { return std::filesystem::path(utf8); }
+
 Result ReadHead(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& out) {
     out.clear();
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));

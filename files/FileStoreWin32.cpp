@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 #include "files/FileStore.h"
 #include "files/SystemError.h"
@@ -41,13 +42,28 @@ private:
     HANDLE m_h;
 };
 
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+// UTF-8 to UTF-16; false for bytes that are not UTF-8, which would
+// otherwise quietly name some other file.
+bool ToWide(const std::string& utf8, std::wstring& out) {
+    out.clear();
+    if (utf8.empty()) return true;
+    const int size = static_cast<int>(utf8.size());
+    const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+    if (n <= 0) return false;
+    out.resize(static_cast<std::size_t>(n));
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, out.data(), n) == n;
+}
+
+std::string ToUtf8(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, out.data(), n, nullptr, nullptr);
     return out;
 }
+
+Result BadName(const std::string& path) { return {Status::CantOpen, path + ": not a valid file name (not UTF-8 text)"}; }
 
 Result Failed(Status status, const std::string& path, DWORD error) {
     return {status, DescribeError(path, static_cast<int>(error))};
@@ -98,8 +114,8 @@ bool WriteAt(HANDLE h, std::size_t offset, std::span<const std::uint8_t> bytes) 
     return true;
 }
 
-Result OpenForWriting(const std::string& path, Handle& out) {
-    Handle h(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+Result OpenForWriting(const std::string& path, const std::wstring& wide, Handle& out) {
+    Handle h(::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.valid()) return Failed(Status::CantOpen, path, ::GetLastError());
     if (Result r = CheckRegular(path, h.get()); !r.ok()) return r;
@@ -112,58 +128,89 @@ Result Finish(Handle& h, const std::string& path) {
     return {};
 }
 
+// The file a path finally names, through any links (which std::filesystem
+// does not see on this platform); the path itself when nothing is there.
+std::wstring FinalPath(const std::wstring& path) {
+    Handle h(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h.valid()) return path;
+    std::vector<wchar_t> buffer(32768);
+    const DWORD n = ::GetFinalPathNameByHandleW(h.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= buffer.size()) return path;
+    std::wstring out(buffer.data(), n);
+    if (out.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + out.substr(8);
+    if (out.rfind(L"\\\\?\\", 0) == 0) return out.substr(4);
+    return out;
+}
+
+// A new, empty file beside target, created exclusively.
+HANDLE CreateBeside(const std::wstring& target, std::wstring& temp) {
+    const std::size_t slash = target.find_last_of(L"\\/");
+    const std::wstring dir = slash == std::wstring::npos ? L"." : target.substr(0, slash);
+    const std::wstring name = slash == std::wstring::npos ? target : target.substr(slash + 1);
+    for (unsigned attempt = 0;; ++attempt) {
+        temp = dir + L"\\." + name + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+               std::to_wstring(::GetTickCount64() + attempt) + L".tmp";
+        const HANDLE h =
+            ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS || attempt == 100) return h;
+    }
+}
+
 Result Rewrite(const std::string& path, const std::function<void(std::vector<std::uint8_t>&)>& build,
                const std::function<Result()>& inPlace) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
+    std::wstring wide;
+    if (!ToWide(path, wide)) return BadName(path);
     // Save through a link into the file it names, not over the link.
-    fs::path target = PathFromUtf8(path);
-    if (fs::is_symlink(target, ec)) {
-        const fs::path resolved = fs::canonical(target, ec);
-        if (!ec) target = resolved;
-    }
-    const std::wstring wTarget = target.wstring();
-    const std::string shown = path;
+    const std::wstring target = FinalPath(wide);
 
     std::vector<std::uint8_t> content;
-    const DWORD attributes = ::GetFileAttributesW(wTarget.c_str());
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists) {
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {Status::CantOpen, shown + ": is a directory"};
-        if (attributes & FILE_ATTRIBUTE_READONLY) return Failed(Status::CantOpen, shown, ERROR_ACCESS_DENIED);
-        Handle in(OpenForReading(wTarget));
-        if (!in.valid()) return Failed(Status::CantOpen, shown, ::GetLastError());
-        if (Result r = CheckRegular(shown, in.get()); !r.ok()) return r;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {Status::CantOpen, path + ": is a directory"};
+        if (attributes & FILE_ATTRIBUTE_READONLY) return Failed(Status::CantOpen, path, ERROR_ACCESS_DENIED);
+        Handle in(OpenForReading(target));
+        if (!in.valid()) return Failed(Status::CantOpen, path, ::GetLastError());
+        if (Result r = CheckRegular(path, in.get()); !r.ok()) return r;
         if (!ReadUpTo(in.get(), content, static_cast<std::size_t>(-1))) return inPlace();
-    } else if (!IsMissing(::GetLastError())) {
-        return Failed(Status::CantOpen, shown, ::GetLastError());
+    } else if (const DWORD error = ::GetLastError(); !IsMissing(error)) {
+        return Failed(Status::CantOpen, path, error);
     }
     build(content);
 
-    fs::path dir = target.parent_path();
-    if (dir.empty()) dir = L".";
-    wchar_t temp[MAX_PATH + 1] = {};
-    if (!::GetTempFileNameW(dir.wstring().c_str(), L"kvx", 0, temp)) {
+    std::wstring temp;
+    Handle out(CreateBeside(target, temp));
+    if (!out.valid()) {
         const DWORD error = ::GetLastError();
-        if (IsMissing(error) || error == ERROR_DIRECTORY) return Failed(Status::CantOpen, shown, error);
+        if (IsMissing(error) || error == ERROR_DIRECTORY) return Failed(Status::CantOpen, path, error);
         return inPlace();  // a folder we may not add files to
     }
     auto fail = [&](DWORD error) {
-        ::DeleteFileW(temp);
-        return Failed(Status::WriteFailed, shown, error);
+        out.Close();
+        ::DeleteFileW(temp.c_str());
+        return Failed(Status::WriteFailed, path, error);
     };
-    {
-        Handle out(::CreateFileW(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!out.valid()) return fail(::GetLastError());
-        if (!WriteAt(out.get(), 0, content) || !::FlushFileBuffers(out.get())) return fail(::GetLastError());
-        if (!out.Close()) return fail(::GetLastError());
-    }
+    if (!WriteAt(out.get(), 0, content) || !::FlushFileBuffers(out.get())) return fail(::GetLastError());
+    if (!out.Close()) return fail(::GetLastError());
+
     // ReplaceFileW keeps the old file's attributes and security; some file
     // systems (and emulations) lack it, and a plain replacing move is next.
-    if (exists && ::ReplaceFileW(wTarget.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-        return {};
-    if (!::MoveFileExW(temp, wTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return fail(::GetLastError());
+    constexpr DWORD kMove = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (exists) {
+        if (::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+            return {};
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            // The old file is already gone from the path; the new content
+            // now lives only in the temporary file, which must not be lost.
+            if (::MoveFileExW(temp.c_str(), target.c_str(), kMove)) return {};
+            const std::string why = DescribeError(path, static_cast<int>(::GetLastError()));
+            return {Status::WriteFailed, why + "; the saved file is " + ToUtf8(temp)};
+        }
+    }
+    if (!::MoveFileExW(temp.c_str(), target.c_str(), kMove)) return fail(::GetLastError());
     return {};
 }
 
@@ -174,12 +221,12 @@ Result Rewrite(const std::string& path, const std::function<void(std::vector<std
 namespace orvex {
 
 std::string SystemErrorText(int code) {
-    char* text = nullptr;
-    const DWORD n = ::FormatMessageA(
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
+        static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0,
         nullptr);
-    std::string out = n && text ? std::string(text, n) : "system error " + std::to_string(code);
+    std::string out = n && text ? filestore::ToUtf8(std::wstring(text, n)) : "system error " + std::to_string(code);
     if (text) ::LocalFree(text);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
         out.pop_back();
@@ -197,9 +244,19 @@ std::string DescribeError(const std::string& path, int code) {
     return text;
 }
 
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
+    std::wstring wide;
+    if (ToWide(utf8, wide)) return std::filesystem::path(wide);
+    // Not UTF-8: every byte as its own character, so nothing throws and the
+    // file calls refuse the name later with a reason.
+    return std::filesystem::path(std::wstring(utf8.begin(), utf8.end()));
+}
+
 Result ReadHead(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& out) {
     out.clear();
-    Handle h(OpenForReading(Wide(path)));
+    std::wstring wide;
+    if (!ToWide(path, wide)) return BadName(path);
+    Handle h(OpenForReading(wide));
     if (!h.valid()) {
         const DWORD error = ::GetLastError();
         return Failed(IsMissing(error) ? Status::Missing : Status::CantOpen, path, error);
@@ -215,8 +272,10 @@ Result ReadHead(const std::string& path, std::size_t maxBytes, std::vector<std::
 Result PatchFile(const std::string& path, std::span<const Patch> patches, std::size_t minSize) {
     auto build = [&](std::vector<std::uint8_t>& content) { detail::ApplyPatches(content, patches, minSize); };
     auto inPlace = [&]() -> Result {
+        std::wstring wide;
+        ToWide(path, wide);  // Rewrite has checked the name
         Handle h(INVALID_HANDLE_VALUE);
-        if (Result r = OpenForWriting(path, h); !r.ok()) return r;
+        if (Result r = OpenForWriting(path, wide, h); !r.ok()) return r;
         for (const Patch& p : patches)
             if (!WriteAt(h.get(), p.offset, p.bytes)) return Failed(Status::WriteFailed, path, ::GetLastError());
         return Finish(h, path);

@@ -34,8 +34,21 @@ bool CRadioPort::BeginOpen(const std::string& name, std::uint16_t portId) {
     return true;
 }
 
+std::shared_ptr<CRadioPort::Session> CRadioPort::CurrentSession() const {
+    std::lock_guard lock(m_sessionMutex);
+    return m_session;
+}
+
+std::shared_ptr<CRadioPort::Session> CRadioPort::TakeSession() {
+    std::lock_guard lock(m_sessionMutex);
+    return std::move(m_session);
+}
+
 bool CRadioPort::StartWatcher(const std::shared_ptr<Session>& session) {
-    m_session = session;
+    {
+        std::lock_guard lock(m_sessionMutex);
+        m_session = session;
+    }
     m_bConnected = true;
     try {
         // A listener may close the port from the watcher's first event; the

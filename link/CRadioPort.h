@@ -55,7 +55,14 @@ private:
     void Notify();
     void ReportHangUp(bool stopping);
 
+    // The current opening. The owner's thread swaps it; a listener may
+    // close the port from the watcher's thread, so it is read and swapped
+    // under its lock.
+    std::shared_ptr<Session> CurrentSession() const;
+    std::shared_ptr<Session> TakeSession();
+
     std::shared_ptr<Session> m_session;
+    mutable std::mutex m_sessionMutex;
     std::thread m_watcher;
     std::mutex m_watcherMutex;  // held while m_watcher is being stored
     std::atomic<bool> m_bConnected{false};

@@ -90,7 +90,7 @@ bool Configure(int fd, speed_t speed) {
 }  // namespace
 
 bool CRadioPort::HasHungUp() const {
-    const std::shared_ptr<Session> session = m_session;
+    const std::shared_ptr<Session> session = CurrentSession();
     return session && session->hungUp;
 }
 
@@ -144,7 +144,7 @@ bool CRadioPort::OpenPort(const std::string& name, unsigned baudRate, std::uint1
 
 void CRadioPort::ClosePort() {
     m_bConnected = false;
-    std::shared_ptr<Session> session = std::move(m_session);
+    std::shared_ptr<Session> session = TakeSession();
     if (session) {
         session->stop = true;
         const std::uint64_t one = 1;
@@ -170,7 +170,7 @@ void CRadioPort::ClosePort() {
 }
 
 int CRadioPort::WriteComm(const std::uint8_t* bytes, int count) {
-    const std::shared_ptr<Session> session = m_session;
+    const std::shared_ptr<Session> session = CurrentSession();
     if (!session || session->fd < 0 || count <= 0) return 0;
     int done = 0;
     while (done < count) {

@@ -1,6 +1,8 @@
 // The serial port on the Win32 communications calls, with overlapped I/O.
 #include <windows.h>
 
+#include <mutex>
+
 #include "files/SystemError.h"
 #include "link/CRadioPort.h"
 #include "settings/Trace.h"
@@ -21,16 +23,18 @@ constexpr int kWaitFailuresBeforePolling = 3;
 
 class Event {
 public:
-    Event() : m_h(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    Event() : m_h(::CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_error(m_h ? 0 : ::GetLastError()) {}
     ~Event() {
         if (m_h) ::CloseHandle(m_h);
     }
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
     HANDLE get() const { return m_h; }
+    DWORD error() const { return m_error; }
 
 private:
     HANDLE m_h;
+    DWORD m_error;
 };
 
 std::string DescribeOpenError(const std::string& name, DWORD error) {
@@ -55,8 +59,8 @@ std::string DescribeOpenError(const std::string& name, DWORD error) {
     return name + ": " + SystemErrorText(static_cast<int>(error));
 }
 
-std::string Why(const std::string& name, const char* what) {
-    return name + ": " + what + " (" + SystemErrorText(static_cast<int>(::GetLastError())) + ")";
+std::string Why(const std::string& name, const char* what, DWORD error = ::GetLastError()) {
+    return name + ": " + what + " (" + SystemErrorText(static_cast<int>(error)) + ")";
 }
 
 }  // namespace
@@ -66,6 +70,12 @@ struct CRadioPort::Session {
     Event readDone, writeDone, waitDone;
     Event wake;  // set by ClosePort: the watcher stops whatever it waits for
     OVERLAPPED readOv{}, writeOv{}, waitOv{};
+    DWORD events = 0;  // filled in when a pending event wait completes
+    // Taken around starting an event wait and around the stop with its empty
+    // event mask, so that no wait can begin after the mask is cleared: some
+    // drivers (Wine's among them) keep such a wait pending for ever and
+    // cannot cancel it.
+    std::mutex waitMutex;
     std::atomic<bool> stop{false};
     std::atomic<bool> hungUp{false};
 
@@ -75,7 +85,11 @@ struct CRadioPort::Session {
         waitOv.hEvent = waitDone.get();
     }
     ~Session() { CloseDevice(); }
-    bool EventsMade() const { return readDone.get() && writeDone.get() && waitDone.get() && wake.get(); }
+    DWORD EventError() const {
+        for (const Event* e : {&readDone, &writeDone, &waitDone, &wake})
+            if (!e->get()) return e->error();
+        return 0;
+    }
     void CloseDevice() {
         if (hComm == INVALID_HANDLE_VALUE) return;
         ::PurgeComm(hComm, kPurgeAll);
@@ -107,15 +121,15 @@ struct CRadioPort::Session {
 };
 
 bool CRadioPort::HasHungUp() const {
-    const std::shared_ptr<Session> session = m_session;
+    const std::shared_ptr<Session> session = CurrentSession();
     return session && session->hungUp;
 }
 
 bool CRadioPort::OpenPort(const std::string& name, unsigned baudRate, std::uint16_t portId) {
     if (!BeginOpen(name, portId)) return false;
     auto session = std::make_shared<Session>();
-    if (!session->EventsMade()) {
-        Fail(Why(name, "cannot create the port's events"));
+    if (const DWORD error = session->EventError()) {
+        Fail(Why(name, "cannot create the port's events", error));
         return false;
     }
     session->hComm = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -181,12 +195,15 @@ bool CRadioPort::OpenPort(const std::string& name, unsigned baudRate, std::uint1
 
 void CRadioPort::ClosePort() {
     m_bConnected = false;
-    std::shared_ptr<Session> session = std::move(m_session);
+    std::shared_ptr<Session> session = TakeSession();
     if (session) {
-        session->stop = true;
+        {
+            std::lock_guard lock(session->waitMutex);
+            session->stop = true;
+            // An empty mask ends a pending event wait at once.
+            if (session->hComm != INVALID_HANDLE_VALUE) ::SetCommMask(session->hComm, 0);
+        }
         ::SetEvent(session->wake.get());
-        // An empty mask ends a pending event wait at once.
-        if (session->hComm != INVALID_HANDLE_VALUE) ::SetCommMask(session->hComm, 0);
     }
     if (m_watcher.joinable()) {
         // From inside a notification on the watcher itself the thread
@@ -201,7 +218,7 @@ void CRadioPort::ClosePort() {
 }
 
 int CRadioPort::WriteComm(const std::uint8_t* bytes, int count) {
-    const std::shared_ptr<Session> session = m_session;
+    const std::shared_ptr<Session> session = CurrentSession();
     if (!session || session->hComm == INVALID_HANDLE_VALUE || count <= 0) return 0;
     const HANDLE h = session->hComm;
     DWORD written = 0;
@@ -247,42 +264,55 @@ void CRadioPort::ThreadWatchComm(std::shared_ptr<Session> session) {
     std::uint8_t chunk[kDrainChunk];
     bool hungUp = false;
     int waitFailures = 0;
+    bool idle = false;  // the last round found nothing to do: pause before the next
     while (!session->stop && !hungUp) {
+        if (idle && ::WaitForSingleObject(session->wake.get(), kPollMs) == WAIT_OBJECT_0) break;
+        idle = false;
         bool received = false;
         if (waitFailures < kWaitFailuresBeforePolling) {
-            DWORD events = 0, ignored = 0;
-            bool waited = ::WaitCommEvent(session->hComm, &events, &session->waitOv) != 0;
-            if (!waited && ::GetLastError() == ERROR_IO_PENDING) waited = session->Finish(session->waitOv, ignored);
+            bool waited = false;
+            DWORD error = 0, ignored = 0;
+            {
+                std::lock_guard lock(session->waitMutex);
+                if (session->stop) break;
+                session->events = 0;
+                waited = ::WaitCommEvent(session->hComm, &session->events, &session->waitOv) != 0;
+                if (!waited) error = ::GetLastError();
+            }
+            if (!waited && error == ERROR_IO_PENDING) waited = session->Finish(session->waitOv, ignored);
             if (session->stop) break;
-            if (waited) {
+            // A wait that reports nothing counts as a failed one, so that a
+            // driver doing that cannot make the watcher spin.
+            if (waited && session->events != 0) {
                 waitFailures = 0;
-                received = (events & EV_RXCHAR) != 0;
+                received = (session->events & EV_RXCHAR) != 0;
+                if (!received) continue;
             } else if (++waitFailures == kWaitFailuresBeforePolling) {
                 Trace("port events unavailable, watching the input count\n");
             }
         }
-        if (!received && waitFailures > 0) {
+        if (!received) {
             // No event to go by: bytes waiting count as characters received.
             DWORD waiting = 0;
             if (!session->InputWaiting(waiting)) {
                 hungUp = true;
                 break;
             }
-            if (waiting == 0) {
-                if (::WaitForSingleObject(session->wake.get(), kPollMs) == WAIT_OBJECT_0) break;
-                continue;
-            }
-            received = true;
+            idle = waiting == 0;
+            if (idle) continue;
         }
-        if (!received) continue;
+        int drained = 0;
         for (;;) {
             const int n = ReadComm(*session, chunk, kDrainChunk, hungUp);
             if (n <= 0 || session->stop) break;
+            drained += n;
             if (!StoreChunk(chunk, n) && session->stop) return;
             if (hungUp) break;
         }
         if (session->stop) return;
         Notify();
+        // Bytes were waiting but none could be read: not again at once.
+        idle = drained == 0 && waitFailures > 0;
     }
     if (hungUp) {
         session->hungUp = true;

@@ -23,6 +23,7 @@ echo "== Windows (mingw-w64 cross build, tests under Wine)"
 # The Windows port tests talk to the native build's simulator. The Wine
 # prefix lives in the build folder, so every clean build starts a fresh one.
 export ORVEX_WINEPREFIX="$PWD/build-win/wineprefix"
+bash -c '. tests/wine/prefix.sh && orvex_wine_prefix'
 run_build build-win "" \
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DORVEX_BUILD_GUI=OFF -DORVEX_HOST_BUILD="$PWD/build"
 WINEPREFIX="$ORVEX_WINEPREFIX" wineserver -k 2>/dev/null || true

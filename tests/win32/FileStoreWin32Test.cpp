@@ -104,6 +104,17 @@ TEST(FileStoreWin32, NamesOutsideTheAnsiCodePageWork) {
     EXPECT_EQ(r.values.bandPlan, 4);
 }
 
+TEST(FileStoreWin32, ANameThatIsNotUtf8IsRefusedNotGuessed) {
+    // Read in some code page, these bytes would name a different file.
+    test::TempDir dir;
+    const std::string path = dir.Path().string() + "\\caf\xe9.kvx";  // not through a path type, which would convert it
+    const kvx::WriteResult w = kvx::WriteSettingsFile(path, ValuesWithBand(1));
+    EXPECT_EQ(w.status, kvx::FileStatus::CantOpen);
+    EXPECT_NE(w.detail.find("not a valid file name"), std::string::npos) << w.detail;
+    EXPECT_EQ(kvx::ReadSettingsFile(path).status, kvx::FileStatus::CantOpen);
+    EXPECT_EQ(FilesIn(dir.Path()), 0u);
+}
+
 // The remembered port lives at the root of drive C, as it always has.
 TEST(PortSettingsFileWin32, LivesAtTheRootOfDriveC) {
     const char* overridden = std::getenv("ORVEX_PORT_FILE");

@@ -6,14 +6,18 @@ export WINEARCH=win64
 # No Mono or Gecko installer dialogs: nothing here needs them.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
+# The mark is made once wineboot has finished: its registry files appear
+# long before, and a program started in between finds half a prefix.
 orvex_wine_prefix() {
-    [ -f "$WINEPREFIX/system.reg" ] && return 0
+    local ready="$WINEPREFIX/.orvex-ready"
+    [ -f "$ready" ] && return 0
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
-        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        if [ ! -f "$ready" ]; then
             wineboot -i >/dev/null 2>&1
             wineserver -w
+            touch "$ready"
         fi
     ) 9>"$WINEPREFIX.lock"
 }

@@ -2,8 +2,14 @@
 // What the command-line tool needs from the console, on each platform.
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace orvex::cli {
+
+// The arguments after the program's name, as UTF-8 (on Windows argv holds
+// them in the ANSI code page, which cannot hold every file name).
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 bool StderrIsTerminal();
 

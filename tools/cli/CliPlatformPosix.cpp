@@ -10,6 +10,10 @@
 
 namespace orvex::cli {
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 
 // A thread takes SIGINT with sigwait, so the handler may do anything.

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <mutex>
@@ -7,6 +8,21 @@
 #include "tools/cli/CliPlatform.h"
 
 namespace orvex::cli {
+
+std::vector<std::string> CommandLineArguments(int, char**) {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; wide && i < count; ++i) {
+        const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string arg(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), n, nullptr, nullptr);
+        arg.resize(arg.size() - 1);  // the terminating zero
+        args.push_back(std::move(arg));
+    }
+    if (wide) ::LocalFree(wide);
+    return args;
+}
 
 bool StderrIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
 

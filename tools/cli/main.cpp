@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tools/cli/CliCommon.h"
+#include "tools/cli/CliPlatform.h"
 
 namespace {
 
@@ -27,13 +28,14 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
     using namespace orvex::cli;
-    if (argc < 2) return UsageError("no command given");
-    const std::string command = argv[1];
+    Args args = CommandLineArguments(argc, argv);
+    if (args.empty()) return UsageError("no command given");
+    const std::string command = args.front();
+    args.erase(args.begin());
     if (command == "help" || command == "--help" || command == "-h") {
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
-    const Args args(argv + 2, argv + argc);
     static const std::map<std::string, int (*)(const Args&)> commands = {
         {"new", CmdNew},
         {"show", CmdShow},
