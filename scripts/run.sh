@@ -11,7 +11,8 @@ cmake --build build -j "$(nproc 2>/dev/null || echo 2)"
 work=$(mktemp -d /tmp/orvex-run-XXXXXX)
 ./build/tools/sim/orvex-radio-sim --link "$work/radio" --save "$work/radio.kvx" >/dev/null &
 sim=$!
-trap 'kill $sim 2>/dev/null; rm -rf "$work"' EXIT INT TERM
+# The simulator saves its memory as it ends: let it finish before its folder goes.
+trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$work"' EXIT INT TERM
 while [ ! -e "$work/radio" ]; do sleep 0.1; done
 # COM1 is the simulator, and it is the remembered port: the window opens on it.
 export ORVEX_PORT_MAP="COM1=$work/radio"
