@@ -104,6 +104,24 @@ TEST(FileStoreWin32, NamesOutsideTheAnsiCodePageWork) {
     EXPECT_EQ(r.values.bandPlan, 4);
 }
 
+TEST(FileStoreWin32, SavingThroughALinkReplacesTheFileItNames) {
+    test::TempDir dir;
+    const std::string real = dir.File("real.kvx");
+    const std::string link = dir.File("link.kvx");
+    test::WriteBytes(real, test::BlankSettingsImage());
+    // Creating one needs a privilege on Windows; some emulations report
+    // success and make nothing.
+    if (!::CreateSymbolicLinkW(fs::u8path(link).wstring().c_str(), fs::u8path(real).wstring().c_str(), 0) ||
+        ::GetFileAttributesW(fs::u8path(link).wstring().c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no symbolic links here";
+
+    ASSERT_EQ(kvx::WriteSettingsFile(link, ValuesWithBand(3)).status, kvx::FileStatus::Ok);
+    EXPECT_EQ(kvx::ReadSettingsFile(real).values.bandPlan, 3) << "the linked file was not saved";
+    const DWORD attributes = ::GetFileAttributesW(fs::u8path(link).wstring().c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        << "the link was replaced by a plain file";
+}
+
 TEST(FileStoreWin32, ANameThatIsNotUtf8IsRefusedNotGuessed) {
     // Read in some code page, these bytes would name a different file.
     test::TempDir dir;
