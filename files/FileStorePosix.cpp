@@ -88,10 +88,10 @@ Result Finish(Fd& fd, const std::string& path) {
     return {};
 }
 
-// The new content is built from the old (empty when there is none), written
-// beside the target and renamed over it. inPlace is the way out where the
-// folder refuses the new file.
-Result Rewrite(const std::string& path, const std::function<void(std::vector<std::uint8_t>&)>& build,
+// The new content is built (from the old one when fromOld, empty when there
+// is none), written beside the target and renamed over it. inPlace is the
+// way out where the folder refuses the new file.
+Result Rewrite(const std::string& path, bool fromOld, const std::function<void(std::vector<std::uint8_t>&)>& build,
                const std::function<Result()>& inPlace) {
     // Save through a link into the file it names, not over the link.
     std::string target = path;
@@ -105,8 +105,10 @@ Result Rewrite(const std::string& path, const std::function<void(std::vector<std
     if (exists) {
         if (!S_ISREG(old.st_mode)) return NotRegular(path, old);
         if (::access(target.c_str(), W_OK) != 0) return Failed(Status::CantOpen, path, errno);
-        Fd in(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-        if (in.get() < 0 || !ReadAll(in.get(), content)) return inPlace();
+        if (fromOld) {
+            Fd in(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+            if (in.get() < 0 || !ReadAll(in.get(), content)) return inPlace();
+        }
     }
     build(content);
 
@@ -191,13 +193,13 @@ Result PatchFile(const std::string& path, std::span<const Patch> patches, std::s
                 return Failed(Status::WriteFailed, path, errno);
         return Finish(fd, path);
     };
-    return Rewrite(path, build, inPlace);
+    return Rewrite(path, true, build, inPlace);
 }
 
 Result ReplaceWholeFile(const std::string& path, std::span<const std::uint8_t> content) {
     auto build = [&](std::vector<std::uint8_t>& old) { old.assign(content.begin(), content.end()); };
     auto refuse = [&]() { return Failed(Status::CantOpen, path, errno); };
-    return Rewrite(path, build, refuse);
+    return Rewrite(path, false, build, refuse);
 }
 
 }  // namespace orvex::filestore

@@ -158,7 +158,10 @@ HANDLE CreateBeside(const std::wstring& target, std::wstring& temp) {
     }
 }
 
-Result Rewrite(const std::string& path, const std::function<void(std::vector<std::uint8_t>&)>& build,
+// As on POSIX: the new content is built (from the old one when fromOld),
+// written beside the target and put in its place; inPlace is the way out
+// where the folder refuses the new file.
+Result Rewrite(const std::string& path, bool fromOld, const std::function<void(std::vector<std::uint8_t>&)>& build,
                const std::function<Result()>& inPlace) {
     std::wstring wide;
     if (!ToWide(path, wide)) return BadName(path);
@@ -174,7 +177,7 @@ Result Rewrite(const std::string& path, const std::function<void(std::vector<std
         Handle in(OpenForReading(target));
         if (!in.valid()) return Failed(Status::CantOpen, path, ::GetLastError());
         if (Result r = CheckRegular(path, in.get()); !r.ok()) return r;
-        if (!ReadUpTo(in.get(), content, static_cast<std::size_t>(-1))) return inPlace();
+        if (fromOld && !ReadUpTo(in.get(), content, static_cast<std::size_t>(-1))) return inPlace();
     } else if (const DWORD error = ::GetLastError(); !IsMissing(error)) {
         return Failed(Status::CantOpen, path, error);
     }
@@ -280,13 +283,13 @@ Result PatchFile(const std::string& path, std::span<const Patch> patches, std::s
             if (!WriteAt(h.get(), p.offset, p.bytes)) return Failed(Status::WriteFailed, path, ::GetLastError());
         return Finish(h, path);
     };
-    return Rewrite(path, build, inPlace);
+    return Rewrite(path, true, build, inPlace);
 }
 
 Result ReplaceWholeFile(const std::string& path, std::span<const std::uint8_t> content) {
     auto build = [&](std::vector<std::uint8_t>& old) { old.assign(content.begin(), content.end()); };
     auto refuse = [&]() { return Failed(Status::CantOpen, path, ::GetLastError()); };
-    return Rewrite(path, build, refuse);
+    return Rewrite(path, false, build, refuse);
 }
 
 }  // namespace orvex::filestore

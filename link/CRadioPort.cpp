@@ -63,6 +63,17 @@ bool CRadioPort::StartWatcher(const std::shared_ptr<Session>& session) {
     return true;
 }
 
+void CRadioPort::EndWatcher() {
+    if (!m_watcher.joinable()) return;
+    // From inside a notification on the watcher itself the thread cannot be
+    // joined; it checks the stop flag before it touches the port again and
+    // ends on its own.
+    if (m_watcher.get_id() == std::this_thread::get_id())
+        m_watcher.detach();
+    else
+        m_watcher.join();
+}
+
 bool CRadioPort::StoreChunk(const std::uint8_t* chunk, int n) {
     const bool stored = WithQueue([&](CByteQueue& q) {
         if (CByteQueue::kBufferSize - q.GetSize() <= n) return false;

@@ -49,6 +49,8 @@ private:
     bool BeginOpen(const std::string& name, std::uint16_t portId);
     // The last: the session becomes the open port and its watcher starts.
     bool StartWatcher(const std::shared_ptr<Session>& session);
+    // Waits for the stopped watcher to end (it has been told to stop).
+    void EndWatcher();
     // Puts a drained chunk into the queue whole, or drops it whole when it
     // does not fit (and says so); false when dropped.
     bool StoreChunk(const std::uint8_t* chunk, int n);

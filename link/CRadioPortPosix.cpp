@@ -150,15 +150,7 @@ void CRadioPort::ClosePort() {
         const std::uint64_t one = 1;
         [[maybe_unused]] const auto n = ::write(session->wakeFd, &one, sizeof one);
     }
-    if (m_watcher.joinable()) {
-        // From inside a notification on the watcher itself the thread
-        // cannot be joined; it checks the stop flag before it touches the
-        // port again and ends on its own.
-        if (m_watcher.get_id() == std::this_thread::get_id())
-            m_watcher.detach();
-        else
-            m_watcher.join();
-    }
+    EndWatcher();
     if (session && session->fd >= 0) {
         // The exclusive mark outlives this descriptor if someone else holds
         // the terminal open; clear it so the next open is not refused.

@@ -205,15 +205,7 @@ void CRadioPort::ClosePort() {
         }
         ::SetEvent(session->wake.get());
     }
-    if (m_watcher.joinable()) {
-        // From inside a notification on the watcher itself the thread
-        // cannot be joined; it checks the stop flag before it touches the
-        // port again and ends on its own.
-        if (m_watcher.get_id() == std::this_thread::get_id())
-            m_watcher.detach();
-        else
-            m_watcher.join();
-    }
+    EndWatcher();
     if (session) session->CloseDevice();
 }
 

@@ -89,7 +89,7 @@ PortMap PortMap::FromSystem(std::string* error) {
         std::string why;
         if (!map.AddOverrides(env, &why) && error) *error = "ORVEX_PORT_MAP: " + why;
     }
-    map.SetScanned(PresentSerialDevices());
+    map.SetScanned(NumberedSerialDevices());
     return map;
 }
 

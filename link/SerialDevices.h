@@ -13,8 +13,9 @@ namespace orvex {
 // numbers above 9 open.
 inline constexpr std::string_view kWin32ComPrefix = "\\\\.\\COM";
 
-// The serial devices present now, in COM order.
-std::vector<std::string> PresentSerialDevices();
+// The devices present now that COM numbers are handed out to, in COM order;
+// none where the platform fixes the numbers (Windows).
+std::vector<std::string> NumberedSerialDevices();
 
 // The device COM n stands for when no override names one, where the
 // platform fixes it (Windows: "\\.\COMn"); "" where the numbers are handed

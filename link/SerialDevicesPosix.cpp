@@ -19,7 +19,7 @@ std::string RealPath(const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> PresentSerialDevices() { return PortMap::ScanDevices("/dev"); }
+std::vector<std::string> NumberedSerialDevices() { return PortMap::ScanDevices("/dev"); }
 
 std::string FixedComDevice(int) { return {}; }
 

@@ -28,11 +28,7 @@ std::string ComDevice(int n) { return std::string(kWin32ComPrefix) + std::to_str
 
 }  // namespace
 
-std::vector<std::string> PresentSerialDevices() {
-    std::vector<std::string> devices;
-    for (int n : KnownComNumbers()) devices.push_back(ComDevice(n));
-    return devices;
-}
+std::vector<std::string> NumberedSerialDevices() { return {}; }
 
 std::string FixedComDevice(int comNumber) { return ComDevice(comNumber); }
 
