@@ -12,6 +12,10 @@ inline constexpr std::string_view kPleaseAgain = "Please Again !!";
 inline constexpr std::string_view kRadioError = "ORVEX RADIO ERROR !!";
 inline constexpr std::string_view kFrequencyOutOfRange = "Frequency is out of range or Not setp 2.5Khz";
 inline constexpr std::string_view kChecksumError = "Download CheckSum Value Error";
+// A write with no band plan selected (a file or a radio named one above 4).
+inline constexpr std::string_view kNoBandPlan = "Select a band plan in Mode Select before writing to the radio.";
+inline constexpr std::string_view kNoBandPlanDetail =
+    "The settings name no band plan the radio knows; nothing was sent.";
 inline constexpr std::string_view kCantOpenPort = "Can't Open COM Port!";
 inline constexpr std::string_view kQueueFull = "m_QueueRead FULL!";
 inline constexpr std::string_view kGetByteFailed = "(m_pComm->m_QueueRead).GetByte(&data[i]);";

@@ -132,6 +132,7 @@ void CRadioLink::ResetTransferState(int direction) {
     m_nCh = 0;
     m_bMsgShown = false;
     m_bResendDue = false;
+    m_bErrorShown = false;
     m_pSentBytes.clear();
     m_pRecvBytes.clear();
 }
@@ -226,22 +227,7 @@ void CRadioLink::OnPortData() {
     n = static_cast<int>(std::min<std::size_t>(m_pRecvBytes.size(), kMaxBatch));
     std::copy(m_pRecvBytes.begin(), m_pRecvBytes.begin() + n, data.begin());
 
-    if (m_bAwaitReply) {
-        if (m_pSentBytes.empty()) {
-            if (m_byExpectedLast != m_byLastRaw) Say(texts::kChecksumError, MsgIcon::Stop);
-            m_pRecvBytes.push_back(QM_PROTO_ACK);
-            n = 1;
-        } else if (n == 0) {
-            return;  // more echo is on its way
-        } else if (m_pSentBytes.back() == m_byExpectedLast) {
-            // The radio answered with another byte: the entry that stood
-            // for its answer will never be matched, and left in place it
-            // would swallow the echo of the next block and stall the write.
-            m_pSentBytes.pop_back();
-        }
-        m_bAwaitReply = false;
-        data[0] = QM_PROTO_ACK;  // whatever the radio answered counts as an acknowledge
-    }
+    if (m_bAwaitReply) TakeBlockReply(n, data.data());
     if (n == 0) return;
 
     KickWatchdog();
@@ -264,6 +250,36 @@ void CRadioLink::OnPortData() {
         HandleReadByte(data.data(), n);
     else if (m_nDirection == 2)
         HandleWriteByte(data.data(), n);
+}
+
+void CRadioLink::TakeBlockReply(int& n, std::uint8_t* data) {
+    if (m_pSentBytes.empty()) {
+        // The whole block and an answer equal to the expected byte were
+        // seen; a different byte behind them is still a wrong answer.
+        if (m_byExpectedLast != m_byLastRaw) SayTransferError(texts::kChecksumError);
+        m_pRecvBytes.push_back(QM_PROTO_ACK);
+        n = 1;
+    } else if (n == 0) {
+        return;  // more echo is on its way
+    } else {
+        // The radio answered with another byte than the expected one, in
+        // this batch or in one of its own after the echo. The entry that
+        // stood for its answer will never be matched, and left in place it
+        // would swallow the echo of the next block and stall the write.
+        SayTransferError(texts::kChecksumError);
+        if (m_pSentBytes.back() == m_byExpectedLast) m_pSentBytes.pop_back();
+    }
+    m_bAwaitReply = false;
+    data[0] = QM_PROTO_ACK;  // whatever the radio answered counts as an acknowledge
+}
+
+void CRadioLink::SayTransferError(std::string_view text) {
+    m_bErrorShown = true;
+    Say(text, MsgIcon::Stop);
+}
+
+TransferOutcome CRadioLink::CompletedOutcome() const {
+    return m_bErrorShown ? TransferOutcome::CompletedWithErrors : TransferOutcome::Completed;
 }
 
 // ---- Watchdog ------------------------------------------------------------

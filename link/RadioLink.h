@@ -17,8 +17,9 @@
 namespace orvex {
 
 // How the last transfer ended, for front ends that report it (the CLI's
-// exit status).
-enum class TransferOutcome { None, Running, Completed, Failed };
+// exit status). CompletedWithErrors: it ran to its end, but the radio gave
+// an answer the link had to report on the way, so what it holds is in doubt.
+enum class TransferOutcome { None, Running, Completed, CompletedWithErrors, Failed };
 
 class CRadioLink : private IPortListener {
 public:
@@ -58,7 +59,7 @@ public:
     // commands arriving during a pause wait for it, as they would have
     // waited for a blocked user interface.
     void WhenIdle(std::function<void()> fn) { m_seq.WhenIdle(std::move(fn)); }
-    // Steps or pauses are pending (the original would be asleep).
+    // Steps or pauses are pending: a blocking sender would be asleep now.
     bool Pausing() const { return m_seq.Busy(); }
     // Waits ms as one of the link's steps, then runs fn.
     void After(int ms, std::function<void()> fn) {
@@ -120,7 +121,13 @@ private:
     void CompleteWrite();
 
     void RemoveEcho();
+    // The radio's answer to a written block: reported unless it is the
+    // expected byte; it counts as an acknowledge either way.
+    void TakeBlockReply(int& n, std::uint8_t* data);
     void PopRecvFront();
+    // Messages during a transfer that put its result in doubt.
+    void SayTransferError(std::string_view text);
+    TransferOutcome CompletedOutcome() const;
     void EndTransferUnlocked();
     void Say(std::string_view text, MsgIcon icon, std::string detail = {});
 
@@ -142,6 +149,7 @@ private:
     bool m_bStarting = false;  // a command's start sequence is running
     bool m_bDataDeferred = false;
     TransferOutcome m_outcome = TransferOutcome::None;
+    bool m_bErrorShown = false;  // an error message was shown during this transfer
 
     bool m_bWatchRunning = false;
     bool m_bWatchArmed = false;

@@ -57,6 +57,15 @@ void CRadioLink::OnReadFromRadio() {
 }
 
 void CRadioLink::HandleReadByte(const std::uint8_t* batch, int count) {
+    if (count >= 10 && m_nStage == 2 && batch[0] == QM_PROTO_NAK) {
+        // A refusal with the resent record behind it in one burst: the
+        // refusal comes first. Taken as the record's first byte, it would
+        // store the record shifted and answer it with a wrong checksum.
+        HandleReadNak();
+        if (m_bTransferDone || m_nStage != 2 || count - 1 < 10) return;  // the rest waits for its remainder
+        ++batch;
+        --count;
+    }
     if (count >= 10 && m_nStage == 2) {
         // A channel record. The radio's acknowledge, not the record, moves
         // the counter on.
@@ -175,7 +184,7 @@ void CRadioLink::CompleteRead() {
     m_nDirection = 0;
     m_form.UnlockChannelTable();
     m_form.EnableFormControls(true);
-    m_outcome = TransferOutcome::Completed;
+    m_outcome = CompletedOutcome();
     Say(texts::kUploadComplete, MsgIcon::None);
     m_nStage = 0;
 }

@@ -11,6 +11,14 @@ namespace orvex {
 
 void CRadioLink::OnWriteToRadio() {
     if (!TransferMayStart(&CRadioLink::OnWriteToRadio)) return;
+    if (m_form.ModeSelection() < 0) {
+        // Its byte would go out as 0xFF and the slot numbers of every
+        // block would be made up.
+        Say(texts::kNoBandPlan, MsgIcon::Stop, std::string(texts::kNoBandPlanDetail));
+        m_form.ClearEditPending();
+        m_form.EnableFormControls(true);
+        return;
+    }
     m_form.EnableFormControls(false);
     if (!m_form.CheckEmgChannelForWrite()) {
         m_form.ClearEditPending();
@@ -145,7 +153,7 @@ void CRadioLink::CompleteWrite() {
     m_nStage = 0;
     m_seq.Wait(300);
     m_seq.Then([this] {
-        m_outcome = TransferOutcome::Completed;
+        m_outcome = CompletedOutcome();
         Say(texts::kDownloadComplete, MsgIcon::None);
     });
 }

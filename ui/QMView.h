@@ -99,6 +99,8 @@ protected:
 private:
     void OnFormChanged(unsigned changes) override;
     void BuildControls();
+    void RunFileOpen();
+    void RunFileSave();
     QRect Px(int x, int y, int w, int h) const;
     void RefreshBandSection();
     void RefreshEmgList();

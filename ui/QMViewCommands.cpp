@@ -4,6 +4,7 @@
 
 #include "ui/FormTemplate.h"
 #include "ui/QMView.h"
+#include "ui/model/FileCommands.h"
 
 namespace orvex {
 
@@ -39,12 +40,18 @@ bool CQMView::OnCmdMsg(int id) {
 }
 
 void CQMView::OnFileNew() {
-    if (m_form.IsTableLocked()) return;
-    m_form.New();
+    WhenFileCommandMayRun(*m_link, m_form, [this] { m_form.New(); });
 }
 
 void CQMView::OnFileOpen() {
-    if (m_form.IsTableLocked()) return;
+    WhenFileCommandMayRun(*m_link, m_form, [this] { RunFileOpen(); });
+}
+
+void CQMView::OnFileSave() {
+    WhenFileCommandMayRun(*m_link, m_form, [this] { RunFileSave(); });
+}
+
+void CQMView::RunFileOpen() {
     m_form.RequestStopSearch();
     QFileDialog dialog(this, QString(), QString(), "ORVEX Files (*.kvx);;All Files (*.*)");
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -56,8 +63,7 @@ void CQMView::OnFileOpen() {
 
 bool CQMView::OpenFile(const QString& path) { return m_form.Open(path.toStdString()); }
 
-void CQMView::OnFileSave() {
-    if (m_form.IsTableLocked()) return;
+void CQMView::RunFileSave() {
     // Taking the focus commits a cell being edited.
     if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
     setFocus(Qt::OtherFocusReason);

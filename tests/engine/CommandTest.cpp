@@ -5,6 +5,9 @@
 #include "engine/support/EngineRig.h"
 #include "engine/support/Samples.h"
 #include "link/LinkTexts.h"
+#include "support/KvxSample.h"
+#include "support/TempDir.h"
+#include "ui/model/FileCommands.h"
 
 namespace orvex {
 namespace {
@@ -40,8 +43,8 @@ TEST(Commands, ReadAndWriteDuringARunningWriteDoNothing) {
 }
 
 TEST(Commands, ACommandDuringTheWaitBeforeTheCompletionMessageRunsAfterIt) {
-    // The original sleeps before "DOWNLOAD COMPLETE"; a command given then
-    // is handled once the message has been dismissed.
+    // The link pauses before "DOWNLOAD COMPLETE"; a command given then is
+    // handled once the message has been dismissed.
     SimRig rig(SampleRadio());
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
@@ -54,6 +57,74 @@ TEST(Commands, ACommandDuringTheWaitBeforeTheCompletionMessageRunsAfterIt) {
     ASSERT_EQ(rig.port->openedAt.size(), 2u);
     EXPECT_EQ(rig.port->openedAt[1] - shown, 200);
     EXPECT_EQ(rig.prompter.Count(texts::kTimeout), 0);
+}
+
+// ---- File commands wait for the link's pauses ------------------------------
+
+TEST(FileCommands, NewDuringTheStartOfAReadIsRefusedOnceTheReadHasLockedTheTable) {
+    SimRig rig(SampleRadio());
+    FillForm(rig.form, 0);
+    rig.link->OnReadFromRadio();
+    rig.loop.RunFor(50);  // inside the pause before the port opens
+    WhenFileCommandMayRun(*rig.link, rig.form, [&] { rig.form.New(); });
+    EXPECT_EQ(rig.form.CellText(1), kSampleChannels[0].text) << "New acted before the read began";
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
+    for (int row = 1; row <= kChannelCount; ++row) EXPECT_EQ(rig.form.CellText(row), kSampleChannels[row - 1].text);
+}
+
+TEST(FileCommands, OpenDuringTheWaitBeforeTheCompletionMessageRunsAfterIt) {
+    TempDir dir;
+    const std::string path = dir.File("other.kvx");
+    WriteBytes(path, BlankSettingsImage());
+    SimRig rig;
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    rig.loop.RunUntil([&] { return rig.link->m_nCh == 13; }, 60000);
+    ASSERT_TRUE(rig.link->Pausing());
+    bool opened = false;
+    WhenFileCommandMayRun(*rig.link, rig.form, [&] { opened = rig.form.Open(path); });
+    EXPECT_FALSE(opened);
+    ASSERT_TRUE(rig.RunUntilShown(texts::kDownloadComplete));
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
+}
+
+TEST(FileCommands, RunAtOnceWhenTheLinkIsIdleAndNotAtAllDuringATransfer) {
+    SimRig rig(SampleRadio());
+    int runs = 0;
+    WhenFileCommandMayRun(*rig.link, rig.form, [&] { ++runs; });
+    EXPECT_EQ(runs, 1);
+    rig.link->OnReadFromRadio();
+    rig.loop.RunUntil([&] { return rig.link->m_nCh == 3; }, 60000);
+    WhenFileCommandMayRun(*rig.link, rig.form, [&] { ++runs; });
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(runs, 1);
+}
+
+// ---- A write needs a band plan ---------------------------------------------
+
+TEST(Commands, WriteWithNoBandPlanSelectedSendsNothingAndSaysWhy) {
+    SimRig rig;
+    FillForm(rig.form, 0);
+    rig.form.SelectModeEntry(7);  // a file or radio named a plan beyond the list
+    ASSERT_EQ(rig.form.ModeSelection(), -1);
+    rig.form.m_bEditPending = false;
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    rig.loop.RunFor(5000);
+    EXPECT_TRUE(rig.WrittenBytes().empty());
+    EXPECT_TRUE(rig.port->openedAt.empty());
+    ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kNoBandPlan)});
+    EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_NE(rig.link->Outcome(), TransferOutcome::Completed);
+    // Once a plan is chosen the same table is written.
+    rig.form.SelectModeEntry(0);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
 }
 
 class EditPending : public ::testing::TestWithParam<bool> {

@@ -82,6 +82,22 @@ TEST(Read, ShowsTheRadioInTheFormAndEndsUnlockedWithOneCompletionMessage) {
     EXPECT_EQ(rig.form.Progress(), kChannelCount);
 }
 
+TEST(Read, ABandPlanChosenDuringTheReadLeavesTheRecordsAsTheRadioSentThem) {
+    SimRig rig(SampleRadio());
+    rig.link->OnReadFromRadio();
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.link->m_nCh == 5; }, 60000));
+    rig.form.OnModeSelect(0);
+    EXPECT_EQ(rig.form.ModeSelection(), 0) << "the list must keep the plan in use";
+    ASSERT_TRUE(rig.RunUntilSettled());
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
+    for (int r = 1; r <= kChannelCount; ++r) {
+        const auto stored = rig.form.Settings().m_channels[r - 1].ToBytes();
+        EXPECT_EQ(Bytes(stored.begin(), stored.end()), SampleRecord(r)) << "record " << r;
+        EXPECT_EQ(rig.form.CellText(r), kSampleChannels[r - 1].text) << "row " << r;
+    }
+    EXPECT_EQ(rig.form.ModeSelection(), kBandPlanSouthAfrica);
+}
+
 TEST(Read, TheLastRecordDecidesBandPlanAndEmergencyChannel) {
     sim::RadioMemory m = SampleRadio();
     m.bandPlan = 1;  // every record reports "Australian Land CB"

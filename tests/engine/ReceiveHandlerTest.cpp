@@ -215,6 +215,34 @@ TEST(ReadRejection, ARefusedRecordIsTakenAgainWhenResent) {
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
 }
 
+TEST(ReadRejection, ARefusalAtTheFrontOfTheResentRecordIsHandledFirst) {
+    HandRig rig;
+    ReadUpToChecksum(rig, 4);
+    const std::uint8_t checksum = CalcChecksum(SampleRecord(4).data(), 10);
+    // The checksum's echo, the refusal and the resent record in one burst.
+    rig.Arrive(HandRig::Concat({checksum, QM_PROTO_NAK}, SampleRecord(4)));
+    EXPECT_EQ(rig.TakeWritten(), Bytes{checksum});
+    const auto stored = rig.form.Settings().m_channels[3].ToBytes();
+    EXPECT_EQ(Bytes(stored.begin(), stored.end()), SampleRecord(4));
+    rig.Arrive({checksum, QM_PROTO_ACK});
+    EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_ACK});
+    FinishRead(rig, 5);
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
+    for (int r = 1; r <= kChannelCount; ++r) EXPECT_EQ(rig.form.CellText(r), kSampleChannels[r - 1].text);
+}
+
+TEST(ReadRejection, RefusalsInFrontOfResentRecordsStillAbandonTheReadAtTheSecond) {
+    HandRig rig;
+    ReadUpToChecksum(rig, 4);
+    const std::uint8_t checksum = CalcChecksum(SampleRecord(4).data(), 10);
+    rig.Arrive(HandRig::Concat({checksum, QM_PROTO_NAK}, SampleRecord(4)));
+    rig.Arrive(HandRig::Concat({checksum, QM_PROTO_NAK}, SampleRecord(4)));
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.link->m_bTransferDone);
+    rig.loop.RunFor(3000);
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kTimeout)});
+}
+
 TEST(ReadRejection, TwoRefusalsOfOneRecordAbandonTheRead) {
     HandRig rig;
     ReadUpToChecksum(rig, 9);
@@ -333,17 +361,18 @@ TEST(WriteReply, AStrayLastByteAfterAFullAnswerIsReportedOnceAndTheNextBlockStil
     EXPECT_EQ(rig.prompter.seen.size(), 1u);
 }
 
-TEST(WriteReply, AnotherAnswerInPlaceOfTheExpectedOnePassesSilentlyAndLeavesNoDebt) {
+TEST(WriteReply, AnotherAnswerInPlaceOfTheExpectedOneIsReportedAndLeavesNoDebt) {
     HandRig rig;
     FillForm(rig.form, 0);
     rig.WriteThroughHandshake();
     rig.TakeWritten();
     rig.Arrive(HandRig::Concat(Block(1), {0x55}));
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kChecksumError)});
     EXPECT_EQ(rig.TakeWritten(), Block(2));
     // The next block's echo and answer must not be taken for the old debt.
     rig.Arrive(HandRig::Concat(Block(2), {QM_PROTO_BLOCK_END}));
     EXPECT_EQ(rig.TakeWritten(), Block(3));
-    EXPECT_TRUE(rig.prompter.seen.empty());
+    EXPECT_EQ(rig.prompter.seen.size(), 1u);
 }
 
 TEST(WriteReply, TheAnswerInABurstOfItsOwnAfterTheEchoIsStillTheAnswer) {
@@ -356,6 +385,12 @@ TEST(WriteReply, TheAnswerInABurstOfItsOwnAfterTheEchoIsStillTheAnswer) {
     EXPECT_TRUE(rig.form.IsTableLocked());
     rig.Arrive({QM_PROTO_BLOCK_END});
     EXPECT_EQ(rig.TakeWritten(), Block(2));
+    EXPECT_TRUE(rig.prompter.seen.empty());
+    // A wrong answer in a burst of its own is reported as well.
+    rig.Arrive(Block(2));
+    rig.Arrive({QM_PROTO_NAK});
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kChecksumError)});
+    EXPECT_EQ(rig.TakeWritten(), Block(3));
 }
 
 TEST(WriteHandshake, AnAcknowledgeBeforeTheRadioIsReadyIsIgnored) {

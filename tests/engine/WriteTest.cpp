@@ -207,24 +207,30 @@ TEST_P(HandshakeRefusal, SaysPleaseAgainOnceAndNoTimeoutFollows) {
 INSTANTIATE_TEST_SUITE_P(Steps, HandshakeRefusal, ::testing::Values("nak=chk", "nak=dir", "nak=ready"),
                          [](const auto& info) { return std::string(info.param).substr(4); });
 
-TEST(Write, AnotherByteInPlaceOfABlocksAnswerIsTakenAsAcknowledge) {
-    SimRig rig(sim::SampleMemory(), Fault("reply=2:0x55"));
-    FillForm(rig.form, 0);
-    rig.link->OnWriteToRadio();
-    ASSERT_TRUE(rig.RunUntilSettled());
-    rig.loop.RunFor(5000);
-    EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(0, 0)));
-    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kDownloadComplete)});
-}
+// A wrong answer is reported, with a stop icon, wherever it stands; the
+// write still goes on to its end, which then counts as one with errors.
+class WrongAnswer : public ::testing::TestWithParam<const char*> {};
 
-TEST(Write, AnotherByteInPlaceOfTheClosingAnswerIsTakenAsAcknowledge) {
-    SimRig rig(sim::SampleMemory(), Fault("reply=11:0x55"));
+TEST_P(WrongAnswer, IsReportedOnceAndTheWriteGoesOnToItsEnd) {
+    SimRig rig(sim::SampleMemory(), Fault(GetParam()));
     FillForm(rig.form, kBandPlanSouthAfrica, kTicked);
     rig.link->OnWriteToRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
+    rig.loop.RunFor(5000);
     EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(kBandPlanSouthAfrica, kTickedEmg, kTicked)));
-    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kDownloadComplete)});
+    EXPECT_EQ(rig.prompter.Texts(),
+              (std::vector<std::string>{std::string(texts::kChecksumError), std::string(texts::kDownloadComplete)}));
+    EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::CompletedWithErrors);
 }
+
+INSTANTIATE_TEST_SUITE_P(Answers, WrongAnswer, ::testing::Values("reply=2:0x55", "reply=11:0x55", "reply=10:0xFF"),
+                         [](const auto& info) {
+                             std::string name = std::string(info.param).substr(6);
+                             for (char& c : name)
+                                 if (c == ':') c = '_';
+                             return "block_" + name;
+                         });
 
 TEST(Write, AStrayByteAfterABlocksAnswerIsReportedAndTheWriteGoesOn) {
     // Every fifth answer of the radio is followed by a stray byte: the
@@ -236,7 +242,7 @@ TEST(Write, AStrayByteAfterABlocksAnswerIsReportedAndTheWriteGoesOn) {
     EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(0, 0)));
     EXPECT_EQ(rig.prompter.Count(texts::kChecksumError), 2);
     EXPECT_EQ(rig.prompter.Count(texts::kDownloadComplete), 1);
-    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::CompletedWithErrors);
 }
 
 TEST(Write, ARadioThatHangsUpEndsTheWriteAtOnce) {

@@ -197,6 +197,12 @@ bool FormModel::SaveTo(const std::string& path) {
 }
 
 void FormModel::OnModeSelect(int sel) {
+    if (m_bTransferBusy) {
+        // A new band plan clears the records and cells a transfer is
+        // filling or sending; the list goes back to the plan in use.
+        Notify(kChangeBandSection);
+        return;
+    }
     ResetToDefaults();
     m_cells.fill(std::string{});
     m_modeSel = LimitSelection(sel, kBandPlanCount);

@@ -110,7 +110,8 @@ public:
     bool SaveTo(const std::string& path);
     bool Save(const std::string& path) { return PrepareSave() && SaveTo(path); }
 
-    // The user chose entry sel of Mode Select.
+    // The user chose entry sel of Mode Select; refused while a transfer
+    // runs (observers are told, so a list can show the plan in use again).
     void OnModeSelect(int sel);
     // The user clicked channel box n: its state flips, then the handler runs.
     void ClickChannelBox(int n);
