@@ -131,9 +131,8 @@ TEST(FaultMatrix, EveryFaultEndsCleanlyAndTheNextTransferWorks) {
         {"read: record request refused once", false, {"nak=ready"}, texts::kUploadComplete},
         {"write: ready refused", true, {"nak=ready"}, texts::kPleaseAgain},
         {"read: record 4 refused once", false, {"nak=record:4"}, texts::kUploadComplete},
-        {"write: block 3 answered wrongly", true, {"reply=3:0x55"}, texts::kDownloadComplete},
-        // A wrong answer leaves the expected byte unmatched: it passes silently.
-        {"write: closing byte answered wrongly", true, {"reply=11:0x55"}, texts::kDownloadComplete},
+        {"write: block 3 answered wrongly", true, {"reply=3:0x55"}, texts::kChecksumError},
+        {"write: closing byte answered wrongly", true, {"reply=11:0x55"}, texts::kChecksumError},
         {"read: short closing block", false, {"closing=10"}, texts::kTimeout},
         {"read: long closing block", false, {"closing=30"}, texts::kUploadComplete},
         {"read: noise bytes", false, {"noise=5"}, texts::kTimeout, texts::kUploadComplete},

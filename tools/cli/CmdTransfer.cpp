@@ -1,6 +1,7 @@
 // read and write: Read from Radio / Write to Radio through the same engine
 // the desktop application runs.
 #include <algorithm>
+#include <cstdio>
 
 #include "tools/cli/CliSession.h"
 
@@ -45,6 +46,10 @@ int CmdWrite(const Args& input) {
     if (!session.Form().Open(args[0])) return kExitFailed;
     session.Link().OnWriteToRadio();
     session.RunUntilSettled();
+    if (session.Link().Outcome() == TransferOutcome::CompletedWithErrors)
+        std::fputs("The write ran to its end, but the radio did not confirm every block: "
+                   "read it back to see what it holds.\n",
+                   stderr);
     return session.Link().Outcome() == TransferOutcome::Completed ? kExitOk : kExitFailed;
 }
 
