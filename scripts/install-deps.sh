@@ -1,11 +1,14 @@
 #!/bin/sh
-# Installs everything the build, the tests and the GUI need on Debian 12.
+# Installs everything the build, the tests and the GUI need on Debian 12,
+# with the GTK platform theme and xdotool to try the window as on a GNOME
+# desktop.
 # Safe to run again: apt-get skips what is already there.
 set -eu
 PKGS="build-essential cmake ninja-build pkg-config git
       googletest libgtest-dev libgmock-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev
       xvfb xauth x11-utils fonts-dejavu-core
+      qt6-gtk-platformtheme xdotool
       clang libclang-rt-14-dev
       g++-mingw-w64-x86-64-posix wine wine64"
 missing=""
