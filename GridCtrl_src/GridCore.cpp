@@ -15,9 +15,30 @@ std::string Trim(const std::string& s) {
     return s.substr(first, s.find_last_not_of(ws) - first + 1);
 }
 
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "digits,digits" and nothing else: a number written with a decimal comma.
+bool IsDecimalCommaNumber(const std::string& s) {
+    const auto comma = s.find(',');
+    if (comma == std::string::npos || comma == 0 || comma + 1 == s.size()) return false;
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (i != comma && !IsAsciiDigit(s[i])) return false;
+    return true;
+}
+
+void SplitAtCommas(const std::string& field, std::vector<std::string>& pieces) {
+    std::size_t p = 0;
+    while (true) {
+        const std::size_t q = field.find(',', p);
+        pieces.push_back(Trim(field.substr(p, q == std::string::npos ? std::string::npos : q - p)));
+        if (q == std::string::npos) break;
+        p = q + 1;
+    }
+}
+
 }  // namespace
 
-std::vector<std::vector<std::string>> SplitPasteText(const std::string& text) {
+std::vector<std::vector<std::string>> SplitPasteText(const std::string& text, bool decimalComma) {
     std::vector<std::vector<std::string>> lines;
     std::size_t at = 0;
     while (at <= text.size()) {
@@ -30,8 +51,15 @@ std::vector<std::vector<std::string>> SplitPasteText(const std::string& text) {
         std::vector<std::string> pieces;
         std::size_t p = 0;
         while (true) {
-            const std::size_t q = line.find_first_of("\t,", p);
-            pieces.push_back(Trim(line.substr(p, q == std::string::npos ? std::string::npos : q - p)));
+            const std::size_t q = line.find('\t', p);
+            const std::string field = line.substr(p, q == std::string::npos ? std::string::npos : q - p);
+            std::string number = Trim(field);
+            if (decimalComma && IsDecimalCommaNumber(number)) {
+                number[number.find(',')] = '.';
+                pieces.push_back(std::move(number));
+            } else {
+                SplitAtCommas(field, pieces);
+            }
             if (q == std::string::npos) break;
             p = q + 1;
         }
@@ -299,10 +327,16 @@ bool GridCore::PasteAllowed() const {
     return m_allowEditing && start.IsValid() && (start.col == 2 || start.col == 3) && m_bTransferBusy == 0;
 }
 
+CellCheck GridCore::CheckCellText(int row, int col, const std::string& text) const {
+    if (!m_validator) return {true, text};
+    return m_validator(row, col, text);
+}
+
 bool GridCore::PasteText(const std::string& text) {
+    m_pasteRefused.clear();
     if (!PasteAllowed()) return false;
     const CellId start = PasteStart();
-    const auto lines = SplitPasteText(text);
+    const auto lines = SplitPasteText(text, m_pasteDecimalComma);
     std::set<CellId> pasted;
     int row = start.row;
     for (const auto& pieces : lines) {
@@ -313,8 +347,13 @@ bool GridCore::PasteText(const std::string& text) {
             while (col < m_cols && m_colWidths[col] == 0) ++col;
             if (col >= m_cols) break;
             if (IsCellEditable(row, col)) {
-                ReplaceText(row, col, piece);
-                pasted.insert({row, col});
+                const CellCheck check = CheckCellText(row, col, piece);
+                if (check.accepted) {
+                    ReplaceText(row, col, check.text);
+                    pasted.insert({row, col});
+                } else {
+                    m_pasteRefused.push_back({row, col});
+                }
             }
             ++col;
         }

@@ -38,6 +38,14 @@ struct CellId {
     bool operator<(const CellId& o) const { return row != o.row ? row < o.row : col < o.col; }
 };
 
+// The owner's verdict on a text entering a cell: whether it may, and what
+// the cell then takes (the owner may normalise it).
+struct CellCheck {
+    bool accepted = true;
+    std::string text;
+};
+using CellValidator = std::function<CellCheck(int row, int col, const std::string& text)>;
+
 // Keys the grid moves its focus cell with.
 enum class MoveKey { Up, Down, Left, Right, PageUp, PageDown, Home, End, Tab, BackTab };
 
@@ -120,8 +128,19 @@ public:
     CellId PasteStart() const;
     // Whether a paste may happen at all right now.
     bool PasteAllowed() const;
-    // Writes text into the grid from PasteStart(); false when refused.
+    // Writes text into the grid from PasteStart(); false when refused. A
+    // piece the cell check refuses leaves its cell as it was.
     bool PasteText(const std::string& text);
+    // The cells whose pieces the last PasteText refused, top to bottom.
+    const std::vector<CellId>& PasteRefused() const { return m_pasteRefused; }
+    // Spreadsheets of many locales copy "26,5000" for 26.5: with this on, a
+    // tab-separated field of digits, one comma and digits is one number.
+    void SetPasteDecimalComma(bool on) { m_pasteDecimalComma = on; }
+
+    // ---- Cell check ---------------------------------------------------------
+    // Installed by the owner; without one every text is accepted unchanged.
+    void SetCellValidator(CellValidator check) { m_validator = std::move(check); }
+    CellCheck CheckCellText(int row, int col, const std::string& text) const;
 
     // ---- Edits ----------------------------------------------------------
     // The editor ended with text: the cell takes it if it differs, then
@@ -157,10 +176,14 @@ private:
     CellId m_focus;
     std::set<CellId> m_selected;
     CGridDefaultCell m_default;
+    CellValidator m_validator;
+    std::vector<CellId> m_pasteRefused;
+    bool m_pasteDecimalComma = false;
 };
 
 // Splits clipboard text into lines at "\n" and each line into pieces at tabs
-// and commas, trimmed. A line ending the text is not a line of its own.
-std::vector<std::vector<std::string>> SplitPasteText(const std::string& text);
+// and commas, trimmed. A line ending the text is not a line of its own. With
+// decimalComma, a tab-separated field "digits,digits" is one piece "digits.digits".
+std::vector<std::vector<std::string>> SplitPasteText(const std::string& text, bool decimalComma = false);
 
 }  // namespace orvex::grid

@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 namespace orvex {
 namespace {
@@ -42,6 +44,20 @@ CGridCtrl::CGridCtrl(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     m_core.onChanged = [this] { update(); };
+    m_vScroll = new QScrollBar(Qt::Vertical, this);
+    m_vScroll->setFocusPolicy(Qt::NoFocus);
+    m_vScroll->hide();
+    connect(m_vScroll, &QScrollBar::valueChanged, this, [this](int value) { ScrollTo(value); });
+}
+
+void CGridCtrl::SetCellValidator(grid::CellValidator check, std::string refusal) {
+    m_core.SetCellValidator(std::move(check));
+    m_refusal = std::move(refusal);
+}
+
+void CGridCtrl::ShowRefusal(const std::string& detail) {
+    if (m_prompter && !m_refusal.empty())
+        m_prompter->Show(UserMessage{m_refusal, detail, MsgIcon::Stop, MsgButtons::Ok});
 }
 
 CGridCtrl::~CGridCtrl() { m_core.onChanged = nullptr; }
@@ -68,6 +84,7 @@ void CGridCtrl::AutoSizeAll() {
         },
         kPadX, kPadY);
     updateGeometry();
+    UpdateScrollBar();
     update();
 }
 
@@ -80,25 +97,83 @@ QRect CGridCtrl::CellRect(int row, int col) const {
     int x = 0, y = 0;
     for (int c = 0; c < col; ++c) x += m_core.ColWidth(c);
     for (int r = 0; r < row; ++r) y += m_core.RowHeight(r);
+    const int fixedRows = m_core.GetFixedRows();
+    if (row >= fixedRows)
+        for (int r = fixedRows; r < fixedRows + m_nScrollRows; ++r) y -= m_core.RowHeight(r);
     return QRect(x, y, m_core.ColWidth(col), m_core.RowHeight(row));
 }
 
 grid::CellId CGridCtrl::CellAt(const QPoint& p) const {
-    int y = 0;
+    if (!ViewportRect().contains(p)) return {};
+    const int fixedHeight = FixedHeight();
     for (int r = 0; r < m_core.GetRows(); ++r) {
-        const int h = m_core.RowHeight(r);
-        if (p.y() >= y && p.y() < y + h) {
-            int x = 0;
-            for (int c = 0; c < m_core.GetCols(); ++c) {
-                const int w = m_core.ColWidth(c);
-                if (p.x() >= x && p.x() < x + w) return {r, c};
-                x += w;
-            }
-            return {};
+        if (r >= m_core.GetFixedRows() && p.y() < fixedHeight) break;  // under the titles: scrolled off
+        const QRect row = CellRect(r, 0);
+        if (p.y() < row.top() || p.y() >= row.top() + m_core.RowHeight(r)) continue;
+        for (int c = 0; c < m_core.GetCols(); ++c) {
+            const QRect cell = CellRect(r, c);
+            if (p.x() >= cell.left() && p.x() < cell.left() + cell.width()) return {r, c};
         }
-        y += h;
+        return {};
     }
     return {};
+}
+
+QRect CGridCtrl::ViewportRect() const {
+    QRect r = rect();
+    if (m_vScroll && !m_vScroll->isHidden()) r.setRight(m_vScroll->geometry().left() - 1);
+    return r;
+}
+
+int CGridCtrl::FixedHeight() const {
+    int h = 0;
+    for (int r = 0; r < m_core.GetFixedRows() && r < m_core.GetRows(); ++r) h += m_core.RowHeight(r);
+    return h;
+}
+
+// The fewest rows to scroll off so that the last row is shown whole.
+int CGridCtrl::MaxScrollRows() const {
+    int below = height() - FixedHeight();
+    int fit = 0;
+    for (int r = m_core.GetRows() - 1; r >= m_core.GetFixedRows(); --r) {
+        below -= m_core.RowHeight(r);
+        if (below < 0) break;
+        ++fit;
+    }
+    return std::max(0, m_core.GetRows() - m_core.GetFixedRows() - fit);
+}
+
+void CGridCtrl::ScrollTo(int rows) {
+    rows = std::clamp(rows, 0, MaxScrollRows());
+    if (rows == m_nScrollRows) return;
+    EndEditing();
+    m_nScrollRows = rows;
+    if (m_vScroll->value() != rows) m_vScroll->setValue(rows);
+    update();
+}
+
+void CGridCtrl::UpdateScrollBar() {
+    const int max = MaxScrollRows();
+    m_vScroll->setRange(0, max);
+    m_vScroll->setPageStep(std::max(1, PageRows()));
+    const int w = m_vScroll->sizeHint().width();
+    m_vScroll->setGeometry(width() - w, 0, w, height());
+    m_vScroll->setVisible(max > 0);
+    if (m_nScrollRows > max) ScrollTo(max);
+}
+
+void CGridCtrl::EnsureRowVisible(int row) {
+    if (row < m_core.GetFixedRows() || row >= m_core.GetRows()) return;
+    const int first = m_core.GetFixedRows() + m_nScrollRows;
+    if (row < first) return ScrollTo(row - m_core.GetFixedRows());
+    int rows = m_nScrollRows;
+    auto bottom = [&] {
+        int y = FixedHeight();
+        for (int r = m_core.GetFixedRows() + rows; r <= row; ++r) y += m_core.RowHeight(r);
+        return y;
+    };
+    while (bottom() > height() && rows < row - m_core.GetFixedRows()) ++rows;
+    ScrollTo(rows);
 }
 
 QSize CGridCtrl::sizeHint() const {
@@ -117,10 +192,13 @@ void CGridCtrl::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QPalette& pal = palette();
     p.fillRect(rect(), pal.color(QPalette::Dark));  // the area beyond the last cells
+    const QRect view = ViewportRect();
+    const QRect below(view.left(), FixedHeight(), view.width(), std::max(0, view.height() - FixedHeight()));
     for (int r = 0; r < m_core.GetRows(); ++r) {
+        p.setClipRect(r < m_core.GetFixedRows() ? view : below);
         for (int c = 0; c < m_core.GetCols(); ++c) {
             const QRect cell = CellRect(r, c);
-            if (cell.isEmpty()) continue;
+            if (cell.isEmpty() || !cell.intersects(p.clipBoundingRect().toRect())) continue;
             const grid::CGridCell* gc = m_core.Cell(r, c);
             const bool fixed = m_core.IsCellFixed(r, c);
             const bool selected = !fixed && m_core.IsSelected(r, c) && !(m_core.FocusCell() == grid::CellId{r, c});
@@ -165,10 +243,11 @@ bool CGridCtrl::EditCell(int row, int col, const EditStart& first) {
         }
         EndEditing();
     }
+    EnsureRowVisible(row);
     m_core.Notify(grid::LVN_BEGINLABELEDIT, row, col);
     const grid::CGridCell* cell = m_core.Cell(row, col);
     auto* editor = new CInPlaceEdit(this, CellRect(row, col), cell->GetFormat(), row, col,
-                                    QString::fromStdString(cell->GetText()), first, m_prompter);
+                                    QString::fromStdString(cell->GetText()), first);
     // A first key that cannot be part of the text has ended the edit already;
     // the keys after it must start a new one, not reach the closed editor.
     if (!editor->isHidden()) m_editor = editor;
@@ -178,7 +257,10 @@ bool CGridCtrl::EditCell(int row, int col, const EditStart& first) {
 void CGridCtrl::OnEndInPlaceEdit(int row, int col, const QString& text, unsigned endKey) {
     m_editor = nullptr;
     m_core.EndEdit(row, col, text.toStdString());
-    if (const auto move = MoveKeyOf(static_cast<int>(endKey))) m_core.MoveFocus(*move, false, PageRows());
+    if (const auto move = MoveKeyOf(static_cast<int>(endKey))) {
+        m_core.MoveFocus(*move, false, PageRows());
+        EnsureRowVisible(m_core.FocusCell().row);
+    }
     if (!hasFocus() && isVisible()) setFocus(Qt::OtherFocusReason);
     update();
 }
@@ -213,12 +295,21 @@ void CGridCtrl::OnEditPaste() {
     if (text.isEmpty() || !m_core.PasteAllowed()) return;
     const grid::CellId start = m_core.PasteStart();
     if (m_editor && m_editor->m_nRow == start.row && m_editor->m_nCol == start.col) {
-        m_editor->insert(text);  // no character rules; the check at the end applies
+        m_editor->Paste(text);
         return;
     }
     EndEditing();
     m_core.PasteText(text.toStdString());
     update();
+    if (m_core.PasteRefused().empty()) return;
+    // One message for the whole paste, naming the rows by their titles.
+    std::string rows;
+    for (const grid::CellId& c : m_core.PasteRefused()) {
+        const std::string title = m_core.GetFixedCols() > 0 ? m_core.GetCellText(c.row, 0) : std::string();
+        if (!rows.empty()) rows += ", ";
+        rows += title.empty() ? std::to_string(c.row) : title;
+    }
+    ShowRefusal(rows);
 }
 
 void CGridCtrl::OnEditSelectAll() { m_core.SelectAll(); }
@@ -255,6 +346,7 @@ void CGridCtrl::keyPressEvent(QKeyEvent* e) {
     }
     if (const auto move = MoveKeyOf(key)) {
         m_core.MoveFocus(*move, ctrl, PageRows());
+        EnsureRowVisible(m_core.FocusCell().row);
         return;
     }
     const QString text = e->text();
@@ -303,6 +395,14 @@ void CGridCtrl::mouseDoubleClickEvent(QMouseEvent* e) {
 void CGridCtrl::resizeEvent(QResizeEvent* e) {
     EndEditing();
     QWidget::resizeEvent(e);
+    UpdateScrollBar();
+}
+
+void CGridCtrl::wheelEvent(QWheelEvent* e) {
+    if (m_vScroll->isHidden()) return QWidget::wheelEvent(e);
+    const int steps = e->angleDelta().y() / 120;
+    if (steps) ScrollTo(m_nScrollRows - steps);
+    e->accept();
 }
 
 }  // namespace orvex

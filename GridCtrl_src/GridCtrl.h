@@ -3,9 +3,13 @@
 // operations, and runs the in-place editor.
 #include <QPointer>
 #include <QWidget>
+#include <string>
 
 #include "GridCtrl_src/GridCore.h"
 #include "GridCtrl_src/InPlaceEdit.h"
+#include "settings/UserMessage.h"
+
+class QScrollBar;
 
 namespace orvex {
 
@@ -24,6 +28,11 @@ public:
     grid::GridCore& Core() { return m_core; }
     const grid::GridCore& Core() const { return m_core; }
     void SetPrompter(IPrompter* prompter) { m_prompter = prompter; }
+    // The owner's check of every text that enters a cell, typed or pasted,
+    // and the message a refusal shows.
+    void SetCellValidator(grid::CellValidator check, std::string refusal);
+    // Shows the owner's refusal message (stop icon, OK); detail may be empty.
+    void ShowRefusal(const std::string& detail);
 
     bool SetRows(int n) { return Changed(m_core.SetRows(n)); }
     bool SetCols(int n) { return Changed(m_core.SetCols(n)); }
@@ -60,9 +69,15 @@ public:
     void OnEditPaste();
     void OnEditSelectAll();
 
+    // Where the cell is drawn now; scrolled-off rows lie above the titles.
     QRect CellRect(int row, int col) const;
     grid::CellId CellAt(const QPoint& p) const;
     QSize sizeHint() const override;
+    // The part of the grid that shows cells (without the scroll bar).
+    QRect ViewportRect() const;
+    // Unfixed rows scrolled off the top.
+    int ScrolledRows() const { return m_nScrollRows; }
+    void EnsureRowVisible(int row);
 
 protected:
     bool event(QEvent* e) override;
@@ -72,17 +87,26 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
 
 private:
     bool Changed(bool ok) {
+        UpdateScrollBar();
         update();
         return ok;
     }
     int PageRows() const;
+    int FixedHeight() const;
+    int MaxScrollRows() const;
+    void ScrollTo(int rows);
+    void UpdateScrollBar();
 
     grid::GridCore m_core;
     QPointer<CInPlaceEdit> m_editor;
     IPrompter* m_prompter = nullptr;
+    std::string m_refusal;
+    QScrollBar* m_vScroll = nullptr;
+    int m_nScrollRows = 0;
     grid::CellId m_pressCell;
     bool m_pressOnFocus = false;
 };

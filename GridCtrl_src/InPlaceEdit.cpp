@@ -1,13 +1,14 @@
 #include "GridCtrl_src/InPlaceEdit.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 
 #include "GridCtrl_src/GridCellBase.h"
 #include "GridCtrl_src/GridCtrl.h"
-#include "settings/QMDataMng.h"
 #include "settings/Trace.h"
-#include "ui/model/FormTexts.h"
 
 namespace orvex {
 namespace {
@@ -23,19 +24,25 @@ Qt::Alignment AlignmentOf(unsigned format) {
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
+// Only these can be part of a frequency. Other scripts' digits (which
+// QChar::isDigit() also accepts) would read as no number at all.
+bool IsFrequencyChar(QChar ch) { return (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char('.'); }
+
 }  // namespace
 
 CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, unsigned format, int row, int col,
-                           const QString& text, const EditStart& first, IPrompter* prompter)
+                           const QString& text, const EditStart& first)
     : QLineEdit(grid),
       m_nRow(row),
       m_nCol(col),
       m_strOrigText(text),
       m_bArrowKeysEnd(first.kind != EditStart::Kind::Mouse),
       m_rcEdit(rect),
-      m_grid(grid),
-      m_prompter(prompter) {
+      m_grid(grid) {
     setObjectName("InPlaceEdit");
+    // Composed text would bypass the character rules; what an input method
+    // still delivers goes through them in inputMethodEvent.
+    setAttribute(Qt::WA_InputMethodEnabled, false);
     setFont(grid->font());
     setFrame(true);
     setAlignment(AlignmentOf(format));
@@ -115,30 +122,51 @@ void CInPlaceEdit::keyPressEvent(QKeyEvent* e) {
         EndWith(key);
         return;
     }
+    if (e->matches(QKeySequence::Paste)) {
+        Paste(QApplication::clipboard()->text());
+        return;
+    }
     if (ctrl || key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Home || key == Qt::Key_End ||
         e->text().isEmpty()) {
-        // Editing keys, and clipboard keys whose text goes in unfiltered.
         QLineEdit::keyPressEvent(e);
-        if (!ctrl || key == Qt::Key_V) AfterCharacter();
+        if (!ctrl) AfterCharacter();
         return;
     }
     Trace("key!!!\n");
-    const QChar ch = e->text().at(0);
-    if (ch.isDigit() || ch == QLatin1Char('.')) {
-        if (m_nTextWidth >= FREQ_EDIT_MAX_WIDTH) return;
-        QLineEdit::keyPressEvent(e);
-        AfterCharacter();
-        return;
+    TypeChar(e->text().at(0), e);
+}
+
+bool CInPlaceEdit::TypeChar(QChar ch, QKeyEvent* e) {
+    if (!IsFrequencyChar(ch)) {
+        // Cannot be part of a frequency: the edit ends with what was typed so far.
+        EndWith(0);
+        return false;
     }
-    // Anything else cannot be part of a frequency: the edit ends with what
-    // was typed so far.
-    EndWith(0);
+    if (text().size() - selectedText().size() + 1 > FREQ_EDIT_MAX_CHARS) return true;  // dropped
+    if (e)
+        QLineEdit::keyPressEvent(e);
+    else
+        insert(QString(ch));
+    AfterCharacter();
+    return true;
+}
+
+void CInPlaceEdit::inputMethodEvent(QInputMethodEvent* e) {
+    e->accept();
+    for (const QChar ch : e->commitString())
+        if (!TypeChar(ch, nullptr)) return;
+}
+
+void CInPlaceEdit::Paste(const QString& clip) {
+    insert(clip.section(QLatin1Char('\n'), 0, 0).trimmed());
+    AfterCharacter();
 }
 
 void CInPlaceEdit::AfterCharacter() {
     const int w = fontMetrics().horizontalAdvance(text() + QStringLiteral("  "));
-    if (w < FREQ_EDIT_MAX_WIDTH && w > m_rcEdit.width()) {
-        m_rcEdit.setRight(std::min(m_rcEdit.left() + w - 1, m_grid->width() - 1));
+    // Wide enough for a whole frequency, never for what a paste brought.
+    if (text().size() <= FREQ_EDIT_MAX_CHARS && w > m_rcEdit.width()) {
+        m_rcEdit.setRight(std::min(m_rcEdit.left() + w - 1, m_grid->ViewportRect().right()));
         setGeometry(m_rcEdit);
     }
     m_nTextWidth = w;
@@ -146,20 +174,20 @@ void CInPlaceEdit::AfterCharacter() {
 
 void CInPlaceEdit::focusOutEvent(QFocusEvent* e) {
     QLineEdit::focusOutEvent(e);
+    // A menu, a context menu or the menu bar holds the focus only while it
+    // is open and gives it back here: the edit is not over.
+    if (e->reason() == Qt::PopupFocusReason || e->reason() == Qt::MenuBarFocusReason) return;
     FinishEdit();
 }
 
 void CInPlaceEdit::FinishEdit() {
     if (m_bFinishing || m_bFinished) return;
     m_bFinishing = true;
-    std::string text = this->text().toStdString();
-    const FrequencyCheck check = ValidateFrequencyText(m_nCol, text);
-    if (!check.accepted && m_prompter)
-        m_prompter->Show(UserMessage{std::string(texts::kFrequencyRefused), {}, MsgIcon::Stop, MsgButtons::Ok});
-    text = check.normalised;
+    const grid::CellCheck check = m_grid->Core().CheckCellText(m_nRow, m_nCol, this->text().toStdString());
+    if (!check.accepted) m_grid->ShowRefusal({});
     m_bFinished = true;
     hide();
-    m_grid->OnEndInPlaceEdit(m_nRow, m_nCol, QString::fromStdString(text), m_nEndKey);
+    m_grid->OnEndInPlaceEdit(m_nRow, m_nCol, QString::fromStdString(check.text), m_nEndKey);
     deleteLater();
     m_bFinishing = false;
 }

@@ -1,12 +1,11 @@
 #pragma once
 // The one-line editor the grid places over a cell being edited: it takes
-// only what can be part of a frequency, keeps the text within 54 pixels, and
-// checks the result before the cell gets it.
+// only what can be part of a frequency, keeps the text within the seven
+// characters of "NN.NNNN", and has the grid's owner check the result before
+// the cell gets it.
 #include <QLineEdit>
 #include <QRect>
 #include <QString>
-
-#include "settings/UserMessage.h"
 
 namespace orvex {
 
@@ -27,33 +26,41 @@ class CInPlaceEdit : public QLineEdit {
     Q_OBJECT
 public:
     static constexpr int kControlId = 8;
-    static constexpr int FREQ_EDIT_MAX_WIDTH = 54;
+    // Characters typed into the edit: a frequency is at most "NN.NNNN". A
+    // count, not a width, so that no desktop font or scale can drop a digit
+    // of a valid frequency.
+    static constexpr int FREQ_EDIT_MAX_CHARS = 7;
 
     CInPlaceEdit(CGridCtrl* grid, const QRect& rect, unsigned format, int row, int col, const QString& text,
-                 const EditStart& first, IPrompter* prompter);
+                 const EditStart& first);
 
     // Ends the edit and hands the (checked) text to the grid. Runs once.
     void FinishEdit();
+    // Clipboard text into the edit: its first line, trimmed, without the
+    // character rules; the check at the end applies to it.
+    void Paste(const QString& text);
 
     int m_nRow;
     int m_nCol;
     QString m_strOrigText;
     unsigned m_nEndKey = 0;
     bool m_bArrowKeysEnd;
-    int m_nTextWidth = 0;
+    int m_nTextWidth = 0;  // text plus two spaces, in the edit's font
     QRect m_rcEdit;
 
 protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
 
 private:
     void EndWith(int key);
     void AfterCharacter();
+    // One typed character by the character rules; false when it ended the edit.
+    bool TypeChar(QChar ch, QKeyEvent* e);
 
     CGridCtrl* m_grid;
-    IPrompter* m_prompter;
     bool m_bFinishing = false;
     bool m_bFinished = false;
 };

@@ -4,6 +4,7 @@
 
 #include "settings/QMDataMng.h"
 #include "settings/Trace.h"
+#include "ui/model/FormTexts.h"
 
 namespace orvex {
 namespace {
@@ -17,6 +18,14 @@ constexpr const char* kTitles[3] = {" P ", "CH", " FREQUENCY "};
 constexpr int kTableRows = kChannelCount + 1;
 constexpr int kTableCols = 3;
 
+// What the editor could have produced: ASCII digits and points only. Other
+// text would read as no number and empty the cell without a word.
+bool IsFrequencyText(const std::string& text) {
+    for (const char c : text)
+        if (!((c >= '0' && c <= '9') || c == '.')) return false;
+    return true;
+}
+
 }  // namespace
 
 CChannelTable::CChannelTable(FormModel& form, IPrompter& prompter) : m_form(form), m_prompter(prompter) {}
@@ -28,6 +37,9 @@ CGridCtrl* CChannelTable::CreateChannelTable(QWidget* parent, const QRect& rect)
     m_pGrid->setFont(QApplication::font("QMessageBox"));  // the system's message font
     m_pGrid->Core().SetControlId(IDC_CHANNEL_TABLE);
     m_pGrid->SetPrompter(&m_prompter);
+    m_pGrid->SetCellValidator([this](int row, int col, const std::string& text) { return CheckCell(row, col, text); },
+                              std::string(texts::kFrequencyRefused));
+    m_pGrid->Core().SetPasteDecimalComma(true);
     m_pGrid->Core().SetListener([this](const NotifyRecord& n) { OnGridNotify(n); });
     m_pGrid->AllowEditing(true);
     m_pGrid->AllowDragDrop(false);
@@ -50,6 +62,14 @@ CGridCtrl* CChannelTable::CreateChannelTable(QWidget* parent, const QRect& rect)
     m_pGrid->show();
     PullCells();
     return m_pGrid;
+}
+
+grid::CellCheck CChannelTable::CheckCell(int row, int col, const std::string& text) const {
+    if (col != kFrequencyColumn) return {true, text};
+    // Refused text of another kind leaves the cell as it was.
+    if (!IsFrequencyText(text)) return {false, m_pGrid->GetCellText(row, col).toStdString()};
+    const FrequencyCheck check = ValidateFrequencyText(col, text);
+    return {check.accepted, check.normalised};
 }
 
 void CChannelTable::WriteRowLabels() {

@@ -27,6 +27,9 @@ public:
     void OnGridStartEdit(int row, int col);
     void OnGridEndEdit(int row, int col);
     void OnGridSelChange(int row, int col);
+    // Every text entering a frequency cell, typed or pasted: only a
+    // frequency on the step and in the band, normalised, or empty.
+    grid::CellCheck CheckCell(int row, int col, const std::string& text) const;
 
 private:
     void LockChannelTable();

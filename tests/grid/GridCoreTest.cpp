@@ -272,6 +272,36 @@ TEST_F(GridCoreTest, PasteStartsAtTheSelectionsTopLeftAndSkipsHiddenRows) {
     EXPECT_EQ(core.GetCols(), 4);
 }
 
+TEST(SplitPasteText, DecimalCommaKeepsADigitsCommaDigitsFieldWhole) {
+    EXPECT_EQ(SplitPasteText("26,5000", true), (Lines{{"26.5000"}}));
+    EXPECT_EQ(SplitPasteText(" 26,5 \t27,125\n1,2,3", true), (Lines{{"26.5", "27.125"}, {"1", "2", "3"}}));
+    // Not a number with a decimal comma: split as before.
+    EXPECT_EQ(SplitPasteText("26.0,27.0\t,5\t5,\ta,b", true), (Lines{{"26.0", "27.0", "", "5", "5", "", "a", "b"}}));
+    EXPECT_EQ(SplitPasteText("26,5000"), (Lines{{"26", "5000"}}));
+}
+
+TEST_F(GridCoreTest, PasteLeavesCellsWhosePieceTheCheckRefuses) {
+    core.SetFocusCell({2, 2}, false, false);
+    std::vector<std::string> seen;
+    core.SetCellValidator([&](int row, int col, const std::string& text) {
+        seen.push_back(At(0, row, col) + "=" + text);
+        return CellCheck{text != "bad", "<" + text + ">"};
+    });
+    notes.clear();
+    EXPECT_TRUE(core.PasteText("a\nbad\nc"));
+    EXPECT_EQ(core.GetCellText(2, 2), "<a>");
+    EXPECT_EQ(core.GetCellText(3, 2), "r3c2");
+    EXPECT_FALSE(Modified(3, 2));
+    EXPECT_EQ(core.GetCellText(4, 2), "<c>");
+    EXPECT_EQ(core.PasteRefused(), (std::vector<CellId>{{3, 2}}));
+    EXPECT_EQ(Codes(), (std::vector<std::string>{At(LVN_BEGINLABELEDIT, 2, 2), At(LVN_ENDLABELEDIT, 2, 2),
+                                                 At(LVN_BEGINLABELEDIT, 4, 2), At(LVN_ENDLABELEDIT, 4, 2)}));
+    // Fixed cells are not asked about; a later paste starts a new account.
+    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_TRUE(core.PasteText("z"));
+    EXPECT_TRUE(core.PasteRefused().empty());
+}
+
 TEST_F(GridCoreTest, PasteOnlyStartsInColumnTwoOrThree) {
     Build(5, 5, 1, 0);
     for (int c = 0; c < 5; ++c) {

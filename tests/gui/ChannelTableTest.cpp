@@ -135,14 +135,37 @@ private slots:
         QCOMPARE(GridCells(), (QStringList{"", "", "26.0000", "27.0000", "28.0000", "", "", "", "", "29.0000"}));
         QCOMPARE(ModelCells(), GridCells());
 
-        // Paste is not checked: an off-step value goes in as it is.
-        w->Focus(6);
-        SetClipboard(" 27.126 ");
-        TableWindow::Key(Qt::Key_Insert, Qt::ShiftModifier);
-        QCOMPARE(w->Text(6), QString("27.126"));
-        QCOMPARE(w->ModelText(6), std::string("27.126"));
         QCOMPARE(w->prompts.shown.size(), std::size_t{0});
         QVERIFY(!w->Editor());
+    }
+
+    // Pasted pieces pass the editor's check: accepted ones go in normalised,
+    // refused ones leave their cells, and one message tells which rows.
+    void pasteIsCheckedLikeTyping() {
+        for (int r = 1; r <= kChannelCount; ++r) w->model.SetCellText(r, "29.0000");
+        w->Focus(2);
+        w->notes.clear();
+        SetClipboard(QString::fromUtf8(" 27.125 \n27.126\n31\n\u0662\u0667\nabc\n26,5000\n0\n26.0000,28.0000\n"));
+        TableWindow::Key(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(GridCells(), (QStringList{"29.0000", "27.1250", "29.0000", "29.0000", "29.0000", "29.0000",
+                                           "26.5000", "", "26.0000", "29.0000"}));
+        QCOMPARE(ModelCells(), GridCells());
+        QCOMPARE(w->RefusalCount(), 1);
+        QCOMPARE(w->prompts.shown.size(), std::size_t{1});
+        QVERIFY(w->prompts.shown[0].icon == MsgIcon::Stop);
+        QVERIFY(w->prompts.shown[0].buttons == MsgButtons::Ok);
+        QCOMPARE(QString::fromStdString(w->prompts.shown[0].detail), QString("P3, P4, P5, P6"));
+        // A refused cell was never touched: no edit of it began.
+        QCOMPARE(w->CountNotes(grid::LVN_BEGINLABELEDIT), 4);
+        QCOMPARE(w->CountNotes(grid::LVN_ENDLABELEDIT), 4);
+        QVERIFY(!w->model.m_bEditPending);
+
+        // A spreadsheet row with decimal commas between tabs.
+        w->Focus(10);
+        SetClipboard("27,0050\t28,5000\r\n");
+        TableWindow::Key(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w->Text(10), QString("27.0050"));
+        QCOMPARE(w->RefusalCount(), 1);
     }
 
     void deleteOfEmptyCellsNotifiesEveryCellAndChangesNothing() {
@@ -310,7 +333,7 @@ private slots:
         TableWindow::Key(Qt::Key_Down);
         TableWindow::Key(Qt::Key_Down);
         TableWindow::Key(Qt::Key_Delete);
-        QCOMPARE(ModelCells(), (QStringList{"", "27.2500", "28", "29", "", "", "", "", "", ""}));
+        QCOMPARE(ModelCells(), (QStringList{"", "27.2500", "28.0000", "29.0000", "", "", "", "", "", ""}));
         QCOMPARE(ModelCells(), GridCells());
 
         // A band plan change empties every frequency; labels stay.

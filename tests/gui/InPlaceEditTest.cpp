@@ -2,6 +2,7 @@
 // channel table.
 #include <QClipboard>
 #include <QFontMetrics>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 
@@ -47,7 +48,10 @@ class InPlaceEditTest : public QObject {
         }
     }
 
+    QFont desktopFont;
+
 private slots:
+    void initTestCase() { desktopFont = QApplication::font(); }
     void init() {
         w = std::make_unique<TableWindow>();
         QVERIFY2(w->ShowAndFocus(), "the grid cannot take the keyboard focus");
@@ -55,6 +59,7 @@ private slots:
     void cleanup() {
         w.reset();
         focusTaker.reset();
+        QApplication::setFont(desktopFont);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -203,53 +208,148 @@ private slots:
         QVERIFY(!w->model.m_bEditPending);
     }
 
-    void digitsStopAtTheWidthLimit_data() {
-        QTest::addColumn<int>("pixelSize");  // 0: the grid's own font
-        QTest::newRow("grid font") << 0;
-        QTest::newRow("small font") << 9;
-        QTest::newRow("large font") << 24;
+    // ---- Length limit at real desktop fonts -----------------------------------
+
+    static void FontSizes() {
+        QTest::addColumn<int>("points");
+        for (int pt : {8, 11, 12, 16}) QTest::addRow("%d pt", pt) << pt;
     }
-    void digitsStopAtTheWidthLimit() {
-        QFETCH(int, pixelSize);
-        if (pixelSize) {
-            QFont f = w->grid->font();
-            f.setPixelSize(pixelSize);
-            w->grid->setFont(f);
-        }
+    // The table as it is built on a desktop whose font is this size.
+    void UseDesktopFont(int points) {
+        w.reset();
+        QFont f("DejaVu Sans");
+        f.setPointSize(points);
+        QApplication::setFont(f);
+        w = std::make_unique<TableWindow>();
+        QVERIFY2(w->ShowAndFocus(), "the grid cannot take the keyboard focus");
+        QCOMPARE(QFontInfo(w->grid->font()).pointSize(), points);
+    }
+
+    void digitsStopAtSevenCharacters_data() { FontSizes(); }
+    void digitsStopAtSevenCharacters() {
+        QFETCH(int, points);
+        UseDesktopFont(points);
         w->Focus(6);
-        const QString typed = "26.00250000000000000";
-        TableWindow::Type(typed);
+        TableWindow::Type("26.00250000000");
         CInPlaceEdit* e = w->Editor();
         QVERIFY(e);
-        QCOMPARE(QFontInfo(e->font()).pixelSize(), QFontInfo(w->grid->font()).pixelSize());
+        QCOMPARE(e->font(), w->grid->font());
+        QCOMPARE(e->text(), QString("26.0025"));
+        // The edit grew to show the whole frequency, within the grid.
+        QVERIFY(e->geometry().right() <= w->grid->ViewportRect().right());
+        QVERIFY(e->width() >= e->fontMetrics().horizontalAdvance("26.0025"));
 
-        // What the edit keeps: each accepted character is measured with two
-        // spaces after it; once that reaches the limit, digits are dropped.
-        const QFontMetrics fm(e->font());
-        const int limit = CInPlaceEdit::FREQ_EDIT_MAX_WIDTH;
-        auto keep = [&](QString text, int width, const QString& more) {
-            for (const QChar ch : more) {
-                if (width >= limit) continue;
-                text += ch;
-                width = fm.horizontalAdvance(text + "  ");
-            }
-            return text;
-        };
-        const QString kept = keep({}, 0, typed);
-        QVERIFY2(kept.size() < typed.size(), "the limit was never reached");
-        QVERIFY(fm.horizontalAdvance(kept + "  ") >= limit);
-        QCOMPARE(e->text(), kept);
-
-        // Backspace makes room for one more digit, then the limit holds again.
+        // Backspace makes room for one character; over a selection, typing
+        // replaces it rather than being dropped.
         TableWindow::Key(Qt::Key_Backspace);
-        QCOMPARE(e->text(), kept.chopped(1));
         TableWindow::Type("555");
-        const QString shortened = kept.chopped(1);
-        QCOMPARE(e->text(), keep(shortened, fm.horizontalAdvance(shortened + "  "), "555"));
-        QVERIFY(e->text() != shortened);
-        QVERIFY(e->geometry().right() < w->grid->width());
-        TableWindow::Key(Qt::Key_Escape);
+        QCOMPARE(e->text(), QString("26.0025"));
+        e->setSelection(5, 2);
+        TableWindow::Type("50");
+        QCOMPARE(e->text(), QString("26.0050"));
+        TableWindow::Key(Qt::Key_Return);
+        QCOMPARE(w->Text(6), QString("26.0050"));
+
+        // The value a pixel limit used to cut to 27.11 without a word.
+        TableWindow::Type("27.1125");
+        TableWindow::Key(Qt::Key_Return);
+        QCOMPARE(w->Text(6), QString("27.1125"));
+        QCOMPARE(w->RefusalCount(), 0);
+    }
+
+    void everyStepFrequencyTypesInFull_data() { FontSizes(); }
+    void everyStepFrequencyTypesInFull() {
+        QFETCH(int, points);
+        UseDesktopFont(points);
+        QStringList lost;
+        for (int code = 10400; code <= 12000; ++code) {
+            const QString f = QString::number(code / 400.0, 'f', 4);
+            const int row = 1 + code % kChannelCount;
+            w->Focus(row);
+            TableWindow::Type(f);
+            TableWindow::Key(Qt::Key_Return);
+            if (w->Text(row) != f) lost << f + " -> " + w->Text(row);
+        }
+        QVERIFY2(lost.isEmpty(), qPrintable(lost.mid(0, 5).join(", ")));
+        QCOMPARE(w->RefusalCount(), 0);
+    }
+
+    // ---- Only ASCII digits and the point --------------------------------------
+
+    // Characters as a keyboard of another script sends them: a key the
+    // toolkit has no code for, with the character as its text.
+    static void TypeText(const QString& text) {
+        for (const QChar ch : text) {
+            QWidget* to = TableWindow::Focused();
+            QVERIFY2(to, "no widget has the keyboard focus");
+            QTest::sendKeyEvent(QTest::Press, to, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, to, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        }
+    }
+
+    void otherScriptsDigitsAreNotFrequencyCharacters_data() {
+        QTest::addColumn<QString>("digits");
+        QTest::newRow("Arabic-Indic") << QString::fromUtf8("\u0662\u0667");
+        QTest::newRow("full-width") << QString::fromUtf8("\uFF12\uFF17");
+        QTest::newRow("Devanagari") << QString::fromUtf8("\u0968\u096D");
+    }
+    void otherScriptsDigitsAreNotFrequencyCharacters() {
+        QFETCH(QString, digits);
+        // Over a cell: each one ends its edit at once, the cell stays.
+        w->model.SetCellText(3, "27.1250");
+        w->Focus(3);
+        TypeText(digits);
         QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(3), QString("27.1250"));
+
+        // Within an edit: the edit ends with the ASCII digits before it.
+        w->Focus(4);
+        TableWindow::Type("28");
+        TypeText(digits.left(1));
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(4), QString("28.0000"));
+
+        // Composed by an input method: the same rules.
+        w->Focus(5);
+        TableWindow::Key(Qt::Key_F2);
+        QVERIFY(w->Editor());
+        QVERIFY(!w->Editor()->testAttribute(Qt::WA_InputMethodEnabled));
+        QInputMethodEvent compose;
+        compose.setCommitString(QStringLiteral("26.5"));
+        QApplication::sendEvent(w->Editor(), &compose);
+        QCOMPARE(w->Editor()->text(), QString("26.5"));
+        QInputMethodEvent foreign;
+        foreign.setCommitString(digits);
+        QApplication::sendEvent(w->Editor(), &foreign);
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(5), QString("26.5000"));
+        QCOMPARE(w->RefusalCount(), 0);
+        QCOMPARE(w->ModelText(3), std::string("27.1250"));
+    }
+
+    void pastedTextIsCheckedWhenTheEditEnds() {
+        // What no key could have typed is refused, and the cell keeps its text.
+        w->model.SetCellText(3, "27.1250");
+        w->Focus(3);
+        TableWindow::Key(Qt::Key_F2);
+        QApplication::clipboard()->setText(QString::fromUtf8("\u0662\u0667"));
+        TableWindow::Key(Qt::Key_V, Qt::ControlModifier);
+        TableWindow::Key(Qt::Key_Return);
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(3), QString("27.1250"));
+        QCOMPARE(w->RefusalCount(), 1);
+        QVERIFY(w->prompts.shown.back().icon == MsgIcon::Stop);
+
+        // A spreadsheet's cell comes with a line feed: only its first line.
+        w->Focus(4);
+        TableWindow::Key(Qt::Key_F2);
+        QApplication::clipboard()->setText(" 27.125\t\n28.0000\n");
+        TableWindow::Key(Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(w->Editor()->text(), QString("27.125"));
+        TableWindow::Key(Qt::Key_Return);
+        QCOMPARE(w->Text(4), QString("27.1250"));
+        QCOMPARE(w->Text(5), QString());
+        QCOMPARE(w->RefusalCount(), 1);
     }
 
     void arrowKeysEndOnlyAKeyStartedEdit_data() {
