@@ -70,8 +70,10 @@ bool Configure(int fd, speed_t speed) {
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) return false;
     ::cfmakeraw(&tio);
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
-    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    // HUPCL: the driver drops DTR at the last close, also when the process
+    // dies, so no cable stays powered on a port that is not in use.
+    tio.c_cflag |= CS8 | CLOCAL | CREAD | HUPCL;
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNBRK | BRKINT | PARMRK);
     tio.c_iflag |= IGNPAR;  // no error-character replacement
     tio.c_cc[VSTART] = 0x11;
@@ -156,6 +158,10 @@ void CRadioPort::ClosePort() {
         // the terminal open; clear it so the next open is not refused.
         ::ioctl(session->fd, TIOCNXCL);
         ::tcflush(session->fd, TCIOFLUSH);
+        // HUPCL does nothing while another descriptor on the device is
+        // open; a port given up is let go of all the same.
+        int dtr = TIOCM_DTR;
+        ::ioctl(session->fd, TIOCMBIC, &dtr);
         ::close(session->fd);
         session->fd = -1;
     }

@@ -1,9 +1,15 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdarg>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include "link/CRadioPort.h"
@@ -12,6 +18,66 @@
 #include "link/support/RecordingListener.h"
 #include "settings/ProtocolBytes.h"
 #include "support/TempDir.h"
+
+// A pseudo-terminal has no modem lines. For the devices a test hands to
+// ModemLines, the calls that set, clear and read them act on a stand-in
+// here instead of failing as unsupported; every other call goes through.
+namespace orvex::test {
+class ModemLines {
+public:
+    explicit ModemLines(int fd, int initial) : m_device(DeviceOf(fd)) {
+        std::lock_guard lock(s_mutex);
+        s_lines[m_device] = initial;
+    }
+    ~ModemLines() {
+        std::lock_guard lock(s_mutex);
+        s_lines.erase(m_device);
+    }
+    ModemLines(const ModemLines&) = delete;
+    ModemLines& operator=(const ModemLines&) = delete;
+
+    int Lines() const {
+        std::lock_guard lock(s_mutex);
+        return s_lines.at(m_device);
+    }
+
+    // True when the call was on a stood-in device and has been answered.
+    static bool Answer(int fd, unsigned long request, int* arg) {
+        std::lock_guard lock(s_mutex);
+        const auto it = s_lines.find(DeviceOf(fd));
+        if (it == s_lines.end() || !arg) return false;
+        switch (request) {
+            case TIOCMGET: *arg = it->second; break;
+            case TIOCMSET: it->second = *arg; break;
+            case TIOCMBIS: it->second |= *arg; break;
+            case TIOCMBIC: it->second &= ~*arg; break;
+            default: return false;
+        }
+        return true;
+    }
+
+private:
+    static dev_t DeviceOf(int fd) {
+        struct stat st{};
+        return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) ? st.st_rdev : dev_t(-1);
+    }
+    static inline std::mutex s_mutex;
+    static inline std::map<dev_t, int> s_lines;
+    dev_t m_device;
+};
+}  // namespace orvex::test
+
+extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
+    using Ioctl = int (*)(int, unsigned long, ...);
+    static const Ioctl real = reinterpret_cast<Ioctl>(::dlsym(RTLD_NEXT, "ioctl"));
+    va_list args;
+    va_start(args, request);
+    void* arg = va_arg(args, void*);
+    va_end(args);
+    const bool modemCall = request == TIOCMGET || request == TIOCMSET || request == TIOCMBIS || request == TIOCMBIC;
+    if (modemCall && orvex::test::ModemLines::Answer(fd, request, static_cast<int*>(arg))) return 0;
+    return real(fd, request, arg);
+}
 
 namespace orvex {
 namespace {
@@ -112,7 +178,7 @@ TEST(RadioPortLine, SetsRaw9600EightNoneOneWhateverItFinds) {
     Link link;
     termios bad{};
     ASSERT_EQ(::tcgetattr(link.pty.Slave(), &bad), 0);
-    bad.c_cflag = (bad.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB | CRTSCTS;
+    bad.c_cflag = (bad.c_cflag & ~(CSIZE | HUPCL)) | CS7 | PARENB | CSTOPB | CRTSCTS;
     bad.c_iflag |= IXON | IXOFF | IXANY | ICRNL | INLCR | ISTRIP;
     bad.c_oflag |= OPOST | ONLCR;
     bad.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
@@ -127,6 +193,7 @@ TEST(RadioPortLine, SetsRaw9600EightNoneOneWhateverItFinds) {
     EXPECT_EQ(::cfgetispeed(&t), static_cast<speed_t>(B9600));
     EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD | HUPCL), static_cast<tcflag_t>(CLOCAL | CREAD | HUPCL));
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP), 0u);
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
@@ -139,6 +206,31 @@ TEST(RadioPortLine, SetsRaw9600EightNoneOneWhateverItFinds) {
     EXPECT_EQ(link.listener.Batches(), Batches{all});
     EXPECT_EQ(link.port.WriteComm(all.data(), static_cast<int>(all.size())), 256);
     EXPECT_EQ(link.pty.Receive(257, 500ms), all);
+}
+
+// The cable may draw its power from DTR: up while the port is open, down
+// once it is closed by any path, and untouched by an opener that is refused.
+TEST(RadioPortLine, DtrUpAndRtsDownWhileOpenAndDtrDownAfterClose) {
+    Link link;
+    // The driver raises both lines when a serial device is opened.
+    test::ModemLines lines(link.pty.Slave(), TIOCM_DTR | TIOCM_RTS);
+    ASSERT_TRUE(link.Open()) << link.port.LastError();
+    EXPECT_EQ(lines.Lines(), TIOCM_DTR);
+
+    CRadioPort second;
+    EXPECT_FALSE(second.OpenPort(link.pty.SlavePath(), kBaudRate, 0));
+    second.ClosePort();
+    EXPECT_EQ(lines.Lines(), TIOCM_DTR);
+
+    link.port.ClosePort();
+    EXPECT_EQ(lines.Lines(), 0);
+
+    {
+        CRadioPort scoped;
+        ASSERT_TRUE(scoped.OpenPort(link.pty.SlavePath(), kBaudRate, 0)) << scoped.LastError();
+        EXPECT_EQ(lines.Lines(), TIOCM_DTR);
+    }
+    EXPECT_EQ(lines.Lines(), 0);
 }
 
 TEST(RadioPortBurst, ShortGapsJoinABurstAndALongerPauseEndsIt) {
