@@ -83,8 +83,10 @@ Result CheckRegular(const std::string& path, HANDLE h) {
 
 HANDLE OpenForReading(const std::wstring& path) {
     // Backup semantics let a folder be opened, so that it is reported as one.
-    return ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    // Sharing for reading only: a file another program is still writing is
+    // refused rather than read half-way.
+    return ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 bool ReadUpTo(HANDLE h, std::vector<std::uint8_t>& out, std::size_t maxBytes) {
@@ -177,7 +179,10 @@ Result Rewrite(const std::string& path, bool fromOld, const std::function<void(s
         Handle in(OpenForReading(target));
         if (!in.valid()) return Failed(Status::CantOpen, path, ::GetLastError());
         if (Result r = CheckRegular(path, in.get()); !r.ok()) return r;
-        if (fromOld && !ReadUpTo(in.get(), content, static_cast<std::size_t>(-1))) return inPlace();
+        if (fromOld && !ReadUpTo(in.get(), content, static_cast<std::size_t>(-1))) {
+            in.Close();  // it does not share writing
+            return inPlace();
+        }
     } else if (const DWORD error = ::GetLastError(); !IsMissing(error)) {
         return Failed(Status::CantOpen, path, error);
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "files/SettingsFile.h"
+#include "files/SystemError.h"
 #include "link/PortSettingsFile.h"
 #include "support/KvxSample.h"
 #include "support/TempDir.h"
@@ -79,6 +80,31 @@ TEST(FileStoreWin32, AFileHeldOpenByAnotherProgramIsNotDamaged) {
 
     EXPECT_EQ(test::ReadBytes(path), test::BlankSettingsImage());
     EXPECT_EQ(FilesIn(dir.Path()), 1u) << "a temporary file was left behind";
+}
+
+// A program that lets others read while it writes must not have its file
+// read half-way; one that only reads is no obstacle.
+TEST(FileStoreWin32, AFileBeingWrittenIsNotReadButOneBeingReadIs) {
+    test::TempDir dir;
+    const std::string path = dir.File("shared.kvx");
+    test::WriteBytes(path, test::BlankSettingsImage());
+    const std::wstring wide = fs::u8path(path).wstring();
+
+    HANDLE other = ::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    const kvx::ReadResult writing = kvx::ReadSettingsFile(path);
+    ::CloseHandle(other);
+    EXPECT_EQ(writing.status, kvx::FileStatus::CantOpen);
+    EXPECT_EQ(writing.detail, path + ": " + SystemErrorText(ERROR_SHARING_VIOLATION) +
+                                  " (another program has the file open)");
+
+    other = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    const kvx::ReadResult reading = kvx::ReadSettingsFile(path);
+    ::CloseHandle(other);
+    EXPECT_EQ(reading.status, kvx::FileStatus::Ok) << reading.detail;
 }
 
 TEST(FileStoreWin32, DevicesAndFoldersAreNotSettingsFiles) {
