@@ -103,6 +103,7 @@ WriteResult WriteSettingsFile(const std::string& path, const KvxValues& values) 
     for (const Range& r : kWrittenRanges)
         patches.push_back({r.offset, std::span<const std::uint8_t>(image.bytes().data() + r.offset, r.size)});
     const filestore::Result w = filestore::PatchFile(path, patches, kFileSize);
+    if (!w.ok()) Trace("save failed: %s\n", w.detail.c_str());
     WriteResult result;
     result.detail = w.detail;
     result.status = w.ok()                                  ? FileStatus::Ok

@@ -8,9 +8,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "files/SettingsFile.h"
 #include "files/SystemError.h"
+#include "settings/Trace.h"
 #include "support/KvxSample.h"
 #include "support/TempDir.h"
 
@@ -141,6 +144,25 @@ TEST_F(SettingsFileTest, WhatCannotBeReadSaysWhy) {
     EXPECT_EQ(r.status, FileStatus::CantOpen);
     EXPECT_NE(r.detail.find(std::strerror(EACCES)), std::string::npos);
 #endif
+}
+
+// Both directions leave their cause in the trace, which is all a user's
+// report may carry.
+TEST_F(SettingsFileTest, FailedOpenAndSaveAreTracedWithTheCause) {
+    std::vector<std::string> lines;
+    SetTraceSink([&](const std::string& line) { lines.push_back(line); });
+    const std::string missing = dir.File("missing.kvx");
+    const ReadResult r = ReadSettingsFile(missing);
+    const std::string nowhere = (dir.Path() / "no such folder" / "x.kvx").string();
+    const WriteResult w = WriteSettingsFile(nowhere, KvxValues{});
+    ASSERT_EQ(WriteSettingsFile(dir.File("fine.kvx"), KvxValues{}).status, FileStatus::Ok);
+    SetTraceSink({});
+
+    ASSERT_FALSE(r.detail.empty());
+    ASSERT_EQ(w.status, FileStatus::CantOpen);
+    ASSERT_NE(w.detail.find(nowhere), std::string::npos) << w.detail;
+    EXPECT_EQ(lines, (std::vector<std::string>{"open for reading failed: " + r.detail + "\n",
+                                               "save failed: " + w.detail + "\n"}));
 }
 
 #ifdef _WIN32
