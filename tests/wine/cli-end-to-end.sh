@@ -79,4 +79,18 @@ name="$work/Радио ✓.kvx"
 win new "$name"
 "$linux_cli" new "$work/linux-new.kvx"
 cmp "$name" "$work/linux-new.kvx" || fail "the Windows new wrote a different file, or not at that name"
+echo "== messages and file names reach a console, a file and a pipe as UTF-8"
+bad="$work/Радио ✓ 한.kvx"
+printf 'not settings' >"$bad"
+expected='"Радио ✓ 한.kvx"는 잘못된 qmd파일입니다.'
+if win show "$bad" >/dev/null 2>"$work/show.err"; then fail "show took a file that is not a settings file"; fi
+[ "$(head -n 1 "$work/show.err" | tr -d '\r')" = "$expected" ] || fail "redirected message: $(head -n 1 "$work/show.err")"
+# A console only where Wine's own output is a terminal, so not through
+# wine-run.sh; the console's cursor codes are taken out.
+(cd "$work" && timeout 120 script -qec "wine '$win_cli' show 'Радио ✓ 한.kvx'" /dev/null >"$work/console.out" 2>&1) || true
+sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$work/console.out" | tr -d '\r' | grep -qxF "$expected" ||
+    fail "console message: $(sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$work/console.out" | grep qmd)"
+echo "== a failed save is traced with its cause"
+ORVEX_TRACE=1 win new "$work/no such folder/x.kvx" >/dev/null 2>"$work/new.err" && fail "a save into a missing folder succeeded"
+grep -q '^save failed: .*no such folder' "$work/new.err" || fail "no trace of the failed save: $(cat "$work/new.err")"
 echo "== all steps passed"

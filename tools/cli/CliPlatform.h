@@ -13,6 +13,21 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 bool StderrIsTerminal();
 
+// While it lives, a console shows what the tool prints as the UTF-8 it is
+// (every text and file name here is UTF-8). Output that goes to a file or
+// pipe is not touched.
+class Utf8Console {
+public:
+    Utf8Console();
+    ~Utf8Console();
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
 // While it lives, Ctrl+C does not end the process; it calls the function
 // given to OnInterrupt, if any, on a thread of its own. Make it before any
 // other thread: on POSIX the threads started later inherit its signal mask.

@@ -16,6 +16,11 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 
+// Terminals take the bytes as they come.
+struct Utf8Console::Impl {};
+Utf8Console::Utf8Console() = default;
+Utf8Console::~Utf8Console() = default;
+
 // A thread takes SIGINT with sigwait, so the handler may do anything.
 struct InterruptHandler::Impl {
     sigset_t interrupt{};

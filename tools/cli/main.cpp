@@ -28,6 +28,7 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
     using namespace orvex::cli;
+    const Utf8Console console;
     Args args = CommandLineArguments(argc, argv);
     if (args.empty()) return UsageError("no command given");
     const std::string command = args.front();

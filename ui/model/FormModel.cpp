@@ -124,9 +124,15 @@ bool FormModel::New() {
 bool FormModel::Open(const std::string& path) {
     if (m_bTransferBusy) return false;
     m_bStopRequest = true;
-    const std::filesystem::path p(path);
-    const std::string caption = std::string(texts::kCaption) + " - " + p.stem().string();
-    m_fileName = p.filename().string();
+    // Through char8_t: the plain string forms use the ANSI code page on
+    // Windows, which garbles a UTF-8 name outside it.
+    const std::filesystem::path p(std::u8string(path.begin(), path.end()));
+    const auto utf8 = [](const std::filesystem::path& part) {
+        const std::u8string text = part.u8string();
+        return std::string(text.begin(), text.end());
+    };
+    const std::string caption = std::string(texts::kCaption) + " - " + utf8(p.stem());
+    m_fileName = utf8(p.filename());
 
     const kvx::ReadResult read = kvx::ReadSettingsFile(path);
     if (read.status == kvx::FileStatus::NotSettingsFile) {
