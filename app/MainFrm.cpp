@@ -46,6 +46,16 @@ QString PromptOf(int id) {
     return {};
 }
 
+// 65 x 38, or more where the desktop's font needs it: the style draws the
+// text under the icon inside its frame and elides what does not fit.
+QSize ButtonSize(const QToolButton& b) {
+    const int frame = b.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &b);
+    const QFontMetrics fm = b.fontMetrics();
+    const int w = fm.horizontalAdvance(b.text()) + 2 * frame + 2;
+    const int h = b.iconSize().height() + 4 + fm.height() + 2 * frame;
+    return QSize(w, h).expandedTo(QSize(65, 38));
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(const ViewOptions& options) {
@@ -62,6 +72,8 @@ CMainFrame::CMainFrame(const ViewOptions& options) {
     connect(m_view, &CQMView::closeRequested, this, &QWidget::close);
     setWindowTitle(QString::fromLatin1(texts::kCaption.data(), static_cast<int>(texts::kCaption.size())));
     m_view->OnInitialUpdate();
+    // Typing goes to the channel table first, not to a list it could change.
+    if (QWidget* grid = m_view->Grid()) grid->setFocus(Qt::OtherFocusReason);
     // Sized to the form and fixed: the window cannot be resized or maximised.
     adjustSize();
     setFixedSize(sizeHint());
@@ -149,13 +161,18 @@ void CMainFrame::CreateToolBar() {
         QAction* action = new QAction(st->standardIcon(b.icon), b.text, this);
         const QStringList parts = PromptOf(b.id).split('\n');
         action->setStatusTip(parts.value(0));
-        action->setToolTip(parts.size() > 1 ? parts.value(1) : QString::fromLatin1(b.text));
+        const bool hasTip = parts.size() > 1 && !parts.value(1).isEmpty();
+        action->setToolTip(parts.value(1));
         const int id = b.id;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
         m_actions.emplace(id + 100000, action);  // the button's own action
         m_wndToolBar->addAction(action);
-        if (auto* button = qobject_cast<QToolButton*>(m_wndToolBar->widgetForAction(action)))
-            button->setFixedSize(65, 38);
+        if (auto* button = qobject_cast<QToolButton*>(m_wndToolBar->widgetForAction(action))) {
+            button->setFixedSize(ButtonSize(*button));
+            // An empty tip would fall back to the button's text: only a
+            // prompt with a tip part gets one.
+            if (!hasTip) button->installEventFilter(this);
+        }
         // Print has no handler anywhere, so its button stays disabled.
         if (id == ID_FILE_PRINT) action->setEnabled(false);
     }
@@ -200,6 +217,11 @@ QString CMainFrame::PortPaneText() const { return m_portPane->text(); }
 void CMainFrame::OnAppAbout() {
     CAboutDlg about(this);
     about.exec();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::ToolTip) return true;  // only tip-less buttons are watched
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {

@@ -28,6 +28,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     QAction* MakeAction(int id, const QString& text, const QString& prompt);

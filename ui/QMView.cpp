@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "link/CRadioPort.h"
 #include "link/PortMap.h"
@@ -20,13 +22,19 @@
 namespace orvex {
 namespace {
 
-// The template's font; a system without it gets the nearest sans face.
+// The template's font; a system without it gets the nearest sans face. The
+// table and the lists show the desktop's fonts, so the form is laid out at
+// their size when that is larger than the template's 8 pt: dialog units
+// then grow with it, and every control keeps the room it was drawn with.
 QFont FormFont() {
     QFont f("Microsoft Sans Serif");
     if (!QFontDatabase::families().contains("Microsoft Sans Serif"))
         f.setFamilies({"Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"});
     f.setStyleHint(QFont::SansSerif);
-    f.setPointSize(8);
+    qreal points = 8;
+    for (const QFont& desktop : {QApplication::font(), QApplication::font("QMessageBox"), QApplication::font("QComboBox")})
+        points = std::max(points, QFontInfo(desktop).pointSizeF());
+    f.setPointSizeF(points);
     return f;
 }
 

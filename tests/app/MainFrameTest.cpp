@@ -9,8 +9,11 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolTip>
+#include <QWheelEvent>
 
 #include "app/support/FrameHarness.h"
+#include "link/LinkTexts.h"
 
 namespace orvex::test {
 namespace {
@@ -127,11 +130,36 @@ private slots:
         QToolButton* upload = h.ToolButton("Uplaod");
         QTest::mouseMove(upload, upload->rect().center());
         QTRY_COMPARE_WITH_TIMEOUT(h.frame->statusBar()->currentMessage(), QString("Upload the active data"), 1000);
-        QCOMPARE(upload->toolTip(), QString("Uplaod"));
         QToolButton* save = h.ToolButton("Save File");
         QTest::mouseMove(save, save->rect().center());
         QTRY_COMPARE_WITH_TIMEOUT(h.frame->statusBar()->currentMessage(), QString("Save the active document"), 1000);
-        QCOMPARE(save->toolTip(), QString("Save"));
+    }
+
+    // A tip comes only from a prompt's part after the line feed.
+    void onlyPromptsWithATipPartShowATip_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("New File") << "New File" << "New";
+        QTest::newRow("Open File") << "Open File" << "Open";
+        QTest::newRow("Save File") << "Save File" << "Save";
+        QTest::newRow("Print") << "Print" << "Print";
+        QTest::newRow("Uplaod") << "Uplaod" << "";
+        QTest::newRow("Download") << "Download" << "";
+        QTest::newRow("Exit") << "Exit" << "";
+    }
+    void onlyPromptsWithATipPartShowATip() {
+        QFETCH(QString, button);
+        QFETCH(QString, tip);
+        FrameHarness h;
+        QVERIFY(h.Ready());
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+        QToolButton* b = h.ToolButton(button);
+        const QPoint at = b->rect().center();
+        QHelpEvent ask(QEvent::ToolTip, at, b->mapToGlobal(at));
+        QApplication::sendEvent(b, &ask);
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), tip);
+        QToolTip::hideText();
     }
 
     void rememberedPortIsOpenedAtStart_data() {
@@ -488,6 +516,86 @@ private slots:
         h.Key(Qt::Key_Down);
         QCOMPARE(h.EmgShown(), QString("CH 07"));
         QCOMPARE(h.CheckedBoxes(), Ints({1, 7}));
+    }
+
+    // The lists change by a choice only: not by the wheel over a closed list,
+    // nor by jumps to its ends; and the focus starts in the table.
+    void closedListsIgnoreTheWheelAndJumpKeys() {
+        FrameHarness h;
+        QVERIFY(h.Ready());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&h.Grid()));
+        h.ChooseBandPlan(3);
+        h.ClickBox(1);
+        h.ClickBox(7);
+        h.ClickBox(12);
+        h.ChooseEmg("CH 07");
+        h.TypeIntoCell(2, "27");
+        CReadOnlyComboBox* mode = h.View().ModeSelect();
+        CReadOnlyComboBox* emg = h.View().EmgChannel();
+        for (CReadOnlyComboBox* list : {mode, emg}) {
+            QCOMPARE(list->focusPolicy(), Qt::StrongFocus);
+            h.Grid().setFocus(Qt::MouseFocusReason);
+            for (const int delta : {120, -120, 480, -480}) {
+                const QPointF at = list->rect().center();
+                QWheelEvent wheel(at, list->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                                  Qt::NoScrollPhase, false);
+                QApplication::sendEvent(list, &wheel);
+            }
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&h.Grid()));
+            list->setFocus(Qt::TabFocusReason);
+            for (const Qt::Key key : {Qt::Key_Home, Qt::Key_End, Qt::Key_PageUp, Qt::Key_PageDown}) h.Key(key);
+        }
+        QCOMPARE(h.ModeText(), QString("South Africa"));
+        QCOMPARE(h.EmgShown(), QString("CH 07"));
+        QCOMPARE(h.Cell(2), QString("27.0000"));
+        QCOMPARE(h.CheckedBoxes(), Ints({1, 7, 12}));
+
+        // The arrows, with the list focused, still choose.
+        h.Key(Qt::Key_Up);
+        QCOMPARE(h.EmgShown(), QString("CH 01"));
+        mode->setFocus(Qt::TabFocusReason);
+        h.Key(Qt::Key_Down);
+        QCOMPARE(h.ModeText(), QString("New Guinea Marine"));
+    }
+
+    // A menu takes the focus from a running edit only while it is open: the
+    // edit goes on, and a command picked from the menu still finds it.
+    void aMenuOpenedDuringAnEditDoesNotEndIt() {
+        FrameHarness h;
+        QVERIFY(h.Ready());
+        h.ClickCell(3);
+        h.Type("27.5");
+        QPointer<CInPlaceEdit> editor = h.Grid().Editor();
+        QVERIFY(editor);
+        QVERIFY(h.View().Form().m_bEditPending);
+
+        // The editor's own context menu, closed again.
+        QTimer::singleShot(0, [] {
+            if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+        });
+        QContextMenuEvent context(QContextMenuEvent::Mouse, editor->rect().center(),
+                                  editor->mapToGlobal(editor->rect().center()));
+        QApplication::sendEvent(editor, &context);
+        QVERIFY(editor);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor.data()));
+
+        // The Program menu, and Read from Radio picked from it.
+        QMenu* program = nullptr;
+        for (QAction* a : h.frame->menuBar()->actions())
+            if (a->text() == "Pr&ogram") program = a->menu();
+        QVERIFY(program);
+        program->popup(h.frame->mapToGlobal(QPoint(40, 20)));
+        QTRY_VERIFY(program->isVisible());
+        QVERIFY(editor);
+        QVERIFY(h.View().Form().m_bEditPending);
+        QTest::mouseClick(program, Qt::LeftButton, Qt::NoModifier,
+                          program->actionGeometry(h.frame->Action(ID_READ_FROM_RADIO)).center());
+        QTRY_COMPARE(h.Count(texts::kEditNotFinished), 1);  // answered No: no read
+        QVERIFY(editor);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor.data()));
+        h.Key(Qt::Key_Return);
+        QCOMPARE(h.Cell(3), QString("27.5000"));
+        QVERIFY(!h.View().Form().IsTableLocked());
     }
 
     // ---- Files -----------------------------------------------------------------

@@ -2,13 +2,25 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QAbstractItemView>
 #include <QSignalBlocker>
+#include <QWheelEvent>
 
 namespace orvex {
 
 CReadOnlyComboBox::CReadOnlyComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
     setInsertPolicy(QComboBox::NoInsert);
+    // The wheel neither takes the focus nor, below, changes the choice: a
+    // scroll over the form must not change the band plan and clear the form.
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+bool CReadOnlyComboBox::PopupOpen() const { return view() && view()->isVisible(); }
+
+void CReadOnlyComboBox::wheelEvent(QWheelEvent* e) {
+    if (PopupOpen()) return QComboBox::wheelEvent(e);
+    e->ignore();
 }
 
 void CReadOnlyComboBox::SetItemsQuietly(const QStringList& items, int selection) {
@@ -34,8 +46,15 @@ void CReadOnlyComboBox::changeEvent(QEvent* e) {
 }
 
 void CReadOnlyComboBox::keyPressEvent(QKeyEvent* e) {
-    // Typing a letter must not pick an entry; arrows and the drop-down keys may.
+    // Typing a letter must not pick an entry; arrows and the drop-down keys
+    // may. Jumps to the first or last entry are no deliberate choice either.
     if (!e->text().isEmpty() && e->text().at(0).isPrint() && e->key() != Qt::Key_Space) {
+        e->ignore();
+        return;
+    }
+    const int key = e->key();
+    if (!PopupOpen() &&
+        (key == Qt::Key_Home || key == Qt::Key_End || key == Qt::Key_PageUp || key == Qt::Key_PageDown)) {
         e->ignore();
         return;
     }

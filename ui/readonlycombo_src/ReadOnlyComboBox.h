@@ -16,6 +16,10 @@ public:
 protected:
     void changeEvent(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+
+private:
+    bool PopupOpen() const;
 };
 
 }  // namespace orvex

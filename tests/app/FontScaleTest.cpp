@@ -1,0 +1,117 @@
+// The main window on desktops whose font is larger than the form's 8 pt, and
+// (through the test's environment) at larger scales: the table shows every
+// row whole, the toolbar shows every text whole, and a frequency types in
+// full. Real fonts are set on the application before the window is built,
+// as a desktop theme sets them.
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QTest>
+
+#include "app/support/FrameHarness.h"
+
+namespace orvex::test {
+namespace {
+
+// Keeps the texts the style draws and the rectangles it draws them in.
+class DrawnTextStyle : public QProxyStyle {
+public:
+    explicit DrawnTextStyle(QStyle* base) : QProxyStyle(base) {}
+    void drawItemText(QPainter* p, const QRect& r, int flags, const QPalette& pal, bool enabled, const QString& text,
+                      QPalette::ColorRole role) const override {
+        drawn << text;
+        rects << r;
+        QProxyStyle::drawItemText(p, r, flags, pal, enabled, text, role);
+    }
+    mutable QStringList drawn;
+    mutable QList<QRect> rects;
+};
+
+}  // namespace
+
+class FontScaleTest : public QObject {
+    Q_OBJECT
+
+    QFont desktopFont;
+
+    static void SetDesktopFont(int points) {
+        QFont f("DejaVu Sans");
+        f.setPointSize(points);
+        QApplication::setFont(f);
+    }
+
+private slots:
+    void initTestCase() { desktopFont = QApplication::font(); }
+    void cleanup() {
+        QApplication::setFont(desktopFont);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void fonts_data() {
+        QTest::addColumn<int>("points");
+        for (int pt : {8, 11, 12, 16}) QTest::addRow("%d pt", pt) << pt;
+    }
+
+    void everyRowIsShownWhole_data() { fonts_data(); }
+    void everyRowIsShownWhole() {
+        QFETCH(int, points);
+        SetDesktopFont(points);
+        FrameHarness h;
+        QVERIFY(h.Ready());
+        CGridCtrl& g = h.Grid();
+        QCOMPARE(QFontInfo(g.font()).pointSize(), points);
+        // The table lies within the form, and every cell within the table.
+        QVERIFY(h.View().rect().contains(g.geometry()));
+        for (int r = 0; r <= kChannelCount; ++r)
+            for (int c = 0; c < g.GetCols(); ++c)
+                QVERIFY2(g.ViewportRect().contains(g.CellRect(r, c)), qPrintable(QString("row %1 col %2").arg(r).arg(c)));
+        QCOMPARE(g.ScrolledRows(), 0);
+        // Each list is tall enough for its text.
+        for (QComboBox* list : {static_cast<QComboBox*>(h.View().ModeSelect()), static_cast<QComboBox*>(h.View().EmgChannel())})
+            QVERIFY(list->height() >= list->fontMetrics().height());
+        h.Screenshot(QString("font_%1pt.png").arg(points));
+    }
+
+    void toolbarTextsAreDrawnWhole_data() { fonts_data(); }
+    void toolbarTextsAreDrawnWhole() {
+        QFETCH(int, points);
+        SetDesktopFont(points);
+        FrameHarness h;
+        QVERIFY(h.Ready());
+        DrawnTextStyle style(QStyleFactory::create(QApplication::style()->name()));
+        for (const char* text : {"New File", "Open File", "Save File", "Print", "Uplaod", "Download", "Exit"}) {
+            QToolButton* b = h.ToolButton(text);
+            QVERIFY2(b, text);
+            QVERIFY(b->width() >= 65 && b->height() >= 38);
+            b->setStyle(&style);
+            style.drawn.clear();
+            style.rects.clear();
+            b->grab();
+            QVERIFY2(style.drawn.contains(text), qPrintable(QString(text) + " drawn as " + style.drawn.join("|")));
+            const QRect at = style.rects.at(style.drawn.indexOf(text));
+            QVERIFY2(at.height() >= b->fontMetrics().height() && b->rect().contains(at),
+                     qPrintable(QString(text) + " has no room for its height"));
+            b->setStyle(nullptr);
+        }
+    }
+
+    // The values that used to be cut or refused, through the whole window.
+    void frequenciesTypeInFull_data() { fonts_data(); }
+    void frequenciesTypeInFull() {
+        QFETCH(int, points);
+        SetDesktopFont(points);
+        FrameHarness h;
+        QVERIFY(h.Ready());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&h.Grid()));
+        const QStringList values{"26.9975", "27.1125", "28.8875", "29.9975", "26.0025", "30.0000"};
+        for (int i = 0; i < values.size(); ++i) h.TypeIntoCell(10 - i, values[i]);
+        h.TypeIntoCell(4, "29.99750");  // an eighth character is still dropped
+        for (int i = 0; i < values.size(); ++i) QCOMPARE(h.Cell(10 - i), values[i]);
+        QCOMPARE(h.Cell(4), QString("29.9975"));
+        QVERIFY(h.prompts.shown.empty());
+    }
+};
+
+}  // namespace orvex::test
+
+QTEST_MAIN(orvex::test::FontScaleTest)
+#include "FontScaleTest.moc"
