@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 
 #include <memory>
@@ -231,7 +232,7 @@ private slots:
         UseDesktopFont(points);
         w->Focus(6);
         TableWindow::Type("26.00250000000");
-        CInPlaceEdit* e = w->Editor();
+        QPointer<CInPlaceEdit> e = w->Editor();
         QVERIFY(e);
         QCOMPARE(e->font(), w->grid->font());
         QCOMPARE(e->text(), QString("26.0025"));
