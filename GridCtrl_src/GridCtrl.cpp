@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <cmath>
 
 namespace orvex {
 namespace {
@@ -77,10 +78,13 @@ bool CGridCtrl::SetFixedCols(int n) {
 }
 
 void CGridCtrl::AutoSizeAll() {
-    const QFontMetrics fm(font());
+    // Fractional widths rounded up: a column cut by a fraction of a pixel
+    // elides its text.
+    const QFontMetricsF fm(font());
     m_core.AutoSizeAll(
         [&fm](const std::string& text) {
-            return std::make_pair(fm.horizontalAdvance(QString::fromStdString(text)), fm.height());
+            return std::make_pair(static_cast<int>(std::ceil(fm.horizontalAdvance(QString::fromStdString(text)))),
+                                  static_cast<int>(std::ceil(fm.height())));
         },
         kPadX, kPadY);
     updateGeometry();

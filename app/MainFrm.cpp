@@ -15,7 +15,11 @@
 
 #include "app/AboutDlg.h"
 #include "ui/QMView.h"
+#include "link/LinkTexts.h"
 #include "ui/model/FormTexts.h"
+
+#include <algorithm>
+#include <string>
 
 namespace orvex {
 namespace {
@@ -184,7 +188,9 @@ void CMainFrame::CreateStatusBar() {
     bar->showMessage(" ");
     m_portPane = new QLabel(this);
     m_portPane->setObjectName("PortPane");
-    m_portPane->setFixedWidth(200);
+    // 200 pixels, or what the longest port text needs in the desktop's font.
+    const QString widest = QString::asprintf(std::string(texts::kPortPaneFormat).c_str(), 256);
+    m_portPane->setFixedWidth(std::max(200, m_portPane->fontMetrics().horizontalAdvance(widest) + 4));
     bar->addPermanentWidget(m_portPane);
     for (const char* lock : {"CAP", "NUM", "SCRL"}) {
         auto* pane = new QLabel(lock, this);

@@ -52,7 +52,10 @@ CGridCtrl* CChannelTable::CreateChannelTable(QWidget* parent, const QRect& rect)
             if (r == 0)
                 m_pGrid->SetCell(r, c, kTitles[c], kTitleFormat);
             else
-                m_pGrid->SetCell(r, c, c == 1 ? QString::number(r) : QString(),
+                m_pGrid->SetCell(r, c,
+                                 c == 0   ? QString::fromStdString(RowLabel(r))  // measured below, at any font
+                                 : c == 1 ? QString::number(r)
+                                          : QString(),
                                  c == kFrequencyColumn ? kFrequencyFormat : kLabelFormat);
         }
     }

@@ -3,6 +3,7 @@
 // row whole, the toolbar shows every text whole, and a frequency types in
 // full. Real fonts are set on the application before the window is built,
 // as a desktop theme sets them.
+#include <QLabel>
 #include <QProxyStyle>
 #include <QStyleFactory>
 #include <QTest>
@@ -65,6 +66,15 @@ private slots:
             for (int c = 0; c < g.GetCols(); ++c)
                 QVERIFY2(g.ViewportRect().contains(g.CellRect(r, c)), qPrintable(QString("row %1 col %2").arg(r).arg(c)));
         QCOMPARE(g.ScrolledRows(), 0);
+        // No title, label or number is elided (the grid pads 4 pixels a side).
+        for (int r = 0; r <= kChannelCount; ++r)
+            for (int c = 0; c < 2; ++c) {
+                const QString text = g.GetCellText(r, c);
+                QCOMPARE(g.fontMetrics().elidedText(text, Qt::ElideRight, g.CellRect(r, c).width() - 8), text);
+            }
+        auto* pane = h.frame->findChild<QLabel*>("PortPane");
+        QVERIFY(pane);
+        QVERIFY(pane->width() >= pane->fontMetrics().horizontalAdvance(pane->text()));
         // Each list is tall enough for its text.
         for (QComboBox* list : {static_cast<QComboBox*>(h.View().ModeSelect()), static_cast<QComboBox*>(h.View().EmgChannel())})
             QVERIFY(list->height() >= list->fontMetrics().height());
