@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g.m_bTransferBusy = data[0] & 0x80 ? 1 : 0;
     g.SetFocusCell({1 + data[0] % 10, 2}, false, false);
     if (data[1] & 1) g.SelectCell({1 + data[1] % 10, 2}, true);
+    g.SetPasteDecimalComma(data[1] & 2);
     const std::string text(reinterpret_cast<const char*>(data + 2), size - 2);
     g.PasteText(text);
     if (g.GetRows() != 11 || g.GetCols() != 3) std::abort();
@@ -29,5 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if ((r == 0 || c < 2) && g.GetCellText(r, c) != "r" + std::to_string(r) + "c" + std::to_string(c)) std::abort();
     if (g.m_bTransferBusy && notifications != 0) std::abort();
     (void)SplitPasteText(text);
+    (void)SplitPasteText(text, true);
     return 0;
 }
