@@ -64,6 +64,11 @@ private slots:
         QVERIFY(!h.View().Form().EditPending());
         QVERIFY(h.View().ModeSelect()->isEnabled());
         QCOMPARE(h.View().StatusLine()->Text(), hintBefore);
+        // Another band plan would clear the records being read: the list
+        // goes back to the plan in use.
+        const QString planBefore = h.ModeText();
+        h.ChooseBandPlan(2);
+        QCOMPARE(h.ModeText(), planBefore);
 
         // Other commands are refused while the read runs: no dialog, no
         // write, nothing cleared.
