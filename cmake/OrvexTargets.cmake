@@ -38,15 +38,18 @@ function(orvex_executable name)
 endfunction()
 
 # orvex_add_test(name [QTTEST | FUZZ SECONDS s CORPUS dir] SOURCES ... DEPS ...
-#                [LABELS ...] [ENVIRONMENT ...] [RESOURCE_LOCK r] [WRAPPER cmd ...]):
+#                [LABELS ...] [ENVIRONMENT ...] [RESOURCE_LOCK r] [WRAPPER cmd ...]
+#                [RUNS suffix:VAR=value ...]):
 # the one way to declare a test; it is built and registered with CTest
 # together, so no test binary exists that CTest does not run. GoogleTest by
 # default; QTTEST makes it a Qt Test program on the offscreen platform; FUZZ a
 # libFuzzer target run for s seconds from the seeds in tests/fuzz/corpus/dir.
 # WRAPPER runs the program through a command that prepares what it talks to
-# (a cross build's emulator is then the wrapper's business).
+# (a cross build's emulator is then the wrapper's business). Each RUNS entry
+# runs the same program once more as name_suffix, with VAR=value added to its
+# environment.
 function(orvex_add_test name)
-    cmake_parse_arguments(ARG "QTTEST;FUZZ" "TIMEOUT;SECONDS;CORPUS;RESOURCE_LOCK" "SOURCES;DEPS;LABELS;ENVIRONMENT;WRAPPER" ${ARGN})
+    cmake_parse_arguments(ARG "QTTEST;FUZZ" "TIMEOUT;SECONDS;CORPUS;RESOURCE_LOCK" "SOURCES;DEPS;LABELS;ENVIRONMENT;WRAPPER;RUNS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     if(ARG_FUZZ)
@@ -68,18 +71,30 @@ function(orvex_add_test name)
         target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
     endif()
     orvex_target_defaults(${name})
-    if(ARG_WRAPPER)
-        add_test(NAME ${name} COMMAND ${ARG_WRAPPER} $<TARGET_FILE:${name}>)
-    else()
-        add_test(NAME ${name} COMMAND ${name})
-    endif()
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
-    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-        LABELS "${ARG_LABELS}"
-        ENVIRONMENT "ORVEX_BIN_DIR=${PROJECT_BINARY_DIR}/tools;ORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEX_SHOT_DIR=${PROJECT_BINARY_DIR}/screenshots;${ARG_ENVIRONMENT}")
-    if(ARG_RESOURCE_LOCK)
-        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
-    endif()
+    set(_runs ":")
+    list(APPEND _runs ${ARG_RUNS})
+    foreach(_run IN LISTS _runs)
+        string(FIND "${_run}" ":" _at)
+        string(SUBSTRING "${_run}" 0 ${_at} _suffix)
+        math(EXPR _at "${_at} + 1")
+        string(SUBSTRING "${_run}" ${_at} -1 _extra)
+        set(_test ${name})
+        if(_suffix)
+            set(_test ${name}_${_suffix})
+        endif()
+        if(ARG_WRAPPER)
+            add_test(NAME ${_test} COMMAND ${ARG_WRAPPER} $<TARGET_FILE:${name}>)
+        else()
+            add_test(NAME ${_test} COMMAND ${name})
+        endif()
+        set_tests_properties(${_test} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+            LABELS "${ARG_LABELS}"
+            ENVIRONMENT "ORVEX_BIN_DIR=${PROJECT_BINARY_DIR}/tools;ORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEX_SHOT_DIR=${PROJECT_BINARY_DIR}/screenshots;${ARG_ENVIRONMENT};${_extra}")
+        if(ARG_RESOURCE_LOCK)
+            set_tests_properties(${_test} PROPERTIES RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+        endif()
+    endforeach()
 endfunction()

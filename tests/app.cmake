@@ -24,17 +24,6 @@ if(ORVEX_HAVE_QT)
     orvex_add_test(font_scale_tests QTTEST SOURCES
         app/FontScaleTest.cpp
         app/support/FrameHarness.h
-        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
-
-    orvex_add_test(font_scale_x2_tests QTTEST SOURCES
-        app/FontScaleTest.cpp
-        app/support/FrameHarness.h
         DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90
-        ENVIRONMENT "QT_SCALE_FACTOR=2")
-
-    orvex_add_test(font_scale_dpi144_tests QTTEST SOURCES
-        app/FontScaleTest.cpp
-        app/support/FrameHarness.h
-        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90
-        ENVIRONMENT "QT_FONT_DPI=144")
+        RUNS "x2:QT_SCALE_FACTOR=2" "dpi144:QT_FONT_DPI=144")
 endif()
