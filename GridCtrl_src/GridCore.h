@@ -136,6 +136,7 @@ public:
     // Spreadsheets of many locales copy "26,5000" for 26.5: with this on, a
     // tab-separated field of digits, one comma and digits is one number.
     void SetPasteDecimalComma(bool on) { m_pasteDecimalComma = on; }
+    bool PasteDecimalComma() const { return m_pasteDecimalComma; }
 
     // ---- Cell check ---------------------------------------------------------
     // Installed by the owner; without one every text is accepted unchanged.

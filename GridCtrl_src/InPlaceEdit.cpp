@@ -24,11 +24,11 @@ Qt::Alignment AlignmentOf(unsigned format) {
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
-// Only these can be part of a frequency. Other scripts' digits (which
-// QChar::isDigit() also accepts) would read as no number at all.
-bool IsFrequencyChar(QChar ch) { return (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char('.'); }
-
 }  // namespace
+
+bool CInPlaceEdit::AcceptsCharacter(QChar ch) {
+    return (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char('.');
+}
 
 CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, unsigned format, int row, int col,
                            const QString& text, const EditStart& first)
@@ -133,11 +133,19 @@ void CInPlaceEdit::keyPressEvent(QKeyEvent* e) {
         return;
     }
     Trace("key!!!\n");
-    TypeChar(e->text().at(0), e);
+    const QString typed = e->text();
+    if (typed.size() == 1) {
+        TypeChar(typed.at(0), e);
+        return;
+    }
+    // A key that brings several characters at once (a compose sequence):
+    // each of them passes the same rules as a typed one.
+    for (const QChar ch : typed)
+        if (!TypeChar(ch, nullptr)) return;
 }
 
 bool CInPlaceEdit::TypeChar(QChar ch, QKeyEvent* e) {
-    if (!IsFrequencyChar(ch)) {
+    if (!AcceptsCharacter(ch)) {
         // Cannot be part of a frequency: the edit ends with what was typed so far.
         EndWith(0);
         return false;
@@ -158,7 +166,10 @@ void CInPlaceEdit::inputMethodEvent(QInputMethodEvent* e) {
 }
 
 void CInPlaceEdit::Paste(const QString& clip) {
-    insert(clip.section(QLatin1Char('\n'), 0, 0).trimmed());
+    // The first piece the grid itself would paste into this cell.
+    const auto lines = grid::SplitPasteText(clip.toStdString(), m_grid->Core().PasteDecimalComma());
+    if (lines.empty() || lines.front().empty()) return;
+    insert(QString::fromStdString(lines.front().front()));
     AfterCharacter();
 }
 

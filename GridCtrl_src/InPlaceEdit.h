@@ -30,6 +30,9 @@ public:
     // count, not a width, so that no desktop font or scale can drop a digit
     // of a valid frequency.
     static constexpr int FREQ_EDIT_MAX_CHARS = 7;
+    // Only these can be part of a frequency. Other scripts' digits (which
+    // QChar::isDigit() also accepts) would read as no number at all.
+    static bool AcceptsCharacter(QChar ch);
 
     CInPlaceEdit(CGridCtrl* grid, const QRect& rect, unsigned format, int row, int col, const QString& text,
                  const EditStart& first);

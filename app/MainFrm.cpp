@@ -12,14 +12,13 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-#include "app/AboutDlg.h"
-#include "ui/QMView.h"
-#include "link/LinkTexts.h"
-#include "ui/model/FormTexts.h"
-
 #include <algorithm>
 #include <string>
+
+#include "app/AboutDlg.h"
+#include "link/LinkTexts.h"
+#include "ui/QMView.h"
+#include "ui/model/FormTexts.h"
 
 namespace orvex {
 namespace {

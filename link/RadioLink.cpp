@@ -46,7 +46,10 @@ void CRadioLink::OnPortData(std::uint16_t) {
 void CRadioLink::OnPortQueueFull() {
     std::weak_ptr<bool> alive = m_alive;
     m_loop.Post([this, alive] {
-        if (alive.lock()) Say(texts::kQueueFull, MsgIcon::None);
+        if (!alive.lock()) return;
+        // Bytes were lost: a write that still runs to its end is in doubt.
+        if (m_form.IsTableLocked()) m_bErrorShown = true;
+        Say(texts::kQueueFull, MsgIcon::None);
     });
 }
 
@@ -193,7 +196,10 @@ void CRadioLink::OnPortData() {
             if (!q.GetByte(data[i])) getFailed = true;
     });
     if (n < 1 || n >= kMaxBatch) return;
-    if (getFailed) Say(texts::kGetByteFailed, MsgIcon::None);
+    if (getFailed) {
+        if (m_form.IsTableLocked()) m_bErrorShown = true;
+        Say(texts::kGetByteFailed, MsgIcon::None);
+    }
 
     std::string dbg = "strDbgRecvData - ";
     for (int i = 0; i < n; ++i) {

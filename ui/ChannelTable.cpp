@@ -1,6 +1,7 @@
 #include "ui/ChannelTable.h"
 
 #include <QApplication>
+#include <algorithm>
 
 #include "settings/QMDataMng.h"
 #include "settings/Trace.h"
@@ -21,9 +22,8 @@ constexpr int kTableCols = 3;
 // What the editor could have produced: ASCII digits and points only. Other
 // text would read as no number and empty the cell without a word.
 bool IsFrequencyText(const std::string& text) {
-    for (const char c : text)
-        if (!((c >= '0' && c <= '9') || c == '.')) return false;
-    return true;
+    const QString chars = QString::fromStdString(text);
+    return std::all_of(chars.begin(), chars.end(), CInPlaceEdit::AcceptsCharacter);
 }
 
 }  // namespace

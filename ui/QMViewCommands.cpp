@@ -40,15 +40,20 @@ bool CQMView::OnCmdMsg(int id) {
 }
 
 void CQMView::OnFileNew() {
-    WhenFileCommandMayRun(*m_link, m_form, [this] { m_form.New(); });
+    WhenFileCommandMayRun(*m_link, m_loop, m_form, [this] {
+        // A cell being edited ends first: left open, it would put its text
+        // into the new form and leave no edit pending to ask about.
+        if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+        m_form.New();
+    });
 }
 
 void CQMView::OnFileOpen() {
-    WhenFileCommandMayRun(*m_link, m_form, [this] { RunFileOpen(); });
+    WhenFileCommandMayRun(*m_link, m_loop, m_form, [this] { RunFileOpen(); });
 }
 
 void CQMView::OnFileSave() {
-    WhenFileCommandMayRun(*m_link, m_form, [this] { RunFileSave(); });
+    WhenFileCommandMayRun(*m_link, m_loop, m_form, [this] { RunFileSave(); });
 }
 
 void CQMView::RunFileOpen() {

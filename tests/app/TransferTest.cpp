@@ -185,9 +185,10 @@ private slots:
         QCOMPARE(h.Messages().size(), 1);
     }
 
-    // A 30.0025 in row 4 (a paste refuses it, so it is set in the form's
-    // cells directly, as no entry path can); the write sends rows 1..3 and
-    // stops there with the range message, and the form is usable again at once.
+    // A 30.0025 in row 4 (as a file or a radio holding that code leaves it;
+    // a paste refuses it, so it is set in the form's cells directly); the
+    // write sends rows 1..3 and stops there with the range message, and the
+    // form is usable again at once.
     void writeStopsAtAFrequencyOutOfRange() {
         FrameHarness h;
         QVERIFY(h.Ready());

@@ -66,7 +66,7 @@ TEST(FileCommands, NewDuringTheStartOfAReadIsRefusedOnceTheReadHasLockedTheTable
     FillForm(rig.form, 0);
     rig.link->OnReadFromRadio();
     rig.loop.RunFor(50);  // inside the pause before the port opens
-    WhenFileCommandMayRun(*rig.link, rig.form, [&] { rig.form.New(); });
+    WhenFileCommandMayRun(*rig.link, rig.loop, rig.form, [&] { rig.form.New(); });
     EXPECT_EQ(rig.form.CellText(1), kSampleChannels[0].text) << "New acted before the read began";
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
@@ -83,21 +83,24 @@ TEST(FileCommands, OpenDuringTheWaitBeforeTheCompletionMessageRunsAfterIt) {
     rig.loop.RunUntil([&] { return rig.link->m_nCh == 13; }, 60000);
     ASSERT_TRUE(rig.link->Pausing());
     bool opened = false;
-    WhenFileCommandMayRun(*rig.link, rig.form, [&] { opened = rig.form.Open(path); });
+    bool openedBeforeTheMessage = false;
+    rig.prompter.onShow = [&](const UserMessage&) { openedBeforeTheMessage = opened; };
+    WhenFileCommandMayRun(*rig.link, rig.loop, rig.form, [&] { opened = rig.form.Open(path); });
     EXPECT_FALSE(opened);
     ASSERT_TRUE(rig.RunUntilShown(texts::kDownloadComplete));
-    EXPECT_TRUE(opened);
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return opened; }, 1000));
+    EXPECT_FALSE(openedBeforeTheMessage);
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
 }
 
 TEST(FileCommands, RunAtOnceWhenTheLinkIsIdleAndNotAtAllDuringATransfer) {
     SimRig rig(SampleRadio());
     int runs = 0;
-    WhenFileCommandMayRun(*rig.link, rig.form, [&] { ++runs; });
+    WhenFileCommandMayRun(*rig.link, rig.loop, rig.form, [&] { ++runs; });
     EXPECT_EQ(runs, 1);
     rig.link->OnReadFromRadio();
     rig.loop.RunUntil([&] { return rig.link->m_nCh == 3; }, 60000);
-    WhenFileCommandMayRun(*rig.link, rig.form, [&] { ++runs; });
+    WhenFileCommandMayRun(*rig.link, rig.loop, rig.form, [&] { ++runs; });
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(runs, 1);
 }

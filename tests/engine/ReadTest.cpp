@@ -86,7 +86,8 @@ TEST(Read, ABandPlanChosenDuringTheReadLeavesTheRecordsAsTheRadioSentThem) {
     SimRig rig(SampleRadio());
     rig.link->OnReadFromRadio();
     ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.link->m_nCh == 5; }, 60000));
-    rig.form.OnModeSelect(0);
+    ASSERT_EQ(rig.form.ModeSelection(), 0);
+    rig.form.OnModeSelect(2);
     EXPECT_EQ(rig.form.ModeSelection(), 0) << "the list must keep the plan in use";
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});

@@ -351,6 +351,34 @@ private slots:
         QCOMPARE(w->Text(4), QString("27.1250"));
         QCOMPARE(w->Text(5), QString());
         QCOMPARE(w->RefusalCount(), 1);
+
+        // The same piece the table would take when no edit is open: a
+        // decimal comma is a number, a tab ends the piece.
+        int row = 6;  // an empty cell each time: the paste goes in at the caret
+        for (const auto& [clip, cell] : {std::pair{"26,5000", "26.5000"}, std::pair{"27.0050\t28", "27.0050"}}) {
+            w->Focus(row);
+            TableWindow::Key(Qt::Key_F2);
+            QApplication::clipboard()->setText(QString::fromLatin1(clip));
+            TableWindow::Key(Qt::Key_V, Qt::ControlModifier);
+            TableWindow::Key(Qt::Key_Return);
+            QCOMPARE(w->Text(row++), QString::fromLatin1(cell));
+        }
+        QCOMPARE(w->RefusalCount(), 1);
+    }
+
+    void aKeyBringingSeveralCharactersIsTypedOneByOne() {
+        // A compose sequence may deliver its text in one key event.
+        w->Focus(3);
+        TableWindow::Key(Qt::Key_F2);
+        QTest::sendKeyEvent(QTest::Press, w->Editor(), Qt::Key_unknown, QStringLiteral("27.12500"), Qt::NoModifier);
+        QVERIFY(w->Editor());
+        QCOMPARE(w->Editor()->text(), QString("27.1250"));  // the eighth is still stopped
+        TableWindow::Key(Qt::Key_Escape);
+        w->Focus(4);
+        TableWindow::Type("27");
+        QTest::sendKeyEvent(QTest::Press, w->Editor(), Qt::Key_unknown, QString::fromUtf8(".\u0665"), Qt::NoModifier);
+        QVERIFY(!w->Editor());
+        QCOMPARE(w->Text(4), QString("27.0000"));
     }
 
     void arrowKeysEndOnlyAKeyStartedEdit_data() {

@@ -2,11 +2,16 @@
 
 namespace orvex {
 
-void WhenFileCommandMayRun(CRadioLink& link, const FormModel& form, std::function<void()> command) {
-    link.WhenIdle([&link, &form, command = std::move(command)] {
-        if (link.Busy() || form.IsTableLocked()) return;
-        command();
-    });
+void WhenFileCommandMayRun(CRadioLink& link, IEventLoop& loop, const FormModel& form, std::function<void()> command) {
+    if (link.Pausing()) {
+        link.WhenIdle([&link, &loop, &form, command = std::move(command)] {
+            // Another pause may have begun by the time the task runs.
+            loop.Post([&link, &loop, &form, command] { WhenFileCommandMayRun(link, loop, form, command); });
+        });
+        return;
+    }
+    if (link.Busy() || form.IsTableLocked()) return;
+    command();
 }
 
 }  // namespace orvex

@@ -7,13 +7,16 @@
 // always, if a transfer has started meanwhile.
 #include <functional>
 
+#include "link/EventLoop.h"
 #include "link/RadioLink.h"
 #include "ui/model/FormModel.h"
 
 namespace orvex {
 
 // Runs command once the link has no pause pending (at once when it has
-// none), unless a transfer runs by then.
-void WhenFileCommandMayRun(CRadioLink& link, const FormModel& form, std::function<void()> command);
+// none), unless a transfer runs by then. A command that had to wait runs
+// from a task of its own on loop, so a dialog it opens holds up nothing the
+// link still has waiting for the same pause to end.
+void WhenFileCommandMayRun(CRadioLink& link, IEventLoop& loop, const FormModel& form, std::function<void()> command);
 
 }  // namespace orvex

@@ -1,8 +1,8 @@
 #include "ui/readonlycombo_src/ReadOnlyComboBox.h"
 
+#include <QAbstractItemView>
 #include <QEvent>
 #include <QKeyEvent>
-#include <QAbstractItemView>
 #include <QSignalBlocker>
 #include <QWheelEvent>
 
