@@ -10,7 +10,8 @@ PKGS="build-essential cmake ninja-build pkg-config git
       xvfb xauth x11-utils fonts-dejavu-core
       qt6-gtk-platformtheme xdotool
       clang libclang-rt-14-dev
-      g++-mingw-w64-x86-64-posix wine wine64"
+      g++-mingw-w64-x86-64-posix wine wine64
+      locales"
 missing=""
 for p in $PKGS; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
@@ -22,4 +23,11 @@ if [ -n "$missing" ]; then
     $SUDO apt-get update -qq
     # shellcheck disable=SC2086
     $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
+# A locale with a decimal comma, so the test that the radio's frequencies
+# ignore the process locale has one to switch to.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
