@@ -1,18 +1,14 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstring>
 
+#include "support/ChildProcess.h"
 #include "support/KvxSample.h"
 #include "support/MiniJson.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDir.h"
 #include "ui/model/FormModel.h"
-
-extern char** environ;
 
 namespace orvex {
 namespace {
@@ -28,30 +24,23 @@ class CliTest : public ::testing::Test {
 protected:
     // Runs orvex-cli with these arguments, without a shell in between.
     CliRun Cli(std::vector<std::string> args) {
-        const char* binDir = std::getenv("ORVEX_BIN_DIR");
-        EXPECT_NE(binDir, nullptr) << "ORVEX_BIN_DIR is not set";
-        const std::string program = std::string(binDir ? binDir : ".") + "/cli/orvex-cli";
+        EXPECT_FALSE(test::BinDir().empty()) << "ORVEX_BIN_DIR is not set";
+        const std::string program = test::ToolPath("cli/orvex-cli");
         args.insert(args.begin(), program);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const std::string out = dir.File("stdout"), err = dir.File("stderr");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        pid_t pid = 0;
+        test::ChildProcess::Options files;
+        files.stdoutFile = dir.File("stdout");
+        files.stderrFile = dir.File("stderr");
+        test::ChildProcess cli;
         CliRun run;
-        const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(rc, 0) << program << ": " << std::strerror(rc);
-        int status = 0;
-        if (rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-        const Bytes o = test::ReadBytes(out), e = test::ReadBytes(err);
+        EXPECT_TRUE(cli.Start(args, {}, files)) << program;
+        const test::Exit exit = cli.Finish(60'000);
+        EXPECT_FALSE(exit.timedOut) << program;
+        if (exit.exited) run.exitCode = exit.status;
+        const Bytes o = test::ReadBytes(files.stdoutFile), e = test::ReadBytes(files.stderrFile);
         run.out.assign(o.begin(), o.end());
         run.err.assign(e.begin(), e.end());
-        std::filesystem::remove(out);
-        std::filesystem::remove(err);
+        std::filesystem::remove(files.stdoutFile);
+        std::filesystem::remove(files.stderrFile);
         return run;
     }
     std::string Put(const std::string& name, const Bytes& bytes) {

@@ -1,10 +1,5 @@
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,9 +7,8 @@
 #include "link/CRadioPort.h"
 #include "link/support/RecordingListener.h"
 #include "settings/ProtocolBytes.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace orvex {
 namespace {
@@ -24,52 +18,20 @@ using Bytes = std::vector<std::uint8_t>;
 // The simulator as a child process; killed if a test leaves it running.
 class SimProcess {
 public:
-    ~SimProcess() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_out >= 0) ::close(m_out);
-    }
-
     // Starts it and returns the first line it prints (its device), or "".
     std::string Start(std::vector<std::string> args) {
-        int pipeFds[2];
-        if (::pipe2(pipeFds, O_CLOEXEC) != 0) return {};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int rc = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeFds[1]);
-        m_out = pipeFds[0];
-        if (rc != 0) {
-            m_pid = -1;
-            return {};
-        }
-        std::string line;
-        char c = 0;
-        pollfd p{m_out, POLLIN, 0};
-        while (::poll(&p, 1, 10000) > 0 && ::read(m_out, &c, 1) == 1 && c != '\n') line += c;
-        return c == '\n' ? line : std::string{};
+        if (!m_child.Start(std::move(args))) return {};
+        return m_child.FirstLine(10'000);
     }
 
     // SIGTERM, then the exit status (-1 unless it exited normally).
     int Terminate() {
-        ::kill(m_pid, SIGTERM);
-        int status = 0;
-        const pid_t pid = m_pid;
-        m_pid = -1;
-        if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-        return WEXITSTATUS(status);
+        m_child.Signal(SIGTERM);
+        return m_child.Wait(20'000);
     }
 
 private:
-    pid_t m_pid = -1;
-    int m_out = -1;
+    test::ChildProcess m_child;
 };
 
 TEST(SimEndToEnd, EchoAndAnswerArriveTogetherAndTheMemoryIsSavedOnExit) {
