@@ -37,21 +37,43 @@ function(orvex_executable name)
     orvex_target_defaults(${name})
 endfunction()
 
-# orvex_add_test(name [QTTEST | FUZZ SECONDS s CORPUS dir] SOURCES ... DEPS ...
-#                [LABELS ...] [ENVIRONMENT ...] [RESOURCE_LOCK r] [WRAPPER cmd ...]
-#                [RUNS suffix:VAR=value ...]):
+# orvex_add_test(name [QTTEST | FUZZ SECONDS s CORPUS dir | COMMAND cmd ...]
+#                SOURCES ... DEPS ... [LABELS ...] [ENVIRONMENT ...]
+#                [RESOURCE_LOCK r] [WRAPPER cmd ...] [RUNS suffix:VAR=value ...]):
 # the one way to declare a test; it is built and registered with CTest
 # together, so no test binary exists that CTest does not run. GoogleTest by
 # default; QTTEST makes it a Qt Test program on the offscreen platform; FUZZ a
-# libFuzzer target run for s seconds from the seeds in tests/fuzz/corpus/dir.
+# libFuzzer target run for s seconds from the seeds in tests/fuzz/corpus/dir;
+# COMMAND a script of ours that drives programs built elsewhere (DEPS then
+# names the targets it needs built first), nothing compiled for it.
 # WRAPPER runs the program through a command that prepares what it talks to
 # (a cross build's emulator is then the wrapper's business). Each RUNS entry
 # runs the same program once more as name_suffix, with VAR=value added to its
-# environment.
+# environment; entries with the same suffix add to the same run.
+# Every label gets a target orvex_tests_<label> that builds its tests, so a
+# stage of the test command builds only what it runs.
 function(orvex_add_test name)
-    cmake_parse_arguments(ARG "QTTEST;FUZZ" "TIMEOUT;SECONDS;CORPUS;RESOURCE_LOCK" "SOURCES;DEPS;LABELS;ENVIRONMENT;WRAPPER;RUNS" ${ARGN})
-    add_executable(${name} ${ARG_SOURCES})
-    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    cmake_parse_arguments(ARG "QTTEST;FUZZ" "TIMEOUT;SECONDS;CORPUS;RESOURCE_LOCK"
+        "SOURCES;DEPS;LABELS;ENVIRONMENT;WRAPPER;RUNS;COMMAND" ${ARGN})
+    if(ARG_COMMAND)
+        set(_built)
+        if(ARG_DEPS)
+            add_custom_target(${name} DEPENDS ${ARG_DEPS})
+            set(_built ${name})
+        endif()
+    else()
+        add_executable(${name} ${ARG_SOURCES})
+        target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+        set(_built ${name})
+    endif()
+    foreach(_label IN LISTS ARG_LABELS)
+        if(NOT TARGET orvex_tests_${_label})
+            add_custom_target(orvex_tests_${_label})
+        endif()
+        if(_built)
+            add_dependencies(orvex_tests_${_label} ${_built})
+        endif()
+    endforeach()
     if(ARG_FUZZ)
         target_link_libraries(${name} PRIVATE ${ARG_DEPS})
         target_link_options(${name} PRIVATE -fsanitize=fuzzer)
@@ -63,36 +85,48 @@ function(orvex_add_test name)
         set_tests_properties(${name} PROPERTIES TIMEOUT ${_limit} LABELS "${ARG_LABELS}")
         return()
     endif()
-    if(ARG_QTTEST)
-        target_link_libraries(${name} PRIVATE ${ARG_DEPS} Qt6::Test Qt6::Widgets)
-        set_target_properties(${name} PROPERTIES AUTOMOC ON)
-        list(APPEND ARG_ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    if(ARG_COMMAND)
+        set(_program ${ARG_COMMAND})
     else()
-        target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
+        if(ARG_QTTEST)
+            target_link_libraries(${name} PRIVATE ${ARG_DEPS} Qt6::Test Qt6::Widgets)
+            set_target_properties(${name} PROPERTIES AUTOMOC ON)
+            list(APPEND ARG_ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+        else()
+            target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
+        endif()
+        orvex_target_defaults(${name})
+        set(_program ${ARG_WRAPPER} $<TARGET_FILE:${name}>)
     endif()
-    orvex_target_defaults(${name})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
-    set(_runs ":")
-    list(APPEND _runs ${ARG_RUNS})
-    foreach(_run IN LISTS _runs)
+    # The runs by suffix ("" is the plain one), each with its extra variables.
+    set(_suffixes "")
+    set(_extra_ "")
+    foreach(_run IN LISTS ARG_RUNS)
         string(FIND "${_run}" ":" _at)
         string(SUBSTRING "${_run}" 0 ${_at} _suffix)
         math(EXPR _at "${_at} + 1")
-        string(SUBSTRING "${_run}" ${_at} -1 _extra)
+        string(SUBSTRING "${_run}" ${_at} -1 _var)
+        if(NOT _suffix IN_LIST _suffixes)
+            list(APPEND _suffixes ${_suffix})
+            set(_extra_${_suffix} "")
+        endif()
+        list(APPEND _extra_${_suffix} "${_var}")
+    endforeach()
+    foreach(_suffix IN ITEMS "" LISTS _suffixes)
         set(_test ${name})
         if(_suffix)
             set(_test ${name}_${_suffix})
         endif()
-        if(ARG_WRAPPER)
-            add_test(NAME ${_test} COMMAND ${ARG_WRAPPER} $<TARGET_FILE:${name}>)
-        else()
-            add_test(NAME ${_test} COMMAND ${name})
-        endif()
+        add_test(NAME ${_test} COMMAND ${_program})
         set_tests_properties(${_test} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
             LABELS "${ARG_LABELS}"
-            ENVIRONMENT "ORVEX_BIN_DIR=${PROJECT_BINARY_DIR}/tools;ORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEX_SHOT_DIR=${PROJECT_BINARY_DIR}/screenshots;${ARG_ENVIRONMENT};${_extra}")
+            ENVIRONMENT "ORVEX_BIN_DIR=${PROJECT_BINARY_DIR}/tools;ORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEX_SHOT_DIR=${PROJECT_BINARY_DIR}/screenshots;${ARG_ENVIRONMENT};${_extra_${_suffix}}")
+        # A skipped case would pass unnoticed: it fails instead, so what the
+        # suite claims is what ran.
+        set_tests_properties(${_test} PROPERTIES FAIL_REGULAR_EXPRESSION "\\[  SKIPPED \\]|\nSKIP   : ")
         if(ARG_RESOURCE_LOCK)
             set_tests_properties(${_test} PROPERTIES RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
         endif()

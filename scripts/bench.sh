@@ -7,6 +7,8 @@ cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVEX_BUILD_TE
 cmake --build build-release -j "$(nproc 2>/dev/null || echo 2)"
 echo "== read and write against the simulator (best of 3)"
 ./build-release/tools/bench/orvex-bench-transfer --bin build-release/tools --runs 3
+echo "== closing the port in the middle of a burst, over many reopenings under traffic"
+./build-release/tools/bench/orvex-bench-port --cycles 1000
 echo "== the window on a display: start-up to exposed and painted, idle and transfer stalls, memory"
 if command -v xvfb-run >/dev/null 2>&1; then
     xvfb-run -a ./build-release/tools/bench/orvex-bench-window

@@ -1,5 +1,6 @@
 # Fuzz targets: built only with clang and ORVEX_FUZZ=ON (scripts/check.sh
-# does that in its own build folder).
+# does that in its own build folder). This is the only list of them: the
+# scripts build orvex_tests_fuzz and run the label.
 if(ORVEX_FUZZ)
     set(ORVEX_FUZZ_SECONDS 30 CACHE STRING "How long the test command runs each fuzz target")
     orvex_add_test(fuzz_kvx_open FUZZ SECONDS ${ORVEX_FUZZ_SECONDS} CORPUS kvx_open

@@ -9,7 +9,7 @@ if(NOT WIN32)
     # in sanitizer builds: their runtime cannot be preloaded into Wine.
     if(NOT ORVEX_SANITIZE AND NOT ORVEX_FUZZ AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
         add_library(orvex_pty_modem_lines MODULE wine/PtyModemLines.cpp)
-        target_compile_options(orvex_pty_modem_lines PRIVATE -Wall -Wextra -Werror)
+        orvex_target_defaults(orvex_pty_modem_lines)
         target_link_libraries(orvex_pty_modem_lines PRIVATE ${CMAKE_DL_LIBS})
     endif()
     return()
@@ -28,19 +28,17 @@ endif()
 # The port tests run twice: once on Wine's own serial driver, which cannot
 # wait for events on a pseudo-terminal (the watcher falls back to watching
 # the input count), and once with the modem lines preloaded (the watcher
-# waits on port events).
+# waits on port events). Each run serves its radio on a COM port of its own.
 set(_shim ${ORVEX_HOST_BUILD}/tests/liborvex_pty_modem_lines.so)
 orvex_add_test(win32_port_tests SOURCES
     win32/RadioPortWin32Test.cpp
     DEPS orvex_link LABELS win32 TIMEOUT 120
     WRAPPER ${_wine}/with-sim.sh COM8 -- ${_wine}/wine-run.sh
-    ENVIRONMENT ORVEX_HOST_BUILD=${ORVEX_HOST_BUILD} ORVEX_TEST_WATCH=polling)
-add_test(NAME win32_port_events_tests
-    COMMAND ${_wine}/with-sim.sh COM9 -- ${_wine}/wine-run.sh $<TARGET_FILE:win32_port_tests>)
-set_tests_properties(win32_port_events_tests PROPERTIES LABELS win32 TIMEOUT 120
-    ENVIRONMENT "ORVEX_HOST_BUILD=${ORVEX_HOST_BUILD};ORVEX_TEST_WATCH=events;ORVEX_WINE_PRELOAD=${_shim}")
+    ENVIRONMENT ORVEX_HOST_BUILD=${ORVEX_HOST_BUILD} ORVEX_TEST_WATCH=polling
+    RUNS events:ORVEX_TEST_WATCH=events events:ORVEX_WINE_PRELOAD=${_shim} events:ORVEX_WINE_COM=COM9)
 
-add_test(NAME win32_cli_end_to_end COMMAND ${_wine}/cli-end-to-end.sh
-    $<TARGET_FILE:orvex-cli> ${ORVEX_HOST_BUILD}/tools/cli/orvex-cli ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/kvx_open)
-set_tests_properties(win32_cli_end_to_end PROPERTIES LABELS win32 TIMEOUT 180 RESOURCE_LOCK wine_c_drive
-    ENVIRONMENT "ORVEX_HOST_BUILD=${ORVEX_HOST_BUILD}")
+orvex_add_test(win32_cli_end_to_end
+    COMMAND ${_wine}/cli-end-to-end.sh $<TARGET_FILE:orvex-cli> ${ORVEX_HOST_BUILD}/tools/cli/orvex-cli
+        ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/kvx_open
+    DEPS orvex-cli LABELS win32 TIMEOUT 180 RESOURCE_LOCK wine_c_drive
+    ENVIRONMENT ORVEX_HOST_BUILD=${ORVEX_HOST_BUILD})

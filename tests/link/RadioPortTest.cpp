@@ -86,7 +86,6 @@ using namespace std::chrono_literals;
 using test::Bytes;
 using test::PtyPair;
 using test::RecordingListener;
-using Clock = std::chrono::steady_clock;
 using Batches = std::vector<Bytes>;
 
 // A port on a fresh pseudo-terminal. The port is declared last so that it is
@@ -249,17 +248,20 @@ TEST(RadioPortBurst, ShortGapsJoinABurstAndALongerPauseEndsIt) {
     EXPECT_EQ(link.listener.HangUpCount(), 0);
 }
 
-TEST(RadioPortBurst, ClosePortDoesNotWaitOutTheBurstGap) {
+// How long the close takes is a figure of orvex-bench-port (scripts/bench.sh);
+// here it must end the watcher that is waiting for the rest of the burst.
+TEST(RadioPortBurst, ClosePortInTheMiddleOfABurstEndsTheWatcher) {
+    const int threads = test::ThreadBaseline();
     Link link;
     ASSERT_TRUE(link.Open()) << link.port.LastError();
     for (std::uint8_t b = 0; b < 5; ++b) {
         ASSERT_TRUE(link.pty.Send({b}));
         std::this_thread::sleep_for(10ms);
     }
-    const auto start = Clock::now();
     link.port.ClosePort();
-    EXPECT_LT(Clock::now() - start, 40ms);
     EXPECT_FALSE(link.port.IsConnected());
+    EXPECT_EQ(test::SettledCount(test::ThreadCount, threads), threads) << "the watcher did not end";
+    EXPECT_EQ(link.listener.HangUpCount(), 0);
 }
 
 // Chunks are 2048 bytes; one is stored only when 8192 - size exceeds it.
@@ -368,17 +370,13 @@ TEST(RadioPortCycles, ThousandReopensUnderTrafficNeitherHangNorLeak) {
         });
         Joiner joiner{stop, radio};
 
-        std::vector<Clock::duration> closing;
+        // The time each close takes is a figure of orvex-bench-port.
         for (int i = 0; i < 1000; ++i) {
             ASSERT_TRUE(link.Open()) << "cycle " << i << ": " << link.port.LastError();
             if (i % 10 == 0) std::this_thread::sleep_for(1ms);  // let the watcher get into a burst
-            const auto start = Clock::now();
             link.port.ClosePort();
-            closing.push_back(Clock::now() - start);
+            ASSERT_FALSE(link.port.IsConnected()) << "cycle " << i;
         }
-        std::sort(closing.begin(), closing.end());
-        EXPECT_LT(closing[closing.size() / 2], 10ms);
-        EXPECT_LT(closing[closing.size() * 99 / 100], 40ms);
     }
     EXPECT_EQ(test::SettledCount(test::ThreadCount, threads), threads);
     EXPECT_EQ(test::SettledCount(test::OpenFdCount, fds), fds);

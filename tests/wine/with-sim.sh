@@ -6,7 +6,9 @@
 # holds orvex-radio-sim.
 set -euo pipefail
 . "$(dirname "$0")/prefix.sh"
-com=$1; shift
+# ORVEX_WINE_COM, when set, takes the place of COMn: runs of one test in
+# different environments serve their radios side by side.
+com=${ORVEX_WINE_COM:-$1}; shift
 sim_args=()
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do sim_args+=("$1"); shift; done
 [ "${1:-}" = "--" ] && shift
