@@ -4,7 +4,6 @@
 
 #include "link/LinkTexts.h"
 #include "link/PortSettingsFile.h"
-#include "settings/ProtocolBytes.h"
 #include "settings/Trace.h"
 
 namespace orvex {
@@ -19,9 +18,14 @@ std::string Format(std::string_view format, int value) {
 }  // namespace
 
 CPortSearch::CPortSearch(ITransferForm& form, CRadioLink& link, IEventLoop& loop, std::string settingsPath)
-    : m_form(form), m_link(link), m_loop(loop), m_settingsPath(std::move(settingsPath)) {}
+    : m_form(form), m_link(link), m_loop(loop), m_settingsPath(std::move(settingsPath)) {
+    m_link.SetProbeListener(this);
+}
 
-CPortSearch::~CPortSearch() { StopTimer(); }
+CPortSearch::~CPortSearch() {
+    StopTimer();
+    m_link.SetProbeListener(nullptr);
+}
 
 void CPortSearch::StartTimer() {
     StopTimer();
@@ -63,8 +67,8 @@ void CPortSearch::OnAutoSearch() {
     m_link.StopTransfer();
     m_link.After(500, [this] {
         StopTimer();
-        m_link.m_bSearchActive = true;
-        m_link.m_bSearchFound = false;
+        m_bSearchActive = true;
+        m_bSearchFound = false;
         m_nPortIndex = 0;
         SetCheckingText(m_nPortIndex + 1);
         StartTimer();
@@ -74,16 +78,16 @@ void CPortSearch::OnAutoSearch() {
 void CPortSearch::OnTimer() {
     if (m_form.TakeStopRequest()) {
         StopTimer();
-        m_link.m_bSearchActive = false;
+        m_bSearchActive = false;
         m_form.ShowColumnHintAfter(m_checkingText);
         return;
     }
-    if (!m_link.m_bSearchActive) return;
-    if (m_link.m_bSearchFound) {
+    if (!m_bSearchActive) return;
+    if (m_bSearchFound) {
         Trace("USB OK!!!%d\n", m_nPortIndex);
         StopTimer();
-        m_link.m_bSearchActive = false;
-        m_link.m_bSearchFound = false;
+        m_bSearchActive = false;
+        m_bSearchFound = false;
         m_link.SetConfiguredPort(m_nPortIndex - 1);
         m_link.ShowPortInPane(m_nPortIndex);
         m_form.ShowColumnHintAfter(m_checkingText);
@@ -99,7 +103,7 @@ void CPortSearch::OnTimer() {
     }
     if (m_nPortIndex > kPortIndexMax) {
         StopTimer();
-        m_link.m_bSearchActive = false;
+        m_bSearchActive = false;
         // The last port probed has no radio; holding it would only keep
         // other programs off it.
         m_link.StopTransfer();
@@ -111,7 +115,7 @@ void CPortSearch::OnTimer() {
     if (m_link.ProbeOpen(m_nPortIndex)) {
         StopTimer();
         Trace("CHECKING : COM%d GOOD\n", m_nPortIndex + 1);
-        m_link.SendByte(QM_PROTO_CHK_DEV, 3);
+        m_link.SendProbe();
         StartTimer();
     } else {
         Trace("CHECKING: COM%d FAIL\n", m_nPortIndex + 1);
@@ -125,8 +129,8 @@ void CPortSearch::OnAutoStop() {
         m_link.WhenIdle([this] { OnAutoStop(); });
         return;
     }
-    m_link.m_bSearchActive = false;
-    m_link.m_bMsgShown = true;
+    m_bSearchActive = false;
+    m_link.SilenceWatchdog();
     m_form.Prompter().Show(UserMessage{std::string(texts::kSearchStopped), {}, MsgIcon::None, MsgButtons::Ok});
     StartTimer();
     m_form.RequestStopSearch();

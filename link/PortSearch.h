@@ -11,7 +11,7 @@
 
 namespace orvex {
 
-class CPortSearch {
+class CPortSearch : private IProbeListener {
 public:
     static constexpr int kTickMs = 200;
 
@@ -23,12 +23,16 @@ public:
     // The search timer's tick (timer 1 of the form).
     void OnTimer();
 
-    bool Active() const { return m_link.m_bSearchActive; }
+    bool Active() const { return m_bSearchActive; }
     // Neither searching nor about to end a search at the next tick.
     bool Settled() const { return !m_timerRunning; }
     int PortIndex() const { return m_nPortIndex; }
 
 private:
+    // IProbeListener: the link spots the radio's answer to a probe.
+    bool ProbeRunning() const override { return m_bSearchActive; }
+    void OnProbeAnswered() override { m_bSearchFound = true; }
+
     void StartTimer();
     void StopTimer();
     void SetCheckingText(int comNumber);
@@ -38,6 +42,8 @@ private:
     IEventLoop& m_loop;
     std::string m_settingsPath;
     int m_nPortIndex = 0;
+    bool m_bSearchActive = false;
+    bool m_bSearchFound = false;
     std::string m_checkingText;  // the status text the search last showed
     bool m_timerRunning = false;
     IEventLoop::TimerId m_timer = 0;

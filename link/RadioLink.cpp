@@ -34,6 +34,40 @@ void CRadioLink::Say(std::string_view text, MsgIcon icon, std::string detail) {
     m_form.Prompter().Show(UserMessage{std::string(text), std::move(detail), icon, MsgButtons::Ok});
 }
 
+void CRadioLink::SayTransferError(std::string_view text) {
+    m_bErrorShown = true;
+    Say(text, MsgIcon::Stop);
+}
+
+void CRadioLink::NoteLostBytes() {
+    // Bytes were lost: a write that still runs to its end is in doubt.
+    if (m_form.IsTableLocked()) m_bErrorShown = true;
+}
+
+// ---- Ends of a transfer ------------------------------------------------------
+
+void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
+    const bool say = !end.message.empty() && !(end.onceOnly && m_bMsgShown);
+    if (!end.message.empty()) m_bMsgShown = true;
+    if (end.markDone) m_bTransferDone = true;
+    switch (end.watchdog) {
+        case WatchdogAtEnd::Stop: StopWatchdog(true); break;
+        case WatchdogAtEnd::StopWithoutWake: StopWatchdog(false); break;
+        case WatchdogAtEnd::Expired: m_bWatchRunning = false; break;
+        case WatchdogAtEnd::KeepRunning: break;
+    }
+    if (end.toIdle) m_nDirection = TransferDirection::Idle;
+    if (end.outcome != TransferOutcome::Failed)
+        m_outcome = m_bErrorShown ? TransferOutcome::CompletedWithErrors : TransferOutcome::Completed;
+    else if (m_outcome == TransferOutcome::Running)
+        m_outcome = TransferOutcome::Failed;
+    if (say && end.messageFirst) Say(end.message, end.icon, detail);
+    m_form.UnlockChannelTable();
+    m_form.EnableFormControls(true);
+    if (say && !end.messageFirst) Say(end.message, end.icon, detail);
+    if (end.resetStage) m_nStage = kStageStart;
+}
+
 // ---- Port -------------------------------------------------------------
 
 void CRadioLink::OnPortData(std::uint16_t) {
@@ -47,8 +81,7 @@ void CRadioLink::OnPortQueueFull() {
     std::weak_ptr<bool> alive = m_alive;
     m_loop.Post([this, alive] {
         if (!alive.lock()) return;
-        // Bytes were lost: a write that still runs to its end is in doubt.
-        if (m_form.IsTableLocked()) m_bErrorShown = true;
+        NoteLostBytes();
         Say(texts::kQueueFull, MsgIcon::None);
     });
 }
@@ -60,23 +93,23 @@ void CRadioLink::OnPortHangUp() {
         // The device is gone: a transfer cannot go on, and the port must be
         // released so that it can be opened again once the cable is back.
         const bool running = m_form.IsTableLocked();
-        const std::string detail = "the device hung up";
         m_seq.Cancel();
         m_bStarting = false;
         StopWatchdog(true);
-        m_nDirection = 0;
+        m_nDirection = TransferDirection::Idle;
         m_pComm->ClosePort();
-        if (running) {
-            m_bMsgShown = true;
-            EndTransferUnlocked();
-            Say(texts::kPortLost, MsgIcon::Stop, detail);
-        }
+        if (running)
+            EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Stop, false, true, false, texts::kPortLost,
+                          MsgIcon::Stop},
+                         "the device hung up");
     });
 }
 
 bool CRadioLink::ProbeOpen(int index) {
     return m_pComm->OpenPort(m_resolve(index), kBaudRate, 0);
 }
+
+void CRadioLink::SendProbe() { SendByte(QM_PROTO_CHK_DEV, 3); }
 
 void CRadioLink::ShowPortInPane(int comNumber) {
     char pane[64];
@@ -115,11 +148,10 @@ void CRadioLink::CloseRadioPort() {
     m_form.UnlockChannelTable();
 }
 
-int CRadioLink::StopTransfer() {
+void CRadioLink::StopTransfer() {
     StopWatchdog(true);
-    m_nDirection = 0;
+    m_nDirection = TransferDirection::Idle;
     CloseRadioPort();
-    return 0;
 }
 
 bool CRadioLink::SendByte(std::uint8_t value, int delayMs) {
@@ -128,11 +160,17 @@ bool CRadioLink::SendByte(std::uint8_t value, int delayMs) {
     return true;
 }
 
-void CRadioLink::ResetTransferState(int direction) {
+void CRadioLink::AwaitReply(std::uint8_t expected) {
+    m_bAwaitReply = true;
+    m_byExpectedLast = expected;
+    m_pSentBytes.push_back(expected);  // stands for the radio's answer
+}
+
+void CRadioLink::ResetTransferState(TransferDirection direction) {
     m_nDirection = direction;
-    m_nSubState = 1;
+    m_nSubState = kSubStateStart;
     m_nTimeoutCount = 1;
-    m_nCh = 0;
+    m_nCh = kChHandshake;
     m_bMsgShown = false;
     m_bResendDue = false;
     m_bErrorShown = false;
@@ -140,17 +178,95 @@ void CRadioLink::ResetTransferState(int direction) {
     m_pRecvBytes.clear();
 }
 
-void CRadioLink::EndTransferUnlocked() {
-    m_form.UnlockChannelTable();
-    m_form.EnableFormControls(true);
-    if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
-}
-
 void CRadioLink::PopRecvFront() {
     if (!m_pRecvBytes.empty()) m_pRecvBytes.pop_front();
 }
 
 // ---- Receive handler -----------------------------------------------------
+
+void CRadioLink::OnPortData() {
+    if (DeferWhilePausing()) return;
+    if (m_form.IsTableLocked()) m_form.SetProgress(m_nCh);
+
+    std::array<std::uint8_t, kMaxBatch> data{};
+    int n = DrainQueue(data);
+    if (n == 0) return;
+    m_byLastRaw = data[n - 1];
+    if (AnswerProbe() || ReleaseUnsolicited()) return;
+    if (!m_form.IsTableLocked()) return;  // nothing is interpreted outside a transfer
+
+    n = TakeIntoPending(data.data(), n, data.data());
+    if (m_bAwaitReply) TakeBlockReply(n, data.data());
+    if (n == 0) return;  // echo only
+
+    KickWatchdog();
+    if (m_bTransferDone) return;
+    Dispatch(data.data(), n);
+}
+
+bool CRadioLink::DeferWhilePausing() {
+    if (!m_seq.Busy()) return false;
+    // The previous step's pause is still running; the bytes wait in the
+    // queue, as they would have for a sleeping sender.
+    if (!m_bDataDeferred) {
+        m_bDataDeferred = true;
+        m_seq.WhenIdle([this] {
+            m_bDataDeferred = false;
+            OnPortData();
+        });
+    }
+    return true;
+}
+
+int CRadioLink::DrainQueue(std::array<std::uint8_t, kMaxBatch>& data) {
+    int n = 0;
+    bool getFailed = false;
+    m_pComm->WithQueue([&](CByteQueue& q) {
+        n = q.GetSize();
+        if (n >= kMaxBatch) {
+            q.Clear();  // too large to be an answer: dropped unread
+            return;
+        }
+        for (int i = 0; i < n; ++i)
+            if (!q.GetByte(data[i])) getFailed = true;
+    });
+    if (n < 1 || n >= kMaxBatch) return 0;
+    if (getFailed) {
+        NoteLostBytes();
+        Say(texts::kGetByteFailed, MsgIcon::None);
+    }
+    std::string dbg = "strDbgRecvData - ";
+    for (int i = 0; i < n; ++i) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%02x ", data[i]);
+        dbg += hex;
+    }
+    Trace("%s (Echo %d) (size %d)\n", dbg.c_str(), static_cast<int>(m_pSentBytes.size()), n);
+    return n;
+}
+
+bool CRadioLink::AnswerProbe() {
+    if (!m_probe || !m_probe->ProbeRunning() || m_byLastRaw != QM_PROTO_CHK_DEV_ACK) return false;
+    m_probe->OnProbeAnswered();
+    SendByte(QM_PROTO_SET_UPLOAD, 1);
+    return true;
+}
+
+bool CRadioLink::ReleaseUnsolicited() {
+    if (!m_pSentBytes.empty() || m_bResendDue) return false;
+    // Not the answer to anything sent: release the transfer; the watchdog,
+    // told to stop without a wake-up, reports at the end of its current wait.
+    EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::StopWithoutWake, false, false, false});
+    return true;
+}
+
+int CRadioLink::TakeIntoPending(const std::uint8_t* batch, int n, std::uint8_t* working) {
+    m_pRecvBytes.insert(m_pRecvBytes.end(), batch, batch + n);
+    RemoveEcho();
+    const int pending = static_cast<int>(std::min<std::size_t>(m_pRecvBytes.size(), kMaxBatch));
+    std::copy(m_pRecvBytes.begin(), m_pRecvBytes.begin() + pending, working);
+    return pending;
+}
 
 void CRadioLink::RemoveEcho() {
     // Each sent byte, oldest first, consumes the first equal pending byte
@@ -166,96 +282,6 @@ void CRadioLink::RemoveEcho() {
             ++j;
         }
     }
-}
-
-void CRadioLink::OnPortData() {
-    if (m_seq.Busy()) {
-        // The previous step's pause is still running; the bytes wait in
-        // the queue, as they would have for a sleeping sender.
-        if (!m_bDataDeferred) {
-            m_bDataDeferred = true;
-            m_seq.WhenIdle([this] {
-                m_bDataDeferred = false;
-                OnPortData();
-            });
-        }
-        return;
-    }
-    if (m_form.IsTableLocked()) m_form.SetProgress(m_nCh);
-
-    std::array<std::uint8_t, kMaxBatch> data{};
-    int n = 0;
-    bool getFailed = false;
-    m_pComm->WithQueue([&](CByteQueue& q) {
-        n = q.GetSize();
-        if (n >= kMaxBatch) {
-            q.Clear();
-            return;
-        }
-        for (int i = 0; i < n; ++i)
-            if (!q.GetByte(data[i])) getFailed = true;
-    });
-    if (n < 1 || n >= kMaxBatch) return;
-    if (getFailed) {
-        if (m_form.IsTableLocked()) m_bErrorShown = true;
-        Say(texts::kGetByteFailed, MsgIcon::None);
-    }
-
-    std::string dbg = "strDbgRecvData - ";
-    for (int i = 0; i < n; ++i) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "%02x ", data[i]);
-        dbg += hex;
-    }
-    Trace("%s (Echo %d) (size %d)\n", dbg.c_str(), static_cast<int>(m_pSentBytes.size()), n);
-
-    m_byLastRaw = data[n - 1];
-
-    if (m_bSearchActive && m_byLastRaw == QM_PROTO_CHK_DEV_ACK) {
-        m_bSearchFound = true;
-        SendByte(QM_PROTO_SET_UPLOAD, 1);
-        return;
-    }
-    if (m_pSentBytes.empty() && !m_bResendDue) {
-        // Not the answer to anything sent: release the transfer; the
-        // watchdog, told to stop without a wake-up, reports at the end of
-        // its current wait.
-        m_form.EnableFormControls(true);
-        StopWatchdog(false);
-        m_form.UnlockChannelTable();
-        if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
-        return;
-    }
-    if (!m_form.IsTableLocked()) return;
-
-    m_pRecvBytes.insert(m_pRecvBytes.end(), data.begin(), data.begin() + n);
-    RemoveEcho();
-    n = static_cast<int>(std::min<std::size_t>(m_pRecvBytes.size(), kMaxBatch));
-    std::copy(m_pRecvBytes.begin(), m_pRecvBytes.begin() + n, data.begin());
-
-    if (m_bAwaitReply) TakeBlockReply(n, data.data());
-    if (n == 0) return;
-
-    KickWatchdog();
-    if (m_bTransferDone) return;
-
-    if (m_nStage == 2) {
-        if (m_nDirection == 1 && m_nCh >= 11) {
-            if (!ApplyClosingBlock(data.data(), n)) return;
-        }
-        if (m_nDirection == 2 && m_nCh == 11) {
-            SendClosingBlock();
-            return;
-        }
-        if (m_nDirection == 1 && m_nCh == 12)
-            CompleteRead();
-        else if (m_nDirection == 2 && m_nCh == 12)
-            CompleteWrite();
-    }
-    if (m_nDirection == 1)
-        HandleReadByte(data.data(), n);
-    else if (m_nDirection == 2)
-        HandleWriteByte(data.data(), n);
 }
 
 void CRadioLink::TakeBlockReply(int& n, std::uint8_t* data) {
@@ -279,23 +305,33 @@ void CRadioLink::TakeBlockReply(int& n, std::uint8_t* data) {
     data[0] = QM_PROTO_ACK;  // whatever the radio answered counts as an acknowledge
 }
 
-void CRadioLink::SayTransferError(std::string_view text) {
-    m_bErrorShown = true;
-    Say(text, MsgIcon::Stop);
-}
-
-TransferOutcome CRadioLink::CompletedOutcome() const {
-    return m_bErrorShown ? TransferOutcome::CompletedWithErrors : TransferOutcome::Completed;
+void CRadioLink::Dispatch(std::uint8_t* data, int n) {
+    if (m_nStage == kStageBlocks) {
+        const bool reading = m_nDirection == TransferDirection::Reading;
+        const bool writing = m_nDirection == TransferDirection::Writing;
+        if (reading && m_nCh >= kChClosingBlock && !ApplyClosingBlock(data, n)) return;
+        if (writing && m_nCh == kChClosingBlock) {
+            SendClosingBlock();
+            return;
+        }
+        if (reading && m_nCh == kChComplete)
+            EndTransfer({TransferOutcome::Completed, WatchdogAtEnd::Stop, true, true, true, texts::kUploadComplete});
+        else if (writing && m_nCh == kChComplete)
+            CompleteWrite();
+    }
+    if (m_nDirection == TransferDirection::Reading)
+        HandleReadByte(data, n);
+    else if (m_nDirection == TransferDirection::Writing)
+        HandleWriteByte(data, n);
 }
 
 // ---- Watchdog ------------------------------------------------------------
 
-int CRadioLink::StartWatchdog() {
+void CRadioLink::StartWatchdog() {
     if (m_bWatchArmed) m_loop.CancelTimer(m_watchTimer);
     m_bWatchArmed = false;
     m_bWatchRunning = true;
     ArmWatchdog();
-    return 0;
 }
 
 void CRadioLink::ArmWatchdog() {
@@ -327,14 +363,8 @@ void CRadioLink::OnWatchdogTimeout() {
         if (m_bWatchRunning) ArmWatchdog();
         return;
     }
-    if (!m_bMsgShown) {
-        m_bMsgShown = true;
-        Say(texts::kTimeout, MsgIcon::None);
-    }
-    m_form.EnableFormControls(true);
-    m_bWatchRunning = false;
-    m_form.UnlockChannelTable();
-    if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
+    EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Expired, false, false, false, texts::kTimeout, MsgIcon::None,
+                 true, true});
 }
 
 }  // namespace orvex

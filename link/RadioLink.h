@@ -12,6 +12,7 @@
 #include "link/EventLoop.h"
 #include "link/RadioPortBase.h"
 #include "link/Sequencer.h"
+#include "link/TransferStages.h"
 #include "link/TransferForm.h"
 
 namespace orvex {
@@ -20,6 +21,15 @@ namespace orvex {
 // exit status). CompletedWithErrors: it ran to its end, but the radio gave
 // an answer the link had to report on the way, so what it holds is in doubt.
 enum class TransferOutcome { None, Running, Completed, CompletedWithErrors, Failed };
+
+// The port search's side of a probe: whether one is running, and the
+// radio's answer to it, which the receive handler spots.
+class IProbeListener {
+public:
+    virtual ~IProbeListener() = default;
+    virtual bool ProbeRunning() const = 0;
+    virtual void OnProbeAnswered() = 0;
+};
 
 class CRadioLink : private IPortListener {
 public:
@@ -42,11 +52,22 @@ public:
     // Opens the configured port; the result arrives through done (0 or -1).
     void OpenRadioPort(std::function<void(int)> done = {});
     void CloseRadioPort();
-    int StopTransfer();
+    void StopTransfer();
 
     void SetConfiguredPort(int index) { m_nConfiguredPort = index; }
     int ConfiguredPort() const { return m_nConfiguredPort; }
     IRadioPort& Port() { return *m_pComm; }
+
+    // ---- For the port search ----------------------------------------------
+    void SetProbeListener(IProbeListener* listener) { m_probe = listener; }
+    // Opens the device for one probe: no retry, no message.
+    bool ProbeOpen(int index);
+    // The device check of a probe.
+    void SendProbe();
+    // Pane 1 of the status bar shows the port in use.
+    void ShowPortInPane(int comNumber);
+    // A watchdog still waiting must not speak once the user stopped.
+    void SilenceWatchdog() { m_bMsgShown = true; }
 
     // ---- State for front ends and tests ---------------------------------
     // A transfer, a start sequence or a pending pause is under way.
@@ -55,6 +76,16 @@ public:
     // Still inside a wait, even if told to stop: its message may yet come.
     bool WatchdogWaiting() const { return m_bWatchArmed; }
     TransferOutcome Outcome() const { return m_outcome; }
+    TransferDirection Direction() const { return m_nDirection; }
+    std::int8_t Stage() const { return m_nStage; }
+    std::uint8_t BlockCounter() const { return m_nCh; }
+    int SubState() const { return m_nSubState; }
+    int Patience() const { return m_nTimeoutCount; }
+    bool TransferDone() const { return m_bTransferDone; }
+    // Received bytes not yet consumed, and sent bytes whose echo is due.
+    const std::deque<std::uint8_t>& PendingBytes() const { return m_pRecvBytes; }
+    const std::deque<std::uint8_t>& AwaitedEcho() const { return m_pSentBytes; }
+
     // Runs fn when the protocol's pending steps are done (at once if idle):
     // commands arriving during a pause wait for it, as they would have
     // waited for a blocked user interface.
@@ -67,14 +98,93 @@ public:
         m_seq.Then(std::move(fn));
     }
 
-    // Receive handler; public so a front end may call it directly.
+    // Receive handler: takes what the port's queue holds. The watcher's
+    // notification ends here; a front end may also call it directly.
     void OnPortData();
 
+private:
+    // How the watchdog leaves a transfer that ends.
+    enum class WatchdogAtEnd { Stop, KeepRunning, StopWithoutWake, Expired };
+    // One end of a transfer: what it does to the state, and its message.
+    struct TransferEnd {
+        TransferOutcome outcome;
+        WatchdogAtEnd watchdog;
+        bool markDone;      // later batches are not interpreted
+        bool toIdle;        // the direction goes back to idle
+        bool resetStage;    // the handshake stage goes back to its start
+        std::string_view message{};
+        MsgIcon icon = MsgIcon::None;
+        bool messageFirst = false;  // shown while the table is still locked
+        bool onceOnly = false;      // not when this transfer has shown one already
+    };
+
+    // IPortListener: called on the watcher thread.
+    void OnPortData(std::uint16_t portId) override;
+    void OnPortQueueFull() override;
+    void OnPortHangUp() override;
+
+    // The receive handler's steps, in order.
+    bool DeferWhilePausing();
+    int DrainQueue(std::array<std::uint8_t, kMaxBatch>& data);
+    bool AnswerProbe();
+    bool ReleaseUnsolicited();
+    int TakeIntoPending(const std::uint8_t* batch, int n, std::uint8_t* working);
+    void RemoveEcho();
+    // The radio's answer to a written block: reported unless it is the
+    // expected byte; it counts as an acknowledge either way.
+    void TakeBlockReply(int& n, std::uint8_t* data);
+    void Dispatch(std::uint8_t* data, int n);
+
+    // The checks every transfer command makes first; false: do not start
+    // (now: a running transfer, a refused question; or later, queued).
+    bool TransferMayStart(void (CRadioLink::*command)());
+    void BeginTransfer(TransferDirection direction, int checkPauseMs);
+    void HandleReadByte(const std::uint8_t* batch, int count);
+    void TakeRecord(const std::uint8_t* batch, int count);
+    void HandleReadNak();
+    bool ApplyClosingBlock(const std::uint8_t* batch, int count);
+    void HandleWriteByte(const std::uint8_t* batch, int count);
+    void HandleWriteNak();
+    void SendChannelBlock();
+    void SendClosingBlock();
+    void CompleteWrite();
+    // Sends the last byte of a block and stands in for the radio's answer.
+    void AwaitReply(std::uint8_t expected);
+
+    bool SendByte(std::uint8_t value, int delayMs);
+    void PopRecvFront();
+    void EndTransfer(const TransferEnd& end, std::string detail = {});
+    void Say(std::string_view text, MsgIcon icon, std::string detail = {});
+    // Messages during a transfer that put its result in doubt.
+    void SayTransferError(std::string_view text);
+    void NoteLostBytes();
+
+    // Watchdog.
+    void StartWatchdog();
+    void KickWatchdog();
+    void StopWatchdog(bool signal);
+    void ArmWatchdog();
+    void OnWatchdogTimeout();
+
+    void ResetTransferState(TransferDirection direction);
+
+    ITransferForm& m_form;
+    IEventLoop& m_loop;
+    std::unique_ptr<IRadioPort> m_pComm;
+    PortResolver m_resolve;
+    Sequencer m_seq;
+    IProbeListener* m_probe = nullptr;
+    int m_nConfiguredPort = 0;
+    bool m_bStarting = false;  // a command's start sequence is running
+    bool m_bDataDeferred = false;
+    TransferOutcome m_outcome = TransferOutcome::None;
+    bool m_bErrorShown = false;  // an error message was shown during this transfer
+
     // Transfer state, named as the protocol describes it.
-    int m_nDirection = 0;  // 0 idle, 1 reading, 2 writing
-    std::int8_t m_nStage = 0;
-    std::uint8_t m_nCh = 0;
-    int m_nSubState = 1;
+    TransferDirection m_nDirection = TransferDirection::Idle;
+    std::int8_t m_nStage = kStageStart;
+    std::uint8_t m_nCh = kChHandshake;
+    int m_nSubState = kSubStateStart;
     int m_nTimeoutCount = 1;
     bool m_bAwaitReply = false;
     std::uint8_t m_byExpectedLast = 0;
@@ -86,70 +196,8 @@ public:
     // The radio refused a record checksum and will send the record again,
     // in a burst of its own that answers nothing the link has just sent.
     bool m_bResendDue = false;
-
-    // Port search flags (set by the search, read by the receive handler).
-    bool m_bSearchActive = false;
-    bool m_bSearchFound = false;
-
     std::uint8_t m_bySlotA = 0;
     std::uint8_t m_bySlotB = 0;
-
-    // Sends one byte and pauses delayMs before anything else happens.
-    bool SendByte(std::uint8_t value, int delayMs);
-    // Opens the device for one probe: no retry, no message.
-    bool ProbeOpen(int index);
-    // Pane 1 of the status bar shows the port in use.
-    void ShowPortInPane(int comNumber);
-
-private:
-    // IPortListener: called on the watcher thread.
-    void OnPortData(std::uint16_t portId) override;
-    void OnPortQueueFull() override;
-    void OnPortHangUp() override;
-
-    // The checks every transfer command makes first; false: do not start
-    // (now: a running transfer, a refused question; or later, queued).
-    bool TransferMayStart(void (CRadioLink::*command)());
-    void HandleReadByte(const std::uint8_t* batch, int count);
-    void HandleReadNak();
-    bool ApplyClosingBlock(const std::uint8_t* batch, int count);
-    void CompleteRead();
-    void HandleWriteByte(const std::uint8_t* batch, int count);
-    void HandleWriteNak();
-    void SendChannelBlock();
-    void SendClosingBlock();
-    void CompleteWrite();
-
-    void RemoveEcho();
-    // The radio's answer to a written block: reported unless it is the
-    // expected byte; it counts as an acknowledge either way.
-    void TakeBlockReply(int& n, std::uint8_t* data);
-    void PopRecvFront();
-    // Messages during a transfer that put its result in doubt.
-    void SayTransferError(std::string_view text);
-    TransferOutcome CompletedOutcome() const;
-    void EndTransferUnlocked();
-    void Say(std::string_view text, MsgIcon icon, std::string detail = {});
-
-    // Watchdog.
-    int StartWatchdog();
-    void KickWatchdog();
-    void StopWatchdog(bool signal);
-    void ArmWatchdog();
-    void OnWatchdogTimeout();
-
-    void ResetTransferState(int direction);
-
-    ITransferForm& m_form;
-    IEventLoop& m_loop;
-    std::unique_ptr<IRadioPort> m_pComm;
-    PortResolver m_resolve;
-    Sequencer m_seq;
-    int m_nConfiguredPort = 0;
-    bool m_bStarting = false;  // a command's start sequence is running
-    bool m_bDataDeferred = false;
-    TransferOutcome m_outcome = TransferOutcome::None;
-    bool m_bErrorShown = false;  // an error message was shown during this transfer
 
     bool m_bWatchRunning = false;
     bool m_bWatchArmed = false;

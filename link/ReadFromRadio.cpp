@@ -19,8 +19,7 @@ bool CRadioLink::TransferMayStart(void (CRadioLink::*command)()) {
     }
     if (m_bStarting || m_form.IsTableLocked()) return false;
     m_form.RequestStopSearch();
-    if (m_form.EditPending()) {
-        m_form.ClearEditPending();
+    if (m_form.TakeEditPending()) {
         const MsgAnswer answer = m_form.Prompter().Show(
             UserMessage{std::string(texts::kEditNotFinished), {}, MsgIcon::None, MsgButtons::YesNo});
         if (answer != MsgAnswer::Yes) return false;
@@ -28,9 +27,22 @@ bool CRadioLink::TransferMayStart(void (CRadioLink::*command)()) {
     return true;
 }
 
+void CRadioLink::BeginTransfer(TransferDirection direction, int checkPauseMs) {
+    m_form.LockChannelTable();
+    ResetTransferState(direction);
+    m_outcome = TransferOutcome::Running;
+    m_seq.Wait(100);
+    m_seq.Then([this, checkPauseMs] {
+        m_bStarting = false;
+        StartWatchdog();
+        Trace("DC1. SEND QM_PROTO_CHK_DEV!\n");
+        SendByte(QM_PROTO_CHK_DEV, checkPauseMs);
+    });
+}
+
 void CRadioLink::OnReadFromRadio() {
     if (!TransferMayStart(&CRadioLink::OnReadFromRadio)) return;
-    m_nStage = 0;
+    m_nStage = kStageStart;
     m_bTransferDone = false;
     m_bAwaitReply = false;
     m_bStarting = true;
@@ -42,47 +54,23 @@ void CRadioLink::OnReadFromRadio() {
                 m_bStarting = false;
                 return;
             }
-            m_form.LockChannelTable();
-            ResetTransferState(1);
-            m_outcome = TransferOutcome::Running;
-            m_seq.Wait(100);
-            m_seq.Then([this] {
-                m_bStarting = false;
-                StartWatchdog();
-                Trace("DC1. SEND QM_PROTO_CHK_DEV!\n");
-                SendByte(QM_PROTO_CHK_DEV, 1);
-            });
+            BeginTransfer(TransferDirection::Reading, 1);
         });
     });
 }
 
 void CRadioLink::HandleReadByte(const std::uint8_t* batch, int count) {
-    if (count >= 10 && m_nStage == 2 && batch[0] == QM_PROTO_NAK) {
+    if (count >= 10 && m_nStage == kStageBlocks && batch[0] == QM_PROTO_NAK) {
         // A refusal with the resent record behind it in one burst: the
         // refusal comes first. Taken as the record's first byte, it would
         // store the record shifted and answer it with a wrong checksum.
         HandleReadNak();
-        if (m_bTransferDone || m_nStage != 2 || count - 1 < 10) return;  // the rest waits for its remainder
+        if (m_bTransferDone || m_nStage != kStageBlocks || count - 1 < 10) return;  // the rest waits for its remainder
         ++batch;
         --count;
     }
-    if (count >= 10 && m_nStage == 2) {
-        // A channel record. The radio's acknowledge, not the record, moves
-        // the counter on.
-        if (m_nCh >= 1 && m_nCh <= kChannelCount) {
-            m_bResendDue = false;
-            ChannelEntry& record = m_form.Settings().m_channels[m_nCh - 1];
-            auto bytes = record.ToBytes();  // a 10-byte record keeps its eleventh byte
-            std::copy(batch, batch + std::min<int>(count, ChannelEntry::kSize), bytes.begin());
-            record = ChannelEntry::FromBytes(bytes);
-            const std::uint8_t checksum = CalcChecksum(batch, 10);
-            Trace("m_nCh = %d\n", m_nCh);
-            Trace("checksum  = %x ,CheckSum = %x\n", count > 10 ? batch[10] : 0, checksum);
-            SendByte(checksum, 1);
-        }
-        // A record nobody asked for (m_nCh not 1..10) is dropped, not answered.
-        m_pRecvBytes.erase(m_pRecvBytes.begin(),
-                           m_pRecvBytes.begin() + std::min<std::size_t>(count, m_pRecvBytes.size()));
+    if (count >= 10 && m_nStage == kStageBlocks) {
+        TakeRecord(batch, count);
         return;
     }
     switch (batch[0]) {
@@ -96,21 +84,21 @@ void CRadioLink::HandleReadByte(const std::uint8_t* batch, int count) {
         case QM_PROTO_SET_DOWNLOAD_ACK:
             Trace("DC2. RECEIVE QM_PROTO_SET_DOWNLOAD_ACK!\n");
             m_nTimeoutCount = 1;
-            m_nSubState = 4;
+            m_nSubState = kSubStateRecordsAsked;
             PopRecvFront();
             SendByte(QM_PROTO_UPLOAD_REQ, 1);
             ++m_nStage;
             return;
         case QM_PROTO_READY:
-            if (m_nStage != 2) return;
+            if (m_nStage != kStageBlocks) return;
             m_nTimeoutCount = 1;
-            m_nSubState = 5;
+            m_nSubState = kSubStateRecords;
             PopRecvFront();
             m_nCh = 1;
             SendByte(QM_PROTO_ACK, 1);
             return;
         case QM_PROTO_ACK:
-            if (m_nStage != 2) return;
+            if (m_nStage != kStageBlocks) return;
             PopRecvFront();
             m_nTimeoutCount = 1;
             SendByte(QM_PROTO_ACK, 1);
@@ -131,24 +119,40 @@ void CRadioLink::HandleReadByte(const std::uint8_t* batch, int count) {
             return;
         default:
             m_pComm->WithQueue([](CByteQueue& q) { q.Clear(); });
-            m_nSubState = 1;
+            m_nSubState = kSubStateStart;
             return;
     }
 }
 
+void CRadioLink::TakeRecord(const std::uint8_t* batch, int count) {
+    // The radio's acknowledge, not the record, moves the counter on.
+    if (m_nCh >= 1 && m_nCh <= kChannelCount) {
+        m_bResendDue = false;
+        const auto size = static_cast<std::size_t>(std::min<int>(count, ChannelEntry::kSize));
+        m_form.StoreReadRecord(m_nCh, std::span<const std::uint8_t>(batch, size));
+        const std::uint8_t checksum = CalcChecksum(batch, 10);
+        Trace("m_nCh = %d\n", m_nCh);
+        Trace("checksum  = %x ,CheckSum = %x\n", count > 10 ? batch[10] : 0, checksum);
+        SendByte(checksum, 1);
+    }
+    // A record nobody asked for (m_nCh not 1..10) is dropped, not answered.
+    m_pRecvBytes.erase(m_pRecvBytes.begin(),
+                       m_pRecvBytes.begin() + std::min<std::size_t>(count, m_pRecvBytes.size()));
+}
+
 void CRadioLink::HandleReadNak() {
     PopRecvFront();
-    const bool recordRefused = m_nStage == 2 && m_nCh >= 1 && m_nCh <= kChannelCount;
-    if (m_nCh == kChannelCount && m_nStage == 2) {  // refusal during the tenth record
+    const bool recordRefused = m_nStage == kStageBlocks && m_nCh >= 1 && m_nCh <= kChannelCount;
+    if (m_nCh == kChannelCount && m_nStage == kStageBlocks) {  // refusal during the tenth record
         m_bResendDue = true;
         return;
     }
     if (m_nTimeoutCount != 0) {
         m_bResendDue = recordRefused;
-        if (m_nSubState == 4) {
+        if (m_nSubState == kSubStateRecordsAsked) {
             // The radio refused the record request: start over.
-            ResetTransferState(1);
-            m_nStage = 0;
+            ResetTransferState(TransferDirection::Reading);
+            m_nStage = kStageStart;
             SendByte(QM_PROTO_CHK_DEV, 1);
         }
         --m_nTimeoutCount;
@@ -156,11 +160,7 @@ void CRadioLink::HandleReadNak() {
     }
     // A second refusal without an accepted step between: give up quietly;
     // the watchdog tells the user.
-    m_nStage = 0;
-    m_form.UnlockChannelTable();
-    m_form.EnableFormControls(true);
-    m_bTransferDone = true;
-    if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
+    EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::KeepRunning, true, false, true});
 }
 
 bool CRadioLink::ApplyClosingBlock(const std::uint8_t* batch, int count) {
@@ -168,25 +168,9 @@ bool CRadioLink::ApplyClosingBlock(const std::uint8_t* batch, int count) {
     // bytes would be stale buffer contents. The read then does not complete.
     const auto flags = DecodeClosingBlock(std::span<const std::uint8_t>(batch, static_cast<std::size_t>(count)));
     if (!flags) return false;
-    m_form.ApplyLoaded(*flags, false);
-    for (const ChannelEntry& record : m_form.Settings().m_channels) {
-        const DecodedRecord d = DecodeRecord(record);
-        if (d.row >= 1 && d.row <= kChannelCount) m_form.SetCellText(d.row, d.cellText);
-        m_form.ApplyRecordBandPlan(d.bandPlan, d.emgChannel);
-    }
+    m_form.ApplyReadResult(*flags);
     ++m_nCh;
     return true;
-}
-
-void CRadioLink::CompleteRead() {
-    m_bTransferDone = true;
-    StopWatchdog(true);
-    m_nDirection = 0;
-    m_form.UnlockChannelTable();
-    m_form.EnableFormControls(true);
-    m_outcome = CompletedOutcome();
-    Say(texts::kUploadComplete, MsgIcon::None);
-    m_nStage = 0;
 }
 
 }  // namespace orvex

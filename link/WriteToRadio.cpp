@@ -5,27 +5,22 @@
 #include "settings/ProtocolBytes.h"
 #include "settings/QMDataMng.h"
 #include "settings/RadioImage.h"
-#include "settings/Trace.h"
 
 namespace orvex {
 
 void CRadioLink::OnWriteToRadio() {
     if (!TransferMayStart(&CRadioLink::OnWriteToRadio)) return;
-    if (m_form.ModeSelection() < 0) {
+    if (!m_form.HasBandPlan()) {
         // Its byte would go out as 0xFF and the slot numbers of every
         // block would be made up.
         Say(texts::kNoBandPlan, MsgIcon::Stop, std::string(texts::kNoBandPlanDetail));
-        m_form.ClearEditPending();
         m_form.EnableFormControls(true);
         return;
     }
     m_form.EnableFormControls(false);
-    if (!m_form.CheckEmgChannelForWrite()) {
-        m_form.ClearEditPending();
-        return;
-    }
+    if (!m_form.CheckEmgChannelForWrite()) return;
     m_form.DisableBandSectionForWrite();
-    m_nStage = 0;
+    m_nStage = kStageStart;
     m_bTransferDone = false;
     m_bAwaitReply = false;
     m_bStarting = true;
@@ -36,15 +31,7 @@ void CRadioLink::OnWriteToRadio() {
             m_form.EnableFormControls(true);
             return;
         }
-        m_form.LockChannelTable();
-        ResetTransferState(2);
-        m_outcome = TransferOutcome::Running;
-        m_seq.Wait(100);
-        m_seq.Then([this] {
-            m_bStarting = false;
-            StartWatchdog();
-            SendByte(QM_PROTO_CHK_DEV, 3);
-        });
+        BeginTransfer(TransferDirection::Writing, 3);
     });
 }
 
@@ -57,17 +44,14 @@ void CRadioLink::HandleWriteByte(const std::uint8_t* batch, int count) {
             SendByte(QM_PROTO_SET_DOWNLOAD, 3);
             ++m_nStage;
             return;
-        case QM_PROTO_SET_DOWNLOAD_ACK: {
+        case QM_PROTO_SET_DOWNLOAD_ACK:
             m_nTimeoutCount = 1;
             PopRecvFront();
-            // The band plan is the one Mode Select shows at this moment.
-            m_form.Settings().m_nBandPlan = static_cast<std::uint8_t>(m_form.ModeSelection() & 0xFF);
-            SendByte(m_form.Settings().m_nBandPlan, 3);
+            SendByte(m_form.TakeBandPlanForWrite(), 3);
             ++m_nStage;
             return;
-        }
         case QM_PROTO_READY:
-            if (m_nStage != 2) return;
+            if (m_nStage != kStageBlocks) return;
             m_nCh = 1;
             SendChannelBlock();
             return;
@@ -90,14 +74,10 @@ void CRadioLink::HandleWriteByte(const std::uint8_t* batch, int count) {
 }
 
 void CRadioLink::HandleWriteNak() {
-    if (m_nCh == kChannelCount && m_nStage == 2) return;
-    if (m_nTimeoutCount == 0 || m_nCh == 0) {
-        if (!m_bMsgShown) {
-            m_bMsgShown = true;
-            Say(m_nTimeoutCount == 0 ? texts::kRadioError : texts::kPleaseAgain, MsgIcon::Stop);
-        }
-        EndTransferUnlocked();
-        m_bTransferDone = true;
+    if (m_nCh == kChannelCount && m_nStage == kStageBlocks) return;
+    if (m_nTimeoutCount == 0 || m_nCh == kChHandshake) {
+        EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::KeepRunning, true, false, false,
+                     m_nTimeoutCount == 0 ? texts::kRadioError : texts::kPleaseAgain, MsgIcon::Stop, true, true});
         return;
     }
     --m_nTimeoutCount;
@@ -105,25 +85,19 @@ void CRadioLink::HandleWriteNak() {
 
 void CRadioLink::SendChannelBlock() {
     const int c = m_nCh;
-    const std::string text = m_form.CellText(c);
-    const BlockFrequency rx = EncodeBlockFrequency(text, kReceiveOffsetMHz);
+    const WriteBlockSource source = m_form.BlockSource(c);
+    const BlockFrequency rx = EncodeBlockFrequency(source.cellText, kReceiveOffsetMHz);
     if (!rx.ok) {
-        Say(texts::kFrequencyOutOfRange, MsgIcon::Stop, RowLabel(c) + ": \"" + text + "\"");
-        m_bTransferDone = true;
-        StopWatchdog(true);
-        m_nDirection = 0;
-        EndTransferUnlocked();
+        EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Stop, true, true, false, texts::kFrequencyOutOfRange,
+                     MsgIcon::Stop, true},
+                    RowLabel(c) + ": \"" + source.cellText + "\"");
         return;
     }
-    const BlockFrequency tx = EncodeBlockFrequency(text, 0.0);
-    RadioSettings& s = m_form.Settings();
-    ComputeSlots(s.m_nBandPlan, c, m_bySlotA, m_bySlotB);
-    if (s.m_nBandPlan == kBandPlanSouthAfrica) m_form.FindEmgIndex();
-    const auto block = BuildChannelBlock({m_bySlotA, m_bySlotB, rx, tx, s.m_nEmgChannel});
+    const BlockFrequency tx = EncodeBlockFrequency(source.cellText, 0.0);
+    ComputeSlots(source.bandPlan, c, m_bySlotA, m_bySlotB);
+    const auto block = BuildChannelBlock({m_bySlotA, m_bySlotB, rx, tx, source.emgChannel});
     for (const std::uint8_t b : block) SendByte(b, 10);
-    m_bAwaitReply = true;
-    m_byExpectedLast = QM_PROTO_BLOCK_END;
-    m_pSentBytes.push_back(QM_PROTO_BLOCK_END);  // the radio's answer
+    AwaitReply(QM_PROTO_BLOCK_END);
     ++m_nCh;
     PopRecvFront();
     m_nTimeoutCount = 1;
@@ -131,31 +105,20 @@ void CRadioLink::SendChannelBlock() {
 
 void CRadioLink::SendClosingBlock() {
     PopRecvFront();
-    const RadioSettings& s = m_form.Settings();
-    if (s.m_nBandPlan == kBandPlanSouthAfrica)
-        for (const int flag : s.b_CHcheck) SendByte(static_cast<std::uint8_t>(flag & 0xFF), 50);
+    if (const auto flags = m_form.ChannelFlagsForWrite())
+        for (const int flag : *flags) SendByte(static_cast<std::uint8_t>(flag & 0xFF), 50);
     SendByte(QM_PROTO_CLOSING, 50);
-    m_bAwaitReply = true;
-    m_byExpectedLast = QM_PROTO_CLOSING;
-    m_pSentBytes.push_back(QM_PROTO_CLOSING);
+    AwaitReply(QM_PROTO_CLOSING);
     ++m_nCh;
 }
 
 void CRadioLink::CompleteWrite() {
     SendByte(QM_PROTO_ACK, 3);
-    m_pSentBytes.push_back(QM_PROTO_ACK);
+    m_pSentBytes.push_back(QM_PROTO_ACK);  // the radio's acknowledge, if it sends one
     ++m_nCh;
-    m_bTransferDone = true;
-    StopWatchdog(true);
-    m_nDirection = 0;
-    m_form.UnlockChannelTable();
-    m_form.EnableFormControls(true);
-    m_nStage = 0;
+    EndTransfer({TransferOutcome::Completed, WatchdogAtEnd::Stop, true, true, true});
     m_seq.Wait(300);
-    m_seq.Then([this] {
-        m_outcome = CompletedOutcome();
-        Say(texts::kDownloadComplete, MsgIcon::None);
-    });
+    m_seq.Then([this] { Say(texts::kDownloadComplete, MsgIcon::None); });
 }
 
 }  // namespace orvex

@@ -125,14 +125,13 @@ void CChannelTable::OnGridNotify(const NotifyRecord& n) {
 }
 
 void CChannelTable::OnGridStartEdit(int row, int col) {
-    if (m_form.IsTableLocked()) return;
-    m_form.m_bEditPending = true;
+    m_form.BeginCellEdit();
     Trace("Start Edit on row %d, col %d\n", row, col);
     Trace("CQMView::OnGridStartEdit\n");
 }
 
 void CChannelTable::OnGridEndEdit(int row, int col) {
-    m_form.m_bEditPending = false;
+    m_form.EndCellEdit();
     Trace("End Edit on row %d, col %d\n", row, col);
     if (col != kFrequencyColumn || row < 1 || row > kChannelCount) return;
     // The cell is the live value: what the grid now holds is the model's.
@@ -143,7 +142,7 @@ void CChannelTable::OnGridEndEdit(int row, int col) {
 
 void CChannelTable::OnGridSelChange(int, int col) {
     if (m_form.IsTableLocked()) return;
-    if (col != m_form.m_nCurCol) m_form.ShowColumnHint(col);
+    if (col != m_form.CurrentColumn()) m_form.SelectColumn(col);
 }
 
 }  // namespace orvex

@@ -72,13 +72,13 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     m_form.StartUp();
 
     BuildControls();
-    m_form.SetObserver(this);
+    m_form.AddObserver(this);
     qApp->installEventFilter(this);
 }
 
 CQMView::~CQMView() {
     qApp->removeEventFilter(this);
-    m_form.SetObserver(nullptr);
+    m_form.RemoveObserver(this);
     m_search.reset();
     m_link.reset();
 }
@@ -193,7 +193,7 @@ bool CQMView::eventFilter(QObject* watched, QEvent* e) {
     // focused widget ignores comes past here again for each parent, and a
     // stop that waits for a probe's pause leaves the search active until
     // then: one key must still mean one stop.
-    if (e->type() == QEvent::KeyPress && m_link && m_link->m_bSearchActive && !m_bStopQueued) {
+    if (e->type() == QEvent::KeyPress && m_search && m_search->Active() && !m_bStopQueued) {
         m_bStopQueued = true;
         m_search->OnAutoStop();
         m_link->WhenIdle([this] { m_bStopQueued = false; });

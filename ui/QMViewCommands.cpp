@@ -15,7 +15,6 @@ void CQMView::OnInitialUpdate() {
     m_table.CreateChannelTable(this, Px(kChannelTable.x, kChannelTable.y, kChannelTable.w, kChannelTable.h));
     m_table.WriteRowLabels();
     m_form.SetStatusText(m_form.StatusText());
-    m_form.EnableSouthAfricaSetup(false);
     emit captionChanged(QString::fromStdString(m_form.Caption()));
     // The remembered port opens once the form has settled.
     m_link->StopTransfer();

@@ -575,7 +575,7 @@ private slots:
         h.Type("27.5");
         QPointer<CInPlaceEdit> editor = h.Grid().Editor();
         QVERIFY(editor);
-        QVERIFY(h.View().Form().m_bEditPending);
+        QVERIFY(h.View().Form().EditPending());
 
         // The editor's own context menu, closed again.
         QTimer::singleShot(0, [] {
@@ -595,7 +595,7 @@ private slots:
         program->popup(h.frame->mapToGlobal(QPoint(40, 20)));
         QTRY_VERIFY(program->isVisible());
         QVERIFY(editor);
-        QVERIFY(h.View().Form().m_bEditPending);
+        QVERIFY(h.View().Form().EditPending());
         QTest::mouseClick(program, Qt::LeftButton, Qt::NoModifier,
                           program->actionGeometry(h.frame->Action(ID_READ_FROM_RADIO)).center());
         QTRY_COMPARE(h.Count(texts::kEditNotFinished), 1);  // answered No: no read

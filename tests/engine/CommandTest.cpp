@@ -19,7 +19,7 @@ TEST(Commands, ReadAndWriteDuringARunningReadDoNothing) {
     rig.link->OnReadFromRadio();
     rig.link->OnReadFromRadio();  // still in its start pauses
     rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.link->m_nCh == 5; }, 60000);
+    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 5; }, 60000);
     rig.link->OnReadFromRadio();
     rig.link->OnWriteToRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
@@ -34,7 +34,7 @@ TEST(Commands, ReadAndWriteDuringARunningWriteDoNothing) {
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
     rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.link->m_nCh == 5; }, 60000);
+    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 5; }, 60000);
     rig.link->OnReadFromRadio();
     rig.link->OnWriteToRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
@@ -48,7 +48,7 @@ TEST(Commands, ACommandDuringTheWaitBeforeTheCompletionMessageRunsAfterIt) {
     SimRig rig(SampleRadio());
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.link->m_nCh == 13; }, 60000);
+    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 13; }, 60000);
     rig.link->OnReadFromRadio();
     ASSERT_TRUE(rig.RunUntilShown(texts::kDownloadComplete));
     const std::int64_t shown = rig.prompter.seen.back().atMs;
@@ -80,7 +80,7 @@ TEST(FileCommands, OpenDuringTheWaitBeforeTheCompletionMessageRunsAfterIt) {
     SimRig rig;
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.link->m_nCh == 13; }, 60000);
+    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 13; }, 60000);
     ASSERT_TRUE(rig.link->Pausing());
     bool opened = false;
     bool openedBeforeTheMessage = false;
@@ -99,7 +99,7 @@ TEST(FileCommands, RunAtOnceWhenTheLinkIsIdleAndNotAtAllDuringATransfer) {
     WhenFileCommandMayRun(*rig.link, rig.loop, rig.form, [&] { ++runs; });
     EXPECT_EQ(runs, 1);
     rig.link->OnReadFromRadio();
-    rig.loop.RunUntil([&] { return rig.link->m_nCh == 3; }, 60000);
+    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 3; }, 60000);
     WhenFileCommandMayRun(*rig.link, rig.loop, rig.form, [&] { ++runs; });
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(runs, 1);
@@ -112,7 +112,7 @@ TEST(Commands, WriteWithNoBandPlanSelectedSendsNothingAndSaysWhy) {
     FillForm(rig.form, 0);
     rig.form.SelectModeEntry(7);  // a file or radio named a plan beyond the list
     ASSERT_EQ(rig.form.ModeSelection(), -1);
-    rig.form.m_bEditPending = false;
+    rig.form.EndCellEdit();
     rig.link->OnWriteToRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
     rig.loop.RunFor(5000);
@@ -143,7 +143,7 @@ protected:
 TEST_P(EditPending, AnsweringNoStartsNothingAndTheNextCommandGoesAheadUnasked) {
     SimRig rig(SampleRadio());
     FillForm(rig.form, 0);
-    rig.form.m_bEditPending = true;
+    rig.form.BeginCellEdit();
     Start(rig);
     rig.RunUntilSettled();
     ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kEditNotFinished)});
@@ -162,7 +162,7 @@ TEST_P(EditPending, AnsweringNoStartsNothingAndTheNextCommandGoesAheadUnasked) {
 TEST_P(EditPending, AnsweringYesGoesAhead) {
     SimRig rig(SampleRadio());
     FillForm(rig.form, 0);
-    rig.form.m_bEditPending = true;
+    rig.form.BeginCellEdit();
     rig.prompter.answers.push_back(MsgAnswer::Yes);
     Start(rig);
     ASSERT_TRUE(rig.RunUntilSettled());

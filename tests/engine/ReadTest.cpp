@@ -60,8 +60,8 @@ TEST(Read, ShowsTheRadioInTheFormAndEndsUnlockedWithOneCompletionMessage) {
     EXPECT_FALSE(rig.form.IsTableLocked());
     EXPECT_TRUE(rig.form.BandListEnabled());
     EXPECT_FALSE(rig.link->WatchdogRunning());
-    EXPECT_EQ(rig.link->m_nDirection, 0);
-    EXPECT_EQ(rig.link->m_nStage, 0);
+    EXPECT_EQ(rig.link->Direction(), TransferDirection::Idle);
+    EXPECT_EQ(rig.link->Stage(), 0);
 
     for (int row = 1; row <= kChannelCount; ++row)
         EXPECT_EQ(rig.form.CellText(row), kSampleChannels[row - 1].text) << "row " << row;
@@ -85,7 +85,7 @@ TEST(Read, ShowsTheRadioInTheFormAndEndsUnlockedWithOneCompletionMessage) {
 TEST(Read, ABandPlanChosenDuringTheReadLeavesTheRecordsAsTheRadioSentThem) {
     SimRig rig(SampleRadio());
     rig.link->OnReadFromRadio();
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.link->m_nCh == 5; }, 60000));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 5; }, 60000));
     ASSERT_EQ(rig.form.ModeSelection(), 0);
     rig.form.OnModeSelect(2);
     EXPECT_EQ(rig.form.ModeSelection(), 0) << "the list must keep the plan in use";

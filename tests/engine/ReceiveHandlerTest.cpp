@@ -22,8 +22,8 @@ TEST(Echo, TheEchoIsRemovedAndTheRadiosByteBehindItInterpreted) {
     EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_CHK_DEV});
     rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});
     EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_SET_UPLOAD});
-    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
-    EXPECT_EQ(Deque(rig.link->m_pSentBytes), Bytes{QM_PROTO_SET_UPLOAD});
+    EXPECT_TRUE(rig.link->PendingBytes().empty());
+    EXPECT_EQ(Deque(rig.link->AwaitedEcho()), Bytes{QM_PROTO_SET_UPLOAD});
 }
 
 TEST(Echo, AnEchoMatchesWhereverItStandsAndALateOneWaitsForItsBatch) {
@@ -35,19 +35,19 @@ TEST(Echo, AnEchoMatchesWhereverItStandsAndALateOneWaitsForItsBatch) {
     // The radio's answer comes, the echo of 0x11 does not (yet).
     rig.Arrive({QM_PROTO_CHK_DEV_ACK});
     EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_SET_DOWNLOAD});
-    EXPECT_EQ(Deque(rig.link->m_pSentBytes), (Bytes{QM_PROTO_CHK_DEV, QM_PROTO_SET_DOWNLOAD}));
+    EXPECT_EQ(Deque(rig.link->AwaitedEcho()), (Bytes{QM_PROTO_CHK_DEV, QM_PROTO_SET_DOWNLOAD}));
 
     // The second echo arrives first: it is matched, the older sent byte
     // stays, and nothing is left to interpret.
     rig.Arrive({QM_PROTO_SET_DOWNLOAD});
-    EXPECT_EQ(Deque(rig.link->m_pSentBytes), Bytes{QM_PROTO_CHK_DEV});
-    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
+    EXPECT_EQ(Deque(rig.link->AwaitedEcho()), Bytes{QM_PROTO_CHK_DEV});
+    EXPECT_TRUE(rig.link->PendingBytes().empty());
     EXPECT_TRUE(rig.TakeWritten().empty());
 
     // The late echo is taken out of the next batch, in front of the answer.
     rig.Arrive({QM_PROTO_SET_DOWNLOAD_ACK, QM_PROTO_CHK_DEV});
     EXPECT_EQ(rig.TakeWritten(), Bytes{0});  // band plan 0
-    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
+    EXPECT_TRUE(rig.link->PendingBytes().empty());
 }
 
 TEST(Echo, OneEchoConsumesOnlyOneEqualByte) {
@@ -85,7 +85,7 @@ TEST(Batch, FortyBytesAreDroppedUnreadAndDoNotKeepTheWatchdogQuiet) {
     rig.Arrive(burst);
     EXPECT_TRUE(rig.TakeWritten().empty());
     EXPECT_EQ(rig.port->QueueSize(), 0);
-    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
+    EXPECT_TRUE(rig.link->PendingBytes().empty());
     EXPECT_NE(rig.form.Settings().m_channels[0].m_wFreq, 10400);
 
     rig.loop.RunUntil([&] { return !rig.prompter.seen.empty(); }, 5000);
@@ -98,7 +98,7 @@ TEST(Batch, AnEmptyNotificationChangesNothing) {
     rig.ReadThroughHandshake();
     rig.Arrive({});
     EXPECT_TRUE(rig.form.IsTableLocked());
-    EXPECT_EQ(rig.link->m_nCh, 1);
+    EXPECT_EQ(rig.link->BlockCounter(), 1);
     EXPECT_TRUE(rig.TakeWritten().empty());
 }
 
@@ -121,7 +121,7 @@ TEST(Unsolicited, ABatchAnsweringNothingReleasesTheTableAndTheWatchdogSpeaksLate
     EXPECT_TRUE(rig.form.BandListEnabled());
     EXPECT_TRUE(rig.prompter.seen.empty());
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_EQ(rig.link->m_nDirection, 1);  // left as it was
+    EXPECT_EQ(rig.link->Direction(), TransferDirection::Reading);  // left as it was
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
 
     // Nothing after it is interpreted.
@@ -156,8 +156,8 @@ TEST(ReadRejection, TheFirstAfterTheDirectionAckRestartsTheSecondAbandonsSilentl
     rig.TakeWritten();
     rig.Arrive({QM_PROTO_UPLOAD_REQ, QM_PROTO_NAK});
     EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_CHK_DEV});
-    EXPECT_EQ(rig.link->m_nStage, 0);
-    EXPECT_EQ(rig.link->m_nTimeoutCount, 0);
+    EXPECT_EQ(rig.link->Stage(), 0);
+    EXPECT_EQ(rig.link->Patience(), 0);
     EXPECT_TRUE(rig.form.IsTableLocked());
 
     rig.loop.RunFor(700);
@@ -166,7 +166,7 @@ TEST(ReadRejection, TheFirstAfterTheDirectionAckRestartsTheSecondAbandonsSilentl
     EXPECT_TRUE(rig.TakeWritten().empty());
     EXPECT_FALSE(rig.form.IsTableLocked());
     EXPECT_TRUE(rig.form.BandListEnabled());
-    EXPECT_TRUE(rig.link->m_bTransferDone);
+    EXPECT_TRUE(rig.link->TransferDone());
     EXPECT_TRUE(rig.prompter.seen.empty());
 
     rig.loop.RunFor(5000);
@@ -181,8 +181,8 @@ TEST(ReadRejection, ARefusedDeviceCheckOnlyCostsPatience) {
     rig.Drain();
     rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_NAK});  // refuses the device check
     EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_CHK_DEV});
-    EXPECT_EQ(rig.link->m_nTimeoutCount, 0);
-    EXPECT_EQ(rig.link->m_nStage, 0);
+    EXPECT_EQ(rig.link->Patience(), 0);
+    EXPECT_EQ(rig.link->Stage(), 0);
     EXPECT_TRUE(rig.form.IsTableLocked());
 }
 
@@ -205,7 +205,7 @@ TEST(ReadRejection, ARefusedRecordIsTakenAgainWhenResent) {
     const std::uint8_t checksum = CalcChecksum(SampleRecord(4).data(), 10);
     rig.Arrive({checksum, QM_PROTO_NAK});
     EXPECT_TRUE(rig.form.IsTableLocked());
-    EXPECT_EQ(rig.link->m_nTimeoutCount, 0);
+    EXPECT_EQ(rig.link->Patience(), 0);
     rig.loop.RunFor(150);
     rig.Arrive(SampleRecord(4));  // a burst of its own
     EXPECT_EQ(rig.TakeWritten(), Bytes{checksum});
@@ -238,7 +238,7 @@ TEST(ReadRejection, RefusalsInFrontOfResentRecordsStillAbandonTheReadAtTheSecond
     rig.Arrive(HandRig::Concat({checksum, QM_PROTO_NAK}, SampleRecord(4)));
     rig.Arrive(HandRig::Concat({checksum, QM_PROTO_NAK}, SampleRecord(4)));
     EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.link->m_bTransferDone);
+    EXPECT_TRUE(rig.link->TransferDone());
     rig.loop.RunFor(3000);
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kTimeout)});
 }
@@ -251,7 +251,7 @@ TEST(ReadRejection, TwoRefusalsOfOneRecordAbandonTheRead) {
     rig.Arrive(SampleRecord(9));
     rig.Arrive({checksum, QM_PROTO_NAK});
     EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.link->m_bTransferDone);
+    EXPECT_TRUE(rig.link->TransferDone());
 }
 
 TEST(ReadRejection, RefusalsDuringTheTenthRecordAreIgnored) {
@@ -260,7 +260,7 @@ TEST(ReadRejection, RefusalsDuringTheTenthRecordAreIgnored) {
     const std::uint8_t checksum = CalcChecksum(SampleRecord(10).data(), 10);
     for (int attempt = 0; attempt < 3; ++attempt) {
         rig.Arrive({checksum, QM_PROTO_NAK});
-        EXPECT_EQ(rig.link->m_nTimeoutCount, 1);
+        EXPECT_EQ(rig.link->Patience(), 1);
         EXPECT_TRUE(rig.form.IsTableLocked());
         EXPECT_TRUE(rig.TakeWritten().empty());
         rig.Arrive(SampleRecord(10));
@@ -274,7 +274,9 @@ TEST(ReadRejection, RefusalsDuringTheTenthRecordAreIgnored) {
 TEST(ReadRecords, ATenByteRecordIsTakenAndKeepsItsEleventhByte) {
     HandRig rig;
     rig.ReadThroughHandshake();
-    rig.form.Settings().m_channels[0].m_tail[5] = 0x5A;
+    Bytes earlier = Record(1, 10400);
+    earlier[10] = 0x5A;
+    rig.form.StoreReadRecord(1, earlier);
     Bytes record = Record(1, 11200);
     record.pop_back();
     rig.Arrive(HandRig::Concat({QM_PROTO_ACK}, record));
@@ -293,7 +295,7 @@ TEST(ReadRecords, ARecordBeforeTheRadioIsReadyIsDroppedUnanswered) {
     const auto before = rig.form.Settings().m_channels;
     rig.Arrive(HandRig::Concat({QM_PROTO_UPLOAD_REQ}, Record(1, 11200)));
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
+    EXPECT_TRUE(rig.link->PendingBytes().empty());
     EXPECT_EQ(rig.form.Settings().m_channels, before);
 }
 
@@ -304,8 +306,8 @@ TEST(ReadRecords, ReadyBeforeTheHandshakeEndsStaysPending) {
     rig.TakeWritten();
     rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_READY});
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_EQ(Deque(rig.link->m_pRecvBytes), Bytes{QM_PROTO_READY});
-    EXPECT_EQ(rig.link->m_nCh, 0);
+    EXPECT_EQ(Deque(rig.link->PendingBytes()), Bytes{QM_PROTO_READY});
+    EXPECT_EQ(rig.link->BlockCounter(), 0);
 }
 
 TEST(ReadRecords, OurOwnBytesComingBackTwiceAreConsumed) {
@@ -317,8 +319,8 @@ TEST(ReadRecords, OurOwnBytesComingBackTwiceAreConsumed) {
     // A second copy of the device check counts as a step and is taken out,
     // so that it cannot sit in front of every later byte.
     rig.Arrive({QM_PROTO_SET_UPLOAD, QM_PROTO_CHK_DEV});
-    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
-    EXPECT_EQ(rig.link->m_nStage, 2);
+    EXPECT_TRUE(rig.link->PendingBytes().empty());
+    EXPECT_EQ(rig.link->Stage(), 2);
 }
 
 TEST(ReadRecords, AnUnknownByteIsNotAnsweredAndStaysPending) {
@@ -328,8 +330,8 @@ TEST(ReadRecords, AnUnknownByteIsNotAnsweredAndStaysPending) {
     rig.TakeWritten();
     rig.Arrive({QM_PROTO_CHK_DEV, 0x42});
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_EQ(Deque(rig.link->m_pRecvBytes), Bytes{0x42});
-    EXPECT_EQ(rig.link->m_nSubState, 1);
+    EXPECT_EQ(Deque(rig.link->PendingBytes()), Bytes{0x42});
+    EXPECT_EQ(rig.link->SubState(), 1);
     EXPECT_TRUE(rig.form.IsTableLocked());
 }
 
@@ -401,8 +403,8 @@ TEST(WriteHandshake, AnAcknowledgeBeforeTheRadioIsReadyIsIgnored) {
     rig.TakeWritten();
     rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_ACK});
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_TRUE(rig.link->m_pRecvBytes.empty());
-    EXPECT_EQ(rig.link->m_nCh, 0);
+    EXPECT_TRUE(rig.link->PendingBytes().empty());
+    EXPECT_EQ(rig.link->BlockCounter(), 0);
 }
 
 TEST(WriteHandshake, FiveOrMorePendingBytesAreNotActedOn) {
@@ -413,7 +415,7 @@ TEST(WriteHandshake, FiveOrMorePendingBytesAreNotActedOn) {
     rig.TakeWritten();
     rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK, 1, 2, 3, 4});
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_EQ(rig.link->m_pRecvBytes.size(), 5u);
+    EXPECT_EQ(rig.link->PendingBytes().size(), 5u);
 }
 
 TEST(WriteHandshake, ReadyBeforeTheDirectionIsAcceptedDoesNotStartTheBlocks) {
@@ -424,7 +426,7 @@ TEST(WriteHandshake, ReadyBeforeTheDirectionIsAcceptedDoesNotStartTheBlocks) {
     rig.TakeWritten();
     rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_READY});
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_EQ(rig.link->m_nCh, 0);
+    EXPECT_EQ(rig.link->BlockCounter(), 0);
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ TEST(Watchdog, BatchesEvery1500msKeepItQuietAndTheNextSilenceEndsTheTransfer) {
         ASSERT_TRUE(rig.prompter.seen.empty()) << "at " << lastKick;
         ASSERT_TRUE(rig.form.IsTableLocked());
     }
-    EXPECT_EQ(rig.link->m_nCh, 3);
+    EXPECT_EQ(rig.link->BlockCounter(), 3);
     rig.loop.RunFor(5000);
     ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kTimeout)});
     EXPECT_EQ(rig.prompter.seen[0].atMs - lastKick, 2000);

@@ -113,7 +113,7 @@ TEST(Write, DisablesTheBandSectionWhileRunning) {
     SimRig rig;
     FillForm(rig.form, kBandPlanSouthAfrica, kTicked);
     rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.link->m_nCh == 5; }, 60000);
+    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 5; }, 60000);
     EXPECT_TRUE(rig.form.IsTableLocked());
     EXPECT_FALSE(rig.form.BandListEnabled());
     EXPECT_FALSE(rig.form.SouthAfricaSetupEnabled());
@@ -124,7 +124,7 @@ TEST(Write, TheBandPlanSentIsTheOneModeSelectShowsWhenTheRadioAsks) {
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
     // Someone changes the selection behind the disabled list before 0x6F.
-    rig.loop.RunUntil([&] { return rig.link->m_nStage == 1; }, 5000);
+    rig.loop.RunUntil([&] { return rig.link->Stage() == 1; }, 5000);
     rig.form.SelectModeEntry(4);
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(rig.WrittenBytes()[2], 4);
@@ -159,7 +159,7 @@ TEST_P(OutOfBandCell, InRowFourStopsTheWriteAfterThreeBlocks) {
     EXPECT_FALSE(rig.form.IsTableLocked());
     EXPECT_TRUE(rig.form.BandListEnabled());
     EXPECT_FALSE(rig.link->WatchdogRunning());
-    EXPECT_EQ(rig.link->m_nDirection, 0);
+    EXPECT_EQ(rig.link->Direction(), TransferDirection::Idle);
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
     EXPECT_EQ(rig.radio.WritesCompleted(), 0);
 }

@@ -78,7 +78,7 @@ private slots:
         for (int r = 0; r <= 10; ++r) QVERIFY(g.Core().RowHeight(r) >= fm.height());
         QCOMPARE(g.Core().ControlId(), IDC_CHANNEL_TABLE);
         QCOMPARE(w->model.StatusText(), std::string(texts::kTotalRangeHint));
-        QVERIFY(!w->model.m_bEditPending);
+        QVERIFY(!w->model.EditPending());
     }
 
     void selectingAFrequencyCellShowsItsRange() {
@@ -125,7 +125,7 @@ private slots:
         QCOMPARE(w->Text(5), QString("28.0000"));  // the final line feed leaves the row below
         QCOMPARE(Notes(), (QStringList{At(grid::LVN_BEGINLABELEDIT, 3), At(grid::LVN_ENDLABELEDIT, 3),
                                        At(grid::LVN_BEGINLABELEDIT, 4), At(grid::LVN_ENDLABELEDIT, 4)}));
-        QVERIFY(!w->model.m_bEditPending);
+        QVERIFY(!w->model.EditPending());
         QCOMPARE(ModelCells(), GridCells());
 
         // From the last row only the first line fits; CRLF text pastes the same.
@@ -158,7 +158,7 @@ private slots:
         // A refused cell was never touched: no edit of it began.
         QCOMPARE(w->CountNotes(grid::LVN_BEGINLABELEDIT), 4);
         QCOMPARE(w->CountNotes(grid::LVN_ENDLABELEDIT), 4);
-        QVERIFY(!w->model.m_bEditPending);
+        QVERIFY(!w->model.EditPending());
 
         // A spreadsheet row with decimal commas between tabs.
         w->Focus(10);
@@ -180,7 +180,7 @@ private slots:
             QVERIFY2(!w->Modified(r), qPrintable(QString("row %1 marked modified").arg(r)));
         }
         QCOMPARE(w->grid->GetCellText(3, 0), QString("P3"));
-        QVERIFY(!w->model.m_bEditPending);
+        QVERIFY(!w->model.EditPending());
 
         w->model.SetCellText(4, "27.0000");
         w->Focus(4);
@@ -254,7 +254,7 @@ private slots:
         QCOMPARE(w->Text(4), QString());
 
         QCOMPARE(w->CountNotes(grid::LVN_BEGINLABELEDIT), 0);
-        QVERIFY(!w->model.m_bEditPending);
+        QVERIFY(!w->model.EditPending());
         QCOMPARE(w->model.StatusText(), status);
 
         // The radio fills the cells while the table is locked.
@@ -284,7 +284,7 @@ private slots:
         QVERIFY(!w->Editor());
         QCOMPARE(w->Text(3), QString("27.5000"));
         QCOMPARE(w->ModelText(3), std::string("27.5000"));
-        QVERIFY(!w->model.m_bEditPending);
+        QVERIFY(!w->model.EditPending());
         w->model.UnlockChannelTable();
     }
 
@@ -296,7 +296,7 @@ private slots:
         w->model.SetStatusText("PORT CLOSED");
         QVERIFY(w->Editor());
         QCOMPARE(w->Editor()->text(), QString("27.5"));
-        QVERIFY(w->model.m_bEditPending);
+        QVERIFY(w->model.EditPending());
         TableWindow::Key(Qt::Key_Return);
         QCOMPARE(w->Text(3), QString("27.5000"));
     }
@@ -305,16 +305,16 @@ private slots:
         w->Focus(6);
         w->notes.clear();
         TableWindow::Key(Qt::Key_F2);
-        QVERIFY(w->model.m_bEditPending);
+        QVERIFY(w->model.EditPending());
         TableWindow::Key(Qt::Key_Return);
-        QVERIFY(!w->model.m_bEditPending);
+        QVERIFY(!w->model.EditPending());
         QCOMPARE(Notes(), (QStringList{At(grid::LVN_BEGINLABELEDIT, 6), At(grid::LVN_ENDLABELEDIT, 6)}));
         QVERIFY(!w->Modified(6));
 
         w->Click(6);  // focused: a click edits
         QVERIFY(w->Editor());
         TableWindow::Key(Qt::Key_Escape);
-        QVERIFY(!w->model.m_bEditPending);
+        QVERIFY(!w->model.EditPending());
         QVERIFY(!w->Modified(6));
         QCOMPARE(w->prompts.shown.size(), std::size_t{0});
     }

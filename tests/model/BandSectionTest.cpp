@@ -67,11 +67,18 @@ TEST_F(BandSectionTest, ModeSelectClearsTheTableAndTheSection) {
     form.OnModeSelect(3);
     EXPECT_TRUE(form.SouthAfricaSetupEnabled());
     EXPECT_EQ(form.EmgList().Count(), 0);
+    // A file's emergency channel and alignment, a ticked box and a cell.
+    test::Bytes b = test::BlankSettingsImage();
+    b[162] = 11;
+    b[167] = 3;
+    b[168] = 9;
+    const std::string path = dir.File("hidden.kvx");
+    test::WriteBytes(path, b);
+    ASSERT_TRUE(form.Open(path));
+    ASSERT_EQ(form.Settings().m_freqencyAdjust, 11u);
     form.ClickChannelBox(4);
     form.SetCellText(2, "27.0000");
-    form.Settings().m_freqencyAdjust = 11;
-    form.Settings().m_nEmgChannel = 9;
-    form.Settings().m_bMenuDisable = 1;
+    const int menuDisable = form.Settings().m_bMenuDisable;
 
     form.OnModeSelect(1);
     EXPECT_EQ(form.ModeSelection(), 1);
@@ -82,7 +89,7 @@ TEST_F(BandSectionTest, ModeSelectClearsTheTableAndTheSection) {
     EXPECT_EQ(form.EmgList().Count(), 0);
     EXPECT_EQ(form.Settings().m_freqencyAdjust, 82u);
     EXPECT_EQ(form.Settings().m_nEmgChannel, 9);
-    EXPECT_EQ(form.Settings().m_bMenuDisable, 1);
+    EXPECT_EQ(form.Settings().m_bMenuDisable, menuDisable);
 }
 
 TEST_F(BandSectionTest, EveryClickSelectsTheLowestEnabledChannel) {
@@ -143,7 +150,7 @@ TEST_F(BandSectionTest, WriteNeedsAnEmergencyChannelOnlyForSouthAfrica) {
 
     form.ClickChannelBox(12);
     EXPECT_TRUE(form.CheckEmgChannelForWrite());
-    form.FindEmgIndex();
+    EXPECT_EQ(form.BlockSource(1).emgChannel, 12);  // the channel the list shows
     EXPECT_EQ(form.Settings().m_nEmgChannel, 12);
     EXPECT_EQ(prompter.shown.size(), 1u);
 }
@@ -151,11 +158,19 @@ TEST_F(BandSectionTest, WriteNeedsAnEmergencyChannelOnlyForSouthAfrica) {
 // The radio's band plan goes through Mode Select, so one it has no name for
 // is stored as "none" straight away.
 TEST_F(BandSectionTest, BandPlanOfAReceivedRecord) {
-    form.OnModeSelect(3);
-    form.ClickChannelBox(7);
-    form.ApplyRecordBandPlan(3, 7);
+    auto read = [this](std::uint8_t plan, std::uint8_t emg) {
+        for (int ch = 1; ch <= kChannelCount; ++ch) {
+            const std::uint8_t record[ChannelEntry::kSize] = {static_cast<std::uint8_t>(ch), 0x2B, 0xC0, plan, emg};
+            form.StoreReadRecord(ch, record);
+        }
+        std::array<int, kChannelEnableCount> flags{};
+        flags[6] = 1;  // CH 07
+        form.ApplyReadResult(flags);
+    };
+    read(3, 7);
     EXPECT_EQ(form.EmgList().ShownText(), "CH 07");
-    form.ApplyRecordBandPlan(7, 3);
+    EXPECT_EQ(form.CellText(10), "28.0000");
+    read(7, 3);
     EXPECT_EQ(form.ModeSelection(), -1);
     EXPECT_EQ(form.Settings().m_nBandPlan, 255);
     EXPECT_FALSE(form.SouthAfricaSetupEnabled());

@@ -250,7 +250,7 @@ TEST_P(PortSearchWhileBusy, AutoSearchDuringATransferDoesNothing) {
         rig.link->OnReadFromRadio();
     }
     ASSERT_TRUE(rig.loop.RunUntil(
-        [&] { return rig.form.IsTableLocked() && rig.link->m_nCh >= GetParam().atChannel; }, 20'000));
+        [&] { return rig.form.IsTableLocked() && rig.link->BlockCounter() >= GetParam().atChannel; }, 20'000));
     const std::int64_t t1 = rig.loop.NowMs();
     const std::size_t shown = rig.prompter.seen.size();
     const std::size_t mark = rig.port->Mark();

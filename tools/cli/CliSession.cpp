@@ -11,18 +11,19 @@ namespace orvex::cli {
 
 CliSession::CliSession(const std::string& port) : m_form(m_prompter), m_loop(EventLoop::Clock::Real) {
     m_form.StartUp();
-    m_form.SetObserver(this);
+    m_form.AddObserver(this);
     m_tty = StderrIsTerminal();
     const PortMap map = PortMap::FromSystem();
     const auto com = ParseComName(port);
     CRadioLink::PortResolver resolve = [map](int index) { return map.DeviceFor(index + 1); };
-    if (!port.empty() && !com) resolve = [port](int) { return port; };  // a device path
+    // A port named on the command line is the one every opening uses.
+    if (!port.empty()) resolve = [device = map.Resolve(port)](int) { return device; };
     m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::make_unique<CRadioPort>(), resolve);
     m_link->SetConfiguredPort(com ? *com - 1 : (port.empty() ? ReadPortSettings(PortSettingsPath()).index : 0));
 }
 
 CliSession::~CliSession() {
-    m_form.SetObserver(nullptr);
+    m_form.RemoveObserver(this);
     m_link.reset();
 }
 

@@ -60,7 +60,7 @@ int CmdSearch(const Args& args) {
     InterruptHandler interrupt;
     CliSession session("");
     StatusPrinter printer(session.Form());
-    session.Form().SetObserver(&printer);
+    session.Form().AddObserver(&printer);
     CPortSearch search(session.Form(), session.Link(), session.Loop(), PortSettingsPath());
     bool stopped = false;
     // Ctrl+C acts as Auto Stop, handed to the loop, where the search lives.
@@ -76,7 +76,7 @@ int CmdSearch(const Args& args) {
     const bool found = !stopped && search.PortIndex() > 0 && session.Link().Port().IsConnected();
     if (found)
         std::printf("COM%d\n", session.Link().ConfiguredPort() + 1);
-    session.Form().SetObserver(nullptr);
+    session.Form().RemoveObserver(&printer);
     interrupt.OnInterrupt(nullptr);
     return found ? kExitOk : kExitFailed;
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "files/SettingsFile.h"
+#include "settings/RadioImage.h"
 #include "ui/model/FormTexts.h"
 
 namespace orvex {
@@ -28,8 +29,18 @@ std::string DescribePackFailure(const PackResult& r, const std::string& cellText
 
 FormModel::FormModel(IPrompter& prompter) : m_prompter(prompter), m_caption(texts::kCaption) {}
 
+void FormModel::AddObserver(IFormObserver* observer) {
+    if (observer && std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
+        m_observers.push_back(observer);
+}
+
+void FormModel::RemoveObserver(IFormObserver* observer) { std::erase(m_observers, observer); }
+
 void FormModel::Notify(unsigned changes) {
-    if (m_observer) m_observer->OnFormChanged(changes);
+    // A copy: an observer may stop watching while it is told.
+    const std::vector<IFormObserver*> observers = m_observers;
+    for (IFormObserver* o : observers)
+        if (std::find(m_observers.begin(), m_observers.end(), o) != m_observers.end()) o->OnFormChanged(changes);
 }
 
 MsgAnswer FormModel::Say(std::string_view text, std::string detail, MsgIcon icon) {
@@ -49,8 +60,13 @@ void FormModel::SetCellText(int row, std::string text) {
 }
 
 void FormModel::SelectModeEntry(int index) {
-    m_modeSel = LimitSelection(index, kBandPlanCount);
+    SelectBandPlan(index);
     Notify(kChangeBandSection);
+}
+
+void FormModel::SelectBandPlan(int plan) {
+    m_modeSel = LimitSelection(plan, kBandPlanCount);
+    m_settings.m_nBandPlan = LowByte(m_modeSel);
 }
 
 void FormModel::SetStatusText(std::string text) {
@@ -87,6 +103,7 @@ void FormModel::UnlockChannelTable() {
 
 void FormModel::ResetToDefaults() {
     m_settings.ResetToDefaults();
+    SelectBandPlan(m_modeSel);  // the values follow the list, which keeps its plan
     m_fileName.clear();
     m_bEditPending = false;
     Notify(kChangeHidden);
@@ -95,7 +112,7 @@ void FormModel::ResetToDefaults() {
 void FormModel::StartUp() {
     ResetToDefaults();
     m_emgList.Clear();
-    m_modeSel = 0;
+    SelectBandPlan(0);
     m_settings.SelectOption(OptionListIndex(1010), 1);
     m_settings.SelectOption(OptionListIndex(1025), 5);
     m_settings.SelectOption(OptionListIndex(1026), 2);
@@ -150,10 +167,9 @@ bool FormModel::Open(const std::string& path) {
     for (int i = 0; i < 4; ++i) m_settings.Alignment(i) = std::min<unsigned>(v.alignment[i], kAlignmentSpecs[i].maximum);
     // Byte 166 is read but not applied: the option flags are cleared below,
     // as after a read from the radio.
-    m_settings.m_nBandPlan = v.bandPlan;
-    m_modeSel = LimitSelection(v.bandPlan, kBandPlanCount);
+    SelectBandPlan(v.bandPlan);
     m_settings.m_nEmgChannel = v.emgChannel;
-    const bool southAfrica = m_settings.m_nBandPlan == kBandPlanSouthAfrica;
+    const bool southAfrica = IsSouthAfrica();
     if (southAfrica && (m_settings.m_nEmgChannel == 0 || m_settings.m_nEmgChannel > kChannelEnableCount))
         m_settings.m_nEmgChannel = 0;
     EnableSouthAfricaSetup(southAfrica);
@@ -211,11 +227,10 @@ void FormModel::OnModeSelect(int sel) {
     }
     ResetToDefaults();
     m_cells.fill(std::string{});
-    m_modeSel = LimitSelection(sel, kBandPlanCount);
-    m_settings.m_nBandPlan = LowByte(m_modeSel);
+    SelectBandPlan(sel);
     m_emgList.Clear();
     m_settings.b_CHcheck.fill(0);
-    EnableSouthAfricaSetup(m_settings.m_nBandPlan == kBandPlanSouthAfrica);
+    EnableSouthAfricaSetup(IsSouthAfrica());
     Notify(kChangeAll);
 }
 
@@ -241,7 +256,7 @@ void FormModel::RebuildEmgChannelList() {
     m_bRebuildEmgList = false;
     m_emgList.Clear();
     for (int n = 1; n <= kChannelEnableCount; ++n) OnChannelCheck(n);
-    if (m_settings.m_nBandPlan == kBandPlanSouthAfrica) {
+    if (IsSouthAfrica()) {
         if (m_settings.m_nEmgChannel == 0 || m_settings.m_nEmgChannel > kChannelEnableCount)
             m_settings.m_nEmgChannel = 0;
         const std::string_view text = EMG_CHANNEL_NAMES[m_settings.m_nEmgChannel];
@@ -261,18 +276,16 @@ void FormModel::ApplyLoaded(const std::array<int, kChannelEnableCount>& loaded, 
 }
 
 void FormModel::ApplyRecordBandPlan(std::uint8_t bandPlan, std::uint8_t emgChannel) {
-    m_modeSel = LimitSelection(bandPlan, kBandPlanCount);
-    m_settings.m_nBandPlan = LowByte(m_modeSel);
+    SelectBandPlan(bandPlan);
     m_settings.m_nEmgChannel = emgChannel;
-    EnableSouthAfricaSetup(m_settings.m_nBandPlan == kBandPlanSouthAfrica);
+    EnableSouthAfricaSetup(IsSouthAfrica());
     m_bRebuildEmgList = true;
     RebuildEmgChannelList();
 }
 
-void FormModel::EnableBandControls(bool enable) {
+void FormModel::EnableFormControls(bool enable) {
     m_bandListEnabled = enable;
-    m_settings.m_nBandPlan = LowByte(m_modeSel);
-    EnableSouthAfricaSetup(m_settings.m_nBandPlan == kBandPlanSouthAfrica);
+    EnableSouthAfricaSetup(IsSouthAfrica());
 }
 
 void FormModel::EnableSouthAfricaSetup(bool enable) {
@@ -287,7 +300,7 @@ void FormModel::DisableBandSectionForWrite() {
 }
 
 bool FormModel::CheckEmgChannelForWrite() {
-    if (m_settings.m_nBandPlan == kBandPlanSouthAfrica && m_emgList.Count() == 0) {
+    if (IsSouthAfrica() && m_emgList.Count() == 0) {
         Say(texts::kEmgChannelCheck, {}, MsgIcon::None);
         EnableFormControls(true);
         return false;
@@ -296,13 +309,18 @@ bool FormModel::CheckEmgChannelForWrite() {
 }
 
 void FormModel::FindEmgIndex() {
-    if (m_settings.m_nBandPlan != kBandPlanSouthAfrica) return;
+    if (!IsSouthAfrica()) return;
     m_settings.m_nEmgChannel = LowByte(EmgChannelFromText(m_emgList.ShownText()));
 }
 
 void FormModel::ShowColumnHintAfter(const std::string& searchText) {
     ShowColumnHint();
     if (!searchText.empty() && m_status == searchText) SetStatusText(std::string(texts::kTotalRangeHint));
+}
+
+void FormModel::SelectColumn(int column) {
+    m_nCurCol = column;
+    ShowColumnHint();
 }
 
 void FormModel::ShowColumnHint() {
@@ -312,6 +330,58 @@ void FormModel::ShowColumnHint() {
     }
     m_status = std::string(m_nCurCol == kFrequencyColumn ? texts::kColumnRangeHint : texts::kTotalRangeHint);
     Notify(kChangeStatus);
+}
+
+// ---- Edits, the search's stop --------------------------------------------
+
+void FormModel::BeginCellEdit() {
+    if (!m_bTransferBusy) m_bEditPending = true;
+}
+
+bool FormModel::TakeEditPending() {
+    const bool was = m_bEditPending;
+    m_bEditPending = false;
+    return was;
+}
+
+bool FormModel::TakeStopRequest() {
+    const bool was = m_bStopRequest;
+    m_bStopRequest = false;
+    return was;
+}
+
+// ---- What a transfer stores and takes ---------------------------------------
+
+void FormModel::StoreReadRecord(int ch, std::span<const std::uint8_t> bytes) {
+    if (ch < 1 || ch > kChannelCount) return;
+    ChannelEntry& record = m_settings.m_channels[ch - 1];
+    auto stored = record.ToBytes();  // fewer bytes keep the rest of the record
+    std::copy_n(bytes.begin(), std::min(bytes.size(), stored.size()), stored.begin());
+    record = ChannelEntry::FromBytes(stored);
+}
+
+void FormModel::ApplyReadResult(const std::array<int, kChannelEnableCount>& flags) {
+    ApplyLoaded(flags, false);
+    // Each record names its row; the last one decides the band plan and the
+    // emergency channel.
+    for (const ChannelEntry& record : m_settings.m_channels) {
+        const DecodedRecord d = DecodeRecord(record);
+        if (d.row >= 1 && d.row <= kChannelCount) m_cells[d.row - 1] = d.cellText;
+        ApplyRecordBandPlan(d.bandPlan, d.emgChannel);
+    }
+    Notify(kChangeAll);
+}
+
+std::uint8_t FormModel::TakeBandPlanForWrite() { return m_settings.m_nBandPlan; }
+
+WriteBlockSource FormModel::BlockSource(int row) {
+    FindEmgIndex();
+    return {CellText(row), m_settings.m_nBandPlan, m_settings.m_nEmgChannel};
+}
+
+std::optional<std::array<int, kChannelEnableCount>> FormModel::ChannelFlagsForWrite() const {
+    if (!IsSouthAfrica()) return std::nullopt;
+    return m_settings.b_CHcheck;
 }
 
 }  // namespace orvex

@@ -4,7 +4,9 @@
 // it directly, so both produce the same files and the same radio bytes.
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "link/TransferForm.h"
 #include "settings/QMDataMng.h"
@@ -38,21 +40,22 @@ class FormModel : public ITransferForm {
 public:
     explicit FormModel(IPrompter& prompter);
 
-    void SetObserver(IFormObserver* observer) { m_observer = observer; }
+    // Views follow the model through observers; any number may watch.
+    void AddObserver(IFormObserver* observer);
+    void RemoveObserver(IFormObserver* observer);
     IPrompter& Prompter() override { return m_prompter; }
 
     // ---- Values -------------------------------------------------------
-    RadioSettings& Settings() override { return m_settings; }
     const RadioSettings& Settings() const { return m_settings; }
 
     // Frequency cell of row 1..10; row 0 is the title row, whose text reads
     // as an empty frequency. Other rows read as empty and are not written.
-    std::string CellText(int row) const override;
-    void SetCellText(int row, std::string text) override;
+    std::string CellText(int row) const;
+    void SetCellText(int row, std::string text);
     const ChannelCells& Cells() const { return m_cells; }
 
     // "Mode Select": selection 0..4 or -1.
-    int ModeSelection() const override { return m_modeSel; }
+    int ModeSelection() const { return m_modeSel; }
     // Selects an entry as the list would: beyond the list means none.
     void SelectModeEntry(int index);
 
@@ -78,27 +81,27 @@ public:
     // The byte Save stores as the emergency channel.
     int EmgChannelForSave() const;
 
-    // ---- Flags shared with the transfer and search code --------------
+    // ---- The table: lock, edits, the column shown ------------------------
     bool IsTableLocked() const override { return m_bTransferBusy; }
     void LockChannelTable() override;
     void UnlockChannelTable() override;
-    bool EditPending() const override { return m_bEditPending; }
-    void ClearEditPending() override { m_bEditPending = false; }
-    void RequestStopSearch() override { m_bStopRequest = true; }
-    bool TakeStopRequest() override {
-        const bool was = m_bStopRequest;
-        m_bStopRequest = false;
-        return was;
-    }
-    bool m_bEditPending = false;
-    bool m_bStopRequest = false;
+    // A cell edit starts (ignored while the table is locked) or ends.
+    void BeginCellEdit();
+    void EndCellEdit() { m_bEditPending = false; }
+    bool EditPending() const { return m_bEditPending; }
+    bool TakeEditPending() override;
     // Column of the last selection notification; -1 before the first.
-    int m_nCurCol = -1;
+    int CurrentColumn() const { return m_nCurCol; }
+    // A cell of column was selected: the status line shows its hint.
+    void SelectColumn(int column);
+
+    // ---- The port search's stop ----------------------------------------
+    void RequestStopSearch() override { m_bStopRequest = true; }
+    bool TakeStopRequest() override;
 
     // ---- Operations ----------------------------------------------------
     // The values the form has once started.
     void StartUp();
-    void ResetToDefaults();
 
     // New. Does nothing while a transfer runs.
     bool New();
@@ -115,36 +118,43 @@ public:
     void OnModeSelect(int sel);
     // The user clicked channel box n: its state flips, then the handler runs.
     void ClickChannelBox(int n);
-    void OnChannelCheck(int n);
-    void RebuildEmgChannelList();
-    // Puts flags loaded from a file or the radio into the boxes and clears
-    // the option flags; rebuilds the emergency list if a loader asked.
-    void ApplyLoaded(const std::array<int, kChannelEnableCount>& loaded, bool rebuildEmgList) override;
-    // Band plan and emergency channel of one received record.
-    void ApplyRecordBandPlan(std::uint8_t bandPlan, std::uint8_t emgChannel) override;
 
-    void EnableFormControls(bool enable) override { EnableBandControls(enable); }
-    void EnableBandControls(bool enable);
-    void EnableSouthAfricaSetup(bool enable);
+    void EnableFormControls(bool enable) override;
     // Write's own disabling of Mode Select, the list and the boxes.
     void DisableBandSectionForWrite() override;
     bool CheckEmgChannelForWrite() override;
-    // The emergency channel a write sends with band plan 3.
-    void FindEmgIndex() override;
 
-    void ShowColumnHint() override;
+    // ---- What a transfer stores and takes --------------------------------
+    void StoreReadRecord(int ch, std::span<const std::uint8_t> bytes) override;
+    void ApplyReadResult(const std::array<int, kChannelEnableCount>& flags) override;
+    bool HasBandPlan() const override { return m_modeSel >= 0; }
+    std::uint8_t TakeBandPlanForWrite() override;
+    WriteBlockSource BlockSource(int row) override;
+    std::optional<std::array<int, kChannelEnableCount>> ChannelFlagsForWrite() const override;
+
     void ShowColumnHintAfter(const std::string& searchText) override;
-    void ShowColumnHint(int column) {
-        m_nCurCol = column;
-        ShowColumnHint();
-    }
 
 private:
     void Notify(unsigned changes);
     MsgAnswer Say(std::string_view text, std::string detail = {}, MsgIcon icon = MsgIcon::Stop);
+    void ResetToDefaults();
+    // Mode Select and the band plan behind it: the one place both change.
+    void SelectBandPlan(int plan);
+    bool IsSouthAfrica() const { return m_settings.m_nBandPlan == kBandPlanSouthAfrica; }
+    void OnChannelCheck(int n);
+    void RebuildEmgChannelList();
+    // Puts flags loaded from a file or the radio into the boxes and clears
+    // the option flags; rebuilds the emergency list if a loader asked.
+    void ApplyLoaded(const std::array<int, kChannelEnableCount>& loaded, bool rebuildEmgList);
+    // Band plan and emergency channel of one received record.
+    void ApplyRecordBandPlan(std::uint8_t bandPlan, std::uint8_t emgChannel);
+    void EnableSouthAfricaSetup(bool enable);
+    // The emergency channel a write sends with band plan 3.
+    void FindEmgIndex();
+    void ShowColumnHint();
 
     IPrompter& m_prompter;
-    IFormObserver* m_observer = nullptr;
+    std::vector<IFormObserver*> m_observers;
 
     RadioSettings m_settings;
     ChannelCells m_cells;
@@ -154,6 +164,9 @@ private:
     bool m_southAfricaEnabled = true;
     bool m_bRebuildEmgList = false;
     bool m_bTransferBusy = false;
+    bool m_bEditPending = false;
+    bool m_bStopRequest = false;
+    int m_nCurCol = -1;
 
     std::string m_caption;
     std::string m_fileName;

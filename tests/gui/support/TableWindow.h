@@ -25,7 +25,7 @@ public:
     explicit TableWindow(ScriptedPrompter* prompterOverride = nullptr)
         : prompts(prompterOverride ? *prompterOverride : m_ownPrompter), model(prompts), table(model, prompts) {
         setWindowTitle("Channel table");
-        model.SetObserver(this);
+        model.AddObserver(this);
         model.StartUp();
         grid = table.CreateChannelTable(this, QRect(10, 10, 160, 240));
         table.WriteRowLabels();
@@ -42,7 +42,7 @@ public:
         // The grid outlives this object's members while the widget tree is
         // torn down; nothing it still says may reach them.
         grid->Core().SetListener({});
-        model.SetObserver(nullptr);
+        model.RemoveObserver(this);
     }
 
     void OnFormChanged(unsigned changes) override { table.OnModelChanged(changes); }

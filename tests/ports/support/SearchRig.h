@@ -169,10 +169,10 @@ struct SearchRig {
         link = std::make_unique<CRadioLink>(form, loop, std::move(line), std::move(resolve));
         search = std::make_unique<CPortSearch>(form, *link, loop, portFile);
         log = std::make_unique<StatusLog>(loop, form);
-        form.SetObserver(log.get());
+        form.AddObserver(log.get());
     }
     ~SearchRig() {
-        form.SetObserver(nullptr);
+        form.RemoveObserver(log.get());
         search.reset();
         link.reset();
     }
