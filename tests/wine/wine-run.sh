@@ -8,4 +8,10 @@ orvex_wine_prefix
 if [ -n "${ORVEX_WINE_PRELOAD:-}" ]; then
     export LD_PRELOAD="$ORVEX_WINE_PRELOAD${LD_PRELOAD:+:$LD_PRELOAD}"
 fi
-exec wine "$@" 2> >(orvex_wine_quiet)
+# Wine's own notices are filtered out of stderr. A pipeline, not a process
+# substitution: the filter must be done writing before this script returns,
+# or a caller reading the program's stderr right away may miss its end.
+exec 3>&1
+set +e
+wine "$@" 2>&1 1>&3 3>&- | orvex_wine_quiet 3>&-
+exit "${PIPESTATUS[0]}"
