@@ -2,18 +2,13 @@
 
 #include <algorithm>
 
+#include "settings/TextUtil.h"
+
 namespace orvex::grid {
 namespace {
 
 constexpr int kDefaultRowHeight = 20;
 constexpr int kDefaultColWidth = 60;
-
-std::string Trim(const std::string& s) {
-    const char* ws = " \t\r";
-    const auto first = s.find_first_not_of(ws);
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(ws) - first + 1);
-}
 
 bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 

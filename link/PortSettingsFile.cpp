@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "files/FileStore.h"
+#include "settings/TextUtil.h"
 #include "settings/Trace.h"
 
 namespace orvex {
 namespace {
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
 // "%d": leading blanks skipped, an optional sign, digits; the rest ignored.
 bool ScanDecimal(const std::string& text, long& value) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "settings/TextUtil.h"
 #include "settings/Trace.h"
 
 namespace orvex {
@@ -11,8 +12,6 @@ namespace {
 
 constexpr double kOnStepTolerance = 0.00001;
 constexpr double kIntegerNudge = 0.0000001;
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
 // True when x lies on a whole number within the tolerance the radio's
 // conversions have always used.
