@@ -319,12 +319,9 @@ void CGridCtrl::OnEditPaste() {
 void CGridCtrl::OnEditSelectAll() { m_core.SelectAll(); }
 
 bool CGridCtrl::event(QEvent* e) {
-    if (e->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(e);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            keyPressEvent(key);
-            return true;
-        }
+    if (QKeyEvent* tab = TabKeyPress(e)) {
+        keyPressEvent(tab);
+        return true;
     }
     return QWidget::event(e);
 }

@@ -26,6 +26,12 @@ Qt::Alignment AlignmentOf(unsigned format) {
 
 }  // namespace
 
+QKeyEvent* TabKeyPress(QEvent* e) {
+    if (e->type() != QEvent::KeyPress) return nullptr;
+    auto* key = static_cast<QKeyEvent*>(e);
+    return key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ? key : nullptr;
+}
+
 bool CInPlaceEdit::AcceptsCharacter(QChar ch) {
     return (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char('.');
 }
@@ -71,12 +77,9 @@ CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, unsigned format, 
 
 bool CInPlaceEdit::event(QEvent* e) {
     // Tab and Shift+Tab end the edit instead of moving the focus along.
-    if (e->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(e);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            keyPressEvent(key);
-            return true;
-        }
+    if (QKeyEvent* tab = TabKeyPress(e)) {
+        keyPressEvent(tab);
+        return true;
     }
     if (e->type() == QEvent::ShortcutOverride) {
         // Keys the edit handles itself must not trigger the window's shortcuts.

@@ -7,9 +7,16 @@
 #include <QRect>
 #include <QString>
 
+class QEvent;
+class QKeyEvent;
+
 namespace orvex {
 
 class CGridCtrl;
+
+// e as a key event when it is Tab or Shift+Tab being pressed. The grid and
+// its editor both take these for themselves before the focus chain can.
+QKeyEvent* TabKeyPress(QEvent* e);
 
 // What started an edit: the mouse (click, double click, F2), or a key.
 struct EditStart {
@@ -25,7 +32,6 @@ struct EditStart {
 class CInPlaceEdit : public QLineEdit {
     Q_OBJECT
 public:
-    static constexpr int kControlId = 8;
     // Characters typed into the edit: a frequency is at most "NN.NNNN". A
     // count, not a width, so that no desktop font or scale can drop a digit
     // of a valid frequency.
