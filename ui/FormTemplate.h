@@ -32,12 +32,4 @@ inline constexpr int kBoxRowYRight[5] = {51, 64, 77, 90, 103};  // columns 3..5 
 inline constexpr int kBoxWidth = 36;
 inline constexpr int kBoxHeight = 10;
 
-// Control ids of the channel boxes CH 01..CH 23.
-inline constexpr int ChannelBoxId(int n) { return n == 1 ? 1117 : n == 2 ? 1118 : 1077 + (n - 3); }
-
-inline constexpr int IDC_STATUS = 1012;
-inline constexpr int IDC_PROGRESS = 1015;
-inline constexpr int IDC_EMG_CHANNEL = 1035;
-inline constexpr int IDC_MODE_SELECT = 1036;
-
 }  // namespace orvex::form
