@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "app/AboutDlg.h"
@@ -47,6 +48,16 @@ QString PromptOf(int id) {
     for (const Prompt& p : kPrompts)
         if (p.id == id) return QString::fromLatin1(p.text);
     return {};
+}
+
+struct PromptParts {
+    QString status;
+    std::optional<QString> tip;  // none when the prompt has no "\n"
+};
+
+PromptParts SplitPrompt(const QString& prompt) {
+    const QStringList parts = prompt.split('\n');
+    return {parts.value(0), parts.size() > 1 ? std::optional<QString>(parts.value(1)) : std::nullopt};
 }
 
 // 65 x 38, or more where the desktop's font needs it: the style draws the
@@ -87,9 +98,9 @@ CMainFrame::~CMainFrame() = default;
 
 QAction* CMainFrame::MakeAction(int id, const QString& text, const QString& prompt) {
     auto* action = new QAction(text, this);
-    const QStringList parts = prompt.split('\n');
-    action->setStatusTip(parts.value(0));
-    action->setToolTip(parts.size() > 1 ? parts.value(1) : text);
+    const PromptParts parts = SplitPrompt(prompt);
+    action->setStatusTip(parts.status);
+    action->setToolTip(parts.tip.value_or(text));
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     m_actions[id] = action;
     return action;
@@ -162,10 +173,10 @@ void CMainFrame::CreateToolBar() {
         // The toolbar has its own actions for the shared commands, so its
         // texts can differ from the menu's.
         QAction* action = new QAction(st->standardIcon(b.icon), b.text, this);
-        const QStringList parts = PromptOf(b.id).split('\n');
-        action->setStatusTip(parts.value(0));
-        const bool hasTip = parts.size() > 1 && !parts.value(1).isEmpty();
-        action->setToolTip(parts.value(1));
+        const PromptParts parts = SplitPrompt(PromptOf(b.id));
+        action->setStatusTip(parts.status);
+        const bool hasTip = parts.tip && !parts.tip->isEmpty();
+        action->setToolTip(parts.tip.value_or(QString()));
         const int id = b.id;
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
         m_actions.emplace(id + 100000, action);  // the button's own action
