@@ -2,6 +2,7 @@
 // The fixed tables that give the radio's values their texts.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -16,6 +17,10 @@ inline constexpr std::array<std::string_view, kBandPlanCount> BAND_PLAN_NAMES = 
 
 inline constexpr int kChannelEnableCount = 23;  // CH 01 .. CH 23
 inline constexpr int kEmgChannelNotFound = 25;
+
+// An emergency channel beyond CH 23 (a list entry no box stands for) is
+// taken as none.
+inline constexpr std::uint8_t LimitEmgChannel(std::uint8_t n) { return n > kChannelEnableCount ? 0 : n; }
 
 // Index 0 is five blanks (no channel); n = 1..25 is "CH nn".
 inline constexpr std::array<std::string_view, 26> EMG_CHANNEL_NAMES = {
