@@ -154,10 +154,9 @@ void CRadioLink::StopTransfer() {
     CloseRadioPort();
 }
 
-bool CRadioLink::SendByte(std::uint8_t value, int delayMs) {
+void CRadioLink::SendByte(std::uint8_t value, int delayMs) {
     m_seq.Send(value, delayMs);
     m_pSentBytes.push_back(value);
-    return true;
 }
 
 void CRadioLink::AwaitReply(std::uint8_t expected) {

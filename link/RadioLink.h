@@ -151,7 +151,7 @@ private:
     // Sends the last byte of a block and stands in for the radio's answer.
     void AwaitReply(std::uint8_t expected);
 
-    bool SendByte(std::uint8_t value, int delayMs);
+    void SendByte(std::uint8_t value, int delayMs);
     void PopRecvFront();
     void EndTransfer(const TransferEnd& end, std::string detail = {});
     void Say(std::string_view text, MsgIcon icon, std::string detail = {});
