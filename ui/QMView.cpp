@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <tuple>
 
 #include "link/CRadioPort.h"
 #include "link/PortMap.h"
@@ -123,25 +124,22 @@ void CQMView::BuildControls() {
         });
         m_boxes[n - 1] = box;
     }
-    m_emgLabel = new QLabel("Emg Channel", this);
-    m_emgLabel->setGeometry(rect(kEmgLabel));
-    m_cbEmgChannel = new CReadOnlyComboBox(this);
-    m_cbEmgChannel->setObjectName("EmgChannel");
-    const QRect emg = rect(kEmgList);
-    m_cbEmgChannel->setGeometry(emg.x(), emg.y(), emg.width(), m_cbEmgChannel->sizeHint().height());
-    connect(m_cbEmgChannel, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (!m_refreshing) m_form.SelectEmgItem(index);
-    });
-
-    auto* modeLabel = new QLabel("Mode Select", this);
-    modeLabel->setGeometry(rect(kModeLabel));
-    m_cbModeSelect = new CReadOnlyComboBox(this);
-    m_cbModeSelect->setObjectName("ModeSelect");
-    const QRect mode = rect(kModeList);
-    m_cbModeSelect->setGeometry(mode.x(), mode.y(), mode.width(), m_cbModeSelect->sizeHint().height());
-    connect(m_cbModeSelect, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (!m_refreshing) m_form.OnModeSelect(index);
-    });
+    // A label and its drop-down list; the list tells the model of a pick.
+    auto list = [this, &rect](const char* caption, const char* name, const DluRect& labelAt, const DluRect& listAt,
+                              void (FormModel::*pick)(int)) {
+        auto* label = new QLabel(caption, this);
+        label->setGeometry(rect(labelAt));
+        auto* combo = new CReadOnlyComboBox(this);
+        combo->setObjectName(name);
+        const QRect r = rect(listAt);
+        combo->setGeometry(r.x(), r.y(), r.width(), combo->sizeHint().height());
+        connect(combo, &QComboBox::currentIndexChanged, this, [this, pick](int index) {
+            if (!m_refreshing) (m_form.*pick)(index);
+        });
+        return std::make_pair(label, combo);
+    };
+    std::tie(m_emgLabel, m_cbEmgChannel) = list("Emg Channel", "EmgChannel", kEmgLabel, kEmgList, &FormModel::SelectEmgItem);
+    m_cbModeSelect = list("Mode Select", "ModeSelect", kModeLabel, kModeList, &FormModel::OnModeSelect).second;
 
     m_status = new CFontStatic(this);
     m_status->setObjectName("StatusLine");
