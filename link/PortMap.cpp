@@ -1,31 +1,12 @@
 #include "link/PortMap.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
 
 #include "link/SerialDevices.h"
+#include "settings/TextUtil.h"
 
 namespace orvex {
-namespace {
-
-// ttyUSB10 after ttyUSB9: compare the name, then the number.
-bool DeviceOrder(const std::string& a, const std::string& b) {
-    auto split = [](const std::string& s) {
-        std::size_t i = s.size();
-        while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1]))) --i;
-        return std::make_pair(s.substr(0, i), i < s.size() ? std::atol(s.c_str() + i) : -1L);
-    };
-    return split(a) < split(b);
-}
-
-std::string Trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    return first == std::string::npos ? std::string{} : text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-}  // namespace
 
 std::optional<int> ParseComName(const std::string& text) {
     if (text.size() < 4) return std::nullopt;
@@ -38,27 +19,6 @@ std::optional<int> ParseComName(const std::string& text) {
     }
     if (n < 1 || n > kMaxComNumber) return std::nullopt;
     return n;
-}
-
-std::vector<std::string> PortMap::ScanDevices(const std::string& devRoot) {
-    // Cables first: USB-serial adapters and USB modems, then on-board ports.
-    static const char* const kFamilies[] = {"ttyUSB", "ttyACM", "ttyS"};
-    std::vector<std::string> result;
-    std::error_code ec;
-    for (const char* family : kFamilies) {
-        std::vector<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(devRoot, ec)) {
-            const std::string name = entry.path().filename().string();
-            if (name.rfind(family, 0) != 0 || name.size() == std::char_traits<char>::length(family)) continue;
-            if (!std::all_of(name.begin() + static_cast<long>(std::char_traits<char>::length(family)), name.end(),
-                             [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
-                continue;
-            found.push_back(entry.path().string());
-        }
-        std::sort(found.begin(), found.end(), DeviceOrder);
-        result.insert(result.end(), found.begin(), found.end());
-    }
-    return result;
 }
 
 bool PortMap::AddOverrides(const std::string& list, std::string* error) {

@@ -17,9 +17,6 @@ std::optional<int> ParseComName(const std::string& text);
 
 class PortMap {
 public:
-    // Devices found under devRoot (normally "/dev"), in COM order.
-    static std::vector<std::string> ScanDevices(const std::string& devRoot = "/dev");
-
     // Overrides: "COM3=/dev/ttyUSB1,COM4=/tmp/radio" (from ORVEX_PORT_MAP
     // or the user's port map file). Returns false on a malformed entry.
     bool AddOverrides(const std::string& list, std::string* error = nullptr);

@@ -17,6 +17,13 @@ inline constexpr std::string_view kWin32ComPrefix = "\\\\.\\COM";
 // none where the platform fixes the numbers (Windows).
 std::vector<std::string> NumberedSerialDevices();
 
+#ifndef _WIN32
+// The serial devices under devRoot, in COM order: USB-serial adapters and
+// USB modems (the cables) before on-board ports, each family in the order
+// of its numbers. NumberedSerialDevices() is this scan of "/dev".
+std::vector<std::string> ScanSerialDevices(const std::string& devRoot);
+#endif
+
 // The device COM n stands for when no override names one, where the
 // platform fixes it (Windows: "\\.\COMn"); "" where the numbers are handed
 // out to the present devices in order (Linux).

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/PortMap.h"
+#include "link/SerialDevices.h"
 #include "support/Environment.h"
 #include "support/TempDir.h"
 
@@ -18,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifndef _WIN32
 TEST(PortMapScan, CablesComeFirstAndNumbersSortNaturally) {
     test::TempDir dev;
     for (const char* name : {"ttyUSB10", "ttyS1", "ttyACM0", "ttyUSB2", "ttyS10", "ttyS9", "ttyUSB0"})
@@ -27,7 +29,7 @@ TEST(PortMapScan, CablesComeFirstAndNumbersSortNaturally) {
         test::WriteBytes(dev.File(name), {});
 
     const auto root = dev.Path();
-    EXPECT_EQ(PortMap::ScanDevices(root.string()),
+    EXPECT_EQ(ScanSerialDevices(root.string()),
               (std::vector<std::string>{(root / "ttyUSB0").string(), (root / "ttyUSB2").string(),
                                         (root / "ttyUSB10").string(), (root / "ttyACM0").string(),
                                         (root / "ttyS1").string(), (root / "ttyS9").string(),
@@ -36,11 +38,10 @@ TEST(PortMapScan, CablesComeFirstAndNumbersSortNaturally) {
 
 TEST(PortMapScan, AMissingDeviceFolderGivesNoDevices) {
     test::TempDir dev;
-    EXPECT_TRUE(PortMap::ScanDevices(dev.File("absent")).empty());
-    EXPECT_TRUE(PortMap::ScanDevices(dev.Path().string()).empty());
+    EXPECT_TRUE(ScanSerialDevices(dev.File("absent")).empty());
+    EXPECT_TRUE(ScanSerialDevices(dev.Path().string()).empty());
 }
 
-#ifndef _WIN32
 TEST(PortMap, OverridesWinAndScannedDevicesFillTheFreeNumbersInOrder) {
     PortMap map;
     ASSERT_TRUE(map.AddOverrides("COM2=/dev/radio,COM4=/tmp/other"));
@@ -176,7 +177,7 @@ TEST(PortMapFromSystem, TheEnvironmentOverridesWinOverTheDevicesFound) {
     EXPECT_EQ(map.DeviceFor(255), "\\\\.\\COM255");
 #else
     // The devices of this machine fill COM2 onwards, in scanning order.
-    const auto found = PortMap::ScanDevices();
+    const auto found = NumberedSerialDevices();
     for (std::size_t i = 0; i < found.size() && i < 254; ++i)
         EXPECT_EQ(map.DeviceFor(static_cast<int>(i) + 2), found[i]);
 #endif
