@@ -63,6 +63,14 @@ bool CRadioPort::StartWatcher(const std::shared_ptr<Session>& session) {
     return true;
 }
 
+void CRadioPort::ClosePort() {
+    m_bConnected = false;
+    std::shared_ptr<Session> session = TakeSession();
+    if (session) StopWatching(*session);
+    EndWatcher();
+    if (session) ReleaseDevice(*session);
+}
+
 void CRadioPort::EndWatcher() {
     if (!m_watcher.joinable()) return;
     // From inside a notification on the watcher itself the thread cannot be

@@ -34,8 +34,6 @@ public:
     bool HasHungUp() const override;
     void SetListener(IPortListener* listener) override { m_listener.store(listener); }
 
-    const std::string& PortName() const { return m_portName; }
-
 private:
     struct Session;  // one opening: descriptors and the watcher's stop flag
 
@@ -49,8 +47,12 @@ private:
     bool BeginOpen(const std::string& name, std::uint16_t portId);
     // The last: the session becomes the open port and its watcher starts.
     bool StartWatcher(const std::shared_ptr<Session>& session);
+    // Tells the session's watcher to stop and wakes it from any wait.
+    static void StopWatching(Session& session);
     // Waits for the stopped watcher to end (it has been told to stop).
     void EndWatcher();
+    // Gives the device up once no watcher touches it any more.
+    static void ReleaseDevice(Session& session);
     // Puts a drained chunk into the queue whole, or drops it whole when it
     // does not fit (and says so); false when dropped.
     bool StoreChunk(const std::uint8_t* chunk, int n);

@@ -144,27 +144,24 @@ bool CRadioPort::OpenPort(const std::string& name, unsigned baudRate, std::uint1
     return StartWatcher(session);
 }
 
-void CRadioPort::ClosePort() {
-    m_bConnected = false;
-    std::shared_ptr<Session> session = TakeSession();
-    if (session) {
-        session->stop = true;
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto n = ::write(session->wakeFd, &one, sizeof one);
-    }
-    EndWatcher();
-    if (session && session->fd >= 0) {
-        // The exclusive mark outlives this descriptor if someone else holds
-        // the terminal open; clear it so the next open is not refused.
-        ::ioctl(session->fd, TIOCNXCL);
-        ::tcflush(session->fd, TCIOFLUSH);
-        // HUPCL does nothing while another descriptor on the device is
-        // open; a port given up is let go of all the same.
-        int dtr = TIOCM_DTR;
-        ::ioctl(session->fd, TIOCMBIC, &dtr);
-        ::close(session->fd);
-        session->fd = -1;
-    }
+void CRadioPort::StopWatching(Session& session) {
+    session.stop = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto n = ::write(session.wakeFd, &one, sizeof one);
+}
+
+void CRadioPort::ReleaseDevice(Session& session) {
+    if (session.fd < 0) return;
+    // The exclusive mark outlives this descriptor if someone else holds
+    // the terminal open; clear it so the next open is not refused.
+    ::ioctl(session.fd, TIOCNXCL);
+    ::tcflush(session.fd, TCIOFLUSH);
+    // HUPCL does nothing while another descriptor on the device is
+    // open; a port given up is let go of all the same.
+    int dtr = TIOCM_DTR;
+    ::ioctl(session.fd, TIOCMBIC, &dtr);
+    ::close(session.fd);
+    session.fd = -1;
 }
 
 int CRadioPort::WriteComm(const std::uint8_t* bytes, int count) {

@@ -193,21 +193,17 @@ bool CRadioPort::OpenPort(const std::string& name, unsigned baudRate, std::uint1
     return StartWatcher(session);
 }
 
-void CRadioPort::ClosePort() {
-    m_bConnected = false;
-    std::shared_ptr<Session> session = TakeSession();
-    if (session) {
-        {
-            std::lock_guard lock(session->waitMutex);
-            session->stop = true;
-            // An empty mask ends a pending event wait at once.
-            if (session->hComm != INVALID_HANDLE_VALUE) ::SetCommMask(session->hComm, 0);
-        }
-        ::SetEvent(session->wake.get());
+void CRadioPort::StopWatching(Session& session) {
+    {
+        std::lock_guard lock(session.waitMutex);
+        session.stop = true;
+        // An empty mask ends a pending event wait at once.
+        if (session.hComm != INVALID_HANDLE_VALUE) ::SetCommMask(session.hComm, 0);
     }
-    EndWatcher();
-    if (session) session->CloseDevice();
+    ::SetEvent(session.wake.get());
 }
+
+void CRadioPort::ReleaseDevice(Session& session) { session.CloseDevice(); }
 
 int CRadioPort::WriteComm(const std::uint8_t* bytes, int count) {
     const std::shared_ptr<Session> session = CurrentSession();

@@ -48,8 +48,6 @@ public:
     // Asks a running RunUntil to return (any thread).
     void Quit();
 
-    bool IsVirtual() const { return m_clock == Clock::Virtual; }
-
 private:
     bool RunPosted();
     bool RunOneDueTimer(std::int64_t nowUs);
