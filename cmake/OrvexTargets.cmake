@@ -50,8 +50,9 @@ endfunction()
 # (a cross build's emulator is then the wrapper's business). Each RUNS entry
 # runs the same program once more as name_suffix, with VAR=value added to its
 # environment; entries with the same suffix add to the same run.
-# Every label gets a target orvex_tests_<label> that builds its tests, so a
-# stage of the test command builds only what it runs.
+# orvex_tests builds every test but the fuzz targets, and every label gets a
+# target orvex_tests_<label> that builds its tests, so a stage of the test
+# command builds only what it runs.
 function(orvex_add_test name)
     cmake_parse_arguments(ARG "QTTEST;FUZZ" "TIMEOUT;SECONDS;CORPUS;RESOURCE_LOCK"
         "SOURCES;DEPS;LABELS;ENVIRONMENT;WRAPPER;RUNS;COMMAND" ${ARGN})
@@ -65,6 +66,12 @@ function(orvex_add_test name)
         add_executable(${name} ${ARG_SOURCES})
         target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
         set(_built ${name})
+    endif()
+    if(_built AND NOT ARG_FUZZ)
+        if(NOT TARGET orvex_tests)
+            add_custom_target(orvex_tests)
+        endif()
+        add_dependencies(orvex_tests ${_built})
     endif()
     foreach(_label IN LISTS ARG_LABELS)
         if(NOT TARGET orvex_tests_${_label})

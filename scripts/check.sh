@@ -58,7 +58,7 @@ address() {
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppressions=0" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        run_build build-asan all "" -DCMAKE_BUILD_TYPE=Debug -DORVEX_SANITIZE="address;undefined"
+        run_build build-asan orvex_tests "" -DCMAKE_BUILD_TYPE=Debug -DORVEX_SANITIZE="address;undefined"
 }
 
 thread() {
