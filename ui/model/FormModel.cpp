@@ -170,8 +170,7 @@ bool FormModel::Open(const std::string& path) {
     SelectBandPlan(v.bandPlan);
     m_settings.m_nEmgChannel = v.emgChannel;
     const bool southAfrica = IsSouthAfrica();
-    if (southAfrica && (m_settings.m_nEmgChannel == 0 || m_settings.m_nEmgChannel > kChannelEnableCount))
-        m_settings.m_nEmgChannel = 0;
+    if (southAfrica) m_settings.m_nEmgChannel = LimitEmgChannel(m_settings.m_nEmgChannel);
     EnableSouthAfricaSetup(southAfrica);
     m_emgList.Clear();
     std::array<int, kChannelEnableCount> loaded{};
@@ -257,8 +256,7 @@ void FormModel::RebuildEmgChannelList() {
     m_emgList.Clear();
     for (int n = 1; n <= kChannelEnableCount; ++n) OnChannelCheck(n);
     if (IsSouthAfrica()) {
-        if (m_settings.m_nEmgChannel == 0 || m_settings.m_nEmgChannel > kChannelEnableCount)
-            m_settings.m_nEmgChannel = 0;
+        m_settings.m_nEmgChannel = LimitEmgChannel(m_settings.m_nEmgChannel);
         const std::string_view text = EMG_CHANNEL_NAMES[m_settings.m_nEmgChannel];
         const int last = m_emgList.DeleteExact(text);
         m_emgList.Add(text);
