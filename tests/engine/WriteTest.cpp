@@ -159,7 +159,6 @@ TEST_P(OutOfBandCell, InRowFourStopsTheWriteAfterThreeBlocks) {
     EXPECT_FALSE(rig.form.IsTableLocked());
     EXPECT_TRUE(rig.form.BandListEnabled());
     EXPECT_FALSE(rig.link->WatchdogRunning());
-    EXPECT_EQ(rig.link->Direction(), TransferDirection::Idle);
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
     EXPECT_EQ(rig.radio.WritesCompleted(), 0);
 }
