@@ -47,8 +47,12 @@ void CRadioLink::NoteLostBytes() {
 // ---- Ends of a transfer ------------------------------------------------------
 
 void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
-    const bool say = !end.message.empty() && !(end.onceOnly && m_bMsgShown);
-    if (!end.message.empty()) m_bMsgShown = true;
+    bool say = !end.message.empty();
+    if (say && end.onceOnly) {
+        say = !m_bMsgShown;
+        m_bMsgShown = true;
+    }
+    if (say && end.messageFirst) Say(end.message, end.icon, detail);
     if (end.markDone) m_bTransferDone = true;
     switch (end.watchdog) {
         case WatchdogAtEnd::Stop: StopWatchdog(true); break;
@@ -57,15 +61,18 @@ void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
         case WatchdogAtEnd::KeepRunning: break;
     }
     if (end.toIdle) m_nDirection = TransferDirection::Idle;
-    if (end.outcome != TransferOutcome::Failed)
-        m_outcome = m_bErrorShown ? TransferOutcome::CompletedWithErrors : TransferOutcome::Completed;
-    else if (m_outcome == TransferOutcome::Running)
+    if (end.outcome == TransferOutcome::Completed)
+        m_outcome = CompletedOutcome();
+    else if (end.outcome == TransferOutcome::Failed && m_outcome == TransferOutcome::Running)
         m_outcome = TransferOutcome::Failed;
-    if (say && end.messageFirst) Say(end.message, end.icon, detail);
     m_form.UnlockChannelTable();
     m_form.EnableFormControls(true);
     if (say && !end.messageFirst) Say(end.message, end.icon, detail);
     if (end.resetStage) m_nStage = kStageStart;
+}
+
+TransferOutcome CRadioLink::CompletedOutcome() const {
+    return m_bErrorShown ? TransferOutcome::CompletedWithErrors : TransferOutcome::Completed;
 }
 
 // ---- Port -------------------------------------------------------------
@@ -98,10 +105,10 @@ void CRadioLink::OnPortHangUp() {
         StopWatchdog(true);
         m_nDirection = TransferDirection::Idle;
         m_pComm->ClosePort();
-        if (running)
-            EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Stop, false, true, false, texts::kPortLost,
-                          MsgIcon::Stop},
-                         "the device hung up");
+        if (!running) return;
+        m_bMsgShown = true;
+        EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Stop, false, true, false, texts::kPortLost, MsgIcon::Stop},
+                    "the device hung up");
     });
 }
 

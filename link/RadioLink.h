@@ -107,15 +107,19 @@ private:
     enum class WatchdogAtEnd { Stop, KeepRunning, StopWithoutWake, Expired };
     // One end of a transfer: what it does to the state, and its message.
     struct TransferEnd {
-        TransferOutcome outcome;
+        TransferOutcome outcome;  // Running: left as it is, to be set later
         WatchdogAtEnd watchdog;
         bool markDone;      // later batches are not interpreted
         bool toIdle;        // the direction goes back to idle
         bool resetStage;    // the handshake stage goes back to its start
         std::string_view message{};
         MsgIcon icon = MsgIcon::None;
-        bool messageFirst = false;  // shown while the table is still locked
-        bool onceOnly = false;      // not when this transfer has shown one already
+        // Shown before the transfer's state changes at all: the table is
+        // still locked and the watchdog still waiting while it is up.
+        bool messageFirst = false;
+        // Shown only if this transfer has shown no such message yet, and
+        // then a watchdog that is still waiting stays silent.
+        bool onceOnly = false;
     };
 
     // IPortListener: called on the watcher thread.
@@ -158,6 +162,7 @@ private:
     // Messages during a transfer that put its result in doubt.
     void SayTransferError(std::string_view text);
     void NoteLostBytes();
+    TransferOutcome CompletedOutcome() const;
 
     // Watchdog.
     void StartWatchdog();

@@ -116,9 +116,14 @@ void CRadioLink::CompleteWrite() {
     SendByte(QM_PROTO_ACK, 3);
     m_pSentBytes.push_back(QM_PROTO_ACK);  // the radio's acknowledge, if it sends one
     ++m_nCh;
-    EndTransfer({TransferOutcome::Completed, WatchdogAtEnd::Stop, true, true, true});
+    // The outcome waits for the message: a line lost in the pause before it
+    // leaves the write unconfirmed.
+    EndTransfer({TransferOutcome::Running, WatchdogAtEnd::Stop, true, true, true});
     m_seq.Wait(300);
-    m_seq.Then([this] { Say(texts::kDownloadComplete, MsgIcon::None); });
+    m_seq.Then([this] {
+        m_outcome = CompletedOutcome();
+        Say(texts::kDownloadComplete, MsgIcon::None);
+    });
 }
 
 }  // namespace orvex

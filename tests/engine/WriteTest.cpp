@@ -154,6 +154,7 @@ TEST_P(OutOfBandCell, InRowFourStopsTheWriteAfterThreeBlocks) {
 
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kFrequencyOutOfRange)});
     EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
+    EXPECT_TRUE(rig.prompter.seen[0].tableLocked);  // the write ends once the message is read
     const Bytes all = BytesOf(ExpectedWrite(0, 0));
     EXPECT_EQ(rig.WrittenBytes(), Bytes(all.begin(), all.begin() + 3 + 3 * 12));
     EXPECT_FALSE(rig.form.IsTableLocked());
@@ -242,6 +243,19 @@ TEST(Write, AStrayByteAfterABlocksAnswerIsReportedAndTheWriteGoesOn) {
     EXPECT_EQ(rig.prompter.Count(texts::kChecksumError), 2);
     EXPECT_EQ(rig.prompter.Count(texts::kDownloadComplete), 1);
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::CompletedWithErrors);
+}
+
+TEST(Write, ALineLostBeforeTheCompletionMessageLeavesTheWriteUnconfirmed) {
+    // 125 bytes: the handshake, ten blocks, the closing byte and the final
+    // acknowledge; the line drops in the pause before "DOWNLOAD COMPLETE".
+    SimRig rig(sim::SampleMemory(), Fault("hangup-after=125"));
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilSettled());
+    rig.loop.RunFor(5000);
+    EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(0, 0)));
+    EXPECT_EQ(rig.prompter.Count(texts::kDownloadComplete), 0);
+    EXPECT_NE(rig.link->Outcome(), TransferOutcome::Completed);
 }
 
 TEST(Write, ARadioThatHangsUpEndsTheWriteAtOnce) {

@@ -63,6 +63,16 @@ TEST_F(BandSectionTest, StartUpState) {
     EXPECT_FALSE(form.ChannelFlag(1));
 }
 
+TEST_F(BandSectionTest, ModeSelectKeepsTheOptionFlags) {
+    // Started, they hold their defaults, some of them set.
+    std::array<int, kOptionFlagCount> before{};
+    for (int i = 0; i < kOptionFlagCount; ++i) before[i] = form.Settings().OptionFlag(i);
+    ASSERT_EQ(before, kOptionFlagDefaults);
+    form.OnModeSelect(3);
+    form.OnModeSelect(1);
+    for (int i = 0; i < kOptionFlagCount; ++i) EXPECT_EQ(form.Settings().OptionFlag(i), before[i]) << "flag " << i;
+}
+
 TEST_F(BandSectionTest, ModeSelectClearsTheTableAndTheSection) {
     form.OnModeSelect(3);
     EXPECT_TRUE(form.SouthAfricaSetupEnabled());
@@ -78,7 +88,6 @@ TEST_F(BandSectionTest, ModeSelectClearsTheTableAndTheSection) {
     ASSERT_EQ(form.Settings().m_freqencyAdjust, 11u);
     form.ClickChannelBox(4);
     form.SetCellText(2, "27.0000");
-    const int menuDisable = form.Settings().m_bMenuDisable;
 
     form.OnModeSelect(1);
     EXPECT_EQ(form.ModeSelection(), 1);
@@ -89,7 +98,6 @@ TEST_F(BandSectionTest, ModeSelectClearsTheTableAndTheSection) {
     EXPECT_EQ(form.EmgList().Count(), 0);
     EXPECT_EQ(form.Settings().m_freqencyAdjust, 82u);
     EXPECT_EQ(form.Settings().m_nEmgChannel, 9);
-    EXPECT_EQ(form.Settings().m_bMenuDisable, menuDisable);
 }
 
 TEST_F(BandSectionTest, EveryClickSelectsTheLowestEnabledChannel) {
