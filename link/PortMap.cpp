@@ -1,5 +1,6 @@
 #include "link/PortMap.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -49,25 +50,50 @@ PortMap PortMap::FromSystem(std::string* error) {
         std::string why;
         if (!map.AddOverrides(env, &why) && error) *error = "ORVEX_PORT_MAP: " + why;
     }
-    map.SetScanned(NumberedSerialDevices());
+    map.Refresh();
     return map;
+}
+
+void PortMap::Refresh() { SetScanned(NumberedSerialDevices()); }
+
+bool PortMap::ClaimedByOverride(const std::string& device) const {
+    for (const auto& [n, mapped] : m_overrides)
+        if (mapped == device) return true;
+    return false;
+}
+
+void PortMap::SetScanned(const std::vector<std::string>& devices) {
+    std::erase_if(m_assigned, [&devices](const auto& entry) {
+        return std::find(devices.begin(), devices.end(), entry.second) == devices.end();
+    });
+    int next = 1;
+    for (const std::string& device : devices) {
+        if (ClaimedByOverride(device)) continue;
+        const bool known = std::any_of(m_assigned.begin(), m_assigned.end(),
+                                       [&device](const auto& entry) { return entry.second == device; });
+        if (known) continue;
+        while (next <= kMaxComNumber && (m_overrides.count(next) || m_assigned.count(next))) ++next;
+        if (next > kMaxComNumber) return;
+        m_assigned[next] = device;
+    }
 }
 
 std::string PortMap::DeviceFor(int comNumber) const {
     if (comNumber < 1 || comNumber > kMaxComNumber) return {};
     if (const auto it = m_overrides.find(comNumber); it != m_overrides.end()) return it->second;
     if (std::string fixed = FixedComDevice(comNumber); !fixed.empty()) return fixed;
-    // Scanned devices fill the numbers no override has taken, in order.
-    int free = 0;
-    for (int n = 1; n <= comNumber; ++n)
-        if (!m_overrides.count(n)) ++free;
-    std::vector<std::string> unclaimed;
-    for (const std::string& d : m_scanned) {
-        bool claimed = false;
-        for (const auto& [n, dev] : m_overrides) claimed = claimed || dev == d;
-        if (!claimed) unclaimed.push_back(d);
+    const auto it = m_assigned.find(comNumber);
+    return it == m_assigned.end() ? std::string{} : it->second;
+}
+
+std::vector<int> PortMap::PresentNumbers() const {
+    const DeviceStates states;
+    std::vector<int> present;
+    for (int n = 1; n <= kMaxComNumber; ++n) {
+        const std::string device = DeviceFor(n);
+        if (!device.empty() && states.Of(device) != DeviceState::Missing) present.push_back(n);
     }
-    return free >= 1 && static_cast<std::size_t>(free) <= unclaimed.size() ? unclaimed[free - 1] : std::string{};
+    return present;
 }
 
 std::string PortMap::Resolve(const std::string& portText) const {

@@ -26,16 +26,26 @@ public:
     // A malformed entry is named in error; the entries before it still count.
     static PortMap FromSystem(std::string* error = nullptr);
 
-    void SetScanned(std::vector<std::string> devices) { m_scanned = std::move(devices); }
+    // The devices present now, in COM order. A device keeps its number as
+    // long as it stays present; one that has gone frees its number, and a
+    // new one takes the lowest number nothing holds.
+    void SetScanned(const std::vector<std::string>& devices);
+    // Looks at the system's devices again (SetScanned with a fresh scan).
+    void Refresh();
 
     // The device for COM number n (1..256), or "" when none is assigned.
     std::string DeviceFor(int comNumber) const;
     // What "--port" may hold: a device path, or a COM name.
     std::string Resolve(const std::string& portText) const;
+    // The COM numbers with a device behind them now, ascending: the ones a
+    // search needs to probe.
+    std::vector<int> PresentNumbers() const;
 
 private:
+    bool ClaimedByOverride(const std::string& device) const;
+
     std::map<int, std::string> m_overrides;
-    std::vector<std::string> m_scanned;
+    std::map<int, std::string> m_assigned;  // numbers handed to scanned devices
 };
 
 }  // namespace orvex

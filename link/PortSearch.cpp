@@ -70,7 +70,14 @@ void CPortSearch::OnAutoSearch() {
         m_bSearchActive = true;
         m_bSearchFound = false;
         m_nPortIndex = 0;
-        SetCheckingText(m_nPortIndex + 1);
+        m_toProbe.clear();
+        if (m_probeList) {
+            m_toProbe = m_probeList();
+        } else {
+            for (int com = 1; com <= kPortIndexMax + 1; ++com) m_toProbe.push_back(com);
+        }
+        m_nextProbe = 0;
+        SetCheckingText(m_toProbe.empty() ? 1 : m_toProbe.front());
         StartTimer();
     });
 }
@@ -101,7 +108,7 @@ void CPortSearch::OnTimer() {
         Trace("============ %d ==============\n", m_nPortIndex - 1);
         return;
     }
-    if (m_nPortIndex > kPortIndexMax) {
+    if (m_nextProbe >= m_toProbe.size()) {
         StopTimer();
         m_bSearchActive = false;
         // The last port probed has no radio; holding it would only keep
@@ -111,17 +118,32 @@ void CPortSearch::OnTimer() {
         m_form.ShowColumnHintAfter(m_checkingText);
         return;
     }
+    const int com = m_toProbe[m_nextProbe++];
     m_link.StopTransfer();
-    if (m_link.ProbeOpen(m_nPortIndex)) {
+    if (m_link.ProbeOpen(com - 1)) {
         StopTimer();
-        Trace("CHECKING : COM%d GOOD\n", m_nPortIndex + 1);
+        Trace("CHECKING : COM%d GOOD\n", com);
         m_link.SendProbe();
         StartTimer();
     } else {
-        Trace("CHECKING: COM%d FAIL\n", m_nPortIndex + 1);
+        Trace("CHECKING: COM%d FAIL\n", com);
     }
-    SetCheckingText(m_nPortIndex + 1);
-    ++m_nPortIndex;
+    SetCheckingText(com);
+    m_nPortIndex = com;
+}
+
+void CPortSearch::OnProbeAnswered() {
+    m_bSearchFound = true;
+    // The radio answered: say so now rather than at the end of the probe's
+    // 200 ms, once the link has sent its reply. A tick, a stop or a new
+    // search in between makes this call stale.
+    const std::uint64_t probe = m_generation;
+    m_loop.Post([this, probe, alive = std::weak_ptr<bool>(m_alive)] {
+        if (!alive.lock()) return;
+        m_link.WhenIdle([this, probe] {
+            if (probe == m_generation && m_bSearchActive && m_bSearchFound) OnTimer();
+        });
+    });
 }
 
 void CPortSearch::OnAutoStop() {

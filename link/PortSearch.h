@@ -3,6 +3,9 @@
 // answers the device check; the port found is remembered in the port
 // settings file. "Auto Stop" (or any key) ends it.
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
 #include <string>
 
 #include "link/EventLoop.h"
@@ -15,8 +18,15 @@ class CPortSearch : private IProbeListener {
 public:
     static constexpr int kTickMs = 200;
 
+    // The COM numbers worth probing, ascending, looked up afresh when a
+    // search starts; the others are passed over without a tick.
+    using ProbeList = std::function<std::vector<int>()>;
+
     CPortSearch(ITransferForm& form, CRadioLink& link, IEventLoop& loop, std::string settingsPath);
     ~CPortSearch();
+
+    // Without a list every number, COM1..COM256, is probed.
+    void SetProbeList(ProbeList list) { m_probeList = std::move(list); }
 
     void OnAutoSearch();
     void OnAutoStop();
@@ -31,7 +41,7 @@ public:
 private:
     // IProbeListener: the link spots the radio's answer to a probe.
     bool ProbeRunning() const override { return m_bSearchActive; }
-    void OnProbeAnswered() override { m_bSearchFound = true; }
+    void OnProbeAnswered() override;
 
     void StartTimer();
     void StopTimer();
@@ -41,13 +51,17 @@ private:
     CRadioLink& m_link;
     IEventLoop& m_loop;
     std::string m_settingsPath;
-    int m_nPortIndex = 0;
+    ProbeList m_probeList;
+    std::vector<int> m_toProbe;  // this search's COM numbers
+    std::size_t m_nextProbe = 0;
+    int m_nPortIndex = 0;  // the COM number probed last (0: none yet)
     bool m_bSearchActive = false;
     bool m_bSearchFound = false;
     std::string m_checkingText;  // the status text the search last showed
     bool m_timerRunning = false;
     IEventLoop::TimerId m_timer = 0;
     std::uint64_t m_generation = 0;  // counts StopTimer calls; ticks of an older count are dropped
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);  // posted tasks must not outlive the search
 };
 
 }  // namespace orvex

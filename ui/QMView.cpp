@@ -62,13 +62,24 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     setFixedSize(m_formSize);
 
     CRadioLink::PortResolver resolve = options.resolver;
+    CPortSearch::ProbeList probeList;
     if (!resolve) {
+        // The devices are looked at again at every opening and every search,
+        // so a cable plugged in after the start is found.
         auto map = std::make_shared<PortMap>(PortMap::FromSystem());
-        resolve = [map](int index) { return map->DeviceFor(index + 1); };
+        resolve = [map](int index) {
+            map->Refresh();
+            return map->DeviceFor(index + 1);
+        };
+        probeList = [map] {
+            map->Refresh();
+            return map->PresentNumbers();
+        };
     }
     std::unique_ptr<IRadioPort> port = options.makePort ? options.makePort(m_loop) : std::make_unique<CRadioPort>();
     m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::move(port), resolve);
     m_search = std::make_unique<CPortSearch>(m_form, *m_link, m_loop, m_portSettingsPath);
+    m_search->SetProbeList(std::move(probeList));
     m_link->SetConfiguredPort(ReadPortSettings(m_portSettingsPath).index);
     m_form.StartUp();
 

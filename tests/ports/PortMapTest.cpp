@@ -59,6 +59,35 @@ TEST(PortMap, OverridesWinAndScannedDevicesFillTheFreeNumbersInOrder) {
     EXPECT_EQ(map.DeviceFor(-1), "");
 }
 
+TEST(PortMap, ADeviceKeepsItsNumberWhileItStaysAndANewOneTakesTheLowestFree) {
+    PortMap map;
+    ASSERT_TRUE(map.AddOverrides("COM2=/tmp/radio"));
+    map.SetScanned({"/dev/ttyUSB0", "/dev/ttyUSB1"});
+    EXPECT_EQ(map.DeviceFor(1), "/dev/ttyUSB0");
+    EXPECT_EQ(map.DeviceFor(3), "/dev/ttyUSB1");
+    // ttyUSB0 unplugged: ttyUSB1 stays COM3 rather than moving up.
+    map.SetScanned({"/dev/ttyUSB1"});
+    EXPECT_EQ(map.DeviceFor(1), "");
+    EXPECT_EQ(map.DeviceFor(3), "/dev/ttyUSB1");
+    // A cable plugged in takes the number that came free; the next one the
+    // lowest after it.
+    map.SetScanned({"/dev/ttyUSB1", "/dev/ttyUSB2", "/dev/ttyACM0"});
+    EXPECT_EQ(map.DeviceFor(1), "/dev/ttyUSB2");
+    EXPECT_EQ(map.DeviceFor(2), "/tmp/radio");
+    EXPECT_EQ(map.DeviceFor(3), "/dev/ttyUSB1");
+    EXPECT_EQ(map.DeviceFor(4), "/dev/ttyACM0");
+}
+
+TEST(PortMap, OnlyNumbersWithADeviceBehindThemArePresent) {
+    test::TempDir dir;
+    const std::string radio = dir.File("radio");
+    test::WriteBytes(radio, {});
+    PortMap map;
+    ASSERT_TRUE(map.AddOverrides("COM5=" + radio + ",COM7=" + dir.File("gone")));
+    map.SetScanned({});
+    EXPECT_EQ(map.PresentNumbers(), std::vector<int>{5});
+}
+
 TEST(PortMap, AMappedDeviceIsNotAlsoGivenAScannedNumber) {
     PortMap map;
     ASSERT_TRUE(map.AddOverrides("COM5=/dev/ttyUSB1"));

@@ -25,6 +25,13 @@ constexpr int kTickMs = 200;
 // The n-th tick of a search started at t0; tick n probes COM n.
 std::int64_t TickTime(std::int64_t t0, int com) { return t0 + kWaitMs + com * kTickMs; }
 
+// The radio's answer is reported as soon as it is in, within the tick of the
+// probe it answers.
+void ExpectFoundWithinTheProbesTick(std::int64_t atMs, std::int64_t t0, int com) {
+    EXPECT_GT(atMs, TickTime(t0, com));
+    EXPECT_LT(atMs, TickTime(t0, com + 1));
+}
+
 void ExpectProbes(const SearchRig& rig, std::int64_t t0, int first, int last) {
     const auto opens = rig.port->OpensFrom(rig.searchMark);
     ASSERT_EQ(opens.size(), static_cast<std::size_t>(last - first + 1));
@@ -44,19 +51,19 @@ TEST(PortSearch, FindsTheRadioOnCom3ProbingOnePortATickAndRemembersIt) {
     const std::int64_t t0 = rig.StartSearch();
     ASSERT_TRUE(rig.RunUntilSettled());
 
-    EXPECT_EQ(rig.log->StatusSince(t0), (std::vector<Change>{{t0 + 500, CheckingText(1)},
-                                                             {TickTime(t0, 2), CheckingText(2)},
-                                                             {TickTime(t0, 3), CheckingText(3)},
-                                                             {TickTime(t0, 4), std::string(kRangeHint)}}));
-    ExpectProbes(rig, t0, 1, 3);
-    EXPECT_FALSE(rig.port->opens[0].ok);
-
     ASSERT_EQ(rig.prompter.seen.size(), 1u);
     const auto& shown = rig.prompter.seen[0];
     EXPECT_EQ(shown.message.text, "Successful connection!!");
     EXPECT_EQ(shown.message.icon, MsgIcon::None);
     EXPECT_EQ(shown.message.buttons, MsgButtons::Ok);
-    EXPECT_EQ(shown.atMs, TickTime(t0, 4));
+    ExpectFoundWithinTheProbesTick(shown.atMs, t0, 3);
+
+    EXPECT_EQ(rig.log->StatusSince(t0), (std::vector<Change>{{t0 + 500, CheckingText(1)},
+                                                             {TickTime(t0, 2), CheckingText(2)},
+                                                             {TickTime(t0, 3), CheckingText(3)},
+                                                             {shown.atMs, std::string(kRangeHint)}}));
+    ExpectProbes(rig, t0, 1, 3);
+    EXPECT_FALSE(rig.port->opens[0].ok);
 
     EXPECT_EQ(rig.FileText(), "2\n");
     EXPECT_EQ(rig.form.PortPaneText(), PaneText(3));
@@ -91,7 +98,7 @@ TEST(PortSearch, PortsThatCannotBeOpenedCostOnlyTheirTick) {
     ExpectProbes(rig, t0, 1, 6);
     ASSERT_EQ(rig.prompter.seen.size(), 1u);
     EXPECT_EQ(rig.prompter.seen[0].message.text, "Successful connection!!");
-    EXPECT_EQ(rig.prompter.seen[0].atMs, TickTime(t0, 7));
+    ExpectFoundWithinTheProbesTick(rig.prompter.seen[0].atMs, t0, 6);
     EXPECT_EQ(rig.FileText(), "5\n");
 }
 
@@ -124,6 +131,46 @@ TEST(PortSearch, WithNoRadioAnywhereItFailsAfterCom256AndChangesNothing) {
     const std::size_t mark = rig.port->Mark();
     rig.loop.RunFor(5000);
     EXPECT_EQ(rig.port->Mark(), mark);
+}
+
+// Only the numbers with a device behind them are probed, each in its own
+// tick, in order; the others cost nothing.
+TEST(PortSearch, OnlyPresentDevicesAreProbedAndARadioOnTheSecondIsFoundWithinASecond) {
+    SearchRig rig;
+    rig.PlaceRadio(9);
+    rig.search->SetProbeList([] { return std::vector<int>{4, 9, 17}; });
+    const std::int64_t t0 = rig.StartSearch();
+    ASSERT_TRUE(rig.RunUntilSettled());
+
+    const auto opens = rig.port->OpensFrom(rig.searchMark);
+    ASSERT_EQ(opens.size(), 2u);
+    EXPECT_EQ(opens[0].name, SimDevice(4));
+    EXPECT_EQ(opens[0].atMs, t0 + kWaitMs + kTickMs);
+    EXPECT_EQ(opens[1].name, SimDevice(9));
+    EXPECT_EQ(opens[1].atMs, t0 + kWaitMs + 2 * kTickMs);
+    ASSERT_EQ(rig.prompter.LastText(), "Successful connection!!");
+    EXPECT_LT(rig.prompter.seen.back().atMs - t0, 1000);
+    EXPECT_EQ(rig.FileText(), "8\n");
+    EXPECT_EQ(rig.form.PortPaneText(), PaneText(9));
+    const auto texts = rig.log->StatusSince(t0);
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[0].text, CheckingText(4));
+    EXPECT_EQ(texts.back().text, std::string(kRangeHint));
+}
+
+TEST(PortSearch, WithKDevicesAndNoRadioItFailsWithinKTicksAndASecond) {
+    for (const std::vector<int>& present : {std::vector<int>{}, std::vector<int>{2}, std::vector<int>{4, 9, 17}}) {
+        SearchRig rig;
+        rig.NoRadio();
+        rig.search->SetProbeList([present] { return present; });
+        const std::int64_t t0 = rig.StartSearch();
+        ASSERT_TRUE(rig.RunUntilSettled());
+        EXPECT_EQ(rig.port->OpensFrom(rig.searchMark).size(), present.size());
+        ASSERT_EQ(rig.prompter.LastText(), "Connection Failure!!");
+        const std::int64_t k = static_cast<std::int64_t>(present.size());
+        EXPECT_LE(rig.prompter.seen.back().atMs - t0, k * kTickMs + 1000) << k << " devices";
+        EXPECT_EQ(rig.form.StatusText(), kRangeHint);
+    }
 }
 
 TEST(PortSearch, AutoStopEndsTheSearchAtTheNextTickAndReopensTheRememberedPort) {
@@ -216,7 +263,7 @@ TEST_P(PortSearchRestart, StartsOverAtCom1WithOneProbeATick) {
     EXPECT_EQ(since.front(), (Change{t1 + kWaitMs, CheckingText(1)}));
     ExpectProbes(rig, t1, 1, 3);
     EXPECT_EQ(rig.prompter.LastText(), "Successful connection!!");
-    EXPECT_EQ(rig.prompter.seen.back().atMs, TickTime(t1, 4));
+    ExpectFoundWithinTheProbesTick(rig.prompter.seen.back().atMs, t1, 3);
     EXPECT_EQ(rig.FileText(), "2\n");
 }
 

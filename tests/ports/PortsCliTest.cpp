@@ -93,10 +93,15 @@ TEST_F(PortsCli, SearchFindsTheSimulatorOnItsMappedNumberAndReadUsesIt) {
 
 TEST_F(PortsCli, CtrlCDuringTheSearchStopsItPromptly) {
     test::TempDir dir;
-    // Every number is mapped, to devices that do not exist: no device of
-    // this machine is touched, and the search would take 51 s to fail.
+    // Every number is mapped, to files that are no serial devices: each
+    // costs its tick, no device of this machine is touched, and the search
+    // would take 51 s to fail.
     std::string map;
-    for (int n = 1; n <= 256; ++n) map += "COM" + std::to_string(n) + "=" + dir.File("absent" + std::to_string(n)) + ",";
+    for (int n = 1; n <= 256; ++n) {
+        const std::string file = dir.File("not-a-port" + std::to_string(n));
+        test::WriteBytes(file, {});
+        map += "COM" + std::to_string(n) + "=" + file + ",";
+    }
     test::WriteBytes(dir.File("ORVEX.CFG"), {'0', '\n'});
 
     ChildProcess search;

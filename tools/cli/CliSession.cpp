@@ -13,11 +13,13 @@ CliSession::CliSession(const std::string& port) : m_form(m_prompter), m_loop(Eve
     m_form.StartUp();
     m_form.AddObserver(this);
     m_tty = StderrIsTerminal();
-    const PortMap map = PortMap::FromSystem();
     const auto com = ParseComName(port);
-    CRadioLink::PortResolver resolve = [map](int index) { return map.DeviceFor(index + 1); };
+    CRadioLink::PortResolver resolve = [map = m_ports](int index) {
+        map->Refresh();  // a search runs long enough for cables to come and go
+        return map->DeviceFor(index + 1);
+    };
     // A port named on the command line is the one every opening uses.
-    if (!port.empty()) resolve = [device = map.Resolve(port)](int) { return device; };
+    if (!port.empty()) resolve = [device = m_ports->Resolve(port)](int) { return device; };
     m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::make_unique<CRadioPort>(), resolve);
     m_link->SetConfiguredPort(com ? *com - 1 : (port.empty() ? ReadPortSettings(PortSettingsPath()).index : 0));
 }

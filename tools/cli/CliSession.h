@@ -5,6 +5,7 @@
 #include <string>
 
 #include "link/EventLoop.h"
+#include "link/PortMap.h"
 #include "link/RadioLink.h"
 #include "tools/cli/CliCommon.h"
 #include "ui/model/FormModel.h"
@@ -20,6 +21,8 @@ public:
     FormModel& Form() { return m_form; }
     CRadioLink& Link() { return *m_link; }
     EventLoop& Loop() { return m_loop; }
+    // The COM numbers as this run sees them, refreshed on each use.
+    PortMap& Ports() { return *m_ports; }
     // Runs the loop until the link is idle and its watchdog has ended.
     void RunUntilSettled();
 
@@ -27,6 +30,7 @@ private:
     void OnFormChanged(unsigned changes) override;
     void DrawProgress();
 
+    std::shared_ptr<PortMap> m_ports = std::make_shared<PortMap>(PortMap::FromSystem());
     StderrPrompter m_prompter;
     FormModel m_form;
     EventLoop m_loop;
