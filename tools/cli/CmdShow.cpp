@@ -1,58 +1,15 @@
 // show: open a settings file and print what the form would show.
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "settings/CodeTables.h"
 #include "settings/QMDataMng.h"
 #include "tools/cli/CliCommon.h"
+#include "tools/cli/CliJson.h"
 #include "ui/model/FormModel.h"
 
 namespace orvex::cli {
 namespace {
-
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (const unsigned char c : s) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
-
-std::string JsonNumber(double value) {
-    char buf[64];
-    const auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    return ec == std::errc() ? std::string(buf, ptr) : "null";
-}
-
-// JSON has no NaN or infinity, and a file's tone bytes can hold either.
-std::string JsonFinite(double value) { return std::isfinite(value) ? JsonNumber(value) : "null"; }
-
-template <typename Range, typename F>
-std::string JsonArray(const Range& range, F&& each) {
-    std::string out = "[";
-    bool first = true;
-    for (const auto& item : range) {
-        if (!first) out += ", ";
-        first = false;
-        out += each(item);
-    }
-    return out + "]";
-}
 
 std::string IntOrNull(int value) { return value < 0 ? "null" : std::to_string(value); }
 
