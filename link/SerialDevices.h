@@ -31,13 +31,28 @@ std::string FixedComDevice(int comNumber);
 
 enum class DeviceState { Missing, Present, InUse };
 
+// A program that holds a device open.
+struct DeviceHolder {
+    long pid = 0;
+    std::string name;  // "" when the process ended before its name was read
+    bool operator==(const DeviceHolder&) const = default;
+};
+
 // A snapshot of which devices exist and which some program holds open, as
 // far as the platform lets us see without opening them.
 class DeviceStates {
 public:
     DeviceStates();
+#ifndef _WIN32
+    // The snapshot of a system whose /proc is under root; device names are
+    // taken inside root too. DeviceStates() is DeviceStates("/").
+    explicit DeviceStates(const std::string& root);
+#endif
     ~DeviceStates();
     DeviceState Of(const std::string& device) const;
+    // Who holds the device open, in pid order; none where the platform
+    // does not tell (Windows).
+    std::vector<DeviceHolder> HoldersOf(const std::string& device) const;
 
 private:
     struct Snapshot;

@@ -7,8 +7,11 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <set>
 
+#include "link/DeviceInfo.h"
 #include "link/SerialDevices.h"
 
 namespace orvex {
@@ -22,11 +25,6 @@ bool DeviceOrder(const std::string& a, const std::string& b) {
         return std::make_pair(s.substr(0, i), i < s.size() ? std::atol(s.c_str() + i) : -1L);
     };
     return split(a) < split(b);
-}
-
-std::string RealPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
 }  // namespace
@@ -56,36 +54,73 @@ std::vector<std::string> NumberedSerialDevices() { return ScanSerialDevices("/de
 
 std::string FixedComDevice(int) { return {}; }
 
-// Devices some process holds open, from /proc.
+// Who holds which device open, from /proc. Processes come and go while it
+// is read: one that vanishes, or whose fd folder is not ours to read, is
+// passed over.
 struct DeviceStates::Snapshot {
-    std::set<std::string> used;
+    std::string root;
+    std::map<std::string, std::vector<DeviceHolder>> holders;  // by link target
 };
 
-DeviceStates::DeviceStates() : m_snapshot(std::make_unique<Snapshot>()) {
-    DIR* proc = ::opendir("/proc");
+namespace {
+
+std::string ProcessName(const std::string& procDir) {
+    std::ifstream in(procDir + "/comm", std::ios::binary);
+    std::string name;
+    if (!in || !std::getline(in, name)) return {};
+    return PrintableDeviceString(name);
+}
+
+}  // namespace
+
+DeviceStates::DeviceStates() : DeviceStates("/") {}
+
+DeviceStates::DeviceStates(const std::string& root) : m_snapshot(std::make_unique<Snapshot>()) {
+    m_snapshot->root = root;
+    const std::string procRoot = (std::filesystem::path(root) / "proc").string();
+    DIR* proc = ::opendir(procRoot.c_str());
     if (!proc) return;
     while (const dirent* p = ::readdir(proc)) {
-        if (p->d_name[0] < '0' || p->d_name[0] > '9') continue;
-        const std::string fdDir = std::string("/proc/") + p->d_name + "/fd";
+        const std::string pidName = p->d_name;
+        if (pidName.empty() || pidName.size() > 9 ||
+            !std::all_of(pidName.begin(), pidName.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        const std::string procDir = procRoot + "/" + pidName;
+        const std::string fdDir = procDir + "/fd";
         DIR* fds = ::opendir(fdDir.c_str());
         if (!fds) continue;
+        std::set<std::string> held;
         while (const dirent* f = ::readdir(fds)) {
-            char target[512];
+            char target[PATH_MAX];
             const std::string link = fdDir + "/" + f->d_name;
             const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-            if (n > 0 && target[0] == '/') m_snapshot->used.insert(std::string(target, static_cast<std::size_t>(n)));
+            if (n > 0 && target[0] == '/') held.insert(std::string(target, static_cast<std::size_t>(n)));
         }
         ::closedir(fds);
+        if (held.empty()) continue;
+        const DeviceHolder holder{std::atol(pidName.c_str()), ProcessName(procDir)};
+        for (const std::string& target : held) m_snapshot->holders[target].push_back(holder);
     }
     ::closedir(proc);
+    for (auto& [target, holders] : m_snapshot->holders)
+        std::sort(holders.begin(), holders.end(),
+                  [](const DeviceHolder& a, const DeviceHolder& b) { return a.pid < b.pid; });
 }
 
 DeviceStates::~DeviceStates() = default;
 
+std::vector<DeviceHolder> DeviceStates::HoldersOf(const std::string& device) const {
+    const std::string resolved = ResolveInRoot(m_snapshot->root, device);
+    if (resolved.empty()) return {};
+    const auto found = m_snapshot->holders.find(resolved);
+    return found == m_snapshot->holders.end() ? std::vector<DeviceHolder>{} : found->second;
+}
+
 DeviceState DeviceStates::Of(const std::string& device) const {
     struct stat st {};
-    if (::stat(device.c_str(), &st) != 0) return DeviceState::Missing;
-    return m_snapshot->used.count(RealPath(device)) ? DeviceState::InUse : DeviceState::Present;
+    const std::string path = (std::filesystem::path(m_snapshot->root) / std::filesystem::path(device).relative_path()).string();
+    if (::stat(path.c_str(), &st) != 0) return DeviceState::Missing;
+    return HoldersOf(device).empty() ? DeviceState::Present : DeviceState::InUse;
 }
 
 }  // namespace orvex

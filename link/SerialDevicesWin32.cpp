@@ -51,4 +51,6 @@ DeviceState DeviceStates::Of(const std::string& device) const {
                                                                           : DeviceState::Missing;
 }
 
+std::vector<DeviceHolder> DeviceStates::HoldersOf(const std::string&) const { return {}; }
+
 }  // namespace orvex

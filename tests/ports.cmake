@@ -8,8 +8,12 @@ orvex_add_test(ports_tests SOURCES
     ports/OpenRadioPortTest.cpp
     DEPS orvex_formmodel orvex_simradio orvex_link LABELS ports TIMEOUT 60)
 
-# Child processes on pseudo-terminals: POSIX only.
+# Child processes on pseudo-terminals, and what /dev, sysfs and /proc tell
+# about a device: POSIX only.
 if(NOT WIN32)
+    orvex_add_test(device_info_tests SOURCES
+        ports/DeviceInfoTest.cpp
+        DEPS orvex_link LABELS ports TIMEOUT 60)
     orvex_add_test(ports_cli_tests SOURCES
         ports/PortsCliTest.cpp
         DEPS orvex_formmodel orvex_simradio orvex_link LABELS ports TIMEOUT 90)

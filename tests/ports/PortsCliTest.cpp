@@ -4,11 +4,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/ChildProcess.h"
+#include "support/MiniJson.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDir.h"
 #include "tools/sim/SimRadio.h"
@@ -131,6 +135,12 @@ std::vector<std::string> PortsLine(const std::string& output, int com) {
     return {};
 }
 
+std::string SelfName() {
+    std::string comm;
+    std::getline(std::ifstream("/proc/self/comm"), comm);
+    return comm;
+}
+
 TEST_F(PortsCli, PortsListsTheMappedNumbersWithTheirState) {
     test::TempDir dir;
     const std::string present = dir.File("present"), missing = dir.File("missing"), busy = dir.File("busy");
@@ -149,7 +159,10 @@ TEST_F(PortsCli, PortsListsTheMappedNumbersWithTheirState) {
 
     EXPECT_EQ(PortsLine(out, 3), (std::vector<std::string>{"COM3", present, "present"})) << out;
     EXPECT_EQ(PortsLine(out, 7), (std::vector<std::string>{"COM7", missing, "missing", "(remembered)"})) << out;
-    EXPECT_EQ(PortsLine(out, 9), (std::vector<std::string>{"COM9", busy, "in", "use"})) << out;
+    // The holder is this test process, named as /proc names it.
+    EXPECT_EQ(PortsLine(out, 9), (std::vector<std::string>{"COM9", busy, "in", "use", "by",
+                                                            SelfName() + "[" + std::to_string(::getpid()) + "]"}))
+        << out;
     EXPECT_NE(out.find(dir.File("ORVEX.CFG") + " (COM7)"), std::string::npos) << out;
     // A mapped device is listed once, under its own number.
     for (const std::string& device : {present, busy}) {
@@ -158,6 +171,61 @@ TEST_F(PortsCli, PortsListsTheMappedNumbersWithTheirState) {
             ++count;
         EXPECT_EQ(count, 1u) << device << " in\n" << out;
     }
+}
+
+TEST_F(PortsCli, PortsJsonGivesEveryMappedNumberWithStableKeys) {
+    test::TempDir dir;
+    const std::string present = dir.File("present"), missing = dir.File("missing"), busy = dir.File("bu\"sy");
+    test::WriteBytes(present, {});
+    test::WriteBytes(busy, {});
+    const int held = ::open(busy.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    test::WriteBytes(dir.File("ORVEX.CFG"), {'2', '\n'});
+
+    ChildProcess ports;
+    ASSERT_TRUE(ports.Start({cli, "ports", "--json"},
+                            CliEnv(dir, "COM3=" + present + ",COM7=" + missing + ",COM9=" + busy)));
+    EXPECT_EQ(ports.Wait(10'000), 0) << ports.Stderr();
+    ::close(held);
+    const auto json = test::Json::Parse(ports.Stdout());
+    ASSERT_TRUE(json) << "not JSON:\n" << ports.Stdout();
+
+    std::map<int, const test::Json*> byCom;
+    for (const test::Json& port : json->Arr()) {
+        std::set<std::string> keys;
+        for (const auto& [key, value] : port.Obj()) keys.insert(key);
+        EXPECT_EQ(keys, (std::set<std::string>{"com", "device", "byId", "driver", "vid", "pid", "manufacturer", "product",
+                                               "serial", "state", "holders", "remembered"}));
+        byCom[static_cast<int>(port["com"].Num())] = &port;
+    }
+    ASSERT_TRUE(byCom.count(3) && byCom.count(7) && byCom.count(9)) << ports.Stdout();
+    const test::Json& com3 = *byCom[3];
+    EXPECT_EQ(com3["device"].Str(), present);
+    EXPECT_EQ(com3["state"].Str(), "present");
+    EXPECT_TRUE(com3["holders"].Arr().empty());
+    EXPECT_TRUE(std::get<bool>(com3["remembered"].v));
+    // A plain file is no adapter: nothing about one is made up.
+    for (const char* key : {"byId", "driver", "vid", "pid", "manufacturer", "product", "serial"})
+        EXPECT_TRUE(com3[key].IsNull()) << key;
+
+    EXPECT_EQ((*byCom[7])["state"].Str(), "missing");
+    EXPECT_FALSE(std::get<bool>((*byCom[7])["remembered"].v));
+
+    const test::Json& com9 = *byCom[9];
+    EXPECT_EQ(com9["device"].Str(), busy);
+    EXPECT_EQ(com9["state"].Str(), "in use");
+    ASSERT_EQ(com9["holders"].Arr().size(), 1u) << ports.Stdout();
+    EXPECT_EQ(com9["holders"][0]["pid"].Num(), ::getpid());
+    EXPECT_EQ(com9["holders"][0]["name"].Str(), SelfName());
+}
+
+TEST_F(PortsCli, PortsRefusesAnUnknownOption) {
+    test::TempDir dir;
+    ChildProcess ports;
+    ASSERT_TRUE(ports.Start({cli, "ports", "--jsn"}, CliEnv(dir, "")));
+    EXPECT_EQ(ports.Wait(10'000), 2);
+    EXPECT_EQ(ports.Stdout(), "");
+    EXPECT_NE(ports.Stderr().find("--jsn"), std::string::npos) << ports.Stderr();
 }
 
 TEST_F(PortsCli, PortsNamesAMistypedMapEntry) {

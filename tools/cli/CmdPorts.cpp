@@ -1,10 +1,15 @@
-// ports and search: which device each COM number means, and Auto Search.
+// ports and search: which device each COM number means, what it is and
+// who holds it, and Auto Search.
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "link/DeviceInfo.h"
 #include "link/PortMap.h"
 #include "link/PortSearch.h"
 #include "link/PortSettingsFile.h"
 #include "link/SerialDevices.h"
+#include "tools/cli/CliJson.h"
 #include "tools/cli/CliPlatform.h"
 #include "tools/cli/CliSession.h"
 
@@ -27,25 +32,101 @@ private:
 
 }  // namespace
 
+namespace {
+
+struct PortEntry {
+    int com = 0;
+    std::string device;
+    DeviceState state = DeviceState::Missing;
+    std::vector<DeviceHolder> holders;
+    DeviceInfo info;
+    bool remembered = false;
+};
+
+const char* StateName(DeviceState state) {
+    return state == DeviceState::Missing ? "missing" : state == DeviceState::InUse ? "in use" : "present";
+}
+
+std::string HolderText(const DeviceHolder& h) {
+    return (h.name.empty() ? std::string("?") : h.name) + "[" + std::to_string(h.pid) + "]";
+}
+
+void PrintTable(const std::vector<PortEntry>& entries) {
+    std::printf("%-7s %-32s %s\n", "PORT", "DEVICE", "STATE");
+    for (const PortEntry& e : entries) {
+        std::string state = StateName(e.state);
+        if (!e.holders.empty()) {
+            state += " by";
+            for (const DeviceHolder& h : e.holders) state += " " + HolderText(h);
+        }
+        std::printf("COM%-4d %-32s %s%s\n", e.com, e.device.c_str(), state.c_str(), e.remembered ? "  (remembered)" : "");
+        // The details go on lines of their own, beneath their port, so the
+        // port lines keep their three columns.
+        const auto detail = [](const char* label, const std::string& value) {
+            if (!value.empty()) std::printf("        %-13s %s\n", label, value.c_str());
+        };
+        detail("by-id", e.info.byId);
+        detail("driver", e.info.driver);
+        if (!e.info.vendorId.empty() || !e.info.productId.empty())
+            detail("usb id", (e.info.vendorId.empty() ? "????" : e.info.vendorId) + ":" +
+                                 (e.info.productId.empty() ? "????" : e.info.productId));
+        detail("manufacturer", e.info.manufacturer);
+        detail("product", e.info.product);
+        detail("serial", e.info.serial);
+    }
+}
+
+void PrintJson(const std::vector<PortEntry>& entries) {
+    const std::string array = JsonArray(entries, [](const PortEntry& e) {
+        const std::string holders = JsonArray(e.holders, [](const DeviceHolder& h) {
+            return "{\"pid\": " + std::to_string(h.pid) + ", \"name\": " + JsonStringOrNull(h.name) + "}";
+        });
+        return "{\"com\": " + std::to_string(e.com) + ", \"device\": " + JsonString(e.device) +
+               ", \"byId\": " + JsonStringOrNull(e.info.byId) + ", \"driver\": " + JsonStringOrNull(e.info.driver) +
+               ", \"vid\": " + JsonStringOrNull(e.info.vendorId) + ", \"pid\": " + JsonStringOrNull(e.info.productId) +
+               ", \"manufacturer\": " + JsonStringOrNull(e.info.manufacturer) +
+               ", \"product\": " + JsonStringOrNull(e.info.product) + ", \"serial\": " + JsonStringOrNull(e.info.serial) +
+               ", \"state\": " + JsonString(StateName(e.state)) + ", \"holders\": " + holders +
+               ", \"remembered\": " + (e.remembered ? "true" : "false") + "}";
+    });
+    std::printf("%s\n", array.c_str());
+}
+
+}  // namespace
+
 int CmdPorts(const Args& args) {
-    if (!args.empty()) return UsageError("ports takes no arguments");
+    bool json = false;
+    for (const std::string& arg : args) {
+        if (arg == "--json") json = true;
+        else return UsageError("ports takes only --json, not " + arg);
+    }
     std::string mapError;
     const PortMap map = PortMap::FromSystem(&mapError);
     if (!mapError.empty()) std::fprintf(stderr, "orvex-cli: %s\n", mapError.c_str());
     const DeviceStates states;
     const int remembered = ReadPortSettings(PortSettingsPath()).index + 1;
-    std::printf("%-7s %-32s %s\n", "PORT", "DEVICE", "STATE");
+    std::vector<PortEntry> entries;
     for (int n = 1; n <= kMaxComNumber; ++n) {
-        const std::string device = map.DeviceFor(n);
-        if (device.empty()) continue;
-        const DeviceState state = states.Of(device);
+        PortEntry e;
+        e.com = n;
+        e.device = map.DeviceFor(n);
+        if (e.device.empty()) continue;
+        e.state = states.Of(e.device);
+        e.remembered = n == remembered;
         // Where every number has a fixed device (Windows), the absent ones
         // would only fill the list.
-        if (state == DeviceState::Missing && device == FixedComDevice(n) && n != remembered) continue;
-        std::printf("COM%-4d %-32s %s%s\n", n, device.c_str(),
-                    state == DeviceState::Missing ? "missing" : state == DeviceState::InUse ? "in use" : "present",
-                    n == remembered ? "  (remembered)" : "");
+        if (e.state == DeviceState::Missing && e.device == FixedComDevice(n) && !e.remembered) continue;
+        // A device unplugged since the snapshot shows as in use by nobody
+        // or with no details: each part is read once and stands alone.
+        e.holders = states.HoldersOf(e.device);
+        if (e.state != DeviceState::Missing) e.info = ReadDeviceInfo(e.device);
+        entries.push_back(std::move(e));
     }
+    if (json) {
+        PrintJson(entries);
+        return kExitOk;
+    }
+    PrintTable(entries);
     std::printf("\nPort settings file: %s (COM%d)\n", PortSettingsPath().c_str(), remembered);
 #ifdef _WIN32
     std::printf("Override with ORVEX_PORT_MAP=\"COM3=\\\\.\\COM12\".\n");
@@ -62,6 +143,10 @@ int CmdSearch(const Args& args) {
     StatusPrinter printer(session.Form());
     session.Form().AddObserver(&printer);
     CPortSearch search(session.Form(), session.Link(), session.Loop(), PortSettingsPath());
+    search.SetProbeList([&session] {
+        session.Ports().Refresh();
+        return session.Ports().PresentNumbers();
+    });
     bool stopped = false;
     // Ctrl+C acts as Auto Stop, handed to the loop, where the search lives.
     interrupt.OnInterrupt([&] {

@@ -20,7 +20,7 @@ constexpr const char* kUsage =
     "  write --port DEV FILE     open FILE, then write it to the radio\n"
     "                      DEV is a device path (/dev/ttyUSB0) or a COM name (COM3);\n"
     "                      without --port, the port remembered by the last search\n"
-    "  ports               list the COM numbers, their devices and whether they are in use\n"
+    "  ports [--json]      list the COM numbers, their devices, adapters and who holds them\n"
     "  search              Auto Search: find the radio's port and remember it (Ctrl+C stops)\n"
     "  help                this text\n";
 
