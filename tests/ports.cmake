@@ -13,6 +13,7 @@ orvex_add_test(ports_tests SOURCES
 if(NOT WIN32)
     orvex_add_test(device_info_tests SOURCES
         ports/DeviceInfoTest.cpp
+        ports/UdevRulesTest.cpp
         DEPS orvex_link LABELS ports TIMEOUT 60)
     orvex_add_test(ports_cli_tests SOURCES
         ports/PortsCliTest.cpp
