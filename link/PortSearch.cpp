@@ -79,6 +79,9 @@ void CPortSearch::OnAutoSearch() {
         m_nextProbe = 0;
         SetCheckingText(m_toProbe.empty() ? 1 : m_toProbe.front());
         StartTimer();
+        // The first port is probed at once; waiting a tick for it would only
+        // make the user wait.
+        if (!m_toProbe.empty()) OnTimer();
     });
 }
 

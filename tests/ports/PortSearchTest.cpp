@@ -22,8 +22,9 @@ using Change = test::StatusLog::Change;
 constexpr int kWaitMs = 500;  // from the command to the first checking text
 constexpr int kTickMs = 200;
 
-// The n-th tick of a search started at t0; tick n probes COM n.
-std::int64_t TickTime(std::int64_t t0, int com) { return t0 + kWaitMs + com * kTickMs; }
+// When a search started at t0 probes COM n: the first at once after the
+// wait, then one a tick.
+std::int64_t TickTime(std::int64_t t0, int com) { return t0 + kWaitMs + (com - 1) * kTickMs; }
 
 // The radio's answer is reported as soon as it is in, within the tick of the
 // probe it answers.
@@ -145,9 +146,9 @@ TEST(PortSearch, OnlyPresentDevicesAreProbedAndARadioOnTheSecondIsFoundWithinASe
     const auto opens = rig.port->OpensFrom(rig.searchMark);
     ASSERT_EQ(opens.size(), 2u);
     EXPECT_EQ(opens[0].name, SimDevice(4));
-    EXPECT_EQ(opens[0].atMs, t0 + kWaitMs + kTickMs);
+    EXPECT_EQ(opens[0].atMs, t0 + kWaitMs);
     EXPECT_EQ(opens[1].name, SimDevice(9));
-    EXPECT_EQ(opens[1].atMs, t0 + kWaitMs + 2 * kTickMs);
+    EXPECT_EQ(opens[1].atMs, t0 + kWaitMs + kTickMs);
     ASSERT_EQ(rig.prompter.LastText(), "Successful connection!!");
     EXPECT_LT(rig.prompter.seen.back().atMs - t0, 1000);
     EXPECT_EQ(rig.FileText(), "8\n");
