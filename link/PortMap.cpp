@@ -91,7 +91,16 @@ std::vector<int> PortMap::PresentNumbers() const {
     std::vector<int> present;
     for (int n = 1; n <= kMaxComNumber; ++n) {
         const std::string device = DeviceFor(n);
-        if (!device.empty() && states.Of(device) != DeviceState::Missing) present.push_back(n);
+        if (device.empty()) continue;
+#ifdef _WIN32
+        // Windows does not list every port it can open (a driver's, or one
+        // made for a test); a port the user named is always worth a probe.
+        if (m_overrides.count(n)) {
+            present.push_back(n);
+            continue;
+        }
+#endif
+        if (states.Of(device) != DeviceState::Missing) present.push_back(n);
     }
     return present;
 }

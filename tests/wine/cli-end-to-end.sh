@@ -41,7 +41,9 @@ radio_part() { "$linux_cli" show "$1" | sed -n '/P   CH/,/Channel Enable/p'; }
 echo "== search, then read from the remembered port (Windows)"
 steps "$work/search.json" -- bash -c '
     set -e
-    found=$("$0" "$1" search 2>"$2/search.err") || { cat "$2/search.err" >&2; exit 1; }
+    # Wine lists only the ports it had at its start; the radio'"'"'s port is
+    # named, as a user would name a port the system does not list.
+    found=$(ORVEX_PORT_MAP="'$com'=\\\\.\\'$com'" "$0" "$1" search 2>"$2/search.err") || { cat "$2/search.err" >&2; exit 1; }
     found=$(printf %s "$found" | tr -d "\r")  # a Windows console line ends in CR LF
     [ "$found" = "'$com'" ] || { echo "search said: $found" >&2; exit 1; }
     "$0" "$1" read -o "$2/win-read.kvx"
