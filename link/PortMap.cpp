@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "link/DeviceIdentity.h"
 #include "link/SerialDevices.h"
 #include "settings/TextUtil.h"
 
@@ -44,17 +45,25 @@ bool PortMap::AddOverrides(const std::string& list, std::string* error) {
     return true;
 }
 
-PortMap PortMap::FromSystem(std::string* error) {
+PortMap PortMap::FromSystem(std::string* error, const PortSettingsRead* remembered) {
     PortMap map;
     if (const char* env = std::getenv("ORVEX_PORT_MAP")) {
         std::string why;
         if (!map.AddOverrides(env, &why) && error) *error = "ORVEX_PORT_MAP: " + why;
     }
+    if (remembered && !remembered->identity.empty())
+        map.Prefer(remembered->index + 1,
+                   [identity = remembered->identity](const std::string& device) { return HasIdentity(device, identity); });
     map.Refresh();
     return map;
 }
 
 void PortMap::Refresh() { SetScanned(NumberedSerialDevices()); }
+
+void PortMap::Prefer(int comNumber, std::function<bool(const std::string& device)> matches) {
+    if (comNumber < 1 || comNumber > kMaxComNumber || !matches) return;
+    m_preferred[comNumber] = std::move(matches);
+}
 
 bool PortMap::ClaimedByOverride(const std::string& device) const {
     for (const auto& [n, mapped] : m_overrides)
@@ -66,12 +75,21 @@ void PortMap::SetScanned(const std::vector<std::string>& devices) {
     std::erase_if(m_assigned, [&devices](const auto& entry) {
         return std::find(devices.begin(), devices.end(), entry.second) == devices.end();
     });
+    const auto isAssigned = [this](const std::string& device) {
+        return std::any_of(m_assigned.begin(), m_assigned.end(),
+                           [&device](const auto& entry) { return entry.second == device; });
+    };
+    for (const auto& [com, matches] : m_preferred) {
+        if (m_overrides.count(com) || m_assigned.count(com)) continue;
+        for (const std::string& device : devices)
+            if (!ClaimedByOverride(device) && !isAssigned(device) && matches(device)) {
+                m_assigned[com] = device;
+                break;
+            }
+    }
     int next = 1;
     for (const std::string& device : devices) {
-        if (ClaimedByOverride(device)) continue;
-        const bool known = std::any_of(m_assigned.begin(), m_assigned.end(),
-                                       [&device](const auto& entry) { return entry.second == device; });
-        if (known) continue;
+        if (ClaimedByOverride(device) || isAssigned(device)) continue;
         while (next <= kMaxComNumber && (m_overrides.count(next) || m_assigned.count(next))) ++next;
         if (next > kMaxComNumber) return;
         m_assigned[next] = device;

@@ -3,10 +3,13 @@
 // speaks of COM1..COM256; on Linux those are serial devices, USB-serial
 // adapters (the usual programming cables) first, then on-board ports; on
 // Windows COM n is the system's own "\\.\COMn". Overrides come first on both.
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "link/PortSettingsFile.h"
 
 namespace orvex {
 
@@ -24,7 +27,9 @@ public:
     // The map every front end uses: overrides from the environment variable
     // ORVEX_PORT_MAP, then the scanned devices for the numbers left free.
     // A malformed entry is named in error; the entries before it still count.
-    static PortMap FromSystem(std::string* error = nullptr);
+    // With the remembered port's settings, its cable gets the remembered
+    // number again, whatever name the system gave it this time.
+    static PortMap FromSystem(std::string* error = nullptr, const PortSettingsRead* remembered = nullptr);
 
     // The devices present now, in COM order. A device keeps its number as
     // long as it stays present; one that has gone frees its number, and a
@@ -32,6 +37,10 @@ public:
     void SetScanned(const std::vector<std::string>& devices);
     // Looks at the system's devices again (SetScanned with a fresh scan).
     void Refresh();
+    // Number com is kept for the device matches picks whenever that device
+    // comes (the remembered cable, whatever its name is this time), as long
+    // as no other device holds the number by then.
+    void Prefer(int comNumber, std::function<bool(const std::string& device)> matches);
 
     // The device for COM number n (1..256), or "" when none is assigned.
     std::string DeviceFor(int comNumber) const;
@@ -46,6 +55,7 @@ private:
 
     std::map<int, std::string> m_overrides;
     std::map<int, std::string> m_assigned;  // numbers handed to scanned devices
+    std::map<int, std::function<bool(const std::string&)>> m_preferred;
 };
 
 }  // namespace orvex

@@ -105,7 +105,8 @@ void CPortSearch::OnTimer() {
         // the next start will not find it.
         std::string error;
         std::string detail;
-        if (!WritePortSettings(m_settingsPath, m_nPortIndex - 1, &error))
+        const std::string identity = m_identityOf ? m_identityOf(m_nPortIndex) : std::string{};
+        if (!WritePortSettings(m_settingsPath, m_nPortIndex - 1, &error, identity))
             detail = "COM" + std::to_string(m_nPortIndex) + " is not remembered for the next start: " + error;
         m_form.Prompter().Show(UserMessage{std::string(texts::kSearchSuccess), detail, MsgIcon::None, MsgButtons::Ok});
         Trace("============ %d ==============\n", m_nPortIndex - 1);

@@ -27,6 +27,8 @@ public:
 
     // Without a list every number, COM1..COM256, is probed.
     void SetProbeList(ProbeList list) { m_probeList = std::move(list); }
+    // The identity line remembered with a port found (none without this).
+    void SetIdentityOf(std::function<std::string(int comNumber)> identityOf) { m_identityOf = std::move(identityOf); }
 
     void OnAutoSearch();
     void OnAutoStop();
@@ -52,6 +54,7 @@ private:
     IEventLoop& m_loop;
     std::string m_settingsPath;
     ProbeList m_probeList;
+    std::function<std::string(int)> m_identityOf;
     std::vector<int> m_toProbe;  // this search's COM numbers
     std::size_t m_nextProbe = 0;
     int m_nPortIndex = 0;  // the COM number probed last (0: none yet)

@@ -27,6 +27,19 @@ bool ScanDecimal(const std::string& text, long& value) {
     return true;
 }
 
+// The second line, if it is an identity this version understands; lines
+// of other versions are passed over.
+std::string IdentityLine(const std::string& text) {
+    const auto first = text.find('\n');
+    if (first == std::string::npos) return {};
+    const auto end = text.find('\n', first + 1);
+    if (end == std::string::npos) return {};  // cut off: not to be trusted
+    std::string line = Trim(text.substr(first + 1, end - first - 1));
+    for (const std::string_view key : {kIdentityDevice, kIdentitySerial})
+        if (line.size() > key.size() && line.compare(0, key.size(), key) == 0) return line;
+    return {};
+}
+
 }  // namespace
 
 std::string PortSettingsPath() {
@@ -49,7 +62,7 @@ PortSettingsRead ReadPortSettings(const std::string& path) {
     PortSettingsRead r;
     // Only the beginning matters; a huge or endless file is not read whole.
     std::vector<std::uint8_t> head;
-    const filestore::Result read = filestore::ReadHead(path, 64, head);
+    const filestore::Result read = filestore::ReadHead(path, 1024, head);
     long value = 0;
     if (read.status == filestore::Status::Missing) {
         r.created = WritePortSettings(path, 0, &r.note);
@@ -61,20 +74,23 @@ PortSettingsRead ReadPortSettings(const std::string& path) {
         r.note = path + ": port index " + std::to_string(value) + " is outside 0..255";
     } else {
         r.index = static_cast<int>(value);
+        r.identity = IdentityLine(std::string(head.begin(), head.end()));
     }
     Trace("Comport = %d\n", r.index);
     return r;
 }
 
-bool WritePortSettings(const std::string& path, int index, std::string* error) {
+bool WritePortSettings(const std::string& path, int index, std::string* error, const std::string& identity) {
     std::error_code ec;
     const std::filesystem::path p = filestore::PathFromUtf8(path);
     if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);
-    char text[16];
-    const int n = std::snprintf(text, sizeof text, "%d\n", index);
-    const filestore::Result w =
-        filestore::ReplaceWholeFile(path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text),
-                                                                   static_cast<std::size_t>(n)));
+    char number[16];
+    std::snprintf(number, sizeof number, "%d\n", index);
+    std::string text = number;
+    // An identity with a line break in it would become lines of its own.
+    if (!identity.empty() && identity.find_first_of("\r\n") == std::string::npos) text += identity + "\n";
+    const filestore::Result w = filestore::ReplaceWholeFile(
+        path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     if (!w.ok() && error) *error = w.detail;
     return w.ok();
 }

@@ -1,7 +1,12 @@
 #pragma once
 // The port settings file: the remembered port's zero-based index in decimal
-// and a line feed ("2\n" for COM3).
+// and a line feed ("2\n" for COM3), read by every version. A second line may
+// say which device that was, so that the number means the same cable after
+// the devices were renumbered: "device=/dev/serial/by-id/..." or
+// "serial=<USB serial number>". Readers that know no second line stop at
+// the first.
 #include <string>
+#include <string_view>
 
 namespace orvex {
 
@@ -15,6 +20,7 @@ struct PortSettingsRead {
     int index = 0;
     bool created = false;  // the file was missing and has been created with 0
     std::string note;      // why the stored value was not used, if it was not
+    std::string identity;  // the remembered device's identity line, "" if none
 };
 
 // Reads the remembered port. A missing file is created holding 0; a file
@@ -22,7 +28,13 @@ struct PortSettingsRead {
 // gives 0 and is left as it is.
 PortSettingsRead ReadPortSettings(const std::string& path);
 
-// Writes index as "%d\n", replacing the file as a whole.
-bool WritePortSettings(const std::string& path, int index, std::string* error = nullptr);
+// Writes index as "%d\n", then the identity line if there is one,
+// replacing the file as a whole.
+bool WritePortSettings(const std::string& path, int index, std::string* error = nullptr,
+                       const std::string& identity = {});
+
+// The identity lines the file may hold.
+inline constexpr std::string_view kIdentityDevice = "device=";
+inline constexpr std::string_view kIdentitySerial = "serial=";
 
 }  // namespace orvex

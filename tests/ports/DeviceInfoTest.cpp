@@ -8,7 +8,9 @@
 #include <fstream>
 #include <string>
 
+#include "link/DeviceIdentity.h"
 #include "link/DeviceInfo.h"
+#include "link/PortMap.h"
 #include "link/SerialDevices.h"
 #include "support/TempDir.h"
 
@@ -207,6 +209,45 @@ TEST(DeviceHoldersOfThisSystem, ThisProcessIsSeenHoldingAFileItOpened) {
     EXPECT_NE(std::find(holders.begin(), holders.end(), DeviceHolder{static_cast<long>(::getpid()), comm}),
               holders.end())
         << "pid " << ::getpid() << " (" << comm << ") not among " << holders.size() << " holders";
+}
+
+// ---- The remembered cable across renaming -------------------------------------
+
+TEST_F(DeviceInfoTree, TheRememberedCableKeepsItsNumberWhenTheSystemRenamesIt) {
+    const std::string id = StableIdentity("/dev/ttyUSB0", sys.Root());
+    EXPECT_EQ(id, "device=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+
+    // Re-plugged after another adapter: the cable is ttyUSB1 now, the other
+    // one ttyUSB0.
+    fs::remove(fs::path(sys.Root()) / "dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    sys.Link("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0", "../../ttyUSB1");
+    sys.Adapter("ttyUSB1", "1-3", "ftdi_sio");
+    EXPECT_TRUE(HasIdentity("/dev/ttyUSB1", id, sys.Root()));
+    EXPECT_FALSE(HasIdentity("/dev/ttyUSB0", id, sys.Root()));
+
+    PortMap map;
+    map.Prefer(3, [&](const std::string& device) { return HasIdentity(device, id, sys.Root()); });
+    map.SetScanned({"/dev/ttyUSB0", "/dev/ttyUSB1"});
+    EXPECT_EQ(map.DeviceFor(3), "/dev/ttyUSB1");
+    EXPECT_EQ(map.DeviceFor(1), "/dev/ttyUSB0");
+    // Unplugged, the number waits for the cable; nothing else takes it.
+    map.SetScanned({"/dev/ttyUSB0"});
+    EXPECT_EQ(map.DeviceFor(3), "");
+    map.SetScanned({"/dev/ttyUSB0", "/dev/ttyUSB2", "/dev/ttyUSB1"});
+    EXPECT_EQ(map.DeviceFor(3), "/dev/ttyUSB1");
+    EXPECT_EQ(map.DeviceFor(2), "/dev/ttyUSB2");
+}
+
+TEST_F(DeviceInfoTree, WithoutAStableNameTheSerialNumberIdentifiesTheCable) {
+    fs::remove(fs::path(sys.Root()) / "dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    EXPECT_EQ(StableIdentity("/dev/ttyUSB0", sys.Root()), "serial=A1B2C3");
+    EXPECT_TRUE(HasIdentity("/dev/ttyUSB0", "serial=A1B2C3", sys.Root()));
+    EXPECT_FALSE(HasIdentity("/dev/ttyUSB0", "serial=ZZZ", sys.Root()));
+    // A port that tells neither has no identity, and matches none.
+    sys.File("/dev/ttyS0");
+    EXPECT_EQ(StableIdentity("/dev/ttyS0", sys.Root()), "");
+    EXPECT_FALSE(HasIdentity("/dev/ttyS0", "", sys.Root()));
+    EXPECT_EQ(StableIdentity("", sys.Root()), "");
 }
 
 }  // namespace

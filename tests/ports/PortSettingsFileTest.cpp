@@ -2,6 +2,8 @@
 // at the path, start-up must go on with a usable index and must not damage
 // what the user has there.
 #include <gtest/gtest.h>
+
+#include <cstring>
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -209,6 +211,42 @@ TEST(PortSettingsFile, WhatIsWrittenIsReadBack) {
         EXPECT_EQ(Text(path), std::to_string(index) + "\n");
         EXPECT_EQ(ReadPortSettings(path).index, index);
     }
+}
+
+TEST(PortSettingsFile, TheCablesIdentityGoesOnASecondLineThatOlderVersionsPassOver) {
+    test::TempDir dir;
+    const std::string path = dir.File("ORVEX.CFG");
+    const std::string id = "device=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+    ASSERT_TRUE(WritePortSettings(path, 2, nullptr, id));
+    const test::Bytes bytes = test::ReadBytes(path);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "2\n" + id + "\n");  // the first line as always
+    const PortSettingsRead read = ReadPortSettings(path);
+    EXPECT_EQ(read.index, 2);
+    EXPECT_EQ(read.identity, id);
+
+    // Lines of other versions, a line cut off, a line break smuggled in.
+    const struct {
+        const char* content;
+        int index;
+        const char* identity;
+    } cases[] = {
+        {"4\n", 4, ""},
+        {"4\nserial=A1B2C3\n", 4, "serial=A1B2C3"},
+        {"4\r\nserial=A1B2C3\r\n", 4, "serial=A1B2C3"},
+        {"4\nlayout=2;com=4\n", 4, ""},
+        {"4\ndevice=/dev/serial/by-id/usb-cut", 4, ""},
+        {"4\ndevice=\n", 4, ""},
+        {"x\ndevice=/dev/ttyUSB0\n", 0, ""},
+    };
+    for (const auto& c : cases) {
+        test::WriteBytes(path, test::Bytes(c.content, c.content + std::strlen(c.content)));
+        const PortSettingsRead r = ReadPortSettings(path);
+        EXPECT_EQ(r.index, c.index) << c.content;
+        EXPECT_EQ(r.identity, c.identity) << c.content;
+    }
+    ASSERT_TRUE(WritePortSettings(path, 1, nullptr, "device=a\nb"));
+    const test::Bytes plain = test::ReadBytes(path);
+    EXPECT_EQ(std::string(plain.begin(), plain.end()), "1\n");
 }
 
 TEST(PortSettingsFile, AWriteReplacesTheWholeFileAndLeavesNoScratchFile) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "link/CRadioPort.h"
+#include "link/DeviceIdentity.h"
 #include "link/PortMap.h"
 #include "link/PortSettingsFile.h"
 #include "tools/cli/CliPlatform.h"
@@ -21,8 +22,10 @@ CliSession::CliSession(const std::string& port) : m_form(m_prompter), m_loop(Eve
     // A port named on the command line is the one every opening uses.
     if (!port.empty()) resolve = [device = m_ports->Resolve(port)](int) { return device; };
     m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::make_unique<CRadioPort>(), resolve);
-    m_link->SetConfiguredPort(com ? *com - 1 : (port.empty() ? ReadPortSettings(PortSettingsPath()).index : 0));
+    m_link->SetConfiguredPort(com ? *com - 1 : (port.empty() ? m_remembered.index : 0));
 }
+
+std::string CliSession::IdentityOf(int comNumber) const { return StableIdentity(m_ports->DeviceFor(comNumber)); }
 
 CliSession::~CliSession() {
     m_form.RemoveObserver(this);

@@ -23,6 +23,8 @@ public:
     EventLoop& Loop() { return m_loop; }
     // The COM numbers as this run sees them, refreshed on each use.
     PortMap& Ports() { return *m_ports; }
+    // The identity line a port found would be remembered with.
+    std::string IdentityOf(int comNumber) const;
     // Runs the loop until the link is idle and its watchdog has ended.
     void RunUntilSettled();
 
@@ -30,7 +32,8 @@ private:
     void OnFormChanged(unsigned changes) override;
     void DrawProgress();
 
-    std::shared_ptr<PortMap> m_ports = std::make_shared<PortMap>(PortMap::FromSystem());
+    PortSettingsRead m_remembered = ReadPortSettings(PortSettingsPath());
+    std::shared_ptr<PortMap> m_ports = std::make_shared<PortMap>(PortMap::FromSystem(nullptr, &m_remembered));
     StderrPrompter m_prompter;
     FormModel m_form;
     EventLoop m_loop;

@@ -147,6 +147,7 @@ int CmdSearch(const Args& args) {
         session.Ports().Refresh();
         return session.Ports().PresentNumbers();
     });
+    search.SetIdentityOf([&session](int com) { return session.IdentityOf(com); });
     bool stopped = false;
     // Ctrl+C acts as Auto Stop, handed to the loop, where the search lives.
     interrupt.OnInterrupt([&] {
