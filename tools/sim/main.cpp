@@ -37,6 +37,8 @@ constexpr const char* kUsage =
     "  --delay MS          the radio's answer delay (default 2)\n"
     "  --instant           no 9600-baud wire time (bytes go out at once)\n"
     "  --no-echo           a cable without echo\n"
+    "  --cable KIND        ok (default) | echo-only: the cable echoes, the radio never answers\n"
+    "                      | none: nothing answers at all, as with no cable or an unpowered one\n"
     "  --log FILE          log every byte with a timestamp\n"
     "  --fault KIND[=ARG]  silent | mute-after=N | hangup-after=N | nak=STEP | flood=STEP\n"
     "                      | reply=BLOCK:BYTE | closing=SIZE | noise=N | seed=N\n"
@@ -225,7 +227,17 @@ bool ParseArgs(int argc, char** argv, Options& o) {
         else if (a == "--delay") o.delayMs = std::atoi(value().c_str());
         else if (a == "--instant") o.wire = false;
         else if (a == "--no-echo") o.echo = false;
-        else if (a == "--fault") {
+        else if (a == "--cable") {
+            const std::string kind = value();
+            if (kind == "echo-only") o.faults.silent = true;
+            else if (kind == "none") {
+                o.faults.silent = true;
+                o.echo = false;
+            } else if (kind != "ok") {
+                std::fprintf(stderr, "orvex-radio-sim: --cable takes ok, echo-only or none, not '%s'\n", kind.c_str());
+                return false;
+            }
+        } else if (a == "--fault") {
             if (!ParseFault(value(), o.faults, error)) {
                 std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
                 return false;
