@@ -20,3 +20,15 @@ if(NOT WIN32)
         DEPS orvex_formmodel orvex_simradio orvex_link LABELS ports TIMEOUT 90)
     add_dependencies(ports_cli_tests orvex-cli orvex-radio-sim)
 endif()
+
+# The connection check: each finding from a made-up system tree, and the line
+# test and orvex-cli doctor against the simulator on a pseudo-terminal.
+if(NOT WIN32)
+    orvex_add_test(connection_check_tests SOURCES
+        ports/ConnectionCheckTest.cpp
+        DEPS orvex_link LABELS ports TIMEOUT 60)
+    orvex_add_test(doctor_tests SOURCES
+        ports/DoctorTest.cpp
+        DEPS orvex_link LABELS ports TIMEOUT 90)
+    add_dependencies(doctor_tests orvex-cli orvex-radio-sim)
+endif()

@@ -30,6 +30,7 @@ int CmdRead(const Args& args);
 int CmdWrite(const Args& args);
 int CmdPorts(const Args& args);
 int CmdSearch(const Args& args);
+int CmdDoctor(const Args& args);
 
 int UsageError(const std::string& what);
 

@@ -22,6 +22,8 @@ constexpr const char* kUsage =
     "                      without --port, the port remembered by the last search\n"
     "  ports [--json]      list the COM numbers, their devices, adapters and who holds them\n"
     "  search              Auto Search: find the radio's port and remember it (Ctrl+C stops)\n"
+    "  doctor [--port DEV] [--json]  check the port, the user's rights, programs in the way\n"
+    "                      and the line, with the fix for each problem; exit 0 when the radio answers\n"
     "  help                this text\n";
 
 }  // namespace
@@ -45,6 +47,7 @@ int main(int argc, char** argv) {
         {"write", CmdWrite},
         {"ports", CmdPorts},
         {"search", CmdSearch},
+        {"doctor", CmdDoctor},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return UsageError("unknown command '" + command + "'");

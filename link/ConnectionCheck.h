@@ -1,0 +1,66 @@
+#pragma once
+// Why the programmer cannot reach the radio, found step by step: the device,
+// the right to open it, the programs that hold it or would grab it, and one
+// device check on the line. Each finding carries the fix a user can type.
+// The system is read through a root folder and injected facts, so every
+// finding can be produced from a made-up system.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/EventLoop.h"
+#include "link/RadioPortBase.h"
+
+namespace orvex {
+
+enum class FindingResult { Ok, Problem, Note };
+
+struct Finding {
+    std::string check;   // a short stable key: "device", "permission", "holders", ...
+    FindingResult result = FindingResult::Ok;
+    std::string detail;  // what was found, one sentence
+    std::string fix;     // what to do about it; "" when nothing is to be done
+};
+
+// What the checks learn about the system and the user who runs them.
+struct CheckSources {
+    std::string root = "/";                 // /dev, /sys, /proc, /etc, udev rules beneath it
+    std::string userName;                   // the login name
+    std::vector<long> groupIds;             // the groups this login is in now
+    std::optional<bool> mayOpen;            // unset: ask the system (access())
+    long selfPid = 0;                       // not counted as a holder
+};
+
+// The facts of this process: its user, its groups and its pid, root "/".
+CheckSources SourcesOfThisProcess();
+
+// The checks that look at the system without opening the device. On
+// Windows only the line test can tell anything, so this says so in a note.
+std::vector<Finding> CheckDevice(const std::string& device, const CheckSources& sources);
+
+// What came back from the line after one device check byte.
+enum class LineAnswer { Radio, EchoOnly, Silent, Other, NotTested };
+
+LineAnswer ClassifyLineAnswer(const std::vector<std::uint8_t>& received);
+// "answers", "echo-only", "silent", "other", "untested".
+const char* LineAnswerName(LineAnswer answer);
+
+struct LineTestResult {
+    LineAnswer answer = LineAnswer::NotTested;
+    std::vector<std::uint8_t> received;
+    std::string openError;  // why the port did not open
+};
+
+// Opens device at 9600 8N1 on port, sends the device check byte once and
+// listens for up to listenMs on loop's clock (less once the radio has
+// answered). Nothing else is sent. The port is closed afterwards.
+LineTestResult RunLineTest(IRadioPort& port, const std::string& device, EventLoop& loop, int listenMs = 600);
+
+Finding LineFinding(const LineTestResult& result);
+
+// Findings as plain text, one line each with an indented fix beneath: what
+// `orvex-cli doctor` prints and a dialog can show as it is.
+std::string FormatFindings(const std::vector<Finding>& findings);
+
+}  // namespace orvex
