@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/DeviceInfo.h"
+#include "link/PortList.h"
 #include "link/PortMap.h"
 #include "link/PortSearch.h"
 #include "link/PortSettingsFile.h"
@@ -34,27 +35,10 @@ private:
 
 namespace {
 
-struct PortEntry {
-    int com = 0;
-    std::string device;
-    DeviceState state = DeviceState::Missing;
-    std::vector<DeviceHolder> holders;
-    DeviceInfo info;
-    bool remembered = false;
-};
-
-const char* StateName(DeviceState state) {
-    return state == DeviceState::Missing ? "missing" : state == DeviceState::InUse ? "in use" : "present";
-}
-
-std::string HolderText(const DeviceHolder& h) {
-    return (h.name.empty() ? std::string("?") : h.name) + "[" + std::to_string(h.pid) + "]";
-}
-
 void PrintTable(const std::vector<PortEntry>& entries) {
     std::printf("%-7s %-32s %s\n", "PORT", "DEVICE", "STATE");
     for (const PortEntry& e : entries) {
-        std::string state = StateName(e.state);
+        std::string state = DeviceStateName(e.state);
         if (!e.holders.empty()) {
             state += " by";
             for (const DeviceHolder& h : e.holders) state += " " + HolderText(h);
@@ -67,9 +51,7 @@ void PrintTable(const std::vector<PortEntry>& entries) {
         };
         detail("by-id", e.info.byId);
         detail("driver", e.info.driver);
-        if (!e.info.vendorId.empty() || !e.info.productId.empty())
-            detail("usb id", (e.info.vendorId.empty() ? "????" : e.info.vendorId) + ":" +
-                                 (e.info.productId.empty() ? "????" : e.info.productId));
+        detail("usb id", UsbIdText(e.info));
         detail("manufacturer", e.info.manufacturer);
         detail("product", e.info.product);
         detail("serial", e.info.serial);
@@ -86,7 +68,7 @@ void PrintJson(const std::vector<PortEntry>& entries) {
                ", \"vid\": " + JsonStringOrNull(e.info.vendorId) + ", \"pid\": " + JsonStringOrNull(e.info.productId) +
                ", \"manufacturer\": " + JsonStringOrNull(e.info.manufacturer) +
                ", \"product\": " + JsonStringOrNull(e.info.product) + ", \"serial\": " + JsonStringOrNull(e.info.serial) +
-               ", \"state\": " + JsonString(StateName(e.state)) + ", \"holders\": " + holders +
+               ", \"state\": " + JsonString(DeviceStateName(e.state)) + ", \"holders\": " + holders +
                ", \"remembered\": " + (e.remembered ? "true" : "false") + "}";
     });
     std::printf("%s\n", array.c_str());
@@ -103,25 +85,8 @@ int CmdPorts(const Args& args) {
     std::string mapError;
     const PortMap map = PortMap::FromSystem(&mapError);
     if (!mapError.empty()) std::fprintf(stderr, "orvex-cli: %s\n", mapError.c_str());
-    const DeviceStates states;
     const int remembered = ReadPortSettings(PortSettingsPath()).index + 1;
-    std::vector<PortEntry> entries;
-    for (int n = 1; n <= kMaxComNumber; ++n) {
-        PortEntry e;
-        e.com = n;
-        e.device = map.DeviceFor(n);
-        if (e.device.empty()) continue;
-        e.state = states.Of(e.device);
-        e.remembered = n == remembered;
-        // Where every number has a fixed device (Windows), the absent ones
-        // would only fill the list.
-        if (e.state == DeviceState::Missing && e.device == FixedComDevice(n) && !e.remembered) continue;
-        // A device unplugged since the snapshot shows as in use by nobody
-        // or with no details: each part is read once and stands alone.
-        e.holders = states.HoldersOf(e.device);
-        if (e.state != DeviceState::Missing) e.info = ReadDeviceInfo(e.device);
-        entries.push_back(std::move(e));
-    }
+    const std::vector<PortEntry> entries = ListPorts(map, remembered);
     if (json) {
         PrintJson(entries);
         return kExitOk;
