@@ -37,6 +37,7 @@ constexpr Prompt kPrompts[] = {
     {ID_TOOLBAR_EXIT, "Close the active program Exit"},
     {ID_AUTO_SEARCH, "ComPort to search for."},
     {ID_AUTO_STOP, "ComPort to stop for."},
+    {ID_PORT_LIST, "The serial ports and what is behind them; choose the one to remember."},
     {ID_FILE_NEW, "Create a new document\nNew"},
     {ID_FILE_OPEN, "Open an existing document\nOpen"},
     {ID_FILE_SAVE, "Save the active document\nSave"},
@@ -132,6 +133,7 @@ void CMainFrame::CreateMenus() {
     QMenu* port = menuBar()->addMenu("Select Port");
     port->addAction(MakeAction(ID_AUTO_SEARCH, "Auto Search", PromptOf(ID_AUTO_SEARCH)));
     port->addAction(MakeAction(ID_AUTO_STOP, "Auto Stop", PromptOf(ID_AUTO_STOP)));
+    port->addAction(MakeAction(ID_PORT_LIST, "Port List...", PromptOf(ID_PORT_LIST)));
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction(MakeAction(ID_APP_ABOUT, "&About NUV...", QString()));
     Action(ID_FILE_OPEN)->setShortcut(QKeySequence("Ctrl+O"));

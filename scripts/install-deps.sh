@@ -6,7 +6,7 @@
 set -eu
 PKGS="build-essential cmake ninja-build pkg-config git
       googletest libgtest-dev libgmock-dev
-      qt6-base-dev qt6-base-dev-tools libgl-dev
+      qt6-base-dev qt6-base-dev-tools libgl-dev libudev-dev
       xvfb xauth x11-utils fonts-dejavu-core
       qt6-gtk-platformtheme xdotool
       clang libclang-rt-14-dev

@@ -18,6 +18,14 @@ if(ORVEX_HAVE_QT)
         DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
 endif()
 
+# Cables plugged in and pulled while the window runs, and the port list.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(frame_hot_plug_tests QTTEST SOURCES
+        app/HotPlugTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
+endif()
+
 # The window at larger desktop fonts; once more at twice the scale and at a
 # font resolution of 144 dpi (1.5 device pixels per pixel).
 if(ORVEX_HAVE_QT)

@@ -10,14 +10,19 @@
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <filesystem>
 #include <tuple>
 
 #include "link/CRadioPort.h"
+#include "link/DeviceInfo.h"
+#include "link/DeviceIdentity.h"
 #include "link/PortMap.h"
 #include "link/PortSettingsFile.h"
+#include "link/SerialDevices.h"
 #include "settings/CodeTables.h"
 #include "ui/CFontStatic_src/FontStatic.h"
 #include "ui/FormTemplate.h"
+#include "ui/UdevDeviceEvents.h"
 #include "ui/readonlycombo_src/ReadOnlyComboBox.h"
 
 namespace orvex {
@@ -61,26 +66,43 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     m_formSize = Px(0, 0, form::kFormWidth, form::kFormHeight).size();
     setFixedSize(m_formSize);
 
+    const PortSettingsRead remembered = ReadPortSettings(m_portSettingsPath);
+    // The remembered cable keeps its number, whatever name it has now.
+    m_ports = std::make_shared<PortMap>(PortMap::FromSystem(nullptr, &remembered));
+    m_scan = options.scanDevices;
+    m_systemRoot = options.systemRoot.empty() ? std::string("/") : options.systemRoot;
     CRadioLink::PortResolver resolve = options.resolver;
     CPortSearch::ProbeList probeList;
+    std::function<std::string(int)> identityOf;
     if (!resolve) {
         // The devices are looked at again at every opening and every search,
         // so a cable plugged in after the start is found.
-        auto map = std::make_shared<PortMap>(PortMap::FromSystem());
-        resolve = [map](int index) {
-            map->Refresh();
-            return map->DeviceFor(index + 1);
+        resolve = [this](int index) {
+            RefreshPorts();
+            return m_ports->DeviceFor(index + 1);
         };
-        probeList = [map] {
-            map->Refresh();
-            return map->PresentNumbers();
+        probeList = [this] {
+            RefreshPorts();
+            return m_ports->PresentNumbers();
         };
+        identityOf = [this](int comNumber) { return IdentityOf(comNumber); };
+        m_mapResolves = true;
     }
+    m_deviceEvents = options.deviceEvents;
+    if (!m_deviceEvents && !options.resolver && !options.scanDevices) {
+        // Without udev (a container, another system) the window works the
+        // same; only the news of plugged cables waits for the next opening.
+        auto* udev = new UdevDeviceEvents(this);
+        if (udev->Start()) m_deviceEvents = udev;
+        else delete udev;
+    }
+    if (m_deviceEvents) m_deviceEvents->SetHandler([this](const DeviceEvent& e) { OnDeviceEvent(e); });
     std::unique_ptr<IRadioPort> port = options.makePort ? options.makePort(m_loop) : std::make_unique<CRadioPort>();
     m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::move(port), resolve);
     m_search = std::make_unique<CPortSearch>(m_form, *m_link, m_loop, m_portSettingsPath);
     m_search->SetProbeList(std::move(probeList));
-    m_link->SetConfiguredPort(ReadPortSettings(m_portSettingsPath).index);
+    m_search->SetIdentityOf(std::move(identityOf));
+    m_link->SetConfiguredPort(remembered.index);
     m_form.StartUp();
 
     BuildControls();
@@ -89,6 +111,7 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
 }
 
 CQMView::~CQMView() {
+    if (m_deviceEvents) m_deviceEvents->SetHandler(nullptr);
     qApp->removeEventFilter(this);
     m_form.RemoveObserver(this);
     m_search.reset();
@@ -208,6 +231,47 @@ bool CQMView::eventFilter(QObject* watched, QEvent* e) {
         m_link->WhenIdle([this] { m_bStopQueued = false; });
     }
     return QWidget::eventFilter(watched, e);
+}
+
+void CQMView::RefreshPorts() {
+    if (m_scan) m_ports->SetScanned(m_scan());
+    else m_ports->Refresh();
+}
+
+std::string CQMView::IdentityOf(int comNumber) const {
+    return StableIdentity(m_ports->DeviceFor(comNumber), m_systemRoot);
+}
+
+int CQMView::ComOf(const std::string& device) const {
+    for (int n = 1; n <= kMaxComNumber; ++n)
+        if (m_ports->DeviceFor(n) == device) return n;
+    return 0;
+}
+
+void CQMView::OnDeviceEvent(const DeviceEvent& event) {
+    if (event.device.empty()) return;
+    const bool added = event.kind == DeviceEvent::Kind::Added;
+    // A device that went frees its number at the refresh: it is asked for
+    // before; one that came gets its number there.
+    int com = added ? 0 : ComOf(event.device);
+    RefreshPorts();
+    if (added) com = ComOf(event.device);
+    // Virtual consoles and ports the map does not number are no news.
+    if (com == 0) return;
+    // A transfer or a search owns the status line: their texts are what
+    // the user waits on. The map is fresh all the same, so the next opening
+    // or probe finds the device; a cable pulled during a transfer ends it
+    // through the port's own error.
+    if (m_form.IsTableLocked() || m_search->Active()) return;
+    const std::string name = std::filesystem::path(event.device).filename().string();
+    std::string text = "COM" + std::to_string(com) + ": ";
+    if (added) {
+        const std::string product = ReadDeviceInfo(event.device, m_systemRoot).product;
+        text += (product.empty() ? name : product + " (" + name + ")") + " connected";
+    } else {
+        text += name + " disconnected";
+    }
+    m_form.SetStatusText(text);
 }
 
 void CQMView::keyPressEvent(QKeyEvent* e) {

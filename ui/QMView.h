@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "link/DeviceEvents.h"
+#include "link/PortMap.h"
 #include "link/PortSearch.h"
 #include "link/RadioLink.h"
 #include "ui/ChannelTable.h"
@@ -42,6 +44,7 @@ enum CommandId : int {
     ID_TOOLBAR_EXIT = 32779,
     ID_AUTO_SEARCH = 32784,
     ID_AUTO_STOP = 32785,
+    ID_PORT_LIST = 32786,
 };
 
 struct ViewOptions {
@@ -53,6 +56,14 @@ struct ViewOptions {
     CRadioLink::PortResolver resolver;
     // The port settings file; empty means the platform's place.
     std::string portSettingsPath;
+    // The serial devices present now, in COM order, for the port map the
+    // view keeps when no resolver is given; null means the system's scan.
+    std::function<std::vector<std::string>()> scanDevices;
+    // Where the devices' details and holders are read; empty means "/".
+    std::string systemRoot;
+    // Devices coming and going; null means the system's own where the
+    // devices are the system's (no resolver and no scan given), else none.
+    IDeviceEventSource* deviceEvents = nullptr;
 };
 
 class CQMView : public QWidget, private IFormObserver {
@@ -72,8 +83,17 @@ public:
     bool OpenFile(const QString& path);
     bool SaveFileTo(const QString& path);
     void OnExitForm();
+    // Select Port > Port List...: the mapped ports, one to remember.
+    void OnPortList();
+    // Makes COM n the port used from now on and at the next start, as a
+    // successful search does. False (and the user told) if the file
+    // could not be written; the port is used for this run all the same.
+    bool RememberPort(int com);
+    // What the system reported, as the view takes it.
+    void OnDeviceEvent(const DeviceEvent& event);
 
     FormModel& Form() { return m_form; }
+    PortMap& Ports() { return *m_ports; }
     CRadioLink& Link() { return *m_link; }
     CPortSearch& Search() { return *m_search; }
     CGridCtrl* Grid() const { return m_table.Grid(); }
@@ -104,6 +124,10 @@ private:
     QRect Px(int x, int y, int w, int h) const;
     void RefreshBandSection();
     void RefreshEmgList();
+    void RefreshPorts();
+    int ComOf(const std::string& device) const;
+    // The identity line the port settings file keeps with COM n.
+    std::string IdentityOf(int comNumber) const;
 
     QtPrompter m_qtPrompter;
     IPrompter& m_prompter;
@@ -113,6 +137,11 @@ private:
     std::unique_ptr<CPortSearch> m_search;
     CChannelTable m_table;
     std::string m_portSettingsPath;
+    std::shared_ptr<PortMap> m_ports;
+    std::function<std::vector<std::string>()> m_scan;
+    std::string m_systemRoot;
+    IDeviceEventSource* m_deviceEvents = nullptr;
+    bool m_mapResolves = false;  // the COM numbers are m_ports', not a given resolver's
     bool m_initialised = false;
     bool m_refreshing = false;
     bool m_bStopQueued = false;  // a key's stop of the search has not run yet

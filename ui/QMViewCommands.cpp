@@ -2,7 +2,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "link/PortList.h"
+#include "link/PortSettingsFile.h"
 #include "ui/FormTemplate.h"
+#include "ui/PortListDialog.h"
 #include "ui/QMView.h"
 #include "ui/model/FileCommands.h"
 
@@ -33,6 +36,7 @@ bool CQMView::OnCmdMsg(int id) {
         case ID_TOOLBAR_DOWNLOAD: m_link->OnWriteToRadio(); return true;
         case ID_AUTO_SEARCH: m_search->OnAutoSearch(); return true;
         case ID_AUTO_STOP: m_search->OnAutoStop(); return true;
+        case ID_PORT_LIST: OnPortList(); return true;
         case ID_TOOLBAR_EXIT: OnExitForm(); return true;
     }
     return false;
@@ -83,6 +87,27 @@ bool CQMView::SaveFileTo(const QString& path) {
     if (m_form.IsTableLocked()) return false;
     if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
     return m_form.Save(path.toStdString());
+}
+
+void CQMView::OnPortList() {
+    // A search would overwrite the choice with its own find.
+    m_form.RequestStopSearch();
+    RefreshPorts();
+    CPortListDialog dialog(ListPorts(*m_ports, m_link->ConfiguredPort() + 1, m_systemRoot), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.ChosenCom() == 0) return;
+    RememberPort(dialog.ChosenCom());
+}
+
+bool CQMView::RememberPort(int com) {
+    if (com < 1 || com > kPortIndexMax + 1) return false;
+    // The next opening uses it; a transfer running now keeps its port.
+    m_link->SetConfiguredPort(com - 1);
+    m_link->ShowPortInPane(com);
+    std::string error;
+    if (WritePortSettings(m_portSettingsPath, com - 1, &error, m_mapResolves ? IdentityOf(com) : std::string{})) return true;
+    m_prompter.Show(UserMessage{"COM" + std::to_string(com) + " is not remembered for the next start.", error,
+                                MsgIcon::Stop, MsgButtons::Ok});
+    return false;
 }
 
 void CQMView::OnExitForm() {
