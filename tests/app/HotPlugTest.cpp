@@ -30,6 +30,30 @@ private:
     Handler m_handler;
 };
 
+// The simulated line, whose cable can be pulled: the port then reports the
+// hang-up as the system's port does when its device goes.
+class PullableLine : public sim::SimLinePort {
+public:
+    using SimLinePort::SimLinePort;
+    void SetListener(IPortListener* listener) override {
+        m_listener = listener;
+        SimLinePort::SetListener(listener);
+    }
+    bool OpenPort(const std::string& name, unsigned baudRate, std::uint16_t portId) override {
+        m_hungUp = false;
+        return SimLinePort::OpenPort(name, baudRate, portId);
+    }
+    bool HasHungUp() const override { return m_hungUp; }
+    void Pull() {
+        m_hungUp = true;
+        if (m_listener) m_listener->OnPortHangUp();
+    }
+
+private:
+    IPortListener* m_listener = nullptr;
+    bool m_hungUp = false;
+};
+
 void WriteFile(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
@@ -49,7 +73,7 @@ public:
         ViewOptions options;
         options.prompter = &prompts;
         options.makePort = [this](IEventLoop& loop) {
-            auto port = std::make_unique<sim::SimLinePort>(loop, radio);
+            auto port = std::make_unique<PullableLine>(loop, radio);
             line = port.get();
             return std::unique_ptr<IRadioPort>(std::move(port));
         };
@@ -95,15 +119,17 @@ public:
         for (const UserMessage& m : prompts.shown) n += m.text == text;
         return n;
     }
-    // A read to its end, or to its failure to open the port.
+    // A read to its end, or to the message that it could not start.
     bool Read() {
-        const int opens = line->Opens();
+        const std::size_t messages = prompts.shown.size();
+        bool started = false;
         frame->OnCommand(ID_READ_FROM_RADIO);
         return QTest::qWaitFor(
             [&] {
                 const CRadioLink& link = View().Link();
-                return line->Opens() > opens && !link.Busy() && !link.Pausing() &&
-                       link.Outcome() != TransferOutcome::Running;
+                started = started || View().Form().IsTableLocked();
+                const bool idle = !link.Busy() && !link.Pausing() && !View().Form().IsTableLocked();
+                return idle && (started || prompts.shown.size() > messages);
             },
             kReadTimeoutMs);
     }
@@ -120,7 +146,7 @@ public:
     FakeDeviceEvents events;
     ScriptedPrompter prompts;
     sim::SimRadio radio;
-    sim::SimLinePort* line = nullptr;
+    PullableLine* line = nullptr;
     std::unique_ptr<CMainFrame> frame;
 };
 
@@ -213,6 +239,25 @@ private slots:
         QCOMPARE(h.View().Ports().DeviceFor(2), std::string("/dev/ttyUSB1"));
         QVERIFY(QTest::qWaitFor([&] { return !h.View().Link().Busy(); }, kReadTimeoutMs));
         QCOMPARE(h.View().Link().Outcome(), TransferOutcome::Completed);
+    }
+
+    void aCablePulledDuringATransferEndsItAtOnce() {
+        PlugHarness h;
+        h.Plug("/dev/ttyUSB0");
+        QVERIFY(h.Settle());
+        h.frame->OnCommand(ID_READ_FROM_RADIO);
+        QVERIFY(QTest::qWaitFor([&] { return h.line->WrittenBytes().size() >= 4; }, 2000));
+        h.line->Pull();
+        h.Unplug("/dev/ttyUSB0");
+        // The hang-up ends it, not the receive watchdog: the message says which.
+        QVERIFY(QTest::qWaitFor([&] { return !h.View().Link().Busy(); }, 2000));
+        QCOMPARE(h.View().Link().Outcome(), TransferOutcome::Failed);
+        QCOMPARE(h.Count(std::string(texts::kPortLost)), 1);
+        QVERIFY(!h.View().Form().IsTableLocked());
+        // The transfer is over, so the cable's return is news again.
+        h.Plug("/dev/ttyUSB0");
+        QCOMPARE(h.Status(), QString("COM1: FT232R USB UART (ttyUSB0) connected"));
+        QCOMPARE(h.View().Ports().DeviceFor(1), std::string("/dev/ttyUSB0"));
     }
 
     void portListComesAfterTheSearchItems() {
