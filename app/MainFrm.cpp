@@ -38,6 +38,7 @@ constexpr Prompt kPrompts[] = {
     {ID_AUTO_SEARCH, "ComPort to search for."},
     {ID_AUTO_STOP, "ComPort to stop for."},
     {ID_PORT_LIST, "The serial ports and what is behind them; choose the one to remember."},
+    {ID_CONNECTION_CHECK, "Checks the cable's port and line, and says how to mend what is wrong."},
     {ID_FILE_NEW, "Create a new document\nNew"},
     {ID_FILE_OPEN, "Open an existing document\nOpen"},
     {ID_FILE_SAVE, "Save the active document\nSave"},
@@ -135,6 +136,7 @@ void CMainFrame::CreateMenus() {
     port->addAction(MakeAction(ID_AUTO_STOP, "Auto Stop", PromptOf(ID_AUTO_STOP)));
     port->addAction(MakeAction(ID_PORT_LIST, "Port List...", PromptOf(ID_PORT_LIST)));
     QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction(MakeAction(ID_CONNECTION_CHECK, "Connection Check...", PromptOf(ID_CONNECTION_CHECK)));
     help->addAction(MakeAction(ID_APP_ABOUT, "&About NUV...", QString()));
     Action(ID_FILE_OPEN)->setShortcut(QKeySequence("Ctrl+O"));
     Action(ID_FILE_SAVE)->setShortcut(QKeySequence("Ctrl+S"));

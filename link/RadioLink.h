@@ -56,6 +56,8 @@ public:
 
     void SetConfiguredPort(int index) { m_nConfiguredPort = index; }
     int ConfiguredPort() const { return m_nConfiguredPort; }
+    // The device the configured port stands for now.
+    std::string ConfiguredDevice() const { return m_resolve(m_nConfiguredPort); }
     IRadioPort& Port() { return *m_pComm; }
 
     // ---- For the port search ----------------------------------------------

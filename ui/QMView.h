@@ -45,6 +45,7 @@ enum CommandId : int {
     ID_AUTO_SEARCH = 32784,
     ID_AUTO_STOP = 32785,
     ID_PORT_LIST = 32786,
+    ID_CONNECTION_CHECK = 32787,
 };
 
 struct ViewOptions {
@@ -85,6 +86,9 @@ public:
     void OnExitForm();
     // Select Port > Port List...: the mapped ports, one to remember.
     void OnPortList();
+    // Checks the remembered port's device and the line to the radio, and
+    // shows each finding with its fix.
+    void OnConnectionCheck();
     // Makes COM n the port used from now on and at the next start, as a
     // successful search does. False (and the user told) if the file
     // could not be written; the port is used for this run all the same.

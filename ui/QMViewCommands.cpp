@@ -2,6 +2,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "link/CRadioPort.h"
+#include "link/ConnectionCheck.h"
 #include "link/PortList.h"
 #include "link/PortSettingsFile.h"
 #include "ui/FormTemplate.h"
@@ -37,6 +39,7 @@ bool CQMView::OnCmdMsg(int id) {
         case ID_AUTO_SEARCH: m_search->OnAutoSearch(); return true;
         case ID_AUTO_STOP: m_search->OnAutoStop(); return true;
         case ID_PORT_LIST: OnPortList(); return true;
+        case ID_CONNECTION_CHECK: OnConnectionCheck(); return true;
         case ID_TOOLBAR_EXIT: OnExitForm(); return true;
     }
     return false;
@@ -96,6 +99,24 @@ void CQMView::OnPortList() {
     CPortListDialog dialog(ListPorts(*m_ports, m_link->ConfiguredPort() + 1, m_systemRoot), this);
     if (dialog.exec() != QDialog::Accepted || dialog.ChosenCom() == 0) return;
     RememberPort(dialog.ChosenCom());
+}
+
+void CQMView::OnConnectionCheck() {
+    // The check opens the port itself: not while a transfer or a search
+    // has it.
+    if (m_form.IsTableLocked() || m_link->Busy() || m_search->Active()) return;
+    const std::string device = m_link->ConfiguredDevice();
+    std::vector<Finding> findings = CheckDevice(device, SourcesOfThisProcess());
+    m_link->StopTransfer();  // lets go of the port for the line test
+    EventLoop lineLoop(EventLoop::Clock::Real);
+    CRadioPort linePort;
+    const LineTestResult line = RunLineTest(linePort, device, lineLoop);
+    findings.push_back(LineFinding(line));
+    m_link->OpenRadioPort();  // the remembered port again, as before the check
+    const bool answers = line.answer == LineAnswer::Radio;
+    m_prompter.Show(UserMessage{"Connection Check: COM" + std::to_string(m_link->ConfiguredPort() + 1) + " (" +
+                                    device + ")",
+                                FormatFindings(findings), answers ? MsgIcon::None : MsgIcon::Stop, MsgButtons::Ok});
 }
 
 bool CQMView::RememberPort(int com) {

@@ -162,6 +162,32 @@ private slots:
         QToolTip::hideText();
     }
 
+    // Help > Connection Check on a port with no device behind it: the
+    // finding and its fix are shown, and the remembered port is open again.
+    void connectionCheckSaysWhatIsWrongAndGivesThePortBack() {
+        FrameHarness h;
+        QVERIFY(h.Ready());
+        QMenu* help = nullptr;
+        for (QAction* a : h.frame->menuBar()->actions())
+            if (a->text() == "&Help") help = a->menu();
+        QVERIFY(help);
+        QStringList items;
+        for (QAction* a : help->actions()) items << a->text();
+        QCOMPARE(items, (QStringList{"Connection Check...", "&About NUV..."}));
+
+        const int opens = h.line->Opens();
+        h.frame->OnCommand(ID_CONNECTION_CHECK);
+        QCOMPARE(int(h.prompts.shown.size()), 1);
+        const UserMessage& shown = h.prompts.shown[0];
+        QCOMPARE(QString::fromStdString(shown.text), QString("Connection Check: COM1 (COM1)"));
+        QVERIFY(shown.icon == MsgIcon::Stop);
+        QVERIFY2(shown.detail.find("PROBLEM") != std::string::npos, shown.detail.c_str());
+        QVERIFY2(shown.detail.find("fix:") != std::string::npos, shown.detail.c_str());
+        QVERIFY(h.WaitPortShown(1));
+        QVERIFY(h.line->Opens() > opens);
+        QVERIFY(h.line->IsConnected());
+    }
+
     void rememberedPortIsOpenedAtStart_data() {
         QTest::addColumn<bool>("fileExists");
         QTest::addColumn<QString>("content");
@@ -375,9 +401,8 @@ private slots:
         for (QAction* a : h.frame->menuBar()->actions())
             if (a->text() == "&Help") help = a->menu();
         QVERIFY(help);
-        QCOMPARE(help->actions().size(), 1);
-        QCOMPARE(help->actions().first()->text(), QString("&About NUV..."));
-        help->actions().first()->trigger();
+        QCOMPARE(help->actions().last()->text(), QString("&About NUV..."));
+        help->actions().last()->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(watch.Count(), 1, 3000);
         QVERIFY(modal);
         QVERIFY2(labels.join("|").contains(kCaption), qPrintable(labels.join("|")));
