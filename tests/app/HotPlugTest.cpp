@@ -262,13 +262,7 @@ private slots:
 
     void portListComesAfterTheSearchItems() {
         PlugHarness h;
-        QMenu* menu = nullptr;
-        for (QAction* a : h.frame->menuBar()->actions())
-            if (a->text() == "Select Port") menu = a->menu();
-        QVERIFY(menu);
-        QStringList items;
-        for (QAction* a : menu->actions()) items << a->text();
-        QCOMPARE(items, (QStringList{"Auto Search", "Auto Stop", "Port List..."}));
+        QCOMPARE(MenuItemsOf(*h.frame, "Select Port"), (QStringList{"Auto Search", "Auto Stop", "Port List..."}));
     }
 
     void portListRemembersTheChosenPort() {

@@ -167,13 +167,7 @@ private slots:
     void connectionCheckSaysWhatIsWrongAndGivesThePortBack() {
         FrameHarness h;
         QVERIFY(h.Ready());
-        QMenu* help = nullptr;
-        for (QAction* a : h.frame->menuBar()->actions())
-            if (a->text() == "&Help") help = a->menu();
-        QVERIFY(help);
-        QStringList items;
-        for (QAction* a : help->actions()) items << a->text();
-        QCOMPARE(items, (QStringList{"Connection Check...", "&About NUV..."}));
+        QCOMPARE(h.MenuItems("&Help"), (QStringList{"Connection Check...", "&About NUV..."}));
 
         const int opens = h.line->Opens();
         h.frame->OnCommand(ID_CONNECTION_CHECK);
@@ -397,9 +391,7 @@ private slots:
             for (QLabel* l : w->findChildren<QLabel*>()) labels << l->text();
             if (auto* d = qobject_cast<QDialog*>(w)) d->accept();
         });
-        QMenu* help = nullptr;
-        for (QAction* a : h.frame->menuBar()->actions())
-            if (a->text() == "&Help") help = a->menu();
+        QMenu* help = h.Menu("&Help");
         QVERIFY(help);
         QCOMPARE(help->actions().last()->text(), QString("&About NUV..."));
         help->actions().last()->trigger();
@@ -613,9 +605,7 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor.data()));
 
         // The Program menu, and Read from Radio picked from it.
-        QMenu* program = nullptr;
-        for (QAction* a : h.frame->menuBar()->actions())
-            if (a->text() == "Pr&ogram") program = a->menu();
+        QMenu* program = h.Menu("Pr&ogram");
         QVERIFY(program);
         program->popup(h.frame->mapToGlobal(QPoint(40, 20)));
         QTRY_VERIFY(program->isVisible());

@@ -12,45 +12,21 @@
 #include <string>
 
 #include "link/ConnectionCheck.h"
-#include "support/TempDir.h"
+#include "support/FakeSystem.h"
 
 namespace orvex {
 namespace {
 
 namespace fs = std::filesystem;
 
-class FakeSystem {
-public:
-    const std::string& Root() const { return m_root; }
-    void File(const std::string& path, const std::string& content = "") {
-        const fs::path p = m_dir.Path() / fs::path(path).relative_path();
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << content;
-    }
-    void Link(const std::string& path, const std::string& target) {
-        const fs::path p = m_dir.Path() / fs::path(path).relative_path();
-        fs::create_directories(p.parent_path());
-        fs::create_symlink(target, p);
-    }
-    // A CH340 cable on ttyUSB0 as the kernel shows it.
-    void Ch340() {
-        const std::string usb = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
-        fs::create_directories(m_dir.Path() / fs::path(usb + "/1-2:1.0/ttyUSB0").relative_path());
-        Link("/sys/class/tty/ttyUSB0/device", "../../../devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/ttyUSB0");
-        File(usb + "/idVendor", "1a86\n");
-        File(usb + "/idProduct", "7523\n");
-        File("/dev/ttyUSB0");
-    }
-    long GroupOf(const std::string& path) const {
-        struct stat st {};
-        ::stat((m_dir.Path() / fs::path(path).relative_path()).c_str(), &st);
-        return static_cast<long>(st.st_gid);
-    }
+using test::FakeSystem;
 
-private:
-    test::TempDir m_dir;
-    std::string m_root = m_dir.Path().string();
-};
+// A CH340 cable on ttyUSB0 as the kernel shows it.
+void Ch340(FakeSystem& sys) {
+    sys.Adapter("ttyUSB0", "1-2", "");
+    sys.File(sys.Usb("1-2") + "/idVendor", "1a86\n");
+    sys.File(sys.Usb("1-2") + "/idProduct", "7523\n");
+}
 
 // A copy: the findings are often a temporary.
 std::optional<Finding> Find(const std::vector<Finding>& findings, const std::string& check) {
@@ -63,7 +39,7 @@ std::string Dump(const std::vector<Finding>& findings) { return FormatFindings(f
 class ConnectionCheckTree : public ::testing::Test {
 protected:
     void SetUp() override {
-        sys.Ch340();
+        Ch340(sys);
         sources.root = sys.Root();
         sources.userName = "alice";
         sources.mayOpen = true;
@@ -165,7 +141,7 @@ TEST_F(ConnectionCheckTree, BrlttyRulesThatClaimTheAdapterAreFoundInEitherForm) 
 
     // The newer form: the USB PRODUCT key, hex without leading zeros.
     FakeSystem other;
-    other.Ch340();
+    Ch340(other);
     other.File("/usr/lib/udev/rules.d/90-brltty-device.rules", "ENV{PRODUCT}==\"1a86/7523/*\", ENV{BRLTTY}=\"1\"\n");
     sources.root = other.Root();
     EXPECT_EQ(Find(Check(), "brltty")->result, FindingResult::Problem);

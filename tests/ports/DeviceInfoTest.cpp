@@ -12,47 +12,14 @@
 #include "link/DeviceInfo.h"
 #include "link/PortMap.h"
 #include "link/SerialDevices.h"
-#include "support/TempDir.h"
+#include "support/FakeSystem.h"
 
 namespace orvex {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A system tree under a scratch folder, built by the test's own hands.
-class FakeSystem {
-public:
-    const std::string& Root() const { return m_root; }
-
-    void File(const std::string& path, const std::string& content = "") {
-        const fs::path p = m_dir.Path() / fs::path(path).relative_path();
-        fs::create_directories(p.parent_path());
-        std::ofstream(p, std::ios::binary) << content;
-    }
-    void Dir(const std::string& path) { fs::create_directories(m_dir.Path() / fs::path(path).relative_path()); }
-    void Link(const std::string& path, const std::string& target) {
-        const fs::path p = m_dir.Path() / fs::path(path).relative_path();
-        fs::create_directories(p.parent_path());
-        fs::create_symlink(target, p);
-    }
-
-    // A USB-serial adapter as the kernel shows it: the tty's device is the
-    // port beneath the interface, beneath the USB device with the ids.
-    void Adapter(const std::string& tty, const std::string& usbDevice, const std::string& driver) {
-        const std::string usb = "/sys/devices/pci0000:00/0000:00:14.0/usb1/" + usbDevice;
-        const std::string port = usb + "/" + usbDevice + ":1.0/" + tty;
-        Dir(port);
-        if (!driver.empty()) Link(port + "/driver", "../../../../../../bus/usb-serial/drivers/" + driver);
-        Link("/sys/class/tty/" + tty + "/device", "../../../devices/pci0000:00/0000:00:14.0/usb1/" + usbDevice + "/" +
-                                                       usbDevice + ":1.0/" + tty);
-        File("/dev/" + tty);
-    }
-    std::string Usb(const std::string& usbDevice) const { return "/sys/devices/pci0000:00/0000:00:14.0/usb1/" + usbDevice; }
-
-private:
-    test::TempDir m_dir;
-    std::string m_root = m_dir.Path().string();
-};
+using test::FakeSystem;
 
 class DeviceInfoTree : public ::testing::Test {
 protected:

@@ -139,7 +139,7 @@ TEST(FileStoreWin32, SavingThroughALinkReplacesTheFileItNames) {
     // success and make nothing.
     if (!::CreateSymbolicLinkW(fs::u8path(link).wstring().c_str(), fs::u8path(real).wstring().c_str(), 0) ||
         ::GetFileAttributesW(fs::u8path(link).wstring().c_str()) == INVALID_FILE_ATTRIBUTES)
-        GTEST_SKIP() << "no symbolic links here";
+        FAIL() << "no symbolic link could be made here; the Wine run leaves this case out by name";
 
     ASSERT_EQ(kvx::WriteSettingsFile(link, ValuesWithBand(3)).status, kvx::FileStatus::Ok);
     EXPECT_EQ(kvx::ReadSettingsFile(real).values.bandPlan, 3) << "the linked file was not saved";

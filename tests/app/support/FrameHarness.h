@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QTest>
 #include <QToolBar>
@@ -37,6 +39,19 @@ namespace orvex::test {
 
 inline constexpr int kReadTimeoutMs = 8000;
 inline constexpr int kWriteTimeoutMs = 10000;
+
+// The menu of the window's menu bar titled title, or null; and its items.
+inline QMenu* MenuOf(const CMainFrame& frame, const QString& title) {
+    for (QAction* a : frame.menuBar()->actions())
+        if (a->text() == title) return a->menu();
+    return nullptr;
+}
+inline QStringList MenuItemsOf(const CMainFrame& frame, const QString& title) {
+    QStringList items;
+    if (QMenu* menu = MenuOf(frame, title))
+        for (QAction* a : menu->actions()) items << a->text();
+    return items;
+}
 
 class FrameHarness {
 public:
@@ -159,6 +174,9 @@ public:
     }
 
     // ---- Channel table -----------------------------------------------------
+    QMenu* Menu(const QString& title) const { return MenuOf(*frame, title); }
+    QStringList MenuItems(const QString& title) const { return MenuItemsOf(*frame, title); }
+
     QString Cell(int row) const { return Grid().GetCellText(row, kFrequencyColumn); }
     QStringList Cells() const {
         QStringList out;
