@@ -60,6 +60,7 @@ void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
         case WatchdogAtEnd::Expired: m_bWatchRunning = false; break;
         case WatchdogAtEnd::KeepRunning: break;
     }
+    const TransferDirection direction = m_nDirection;
     if (end.toIdle) m_nDirection = TransferDirection::Idle;
     if (end.outcome == TransferOutcome::Completed)
         m_outcome = CompletedOutcome();
@@ -67,6 +68,8 @@ void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
         m_outcome = TransferOutcome::Failed;
     m_form.UnlockChannelTable();
     m_form.EnableFormControls(true);
+    if (end.outcome == TransferOutcome::Completed && m_outcome == TransferOutcome::Completed)
+        m_form.TransferConfirmed(direction);
     if (say && !end.messageFirst) Say(end.message, end.icon, detail);
     if (end.resetStage) m_nStage = kStageStart;
 }

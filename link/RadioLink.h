@@ -77,6 +77,9 @@ public:
     bool WatchdogRunning() const { return m_bWatchRunning; }
     // Still inside a wait, even if told to stop: its message may yet come.
     bool WatchdogWaiting() const { return m_bWatchArmed; }
+    // No transfer, start or pause under way, and no watchdog that could
+    // still speak: the last command has said all it will.
+    bool Settled() const { return !Busy() && !m_bWatchRunning && !m_bWatchArmed; }
     TransferOutcome Outcome() const { return m_outcome; }
     TransferDirection Direction() const { return m_nDirection; }
     std::int8_t Stage() const { return m_nStage; }

@@ -18,6 +18,10 @@ bool CRadioLink::TransferMayStart(void (CRadioLink::*command)()) {
         return false;
     }
     if (m_bStarting || m_form.IsTableLocked()) return false;
+    // From here on the outcome is this command's: None while it has not
+    // started a transfer, so a refused question or a port that will not
+    // open is never taken for the last transfer's result.
+    m_outcome = TransferOutcome::None;
     m_form.RequestStopSearch();
     if (m_form.TakeEditPending()) {
         const MsgAnswer answer = m_form.Prompter().Show(

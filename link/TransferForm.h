@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 
+#include "link/TransferStages.h"
 #include "settings/RadioSettings.h"
 #include "settings/UserMessage.h"
 
@@ -67,6 +68,12 @@ public:
     virtual void SetPortPaneText(std::string text) = 0;
     virtual void RequestStopSearch() = 0;
     virtual bool TakeStopRequest() = 0;
+
+    // ---- Results ------------------------------------------------------------
+    // A transfer ran to its end and the radio confirmed all of it: after a
+    // read the form holds the radio's settings; after a write the radio
+    // holds the form's.
+    virtual void TransferConfirmed(TransferDirection direction) = 0;
 };
 
 }  // namespace orvex

@@ -122,6 +122,7 @@ void CRadioLink::CompleteWrite() {
     m_seq.Wait(300);
     m_seq.Then([this] {
         m_outcome = CompletedOutcome();
+        if (m_outcome == TransferOutcome::Completed) m_form.TransferConfirmed(TransferDirection::Writing);
         Say(texts::kDownloadComplete, MsgIcon::None);
     });
 }

@@ -106,6 +106,8 @@ struct RadioSettings {
     int OptionFlag(int i) const { return const_cast<RadioSettings*>(this)->OptionFlag(i); }
     void SetOptionFlagsToDefaults();
     void ClearOptionFlags();
+
+    bool operator==(const RadioSettings&) const = default;
 };
 
 }  // namespace orvex

@@ -50,7 +50,7 @@ void CliSession::DrawProgress() {
 void CliSession::RunUntilSettled() {
     // Longer than any transfer can take: every silence ends in 2 s.
     constexpr std::int64_t kLimitMs = 10 * 60 * 1000;
-    m_loop.RunUntil([this] { return !m_link->Busy() && !m_link->WatchdogRunning() && !m_link->WatchdogWaiting(); }, kLimitMs);
+    m_loop.RunUntil([this] { return m_link->Settled(); }, kLimitMs);
     if (m_tty && m_drawn >= 0 && m_drawn < 10) std::fputc('\n', stderr);
 }
 

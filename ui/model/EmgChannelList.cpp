@@ -69,4 +69,9 @@ int EmgChannelList::DeleteExact(std::string_view text) {
 
 void EmgChannelList::Select(int index) { m_sel = (index >= 0 && index < Count()) ? index : -1; }
 
+void EmgChannelList::Assign(std::vector<std::string> items, int selection) {
+    m_items = std::move(items);
+    m_sel = selection >= 0 && selection < Count() ? selection : -1;
+}
+
 }  // namespace orvex

@@ -16,6 +16,8 @@ public:
     std::string ShownText() const { return m_sel >= 0 ? m_items[m_sel] : std::string{}; }
 
     void Clear();
+    // Items and selection exactly as given, as a list brought back.
+    void Assign(std::vector<std::string> items, int selection);
     // Inserts at its sorted place (case-insensitive, after equal items);
     // returns the position.
     int Add(std::string_view text);

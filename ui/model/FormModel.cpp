@@ -27,7 +27,13 @@ std::string DescribePackFailure(const PackResult& r, const std::string& cellText
 
 }  // namespace
 
-FormModel::FormModel(IPrompter& prompter) : m_prompter(prompter), m_caption(texts::kCaption) {}
+FormModel::FormModel(IPrompter& prompter) : m_routed(prompter), m_caption(texts::kCaption) {}
+
+MsgAnswer FormModel::RoutedPrompter::Show(const UserMessage& message) {
+    if (filter)
+        if (const std::optional<MsgAnswer> answer = filter(message)) return *answer;
+    return target.Show(message);
+}
 
 void FormModel::AddObserver(IFormObserver* observer) {
     if (observer && std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
@@ -35,6 +41,13 @@ void FormModel::AddObserver(IFormObserver* observer) {
 }
 
 void FormModel::RemoveObserver(IFormObserver* observer) { std::erase(m_observers, observer); }
+
+void FormModel::AddResultListener(ITransferResultListener* listener) {
+    if (listener && std::find(m_resultListeners.begin(), m_resultListeners.end(), listener) == m_resultListeners.end())
+        m_resultListeners.push_back(listener);
+}
+
+void FormModel::RemoveResultListener(ITransferResultListener* listener) { std::erase(m_resultListeners, listener); }
 
 void FormModel::Notify(unsigned changes) {
     // A copy: an observer may stop watching while it is told.
@@ -44,7 +57,7 @@ void FormModel::Notify(unsigned changes) {
 }
 
 MsgAnswer FormModel::Say(std::string_view text, std::string detail, MsgIcon icon) {
-    return m_prompter.Show(UserMessage{std::string(text), std::move(detail), icon, MsgButtons::Ok});
+    return m_routed.Show(UserMessage{std::string(text), std::move(detail), icon, MsgButtons::Ok});
 }
 
 std::string FormModel::CellText(int row) const {
@@ -121,6 +134,7 @@ void FormModel::StartUp() {
     EnableSouthAfricaSetup(false);
     m_settings.SetOptionFlagsToDefaults();
     m_caption = std::string(texts::kCaption);
+    MarkSaved();
     Notify(kChangeAll);
 }
 
@@ -134,6 +148,7 @@ bool FormModel::New() {
     m_settings.SetOptionFlagsToDefaults();
     m_progress = 0;
     m_caption = std::string(texts::kCaption);
+    MarkSaved();
     Notify(kChangeAll);
     return true;
 }
@@ -182,6 +197,7 @@ bool FormModel::Open(const std::string& path) {
     UnpackChannelTable(m_settings, m_cells);
     m_caption = caption;
     ApplyLoaded(loaded, true);
+    MarkSaved();
     Notify(kChangeAll);
     return true;
 }
@@ -202,19 +218,64 @@ bool FormModel::PrepareSave() {
 bool FormModel::SaveTo(const std::string& path) {
     // Save takes the band plan from Mode Select and the emergency channel
     // from what its list shows, not from the values behind them.
-    kvx::KvxValues v = kvx::MakeKvxValues(m_settings);
-    v.bandPlan = LowByte(m_modeSel);
-    v.emgChannel = LowByte(EmgChannelForSave());
-
-    const kvx::WriteResult written = kvx::WriteSettingsFile(path, v);
+    const kvx::WriteResult written = kvx::WriteSettingsFile(path, SaveValues(m_settings));
     if (written.status != kvx::FileStatus::Ok) {
         Say(texts::kCantMakeFile, written.detail);
         return false;
     }
     m_fileName.clear();
     m_caption = std::string(texts::kCaption);
+    MarkSaved();
     Notify(kChangeCaption);
     return true;
+}
+
+kvx::KvxValues FormModel::SaveValues(const RadioSettings& settings) const {
+    kvx::KvxValues v = kvx::MakeKvxValues(settings);
+    v.bandPlan = LowByte(m_modeSel);
+    v.emgChannel = LowByte(EmgChannelForSave());
+    return v;
+}
+
+std::optional<kvx::KvxValues> FormModel::ValuesForSave() const {
+    RadioSettings packed = m_settings;
+    if (!PackChannelTable(packed, m_cells).ok) return std::nullopt;
+    return SaveValues(packed);
+}
+
+// ---- The state as a whole ----------------------------------------------------
+
+FormSnapshot FormModel::Snapshot() const {
+    return {m_settings, m_cells, m_modeSel, m_emgList.Items(), m_emgList.Selection(), m_caption};
+}
+
+void FormModel::MarkSaved() { m_baseline = Snapshot(); }
+
+bool FormModel::Restore(const FormSnapshot& state) { return Restore(state, m_baseline); }
+
+bool FormModel::Restore(const FormSnapshot& state, const FormSnapshot& baseline) {
+    if (m_bTransferBusy) return false;
+    m_settings = state.settings;
+    m_cells = state.cells;
+    m_modeSel = state.modeSel;
+    m_emgList.Assign(state.emgItems, state.emgSelection);
+    m_caption = state.caption;
+    m_bEditPending = false;
+    m_bRebuildEmgList = false;
+    m_bandListEnabled = true;
+    m_southAfricaEnabled = IsSouthAfrica();
+    m_baseline = baseline;
+    Notify(kChangeAll);
+    return true;
+}
+
+void FormModel::TransferConfirmed(TransferDirection direction) {
+    MarkSaved();
+    Notify(kChangeSavedState);
+    const std::vector<ITransferResultListener*> listeners = m_resultListeners;
+    for (ITransferResultListener* l : listeners)
+        if (std::find(m_resultListeners.begin(), m_resultListeners.end(), l) != m_resultListeners.end())
+            l->OnTransferConfirmed(direction);
 }
 
 void FormModel::OnModeSelect(int sel) {

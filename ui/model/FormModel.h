@@ -3,6 +3,7 @@
 // without any toolkit. The GUI is a view over this model and the CLI drives
 // it directly, so both produce the same files and the same radio bytes.
 #include <array>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,7 +13,9 @@
 #include "settings/QMDataMng.h"
 #include "settings/RadioSettings.h"
 #include "settings/UserMessage.h"
+#include "files/SettingsFile.h"
 #include "ui/model/EmgChannelList.h"
+#include "ui/model/FormSnapshot.h"
 
 namespace orvex {
 
@@ -27,6 +30,7 @@ enum FormChange : unsigned {
     kChangeProgress = 1u << 6,
     kChangeTableLock = 1u << 7,
     kChangeHidden = 1u << 8,  // option selections, option flags, alignment
+    kChangeSavedState = 1u << 9,  // what counts as saved: the form was written to the radio
     kChangeAll = ~0u,
 };
 
@@ -36,6 +40,18 @@ public:
     virtual void OnFormChanged(unsigned changes) = 0;
 };
 
+// Hears of transfers the radio confirmed, once the form holds their result.
+class ITransferResultListener {
+public:
+    virtual ~ITransferResultListener() = default;
+    virtual void OnTransferConfirmed(TransferDirection direction) = 0;
+};
+
+// Sees every message before the user does, while a command that runs
+// several transfers as one owns them: it answers (the message is then not
+// shown) or passes it on.
+using MessageFilter = std::function<std::optional<MsgAnswer>(const UserMessage&)>;
+
 class FormModel : public ITransferForm {
 public:
     explicit FormModel(IPrompter& prompter);
@@ -43,7 +59,12 @@ public:
     // Views follow the model through observers; any number may watch.
     void AddObserver(IFormObserver* observer);
     void RemoveObserver(IFormObserver* observer);
-    IPrompter& Prompter() override { return m_prompter; }
+    void AddResultListener(ITransferResultListener* listener);
+    void RemoveResultListener(ITransferResultListener* listener);
+    // Every message of the form and the link goes through here.
+    IPrompter& Prompter() override { return m_routed; }
+    // One filter at a time; an empty one ends filtering.
+    void SetMessageFilter(MessageFilter filter) { m_routed.filter = std::move(filter); }
 
     // ---- Values -------------------------------------------------------
     const RadioSettings& Settings() const { return m_settings; }
@@ -99,6 +120,19 @@ public:
     void RequestStopSearch() override { m_bStopRequest = true; }
     bool TakeStopRequest() override;
 
+    // ---- The state as a whole ----------------------------------------------
+    FormSnapshot Snapshot() const;
+    // The state last opened, saved, read, written or made new.
+    const FormSnapshot& Baseline() const { return m_baseline; }
+    bool HasUnsavedEdits() const { return Snapshot() != m_baseline; }
+    // Brings a state back exactly; refused while a transfer runs. The
+    // second form also says which state counts as saved.
+    bool Restore(const FormSnapshot& state);
+    bool Restore(const FormSnapshot& state, const FormSnapshot& baseline);
+    // The values Save would write now, without any of Save's effects on the
+    // form; none when a cell cannot be stored.
+    std::optional<kvx::KvxValues> ValuesForSave() const;
+
     // ---- Operations ----------------------------------------------------
     // The values the form has once started.
     void StartUp();
@@ -133,8 +167,21 @@ public:
     std::optional<std::array<int, kChannelEnableCount>> ChannelFlagsForWrite() const override;
 
     void ShowColumnHintAfter(const std::string& searchText) override;
+    void TransferConfirmed(TransferDirection direction) override;
 
 private:
+    // The message seam with the filter in front of it.
+    struct RoutedPrompter : IPrompter {
+        explicit RoutedPrompter(IPrompter& target) : target(target) {}
+        MsgAnswer Show(const UserMessage& message) override;
+        IPrompter& target;
+        MessageFilter filter;
+    };
+    // The current state becomes the saved one.
+    void MarkSaved();
+    // What Save writes for these settings with the form's selections.
+    kvx::KvxValues SaveValues(const RadioSettings& settings) const;
+
     void Notify(unsigned changes);
     MsgAnswer Say(std::string_view text, std::string detail = {}, MsgIcon icon = MsgIcon::Stop);
     void ResetToDefaults();
@@ -153,8 +200,10 @@ private:
     void FindEmgIndex();
     void ShowColumnHint();
 
-    IPrompter& m_prompter;
+    RoutedPrompter m_routed;
     std::vector<IFormObserver*> m_observers;
+    std::vector<ITransferResultListener*> m_resultListeners;
+    FormSnapshot m_baseline;
 
     RadioSettings m_settings;
     ChannelCells m_cells;

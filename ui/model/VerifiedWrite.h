@@ -1,0 +1,85 @@
+#pragma once
+// Write and Verify: a read of what the radio holds (kept as a backup), the
+// write of the form, and a second read compared with what was written. The
+// steps run back to back on the link, without pauses of their own; their
+// completion messages give way to one result, their failures keep their
+// own message and name the step.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/EventLoop.h"
+#include "link/RadioLink.h"
+#include "ui/model/FormModel.h"
+
+namespace orvex {
+
+class ReadBackups;
+
+enum class VerifyStep { ReadBefore, Write, ReadBack };
+
+// One value that did not come back as it was written.
+struct VerifyDifference {
+    std::string field;  // "P3", "Band plan", "Emg Channel", "CH 07"
+    std::string written;
+    std::string readBack;
+};
+
+struct VerifyResult {
+    enum class Status {
+        Verified,    // the read-back matches what was written
+        Differs,     // it does not: see differences
+        Failed,      // a step failed: see step and failure
+        NotStarted,  // refused before any byte was sent (failure says why, if anything was said)
+    };
+    Status status = Status::NotStarted;
+    VerifyStep step = VerifyStep::ReadBefore;  // the step that failed
+    std::string failure;                       // that step's own message(s)
+    std::vector<VerifyDifference> differences;
+    std::string backupPath;  // the backup of what the radio held before the write, if kept
+};
+
+// The step as users read it in "Write and Verify stopped while <...>".
+std::string_view StepName(VerifyStep step);
+
+// The differences, one line each: "P3: written 27.1250, read back 26.9650".
+std::string FormatDifferences(const std::vector<VerifyDifference>& differences);
+
+// What was written against what the radio gave back: the ten frequencies,
+// the band plan and, for the South African plan, the emergency channel and
+// the 23 channel flags.
+std::vector<VerifyDifference> CompareWritten(const FormSnapshot& written, const FormSnapshot& readBack);
+
+class VerifiedWrite {
+public:
+    // backups may be null: the first read is then not kept.
+    VerifiedWrite(FormModel& form, CRadioLink& link, IEventLoop& loop, ReadBackups* backups);
+    ~VerifiedWrite();
+    VerifiedWrite(const VerifiedWrite&) = delete;
+    VerifiedWrite& operator=(const VerifiedWrite&) = delete;
+
+    // Starts the three steps; done is called once, from the loop, when the
+    // last one has settled (the form then shows what the user had before).
+    // False, and done never called, while a transfer or another verify runs.
+    bool Start(std::function<void(const VerifyResult&)> done);
+    bool Running() const { return m_running; }
+
+private:
+    struct Run;
+    void BeginStep(VerifyStep step);
+    void WhenSettled(std::function<void()> fn);
+    void OnStepSettled();
+    void Finish(VerifyResult result);
+    std::optional<MsgAnswer> Filter(const UserMessage& message);
+
+    FormModel& m_form;
+    CRadioLink& m_link;
+    IEventLoop& m_loop;
+    ReadBackups* m_backups;
+    bool m_running = false;
+    std::unique_ptr<Run> m_run;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+}  // namespace orvex
