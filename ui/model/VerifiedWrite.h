@@ -10,12 +10,20 @@
 #include <vector>
 
 #include "link/EventLoop.h"
+#include <optional>
 #include "link/RadioLink.h"
 #include "ui/model/FormModel.h"
 
 namespace orvex {
 
-class ReadBackups;
+// What Write and Verify asks of the keeping of reads as backups: its own
+// read-back is not kept, and the first read's backup is named in the result.
+class IReadKeeping {
+public:
+    virtual ~IReadKeeping() = default;
+    virtual void Hold(bool hold) = 0;
+    virtual const std::string& LastPath() const = 0;
+};
 
 enum class VerifyStep { ReadBefore, Write, ReadBack };
 
@@ -35,7 +43,8 @@ struct VerifyResult {
     };
     Status status = Status::NotStarted;
     VerifyStep step = VerifyStep::ReadBefore;  // the step that failed
-    std::string failure;                       // that step's own message(s)
+    std::vector<UserMessage> said;             // that step's own messages, in order
+    std::string failure;                       // the same as one line each
     std::vector<VerifyDifference> differences;
     std::string backupPath;  // the backup of what the radio held before the write, if kept
 };
@@ -46,6 +55,11 @@ std::string_view StepName(VerifyStep step);
 // The differences, one line each: "P3: written 27.1250, read back 26.9650".
 std::string FormatDifferences(const std::vector<VerifyDifference>& differences);
 
+// The result as the user is told it: "VERIFY OK", the differences with a
+// stop icon, or the failed step's own message naming the step. Empty text
+// for a command that did not start (anything to say has been said).
+UserMessage VerifyMessage(const VerifyResult& result);
+
 // What was written against what the radio gave back: the ten frequencies,
 // the band plan and, for the South African plan, the emergency channel and
 // the 23 channel flags.
@@ -54,14 +68,16 @@ std::vector<VerifyDifference> CompareWritten(const FormSnapshot& written, const 
 class VerifiedWrite {
 public:
     // backups may be null: the first read is then not kept.
-    VerifiedWrite(FormModel& form, CRadioLink& link, IEventLoop& loop, ReadBackups* backups);
+    VerifiedWrite(FormModel& form, CRadioLink& link, IEventLoop& loop, IReadKeeping* backups);
     ~VerifiedWrite();
     VerifiedWrite(const VerifiedWrite&) = delete;
     VerifiedWrite& operator=(const VerifiedWrite&) = delete;
 
-    // Starts the three steps; done is called once, from the loop, when the
-    // last one has settled (the form then shows what the user had before).
-    // False, and done never called, while a transfer or another verify runs.
+    // Starts the three steps; done is called once, when the last one has
+    // settled (the form then shows what the user had before). A write that
+    // would be refused is refused at once, with its message, before any
+    // byte is sent: done then runs before Start returns. False, and done
+    // never called, while a transfer or another verify runs.
     bool Start(std::function<void(const VerifyResult&)> done);
     bool Running() const { return m_running; }
 
@@ -76,7 +92,7 @@ private:
     FormModel& m_form;
     CRadioLink& m_link;
     IEventLoop& m_loop;
-    ReadBackups* m_backups;
+    IReadKeeping* m_backups;
     bool m_running = false;
     std::unique_ptr<Run> m_run;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -1,0 +1,204 @@
+// Write and Verify against the simulated cable and radio, in virtual time.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "engine/support/EngineRig.h"
+#include "engine/support/Samples.h"
+#include "link/LinkTexts.h"
+#include "support/FormState.h"
+#include "ui/model/VerifiedWrite.h"
+#include "ui/model/FormTexts.h"
+#include "ui/model/VerifyTexts.h"
+
+namespace orvex {
+namespace {
+
+using namespace test;
+
+sim::Faults Fault(const std::string& text) {
+    sim::Faults f;
+    std::string error;
+    EXPECT_TRUE(sim::ParseFault(text, f, error)) << error;
+    return f;
+}
+
+struct VerifyRig : SimRig {
+    using SimRig::SimRig;
+
+    // Runs Write and Verify to its end.
+    VerifyResult Run() {
+        VerifiedWrite verify(form, *link, loop, nullptr);
+        std::optional<VerifyResult> result;
+        EXPECT_TRUE(verify.Start([&](const VerifyResult& r) { result = r; }));
+        EXPECT_TRUE(loop.RunUntil([&] { return result.has_value(); }, 60000)) << "Write and Verify never ended";
+        doneAtMs = loop.NowMs();
+        return result.value_or(VerifyResult{});
+    }
+    // How long one plain command takes to settle on a fresh rig.
+    static std::int64_t PlainCommandMs(bool write, int plan) {
+        SimRig rig(SampleRadio());
+        FillForm(rig.form, plan, plan == kBandPlanSouthAfrica ? std::vector<int>{3, 5} : std::vector<int>{});
+        if (write)
+            rig.link->OnWriteToRadio();
+        else
+            rig.link->OnReadFromRadio();
+        EXPECT_TRUE(rig.loop.RunUntil([&] { return rig.link->Settled(); }, 60000));
+        return rig.loop.NowMs();
+    }
+    std::int64_t doneAtMs = 0;
+};
+
+TEST(WriteAndVerify, WritesTheFormReadsItBackAndSaysVerifyOkOnly) {
+    VerifyRig rig(SampleRadio());
+    FillForm(rig.form, 0);
+    const FormSnapshot before = rig.form.Snapshot();
+    const VerifyResult result = rig.Run();
+    EXPECT_EQ(result.status, VerifyResult::Status::Verified) << result.failure << FormatDifferences(result.differences);
+    EXPECT_EQ(rig.radio.WritesCompleted(), 1);
+    EXPECT_EQ(rig.radio.ReadsCompleted(), 2);
+    EXPECT_EQ(rig.radio.Memory().bandPlan, 0);
+    for (int i = 0; i < kChannelCount; ++i) EXPECT_EQ(rig.radio.Memory().records[i].m_wFreq, kSampleChannels[i].code);
+    // The steps' completion messages give way to the one result, and the
+    // form shows what the user had, now counted as written.
+    EXPECT_TRUE(rig.prompter.seen.empty()) << rig.prompter.Texts().front();
+    EXPECT_TRUE(rig.form.Snapshot() == before) << FormState(rig.form);
+    EXPECT_FALSE(rig.form.HasUnsavedEdits());
+    const UserMessage told = VerifyMessage(result);
+    EXPECT_EQ(told.text, texts::kVerifyOk);
+    EXPECT_EQ(told.icon, MsgIcon::None);
+}
+
+TEST(WriteAndVerify, SouthAfricaComparesTheEmergencyChannelAndFlagsToo) {
+    VerifyRig rig(SampleRadio());
+    FillForm(rig.form, kBandPlanSouthAfrica, {3, 5, 9, 23});
+    rig.form.SelectEmgItem(2);  // CH 09
+    const VerifyResult result = rig.Run();
+    EXPECT_EQ(result.status, VerifyResult::Status::Verified) << result.failure << FormatDifferences(result.differences);
+    EXPECT_EQ(rig.radio.Memory().emgChannel, 9);
+    std::array<std::uint8_t, kChannelEnableCount> flags{};
+    for (int n : {3, 5, 9, 23}) flags[n - 1] = 1;
+    EXPECT_EQ(rig.radio.Memory().flags, flags);
+}
+
+// The whole command costs no more than its three transfers one after the
+// other: the steps follow each other without pauses of their own.
+TEST(WriteAndVerify, TakesNoLongerThanAReadAWriteAndAReadInTurn) {
+    for (int plan : {0, kBandPlanSouthAfrica}) {
+        VerifyRig rig(SampleRadio());
+        FillForm(rig.form, plan, plan == kBandPlanSouthAfrica ? std::vector<int>{3, 5} : std::vector<int>{});
+        const VerifyResult result = rig.Run();
+        ASSERT_EQ(result.status, VerifyResult::Status::Verified) << plan;
+        const std::int64_t sum =
+            2 * VerifyRig::PlainCommandMs(false, plan) + VerifyRig::PlainCommandMs(true, plan);
+        EXPECT_LE(rig.doneAtMs, sum + 3 * 5) << "plan " << plan;
+    }
+}
+
+TEST(WriteAndVerify, ARefusedWriteSendsNothingAndReadsNothing) {
+    struct Case {
+        const char* name;
+        std::function<void(FormModel&)> prepare;
+        std::string_view message;
+    };
+    const std::vector<Case> cases = {
+        {"no band plan", [](FormModel& f) { FillForm(f, 0), f.SelectModeEntry(7); }, texts::kNoBandPlan},
+        {"off-step cell", [](FormModel& f) { FillForm(f, 0), f.SetCellText(4, "27.0010"); }, texts::kFrequencyOutOfRange},
+        {"South Africa without an emergency channel", [](FormModel& f) { FillForm(f, kBandPlanSouthAfrica); },
+         texts::kEmgChannelCheck},
+    };
+    for (const Case& c : cases) {
+        VerifyRig rig(SampleRadio());
+        c.prepare(rig.form);
+        const VerifyResult result = rig.Run();
+        EXPECT_EQ(result.status, VerifyResult::Status::NotStarted) << c.name;
+        EXPECT_TRUE(rig.WrittenBytes().empty()) << c.name;
+        EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(c.message)}) << c.name;
+        EXPECT_TRUE(VerifyMessage(result).text.empty()) << c.name;
+    }
+}
+
+TEST(WriteAndVerify, AnUnfinishedEditIsAskedAboutOnceAndNoStopsEverything) {
+    VerifyRig rig(SampleRadio());
+    FillForm(rig.form, 0);
+    rig.form.BeginCellEdit();
+    rig.prompter.answers = {MsgAnswer::No};
+    const VerifyResult result = rig.Run();
+    EXPECT_EQ(result.status, VerifyResult::Status::NotStarted);
+    EXPECT_TRUE(rig.WrittenBytes().empty());
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kEditNotFinished)});
+}
+
+// Each failing step ends the command with its own message, names the step
+// and leaves the form as the user had it.
+TEST(WriteAndVerify, AFailedStepIsNamedWithItsOwnMessage) {
+    struct Case {
+        const char* fault;
+        VerifyStep step;
+        std::string_view message;
+        int writes;
+    };
+    // The read takes 4 + 10 * 2 application bytes; a write's handshake 3 more.
+    const std::vector<Case> cases = {
+        {"silent", VerifyStep::ReadBefore, texts::kTimeout, 0},
+        {"mute-after=30", VerifyStep::Write, texts::kTimeout, 0},
+        {"hangup-after=30", VerifyStep::Write, texts::kPortLost, 0},
+        {"reply=3:0x55", VerifyStep::Write, texts::kChecksumError, 1},
+    };
+    for (const Case& c : cases) {
+        VerifyRig rig(SampleRadio(), Fault(c.fault));
+        FillForm(rig.form, 0);
+        const FormSnapshot before = rig.form.Snapshot();
+        const VerifyResult result = rig.Run();
+        EXPECT_EQ(result.status, VerifyResult::Status::Failed) << c.fault;
+        EXPECT_EQ(result.step, c.step) << c.fault;
+        ASSERT_FALSE(result.said.empty()) << c.fault;
+        EXPECT_EQ(result.said.front().text, c.message) << c.fault;
+        EXPECT_TRUE(rig.form.Snapshot() == before) << c.fault << FormState(rig.form);
+        EXPECT_TRUE(rig.form.HasUnsavedEdits()) << c.fault;
+        EXPECT_TRUE(rig.prompter.seen.empty()) << c.fault;  // held back for the one result
+        const UserMessage told = VerifyMessage(result);
+        EXPECT_EQ(told.text, c.message) << c.fault;
+        EXPECT_EQ(told.icon, MsgIcon::Stop);
+        EXPECT_NE(told.detail.find(StepName(c.step)), std::string::npos) << told.detail;
+        EXPECT_EQ(rig.radio.WritesCompleted(), c.writes) << c.fault;
+    }
+}
+
+TEST(CompareWritten, NamesEachRowAndFieldThatCameBackOtherwise) {
+    FormSnapshot written;
+    written.modeSel = kBandPlanSouthAfrica;
+    written.cells = {"27.125", "", "26.9650", "", "", "", "", "", "", "28.0000"};
+    written.emgItems = {"CH 03", "CH 05"};
+    written.emgSelection = 1;
+    written.settings.b_CHcheck[2] = written.settings.b_CHcheck[4] = 1;
+    FormSnapshot back = written;
+    back.cells[0] = "27.1250";  // the same frequency, written out in full
+    back.settings.m_nEmgChannel = 5;
+    EXPECT_TRUE(CompareWritten(written, back).empty());
+
+    back.cells[2] = "26.9675";
+    back.cells[1] = "27.0000";
+    back.settings.m_nEmgChannel = 3;
+    back.settings.b_CHcheck[22] = 1;
+    EXPECT_EQ(FormatDifferences(CompareWritten(written, back)),
+              "P2: written (empty), read back 27.0000\n"
+              "P3: written 26.9650, read back 26.9675\n"
+              "Emg Channel: written CH 05, read back CH 03\n"
+              "CH 23: written off, read back on");
+
+    // A radio on another plan keeps no emergency channel.
+    back = written;
+    back.modeSel = 0;
+    back.settings.m_nEmgChannel = 0;
+    EXPECT_EQ(FormatDifferences(CompareWritten(written, back)),
+              "Band plan: written South Africa, read back Australian Marine\n"
+              "Emg Channel: written CH 05, read back (none)");
+    // Other plans have no emergency channel or flags to compare.
+    written.modeSel = back.modeSel = 0;
+    back.settings.b_CHcheck[22] = 1;
+    EXPECT_TRUE(CompareWritten(written, back).empty());
+}
+
+}  // namespace
+}  // namespace orvex

@@ -1,0 +1,267 @@
+#include "ui/model/VerifiedWrite.h"
+
+#include "link/LinkTexts.h"
+#include "settings/QMDataMng.h"
+#include "settings/RadioImage.h"
+#include "ui/model/VerifyTexts.h"
+
+namespace orvex {
+namespace {
+
+// How often a step's end is looked for: small against the tenth of a
+// second the steps may lose between them in all.
+constexpr int kSettlePollMs = 5;
+
+std::string FrequencyShown(const std::string& cellText) {
+    const std::optional<std::uint16_t> code = FrequencyCodeFromText(cellText);
+    if (!code) return "\"" + cellText + "\"";
+    const std::string text = FrequencyTextFromCode(*code);
+    return text.empty() ? std::string(texts::kVerifyEmptyChannel) : text;
+}
+
+std::string BandPlanShown(int modeSel) {
+    if (modeSel < 0 || modeSel >= kBandPlanCount) return std::string(texts::kVerifyNoBandPlan);
+    return std::string(BAND_PLAN_NAMES[modeSel]);
+}
+
+// The emergency channel a write sends: the one its list shows.
+int EmgChannelWritten(const FormSnapshot& s) {
+    if (s.emgSelection < 0 || s.emgSelection >= static_cast<int>(s.emgItems.size())) return 0;
+    return EmgChannelFromText(s.emgItems[s.emgSelection]);
+}
+
+std::string EmgShown(int n) {
+    if (n <= 0 || n >= static_cast<int>(EMG_CHANNEL_NAMES.size())) return std::string(texts::kVerifyNoEmgChannel);
+    return std::string(EMG_CHANNEL_NAMES[n]);
+}
+
+}  // namespace
+
+std::string_view StepName(VerifyStep step) {
+    switch (step) {
+        case VerifyStep::ReadBefore: return texts::kStepReadBefore;
+        case VerifyStep::Write: return texts::kStepWrite;
+        case VerifyStep::ReadBack: return texts::kStepReadBack;
+    }
+    return {};
+}
+
+std::string FormatDifferences(const std::vector<VerifyDifference>& differences) {
+    std::string out;
+    for (const VerifyDifference& d : differences) {
+        if (!out.empty()) out += '\n';
+        out += d.field + ": written " + d.written + ", read back " + d.readBack;
+    }
+    return out;
+}
+
+std::vector<VerifyDifference> CompareWritten(const FormSnapshot& written, const FormSnapshot& readBack) {
+    std::vector<VerifyDifference> out;
+    for (int row = 1; row <= kChannelCount; ++row) {
+        const std::string& w = written.cells[row - 1];
+        const std::string& r = readBack.cells[row - 1];
+        const std::optional<std::uint16_t> wc = FrequencyCodeFromText(w), rc = FrequencyCodeFromText(r);
+        const bool same = wc && rc ? *wc == *rc : w == r;
+        if (!same) out.push_back({RowLabel(row), FrequencyShown(w), FrequencyShown(r)});
+    }
+    if (written.modeSel != readBack.modeSel)
+        out.push_back({std::string(texts::kVerifyBandPlanField), BandPlanShown(written.modeSel),
+                       BandPlanShown(readBack.modeSel)});
+    if (written.modeSel != kBandPlanSouthAfrica) return out;
+    const int emgWritten = EmgChannelWritten(written);
+    const int emgRead = LimitEmgChannel(readBack.settings.m_nEmgChannel);
+    if (emgWritten != emgRead)
+        out.push_back({std::string(texts::kVerifyEmgField), EmgShown(emgWritten), EmgShown(emgRead)});
+    for (int n = 1; n <= kChannelEnableCount; ++n) {
+        const bool w = written.settings.b_CHcheck[n - 1] != 0, r = readBack.settings.b_CHcheck[n - 1] != 0;
+        if (w != r)
+            out.push_back({std::string(ChannelCaption(n)), std::string(w ? texts::kVerifyOn : texts::kVerifyOff),
+                           std::string(r ? texts::kVerifyOn : texts::kVerifyOff)});
+    }
+    return out;
+}
+
+UserMessage VerifyMessage(const VerifyResult& result) {
+    const std::string backup =
+        result.backupPath.empty() ? std::string() : std::string(texts::kVerifyBackupIntro) + result.backupPath;
+    const auto lines = [](std::initializer_list<std::string> parts) {
+        std::string out;
+        for (const std::string& p : parts) {
+            if (p.empty()) continue;
+            if (!out.empty()) out += '\n';
+            out += p;
+        }
+        return out;
+    };
+    switch (result.status) {
+        case VerifyResult::Status::Verified:
+            return {std::string(texts::kVerifyOk), lines({std::string(texts::kVerifyOkDetail), backup}), MsgIcon::None};
+        case VerifyResult::Status::Differs:
+            return {lines({std::string(texts::kVerifyDiffers), FormatDifferences(result.differences)}), backup,
+                    MsgIcon::Stop};
+        case VerifyResult::Status::Failed: {
+            const std::string_view leaves = result.step == VerifyStep::ReadBefore ? texts::kStepReadBeforeLeaves
+                                            : result.step == VerifyStep::Write    ? texts::kStepWriteLeaves
+                                                                                  : texts::kStepReadBackLeaves;
+            std::string stopped = std::string(texts::kVerifyStoppedIntro) + std::string(StepName(result.step)) + ". " +
+                                  std::string(leaves);
+            std::string text = result.said.empty() ? std::string(texts::kVerifyStepDeclined) : result.said[0].text;
+            std::string more = result.said.empty() ? std::string() : result.said[0].detail;
+            for (std::size_t i = 1; i < result.said.size(); ++i)
+                more = lines({more, result.said[i].text + (result.said[i].detail.empty() ? "" : " (" + result.said[i].detail + ")")});
+            return {std::move(text), lines({stopped, more, backup}), MsgIcon::Stop};
+        }
+        case VerifyResult::Status::NotStarted: break;
+    }
+    return {};
+}
+
+// ---- The run -------------------------------------------------------------------
+
+struct VerifiedWrite::Run {
+    std::function<void(const VerifyResult&)> done;
+    FormSnapshot written;        // the form as the user had it: what is written
+    FormSnapshot savedBefore;    // the state that counted as saved then
+    FormSnapshot savedAfter;     // and once the write is confirmed
+    VerifyStep step = VerifyStep::ReadBefore;
+    std::vector<UserMessage> said;  // the current step's messages, held back
+    std::string backupPath;
+    IEventLoop::TimerId poll = 0;
+    bool started = false;  // the form's state was taken: it is given back at the end
+};
+
+VerifiedWrite::VerifiedWrite(FormModel& form, CRadioLink& link, IEventLoop& loop, IReadKeeping* backups)
+    : m_form(form), m_link(link), m_loop(loop), m_backups(backups) {}
+
+VerifiedWrite::~VerifiedWrite() {
+    if (!m_run) return;
+    if (m_run->poll) m_loop.CancelTimer(m_run->poll);
+    m_form.SetMessageFilter({});
+    if (m_backups) m_backups->Hold(false);
+}
+
+bool VerifiedWrite::Start(std::function<void(const VerifyResult&)> done) {
+    if (m_running || !m_link.Settled() || m_form.IsTableLocked()) return false;
+    m_running = true;
+    m_run = std::make_unique<Run>();
+    m_run->done = std::move(done);
+
+    // What would stop the write is said before anything is read, so a
+    // refused write leaves the radio untouched and keeps no needless backup.
+    if (!m_form.HasBandPlan()) {
+        m_form.Prompter().Show(
+            UserMessage{std::string(texts::kNoBandPlan), std::string(texts::kNoBandPlanDetail), MsgIcon::Stop});
+        Finish({});
+        return true;
+    }
+    for (int row = 1; row <= kChannelCount; ++row) {
+        const std::string cell = m_form.CellText(row);
+        if (!EncodeBlockFrequency(cell, kReceiveOffsetMHz).ok) {
+            m_form.Prompter().Show(UserMessage{std::string(texts::kFrequencyOutOfRange),
+                                               RowLabel(row) + ": \"" + cell + "\"", MsgIcon::Stop});
+            Finish({});
+            return true;
+        }
+    }
+    if (!m_form.CheckEmgChannelForWrite()) {
+        Finish({});
+        return true;
+    }
+    m_run->started = true;
+    m_run->written = m_form.Snapshot();
+    m_run->savedBefore = m_form.Baseline();
+    m_run->savedAfter = m_run->savedBefore;
+    m_form.SetMessageFilter([this](const UserMessage& m) { return Filter(m); });
+    BeginStep(VerifyStep::ReadBefore);
+    return true;
+}
+
+std::optional<MsgAnswer> VerifiedWrite::Filter(const UserMessage& message) {
+    // Questions are the user's to answer; the steps' completion messages
+    // give way to the one result; anything else is the step's to report.
+    if (message.buttons != MsgButtons::Ok) return std::nullopt;
+    if (message.text != texts::kUploadComplete && message.text != texts::kDownloadComplete)
+        m_run->said.push_back(message);
+    return MsgAnswer::Ok;
+}
+
+void VerifiedWrite::BeginStep(VerifyStep step) {
+    m_run->step = step;
+    m_run->said.clear();
+    if (m_backups) m_backups->Hold(step == VerifyStep::ReadBack);
+    if (step == VerifyStep::Write)
+        m_link.OnWriteToRadio();
+    else
+        m_link.OnReadFromRadio();
+    WhenSettled([this] { OnStepSettled(); });
+}
+
+void VerifiedWrite::WhenSettled(std::function<void()> fn) {
+    std::weak_ptr<bool> alive = m_alive;
+    m_run->poll = m_loop.StartTimer(kSettlePollMs, [this, alive, fn = std::move(fn)]() mutable {
+        if (!alive.lock() || !m_run) return;
+        m_run->poll = 0;
+        if (m_link.Settled())
+            fn();
+        else
+            WhenSettled(std::move(fn));
+    });
+}
+
+void VerifiedWrite::OnStepSettled() {
+    Run& run = *m_run;
+    const TransferOutcome outcome = m_link.Outcome();
+    if (outcome != TransferOutcome::Completed) {
+        VerifyResult result;
+        // A read the user declined to start has sent nothing and said
+        // nothing: the command simply did not run.
+        const bool declined = outcome == TransferOutcome::None && run.said.empty();
+        result.status = declined && run.step == VerifyStep::ReadBefore ? VerifyResult::Status::NotStarted
+                                                                       : VerifyResult::Status::Failed;
+        result.step = run.step;
+        result.said = run.said;
+        for (const UserMessage& m : run.said) {
+            if (!result.failure.empty()) result.failure += '\n';
+            result.failure += m.text;
+            if (!m.detail.empty()) result.failure += " (" + m.detail + ")";
+        }
+        if (result.failure.empty() && outcome == TransferOutcome::None && run.step != VerifyStep::ReadBefore)
+            result.failure = std::string(texts::kVerifyStepDeclined);
+        result.backupPath = run.backupPath;
+        Finish(std::move(result));
+        return;
+    }
+    switch (run.step) {
+        case VerifyStep::ReadBefore:
+            if (m_backups) run.backupPath = m_backups->LastPath();
+            m_form.Restore(run.written, run.savedBefore);
+            BeginStep(VerifyStep::Write);
+            return;
+        case VerifyStep::Write:
+            run.savedAfter = m_form.Baseline();
+            BeginStep(VerifyStep::ReadBack);
+            return;
+        case VerifyStep::ReadBack: {
+            VerifyResult result;
+            result.differences = CompareWritten(run.written, m_form.Snapshot());
+            result.status = result.differences.empty() ? VerifyResult::Status::Verified : VerifyResult::Status::Differs;
+            result.step = VerifyStep::ReadBack;
+            result.backupPath = run.backupPath;
+            Finish(std::move(result));
+            return;
+        }
+    }
+}
+
+void VerifiedWrite::Finish(VerifyResult result) {
+    std::unique_ptr<Run> run = std::move(m_run);
+    m_form.SetMessageFilter({});
+    if (m_backups) m_backups->Hold(false);
+    // Whatever the steps left in the form, it shows what the user had; it
+    // counts as saved once the radio confirmed the write.
+    if (run->started) m_form.Restore(run->written, run->savedAfter);
+    m_running = false;
+    if (run->done) run->done(result);
+}
+
+}  // namespace orvex
