@@ -333,5 +333,69 @@ TEST_F(FormFileTest, NothingWhileATransferRuns) {
     EXPECT_TRUE(prompter.shown.empty());
 }
 
+// What counts as unsaved: anything that differs from the state last made
+// new, opened or saved; a refused Open changes nothing.
+TEST_F(FormFileTest, EditsAreUnsavedUntilSaveNewOrOpen) {
+    EXPECT_FALSE(form.HasUnsavedEdits());
+    form.SetCellText(3, "27.1250");
+    EXPECT_TRUE(form.HasUnsavedEdits());
+    Saved();
+    EXPECT_FALSE(form.HasUnsavedEdits());
+    form.ClickChannelBox(5);  // a box of a plan without boxes: nothing changes
+    form.OnModeSelect(kBandPlanSouthAfrica);
+    EXPECT_TRUE(form.HasUnsavedEdits());
+    ASSERT_TRUE(form.New());
+    EXPECT_FALSE(form.HasUnsavedEdits());
+    const std::string rich = Put("rich.kvx", RichImage());
+    ASSERT_TRUE(form.Open(rich));
+    EXPECT_FALSE(form.HasUnsavedEdits());
+    form.SelectEmgItem(0);
+    EXPECT_TRUE(form.HasUnsavedEdits());
+    EXPECT_FALSE(form.Open(Put("short.kvx", Bytes(100, 0))));
+    EXPECT_TRUE(form.HasUnsavedEdits());
+    ASSERT_TRUE(form.Open(rich));
+    EXPECT_FALSE(form.Open(Put("short2.kvx", Bytes(100, 0))));
+    EXPECT_FALSE(form.HasUnsavedEdits());
+}
+
+// A snapshot brings back every value a later Save or write would use,
+// including what no control shows.
+TEST_F(FormFileTest, RestoreBringsBackEveryValueExactly) {
+    ASSERT_TRUE(form.Open(Put("rich.kvx", RichImage())));
+    form.ClickChannelBox(12);
+    form.SelectEmgItem(2);
+    form.SetCellText(4, "27.12");  // as typed, not yet normalised
+    const FormSnapshot edited = form.Snapshot();
+    const std::string shown = test::FormState(form);
+    const Bytes wouldSave = Saved();
+
+    ASSERT_TRUE(form.New());
+    ASSERT_TRUE(form.Restore(edited));
+    EXPECT_EQ(test::FormState(form), shown);
+    EXPECT_TRUE(form.HasUnsavedEdits()) << "a restored form is not a saved one";
+    EXPECT_EQ(Saved(), wouldSave);
+
+    // Not while a transfer fills or sends the form.
+    form.New();
+    form.LockChannelTable();
+    EXPECT_FALSE(form.Restore(edited));
+    form.UnlockChannelTable();
+    EXPECT_NE(test::FormState(form), shown);
+}
+
+TEST_F(FormFileTest, ValuesForSaveAreWhatSaveWritesAndLeaveTheFormAlone) {
+    ASSERT_TRUE(form.Open(Put("rich.kvx", RichImage())));
+    form.SetCellText(2, "26.5");
+    const std::string before = test::FormState(form);
+    const std::optional<kvx::KvxValues> values = form.ValuesForSave();
+    ASSERT_TRUE(values.has_value());
+    EXPECT_EQ(test::FormState(form), before);
+    const kvx::KvxImage image = kvx::EncodeKvx(*values);
+    EXPECT_EQ(Bytes(image.bytes().begin(), image.bytes().end()), Saved());
+
+    form.SetCellText(5, "27.0010");  // off the step: Save refuses it too
+    EXPECT_FALSE(form.ValuesForSave().has_value());
+}
+
 }  // namespace
 }  // namespace orvex
