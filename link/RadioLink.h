@@ -62,6 +62,7 @@ public:
 
     // ---- For the port search ----------------------------------------------
     void SetProbeListener(IProbeListener* listener) { m_probe = listener; }
+    IProbeListener* ProbeListener() const { return m_probe; }
     // Opens the device for one probe: no retry, no message.
     bool ProbeOpen(int index);
     // The device check of a probe.

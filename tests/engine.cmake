@@ -7,6 +7,7 @@ orvex_add_test(engine_tests SOURCES
     engine/ReceiveHandlerTest.cpp
     engine/WatchdogTest.cpp
     engine/CommandTest.cpp
+    engine/PresenceTest.cpp
     engine/VerifiedWriteTest.cpp
     DEPS orvex_formmodel orvex_simradio orvex_link LABELS engine TIMEOUT 60)
 

@@ -3,7 +3,9 @@
 #include <initializer_list>
 
 #include "settings/ProtocolBytes.h"
+#include "settings/QMDataMng.h"
 #include "settings/RadioImage.h"
+#include "tools/sim/SimControl.h"
 #include "tools/sim/SimRadio.h"
 
 namespace orvex::sim {
@@ -155,7 +157,7 @@ TEST(SimRadioFaults, ArgumentsAreParsedOrRefusedWithAReason) {
     Faults f;
     std::string error;
     for (const char* good : {"silent", "mute-after=5", "hangup-after=0x10", "closing=10", "noise=3", "seed=9",
-                             "nak=chk", "nak=record:3", "flood=ready", "reply=3:0x55", "reply=11:0"})
+                             "nak=chk", "nak=record:3", "flood=ready", "reply=3:0x55", "reply=11:0", "store-wrong=10"})
         EXPECT_TRUE(ParseFault(good, f, error)) << good << ": " << error;
     EXPECT_TRUE(f.silent);
     EXPECT_EQ(f.muteAfter, 5);
@@ -166,10 +168,11 @@ TEST(SimRadioFaults, ArgumentsAreParsedOrRefusedWithAReason) {
     EXPECT_EQ(f.floodStep, Step::Ready);
     EXPECT_EQ(f.replyBlock, 11);
     EXPECT_EQ(f.replyValue, 0);
+    EXPECT_EQ(f.storeWrong, 10);
 
     for (const char* bad : {"", "bogus", "mute-after", "mute-after=-1", "mute-after=5x", "closing=4097", "noise=0",
                             "nak=record:0", "nak=record:11", "nak=nowhere", "reply=3", "reply=0:1", "reply=12:1",
-                            "reply=3:zz", "reply=3:0x155"}) {
+                            "reply=3:zz", "reply=3:0x155", "store-wrong=0", "store-wrong=11", "store-wrong"}) {
         error.clear();
         EXPECT_FALSE(ParseFault(bad, f, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
@@ -228,6 +231,47 @@ TEST(SimRadioFaults, ShortClosingBlockFloodAndAWrongBlockReply) {
     EXPECT_EQ(replies.blocks, expected);
     Feed(reply, {QM_PROTO_ACK});
     EXPECT_EQ(reply.WritesCompleted(), 1);
+}
+
+TEST(SimRadioSwap, EachBuiltInRadioHoldsOtherFrequenciesInsideTheBand) {
+    EXPECT_EQ(SampleMemory(0).records, SampleMemory().records);
+    for (int n : {1, 2, 400, 401}) {
+        const RadioMemory m = SampleMemory(n);
+        EXPECT_NE(m.records, SampleMemory(n - 1).records) << n;
+        for (const ChannelEntry& r : m.records) {
+            if (r.IsEmpty()) continue;
+            EXPECT_GE(r.m_wFreq, kMinFrequencyCode) << n;
+            EXPECT_LE(r.m_wFreq, kMaxFrequencyCode) << n;
+        }
+    }
+    // A wrong channel is still a frequency of the band, and never the one written.
+    for (std::uint16_t code : {kMinFrequencyCode, kMaxFrequencyCode, kEmptyFrequencyCode, std::uint16_t{0}}) {
+        const std::uint16_t wrong = SimRadio::WrongFrequency(code);
+        EXPECT_NE(wrong, code);
+        EXPECT_GE(wrong, kMinFrequencyCode);
+        EXPECT_LE(wrong, kMaxFrequencyCode);
+    }
+}
+
+TEST(SimRadioSwap, ControlLinesAreParsedOrRefusedWithAReason) {
+    ControlCommand c;
+    std::string error;
+    ASSERT_TRUE(ParseControl("  away\r", c, error)) << error;
+    EXPECT_EQ(c.kind, ControlCommand::Kind::Away);
+    ASSERT_TRUE(ParseControl("connect", c, error)) << error;
+    EXPECT_EQ(c.kind, ControlCommand::Kind::Connect);
+    EXPECT_EQ(c.file, "");
+    ASSERT_TRUE(ParseControl("connect  /tmp/my radio.kvx ", c, error)) << error;
+    EXPECT_EQ(c.file, "/tmp/my radio.kvx");
+    ASSERT_TRUE(ParseControl("unplug", c, error));
+    EXPECT_EQ(c.kind, ControlCommand::Kind::Unplug);
+    ASSERT_TRUE(ParseControl("plug", c, error));
+    EXPECT_EQ(c.kind, ControlCommand::Kind::Plug);
+    for (const char* bad : {"", "connected", "away now", "plug in", "AWAY"}) {
+        error.clear();
+        EXPECT_FALSE(ParseControl(bad, c, error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
 }
 
 }  // namespace

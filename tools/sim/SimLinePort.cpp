@@ -5,7 +5,7 @@
 namespace orvex::sim {
 
 SimLinePort::SimLinePort(IEventLoop& loop, SimRadio& radio, Options options)
-    : m_loop(loop), m_radio(radio), m_opt(options) {}
+    : m_loop(loop), m_radio(&radio), m_opt(options) {}
 
 SimLinePort::~SimLinePort() { ClosePort(); }
 
@@ -13,6 +13,10 @@ bool SimLinePort::OpenPort(const std::string& name, unsigned, std::uint16_t) {
     ClosePort();
     ++m_opens;
     m_name = name;
+    if (m_unplugged) {
+        m_error = name + ": no such device (is the cable plugged in?)";
+        return false;
+    }
     const bool refused = std::find(m_refused.begin(), m_refused.end(), name) != m_refused.end();
     // A countdown that has run out lets the name open; without one it
     // never opens.
@@ -44,7 +48,7 @@ std::vector<std::uint8_t> SimLinePort::WrittenBytes() const {
 }
 
 int SimLinePort::WriteComm(const std::uint8_t* bytes, int count) {
-    if (!m_connected) return 0;
+    if (!m_connected || m_unplugged) return 0;
     if (!m_radioDevice.empty() && m_name != m_radioDevice) return count;  // nobody there
     for (int i = 0; i < count; ++i) {
         const std::uint8_t b = bytes[i];
@@ -52,7 +56,8 @@ int SimLinePort::WriteComm(const std::uint8_t* bytes, int count) {
         if (m_opt.echo) Arrive(b, m_opt.wireMs);
         const std::int64_t now = m_loop.NowMs();
         std::int64_t at = std::max(now + m_opt.wireMs, m_radioFreeAt);
-        for (const Emission& e : m_radio.Feed(b)) {
+        if (!m_radio) continue;
+        for (const Emission& e : m_radio->Feed(b)) {
             at += e.delayMs == 0 ? m_opt.answerDelayMs : e.delayMs;
             for (const std::uint8_t out : e.bytes) {
                 Arrive(out, static_cast<int>(at - now));
@@ -60,16 +65,28 @@ int SimLinePort::WriteComm(const std::uint8_t* bytes, int count) {
             }
         }
         m_radioFreeAt = at;
-        if (m_radio.HangUpDue()) {
-            const std::uint64_t generation = m_generation;
-            m_timers.push_back(m_loop.StartTimer(0, [this, generation] {
-                if (generation != m_generation || !m_listener) return;
-                m_connected = false;
-                m_listener->OnPortHangUp();
-            }));
-        }
+        if (m_radio->HangUpDue()) HangUpSoon();
     }
     return count;
+}
+
+void SimLinePort::HangUpSoon() {
+    const std::uint64_t generation = m_generation;
+    m_timers.push_back(m_loop.StartTimer(0, [this, generation] {
+        if (generation != m_generation || !m_listener) return;
+        m_connected = false;
+        m_listener->OnPortHangUp();
+    }));
+}
+
+void SimLinePort::ConnectRadio(SimRadio& radio) {
+    m_radio = &radio;
+    m_radioFreeAt = 0;
+}
+
+void SimLinePort::Unplug() {
+    m_unplugged = true;
+    if (m_connected) HangUpSoon();
 }
 
 void SimLinePort::Arrive(std::uint8_t byte, int inMs) {

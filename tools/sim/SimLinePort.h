@@ -47,6 +47,17 @@ public:
     // a dead line (no echo, no answer). Empty: every name has the radio.
     void SetRadioDevice(std::string name) { m_radioDevice = std::move(name); }
 
+    // The radio is taken off the cable: the cable still echoes, nothing
+    // answers. Answers already on the wire still arrive.
+    void RadioAway() { m_radio = nullptr; }
+    // A radio is plugged into the cable (another one, or the same again).
+    void ConnectRadio(SimRadio& radio);
+    bool RadioPresent() const { return m_radio != nullptr; }
+    // The cable is pulled: an open port hangs up, and no open succeeds
+    // until it is plugged in again.
+    void Unplug();
+    void Plug() { m_unplugged = false; }
+
     const std::vector<LineEvent>& Log() const { return m_log; }
     std::vector<std::uint8_t> WrittenBytes() const;
     int Opens() const { return m_opens; }
@@ -55,9 +66,10 @@ public:
 private:
     void Arrive(std::uint8_t byte, int inMs);
     void EndBurst();
+    void HangUpSoon();
 
     IEventLoop& m_loop;
-    SimRadio& m_radio;
+    SimRadio* m_radio;  // null: no radio on the cable
     Options m_opt;
     IPortListener* m_listener = nullptr;
     bool m_connected = false;
@@ -65,6 +77,7 @@ private:
     std::string m_error;
     std::vector<std::string> m_refused;
     std::string m_radioDevice;
+    bool m_unplugged = false;
     int m_failOpens = -1;  // opens of a refused name still to fail; -1: all
     int m_opens = 0;
     std::vector<std::uint8_t> m_line;  // the burst being received

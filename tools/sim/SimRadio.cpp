@@ -40,6 +40,24 @@ RadioMemory SampleMemory() {
     return m;
 }
 
+RadioMemory SampleMemory(int n) {
+    RadioMemory m = SampleMemory();
+    constexpr int kSpan = kMaxFrequencyCode - kMinFrequencyCode + 1;
+    for (ChannelEntry& r : m.records) {
+        if (r.IsEmpty()) continue;
+        const int moved = (r.m_wFreq - kMinFrequencyCode + 4 * n) % kSpan;
+        r.m_wFreq = static_cast<std::uint16_t>(kMinFrequencyCode + (moved + kSpan) % kSpan);
+    }
+    return m;
+}
+
+std::uint16_t SimRadio::WrongFrequency(std::uint16_t code) {
+    // 10 kHz off, inside the band, so the read-back shows a plausible but
+    // different channel rather than an unreadable one.
+    if (code < kMinFrequencyCode || code > kMaxFrequencyCode) return kMinFrequencyCode + 386;  // 26.9650
+    return static_cast<std::uint16_t>(code + 4 <= kMaxFrequencyCode ? code + 4 : code - 4);
+}
+
 bool ParseFault(const std::string& text, Faults& f, std::string& error) {
     const auto eq = text.find('=');
     const std::string kind = text.substr(0, eq);
@@ -60,6 +78,8 @@ bool ParseFault(const std::string& text, Faults& f, std::string& error) {
         f.closingSize = static_cast<int>(n);
     } else if (kind == "noise" && number(n) && n > 0) {
         f.noiseEvery = static_cast<int>(n);
+    } else if (kind == "store-wrong" && number(n) && n >= 1 && n <= kChannelCount) {
+        f.storeWrong = static_cast<int>(n);
     } else if (kind == "seed" && number(n)) {
         f.seed = static_cast<unsigned>(n);
     } else if (kind == "nak" && ParseStep(arg, f.nakStep, f.nakIndex)) {
@@ -146,6 +166,7 @@ void SimRadio::StoreBlock(int channel, const std::vector<std::uint8_t>& b) {
     m_pending.slotA[i] = b[1];
     m_pending.slotB[i] = b[2];
     m_pending.emgChannel = b[10];
+    if (channel == m_faults.storeWrong) r.m_wFreq = WrongFrequency(r.m_wFreq);
 }
 
 std::vector<Emission> SimRadio::Feed(std::uint8_t byte) {

@@ -26,6 +26,9 @@ struct RadioMemory {
 
 // A varied sample: South Africa, emergency channel 7, some channels empty.
 RadioMemory SampleMemory();
+// Another radio's memory: the sample with every used channel moved up by
+// n times 10 kHz (wrapping inside the band); n = 0 is the sample itself.
+RadioMemory SampleMemory(int n);
 
 // Steps at which a fault can be placed.
 enum class Step { None, CheckDevice, Direction, Ready, Record, Block, Closing };
@@ -42,6 +45,7 @@ struct Faults {
     Step floodStep = Step::None;   // answer with a flood of kFloodSize bytes
     int floodIndex = 0;
     long hangupAfter = -1;         // close the line after this many received bytes
+    int storeWrong = 0;            // write: channel N is kept with another frequency (0: none)
     unsigned seed = 1;
 };
 
@@ -76,6 +80,9 @@ public:
     int ReadsCompleted() const { return m_reads; }
     // True once after each completed write (the simulator saves then).
     bool TakeWriteCompleted();
+
+    // The frequency a radio with the store-wrong fault keeps instead of code.
+    static std::uint16_t WrongFrequency(std::uint16_t code);
 
 private:
     enum class State { Idle, Checked, ReadDirection, ReadReady, AwaitChecksum, AwaitAck, WriteDirection,

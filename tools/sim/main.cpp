@@ -15,8 +15,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
+#include <sys/stat.h>
 
+#include "tools/sim/SimControl.h"
 #include "tools/sim/SimMemoryFile.h"
 #include "tools/sim/SimRadio.h"
 
@@ -42,10 +45,18 @@ constexpr const char* kUsage =
     "  --log FILE          log every byte with a timestamp\n"
     "  --fault KIND[=ARG]  silent | mute-after=N | hangup-after=N | nak=STEP | flood=STEP\n"
     "                      | reply=BLOCK:BYTE | closing=SIZE | noise=N | seed=N\n"
-    "                      STEP: chk, dir, ready, record:N, block:N, closing\n";
+    "                      | store-wrong=N: a write keeps channel N (1..10) 10 kHz off\n"
+    "                      STEP: chk, dir, ready, record:N, block:N, closing\n"
+    "  --control FIFO      take lines from FIFO (made if missing), one change each:\n"
+    "                      away              the radio leaves the cable (the cable still echoes)\n"
+    "                      connect [FILE]    a radio is plugged in, with FILE's memory or\n"
+    "                                        another built-in sample; a new radio each time\n"
+    "                      unplug            the cable is pulled: the device and link go\n"
+    "                      plug              the cable is back (a new device, the link again)\n"
+    "                      Each change is printed on stdout as it happens.\n";
 
 struct Options {
-    std::string memory, save, saveJson, link, log;
+    std::string memory, save, saveJson, link, log, control;
     int delayMs = 2;
     bool wire = true;
     bool echo = true;
@@ -63,19 +74,33 @@ struct Pending {
 
 class Simulator {
 public:
-    Simulator(const Options& o, RadioMemory memory) : m_opt(o), m_radio(memory, o.faults) {}
+    Simulator(const Options& o, RadioMemory memory)
+        : m_opt(o), m_radio(std::make_unique<SimRadio>(memory, o.faults)) {}
 
     int Run();
 
 private:
     bool Open();
+    bool OpenDevice();
+    void CloseDevice();
+    bool OpenControl();
+    void ReadControl();
+    void Apply(const ControlCommand& command);
     void Receive();
     void SendDue();
     void Save();
     void Log(const char* what, std::uint8_t byte);
+    static void Say(const std::string& text) {
+        std::printf("%s\n", text.c_str());
+        std::fflush(stdout);
+    }
 
     Options m_opt;
-    SimRadio m_radio;
+    std::unique_ptr<SimRadio> m_radio;  // null: no radio on the cable
+    int m_radiosConnected = 0;          // picks the next built-in sample
+    int m_control = -1;
+    std::string m_controlLine;
+    std::string m_device;  // the pseudo-terminal the application opens
     int m_master = -1;
     int m_slave = -1;
     FILE* m_log = nullptr;
@@ -86,6 +111,16 @@ private:
 };
 
 bool Simulator::Open() {
+    if (!OpenDevice()) return false;
+    Say(m_device);
+    if (!m_opt.log.empty() && !(m_log = std::fopen(m_opt.log.c_str(), "w"))) {
+        std::fprintf(stderr, "orvex-radio-sim: %s: %s\n", m_opt.log.c_str(), std::strerror(errno));
+        return false;
+    }
+    return OpenControl();
+}
+
+bool Simulator::OpenDevice() {
     if (::openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0) {
         std::fprintf(stderr, "orvex-radio-sim: openpty: %s\n", std::strerror(errno));
         return false;
@@ -103,13 +138,83 @@ bool Simulator::Open() {
             return false;
         }
     }
-    if (!m_opt.log.empty() && !(m_log = std::fopen(m_opt.log.c_str(), "w"))) {
-        std::fprintf(stderr, "orvex-radio-sim: %s: %s\n", m_opt.log.c_str(), std::strerror(errno));
+    m_device = name;
+    return true;
+}
+
+void Simulator::CloseDevice() {
+    // Both ends go, so the application's open descriptor sees the hang-up
+    // and the device node disappears, as when a USB cable is pulled.
+    if (m_master >= 0) ::close(m_master);
+    if (m_slave >= 0) ::close(m_slave);
+    m_master = m_slave = -1;
+    m_out.clear();
+    if (!m_opt.link.empty()) ::unlink(m_opt.link.c_str());
+}
+
+bool Simulator::OpenControl() {
+    if (m_opt.control.empty()) return true;
+    if (::mkfifo(m_opt.control.c_str(), 0600) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "orvex-radio-sim: %s: %s\n", m_opt.control.c_str(), std::strerror(errno));
         return false;
     }
-    std::printf("%s\n", name);
-    std::fflush(stdout);
+    // Opened for writing too, so that a writer closing it is no end of file.
+    m_control = ::open(m_opt.control.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (m_control < 0) {
+        std::fprintf(stderr, "orvex-radio-sim: %s: %s\n", m_opt.control.c_str(), std::strerror(errno));
+        return false;
+    }
     return true;
+}
+
+void Simulator::ReadControl() {
+    char buffer[512];
+    for (;;) {
+        const ssize_t n = ::read(m_control, buffer, sizeof buffer);
+        if (n <= 0) break;
+        m_controlLine.append(buffer, static_cast<std::size_t>(n));
+    }
+    for (auto end = m_controlLine.find('\n'); end != std::string::npos; end = m_controlLine.find('\n')) {
+        const std::string line = m_controlLine.substr(0, end);
+        m_controlLine.erase(0, end + 1);
+        ControlCommand command;
+        std::string error;
+        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+        if (ParseControl(line, command, error))
+            Apply(command);
+        else
+            std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
+    }
+}
+
+void Simulator::Apply(const ControlCommand& command) {
+    switch (command.kind) {
+        case ControlCommand::Kind::Away:
+            m_radio.reset();
+            Say("radio away");
+            return;
+        case ControlCommand::Kind::Connect: {
+            RadioMemory memory = SampleMemory(++m_radiosConnected);
+            std::string error;
+            if (!command.file.empty() && !LoadMemory(command.file, memory, error)) {
+                std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
+                return;
+            }
+            m_radio = std::make_unique<SimRadio>(memory, m_opt.faults);
+            Say("radio connected: " + (command.file.empty() ? "sample " + std::to_string(m_radiosConnected)
+                                                              : command.file));
+            return;
+        }
+        case ControlCommand::Kind::Unplug:
+            if (m_master < 0) return;
+            CloseDevice();
+            Say("cable unplugged");
+            return;
+        case ControlCommand::Kind::Plug:
+            if (m_master >= 0) return;
+            if (OpenDevice()) Say("cable plugged: " + m_device);
+            return;
+    }
 }
 
 void Simulator::Log(const char* what, std::uint8_t byte) {
@@ -120,11 +225,13 @@ void Simulator::Log(const char* what, std::uint8_t byte) {
 }
 
 void Simulator::Save() {
+    if (!m_radio) return;
     std::string error;
-    if (!m_opt.save.empty() && !SaveMemoryKvx(m_opt.save, m_radio.Memory(), error))
+    if (!m_opt.save.empty() && !SaveMemoryKvx(m_opt.save, m_radio->Memory(), error))
         std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
     if (!m_opt.saveJson.empty() &&
-        !SaveMemoryJson(m_opt.saveJson, m_radio.Memory(), m_radio.ReadsCompleted(), m_radio.WritesCompleted(), error))
+        !SaveMemoryJson(m_opt.saveJson, m_radio->Memory(), m_radio->ReadsCompleted(), m_radio->WritesCompleted(),
+                        error))
         std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
 }
 
@@ -139,7 +246,8 @@ void Simulator::Receive() {
             Log("RX", buffer[i]);
             if (m_opt.echo) m_out.push_back({now + wire, buffer[i], true});
             auto at = now + wire;
-            for (const Emission& e : m_radio.Feed(buffer[i])) {
+            if (!m_radio) continue;
+            for (const Emission& e : m_radio->Feed(buffer[i])) {
                 at += std::chrono::milliseconds(e.delayMs == 0 ? m_opt.delayMs : e.delayMs);
                 for (std::uint8_t b : e.bytes) {
                     m_out.push_back({at, b, false});
@@ -147,8 +255,8 @@ void Simulator::Receive() {
                 }
             }
             std::stable_sort(m_out.begin(), m_out.end(), [](const Pending& a, const Pending& b) { return a.due < b.due; });
-            if (m_radio.TakeWriteCompleted()) Save();
-            if (m_radio.HangUpDue()) {
+            if (m_radio->TakeWriteCompleted()) Save();
+            if (m_radio->HangUpDue()) {
                 m_hungUp = true;
                 return;
             }
@@ -182,8 +290,10 @@ int Simulator::Run() {
             const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_out.front().due - Clock::now());
             timeout = static_cast<int>(std::max<long>(0, wait.count()));
         }
-        pollfd fds[2] = {{m_master, POLLIN, 0}, {sigfd, POLLIN, 0}};
-        const int r = ::poll(fds, 2, timeout);
+        // A negative descriptor is passed over: no device while unplugged,
+        // no control channel unless asked for.
+        pollfd fds[3] = {{m_master, POLLIN, 0}, {sigfd, POLLIN, 0}, {m_control, POLLIN, 0}};
+        const int r = ::poll(fds, 3, timeout);
         if (r < 0 && errno != EINTR) break;
         if (fds[1].revents & POLLIN) {
             signalfd_siginfo info{};
@@ -192,7 +302,8 @@ int Simulator::Run() {
                 if (info.ssi_signo != SIGUSR1) break;
             }
         }
-        if (fds[0].revents & POLLIN) Receive();
+        if (fds[2].revents & POLLIN) ReadControl();
+        if (m_master >= 0 && (fds[0].revents & POLLIN)) Receive();
         if (m_hungUp) {
             // The line drops: the application's side sees a hang-up.
             ::close(m_master);
@@ -224,6 +335,7 @@ bool ParseArgs(int argc, char** argv, Options& o) {
         else if (a == "--save-json") o.saveJson = value();
         else if (a == "--link") o.link = value();
         else if (a == "--log") o.log = value();
+        else if (a == "--control") o.control = value();
         else if (a == "--delay") o.delayMs = std::atoi(value().c_str());
         else if (a == "--instant") o.wire = false;
         else if (a == "--no-echo") o.echo = false;
