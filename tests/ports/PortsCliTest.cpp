@@ -45,7 +45,8 @@ ChildProcess::Env CliEnv(const test::TempDir& dir, const std::string& portMap) {
     return {{"ORVEX_PORT_FILE", dir.File("ORVEX.CFG")},
             {"ORVEX_PORT_MAP", portMap},
             {"HOME", dir.Path().string()},
-            {"XDG_CONFIG_HOME", dir.File("config")}};
+            {"XDG_CONFIG_HOME", dir.File("config")},
+            {"XDG_DATA_HOME", dir.File("data")}};
 }
 
 class PortsCli : public ::testing::Test {

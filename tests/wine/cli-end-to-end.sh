@@ -17,6 +17,8 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 win() { "$here/wine-run.sh" "$win_cli" "$@"; }
 
 work=$(mktemp -d)
+# The Linux reads keep their backups here, not in the user's data folder.
+export XDG_DATA_HOME="$work/data"
 cfg="$WINEPREFIX/drive_c/ORVEX.CFG"
 saved_cfg=""
 [ -f "$cfg" ] && saved_cfg=$(cat "$cfg")

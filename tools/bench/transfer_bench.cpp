@@ -134,6 +134,8 @@ int main(int argc, char** argv) {
     }
     char tmpl[] = "/tmp/orvex-bench-XXXXXX";
     const std::string dir = ::mkdtemp(tmpl);
+    // Every read keeps a backup: in the scratch folder, not the user's.
+    ::setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
     const std::string plan0 = dir + "/plan0.kvx", plan3 = dir + "/plan3.kvx";
     Wait(Spawn({bin + "/cli/orvex-cli", "new", plan0}, false).pid);
     // The simulator's built-in sample is South Africa with flags: read it once

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "files/UserFolders.h"
 #include "link/CRadioPort.h"
 #include "link/DeviceIdentity.h"
 #include "link/PortMap.h"
@@ -30,6 +31,16 @@ std::string CliSession::IdentityOf(int comNumber) const { return StableIdentity(
 CliSession::~CliSession() {
     m_form.RemoveObserver(this);
     m_link.reset();
+}
+
+void CliSession::KeepBackups() {
+    if (m_backups) return;
+    m_backupStore = std::make_unique<BackupStore>(BackupFolder(SystemUserFolders()));
+    m_backups = std::make_unique<ReadBackups>(m_form, *m_backupStore, [this](const std::string& news) {
+        // After a progress bar, the news starts on a line of its own.
+        if (m_tty && m_drawn >= 0 && m_drawn < 10) std::fputc('\n', stderr);
+        std::fprintf(stderr, "%s\n", news.c_str());
+    });
 }
 
 void CliSession::OnFormChanged(unsigned changes) {

@@ -4,11 +4,13 @@
 #include <memory>
 #include <string>
 
+#include "files/BackupStore.h"
 #include "link/EventLoop.h"
 #include "link/PortMap.h"
 #include "link/RadioLink.h"
 #include "tools/cli/CliCommon.h"
 #include "ui/model/FormModel.h"
+#include "ui/model/ReadBackups.h"
 
 namespace orvex::cli {
 
@@ -27,6 +29,11 @@ public:
     std::string IdentityOf(int comNumber) const;
     // Runs the loop until the link is idle and its watchdog has ended.
     void RunUntilSettled();
+    // From now on every confirmed read is kept in the user's backup folder,
+    // the news of it on stderr.
+    void KeepBackups();
+    // Null until KeepBackups().
+    ReadBackups* Backups() { return m_backups.get(); }
 
 private:
     void OnFormChanged(unsigned changes) override;
@@ -38,6 +45,8 @@ private:
     FormModel m_form;
     EventLoop m_loop;
     std::unique_ptr<CRadioLink> m_link;
+    std::unique_ptr<BackupStore> m_backupStore;
+    std::unique_ptr<ReadBackups> m_backups;
     bool m_tty = false;
     int m_drawn = -1;
 };

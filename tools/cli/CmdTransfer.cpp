@@ -30,6 +30,7 @@ int CmdRead(const Args& input) {
     if (args.size() == 2 && args[0] == "-o") out = args[1];
     if (out.empty()) return UsageError("read needs -o FILE");
     CliSession session(port);
+    session.KeepBackups();
     session.Link().OnReadFromRadio();
     session.RunUntilSettled();
     if (session.Link().Outcome() != TransferOutcome::Completed) return kExitFailed;

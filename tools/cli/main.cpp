@@ -24,6 +24,7 @@ constexpr const char* kUsage =
     "  search              Auto Search: find the radio's port and remember it (Ctrl+C stops)\n"
     "  doctor [--port DEV] [--json]  check the port, the user's rights, programs in the way\n"
     "                      and the line, with the fix for each problem; exit 0 when the radio answers\n"
+    "  backups [--json]    list the backups every read keeps, newest first\n"
     "  help                this text\n";
 
 }  // namespace
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
         {"ports", CmdPorts},
         {"search", CmdSearch},
         {"doctor", CmdDoctor},
+        {"backups", CmdBackups},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return UsageError("unknown command '" + command + "'");

@@ -51,9 +51,10 @@ inline CliResult RunCli(const TempDir& dir, const std::string& tag, const std::v
     argv.insert(argv.end(), args.begin(), args.end());
     ChildProcess cli;
     const auto start = std::chrono::steady_clock::now();
-    // Keep the tool away from the user's remembered port.
+    // Keep the tool away from the user's remembered port and backups.
     CliResult r;
-    if (!cli.Start(argv, {{"ORVEX_PORT_FILE", dir.File("ORVEX.CFG")}}, files)) return r;
+    if (!cli.Start(argv, {{"ORVEX_PORT_FILE", dir.File("ORVEX.CFG")}, {"XDG_DATA_HOME", dir.File("data")}}, files))
+        return r;
     r.exit = cli.Finish(static_cast<int>(limit.count()));
     r.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     const Bytes o = ReadBytes(files.stdoutFile), e = ReadBytes(files.stderrFile);

@@ -1,0 +1,84 @@
+#pragma once
+// The automatic backups of what was read from a radio: one settings file per
+// read in a folder of their own, named by the local date and time of the
+// read, the newest kBackupsKept kept.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "files/FileStore.h"
+#include "files/SettingsFile.h"
+#include "settings/CodeTables.h"
+#include "settings/RadioSettings.h"
+
+namespace orvex {
+
+inline constexpr std::size_t kBackupsKept = 500;
+
+// A local date and time, as a backup's name gives it.
+struct LocalTime {
+    int year = 1970, month = 1, day = 1;
+    int hour = 0, minute = 0, second = 0;
+};
+using LocalClock = std::function<LocalTime()>;
+LocalTime LocalTimeNow();
+
+// Replaces a whole file safely; a seam so tests can make the disk fail.
+using WholeFileWriter = std::function<filestore::Result(const std::string& path, std::span<const std::uint8_t>)>;
+
+struct KeepResult {
+    bool ok = false;
+    std::string path;     // the backup written
+    std::string problem;  // why none was: the path, the reason, the fix
+};
+
+struct BackupEntry {
+    std::string time;  // "YYYY-MM-DD HH:MM:SS"
+    std::string path;
+    std::string name;
+    std::string problem;  // why the file could not be read; nothing else is set then
+    int bandPlan = -1;    // Mode Select's entry, -1 for none
+    std::string bandPlanName;
+    std::array<std::string, kChannelCount> frequencies{};  // P1..P9, P0 as the table shows them
+    int emgChannel = 0;  // as stored
+    std::array<std::uint8_t, kChannelEnableCount> channelEnable{};
+};
+
+struct BackupListing {
+    std::vector<BackupEntry> entries;  // newest first
+    std::string problem;               // why the folder could not be read
+};
+
+class BackupStore {
+public:
+    explicit BackupStore(std::string folder, LocalClock clock = LocalTimeNow,
+                         WholeFileWriter writer = filestore::ReplaceWholeFile);
+
+    const std::string& Folder() const { return m_folder; }
+    // Writes the file Save would write for values as a new backup, making
+    // the folder when missing, then lets the oldest go beyond kBackupsKept.
+    KeepResult Keep(const kvx::KvxValues& values);
+    // Newest first; a file that cannot be read is listed with its problem.
+    // No folder yet is no backups, not a problem.
+    BackupListing List() const;
+
+private:
+    std::string FreeName(const std::string& stamp) const;
+    void Prune(const std::string& keep) const;
+
+    std::string m_folder;
+    LocalClock m_clock;
+    WholeFileWriter m_writer;
+};
+
+namespace detail {
+// The parts of a backup's name: "2026-12-09_22-55-22.kvx" is the stamp with
+// sequence 1, "..._3.kvx" sequence 3; false for any other name.
+bool ParseBackupName(const std::string& name, std::string& stamp, int& sequence);
+}  // namespace detail
+
+}  // namespace orvex

@@ -1,0 +1,201 @@
+// The backup folder: names that sort by time and never overwrite, the
+// newest kept, other files left alone, and every failure told with its
+// reason rather than thrown or lost.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+
+#include "files/BackupStore.h"
+#include "files/UserFolders.h"
+#include "support/ChildProcess.h"
+#include "support/KvxSample.h"
+#include "support/TempDir.h"
+
+namespace orvex {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+LocalTime At(int hour, int minute, int second) { return {2026, 12, 9, hour, minute, second}; }
+
+// A clock that stays where the test puts it.
+struct FakeClock {
+    LocalTime now = At(22, 55, 7);
+    LocalClock Fn() {
+        return [this] { return now; };
+    }
+};
+
+kvx::KvxValues Values(std::uint16_t firstCode, std::uint8_t plan) {
+    kvx::KvxValues v{};
+    for (auto& r : v.records) r.m_wFreq = 0xFFFF;
+    v.records[0].m_wFreq = firstCode;
+    v.bandPlan = plan;
+    return v;
+}
+
+std::string Name(const std::string& path) { return fs::path(path).filename().string(); }
+
+TEST(BackupStore, NamesByLocalTimeAndNeverOverwritesWithinASecond) {
+    TempDir dir;
+    FakeClock clock;
+    BackupStore store(dir.File("data/orvex/backups"), clock.Fn());  // parents are made too
+    const KeepResult a = store.Keep(Values(10786, 0));
+    const KeepResult b = store.Keep(Values(10800, 1));
+    const KeepResult c = store.Keep(Values(10820, 2));
+    ASSERT_TRUE(a.ok && b.ok && c.ok) << a.problem << b.problem << c.problem;
+    EXPECT_EQ(Name(a.path), "2026-12-09_22-55-07.kvx");
+    EXPECT_EQ(Name(b.path), "2026-12-09_22-55-07_2.kvx");
+    EXPECT_EQ(Name(c.path), "2026-12-09_22-55-07_3.kvx");
+    // Each holds the image of its own values, nothing else.
+    const kvx::KvxImage image = kvx::EncodeKvx(Values(10800, 1));
+    EXPECT_EQ(ReadBytes(b.path), Bytes(image.bytes().begin(), image.bytes().end()));
+    // No temporary file stays beside them.
+    EXPECT_EQ(std::distance(fs::directory_iterator(store.Folder()), fs::directory_iterator()), 3);
+}
+
+TEST(BackupStore, ListsNewestFirstWithABrokenFileNamedNotDropped) {
+    TempDir dir;
+    FakeClock clock;
+    BackupStore store(dir.File("backups"), clock.Fn());
+    EXPECT_TRUE(store.List().entries.empty());  // no folder yet: nothing, and no problem
+    EXPECT_TRUE(store.List().problem.empty());
+    clock.now = At(9, 0, 0);
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(store.Keep(Values(10400 + 4 * i, 3)).ok);  // up to _10
+    clock.now = At(10, 0, 0);
+    ASSERT_TRUE(store.Keep(Values(12000, 4)).ok);
+    WriteBytes(dir.File("backups/2026-12-09_09-30-00.kvx"), Bytes(100, 0x41));  // cut short
+    WriteBytes(dir.File("backups/notes.txt"), Bytes(3, 0x41));
+
+    const BackupListing listing = store.List();
+    ASSERT_TRUE(listing.problem.empty()) << listing.problem;
+    ASSERT_EQ(listing.entries.size(), 12u);
+    EXPECT_EQ(listing.entries[0].time, "2026-12-09 10:00:00");
+    EXPECT_EQ(listing.entries[0].bandPlanName, "New Guinea Marine");
+    EXPECT_EQ(listing.entries[0].frequencies[0], "30.0000");
+    EXPECT_EQ(listing.entries[0].frequencies[1], "");
+    EXPECT_EQ(listing.entries[1].name, "2026-12-09_09-30-00.kvx");
+    EXPECT_FALSE(listing.entries[1].problem.empty());
+    // _10 is newer than _9 and _2, though it sorts before them as text.
+    EXPECT_EQ(listing.entries[2].name, "2026-12-09_09-00-00_10.kvx");
+    EXPECT_EQ(listing.entries[2].frequencies[0], "26.0900");
+    EXPECT_EQ(listing.entries[3].name, "2026-12-09_09-00-00_9.kvx");
+    EXPECT_EQ(listing.entries[11].name, "2026-12-09_09-00-00.kvx");
+    EXPECT_EQ(listing.entries[11].bandPlan, 3);
+    EXPECT_EQ(listing.entries[11].frequencies[0], "26.0000");
+}
+
+TEST(BackupStore, KeepsTheNewestAndLeavesOtherFilesAlone) {
+    TempDir dir;
+    FakeClock clock;
+    BackupStore store(dir.File("backups"), clock.Fn());
+    fs::create_directories(store.Folder());
+    // Older backups than the one to come, laid down directly: a day's worth
+    // of seconds is plenty of distinct names.
+    const std::size_t existing = kBackupsKept + 2;
+    for (std::size_t i = 0; i < existing; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "2026-12-08_%02zu-%02zu-%02zu.kvx", i / 3600, (i / 60) % 60, i % 60);
+        WriteBytes(dir.File("backups/" + std::string(name)), Bytes(2048, 0));
+    }
+    for (const char* foreign : {"mine.kvx", "2026-12-08_00-00-00.kvx.bak", "2026-12-08_00-00-00_1.kvx",
+                                "2026-12-08_00-00-00_02.kvx", "2026-12-08_0a-00-00.kvx"})
+        WriteBytes(dir.File(std::string("backups/") + foreign), Bytes(1, 0));
+
+    const KeepResult kept = store.Keep(Values(10786, 0));
+    ASSERT_TRUE(kept.ok) << kept.problem;
+    const BackupListing listing = store.List();
+    ASSERT_EQ(listing.entries.size(), kBackupsKept);
+    EXPECT_EQ(listing.entries.front().path, kept.path);
+    // The three oldest went.
+    EXPECT_EQ(listing.entries.back().name, "2026-12-08_00-00-03.kvx");
+    for (const char* gone : {"2026-12-08_00-00-00.kvx", "2026-12-08_00-00-01.kvx", "2026-12-08_00-00-02.kvx"})
+        EXPECT_FALSE(Exists(dir.File(std::string("backups/") + gone))) << gone;
+    for (const char* foreign : {"mine.kvx", "2026-12-08_00-00-00.kvx.bak", "2026-12-08_00-00-00_1.kvx",
+                                "2026-12-08_00-00-00_02.kvx", "2026-12-08_0a-00-00.kvx"})
+        EXPECT_TRUE(Exists(dir.File(std::string("backups/") + foreign))) << foreign;
+}
+
+TEST(BackupStore, AClockSetBackNeverCostsTheNewestBackup) {
+    TempDir dir;
+    FakeClock clock;
+    BackupStore store(dir.File("backups"), clock.Fn());
+    fs::create_directories(store.Folder());
+    for (std::size_t i = 0; i < kBackupsKept; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "2026-12-10_%02zu-%02zu-%02zu.kvx", i / 3600, (i / 60) % 60, i % 60);
+        WriteBytes(dir.File("backups/" + std::string(name)), Bytes(2048, 0));
+    }
+    const KeepResult kept = store.Keep(Values(10786, 0));  // a day earlier than all of them
+    ASSERT_TRUE(kept.ok) << kept.problem;
+    EXPECT_TRUE(Exists(kept.path));
+}
+
+TEST(BackupStore, FailuresSayWhyWithTheFolderAndTheFix) {
+    TempDir dir;
+    FakeClock clock;
+    {
+        WriteBytes(dir.File("afile"), Bytes(1, 0));
+        BackupStore store(dir.File("afile"), clock.Fn());
+        const KeepResult r = store.Keep(Values(10786, 0));
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.problem.find(dir.File("afile") + ": is a file, not a folder"), std::string::npos) << r.problem;
+        EXPECT_NE(r.problem.find("move or rename"), std::string::npos) << r.problem;
+        BackupStore below(dir.File("afile/backups"), clock.Fn());  // a parent that is a file
+        const KeepResult r2 = below.Keep(Values(10786, 0));
+        EXPECT_FALSE(r2.ok);
+        EXPECT_NE(r2.problem.find(dir.File("afile/backups")), std::string::npos) << r2.problem;
+    }
+    {
+        // The disk fills while the backup is written.
+        WholeFileWriter full = [](const std::string& path, std::span<const std::uint8_t>) {
+            return filestore::Result{filestore::Status::WriteFailed, filestore::DescribeError(path, ENOSPC)};
+        };
+        BackupStore store(dir.File("full"), clock.Fn(), full);
+        const KeepResult r = store.Keep(Values(10786, 0));
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.problem.find(dir.File("full") + "/2026-12-09_22-55-07.kvx"), std::string::npos) << r.problem;
+        EXPECT_NE(r.problem.find("the disk is full: free some space"), std::string::npos) << r.problem;
+    }
+    EXPECT_FALSE(BackupStore("", clock.Fn()).Keep(Values(10786, 0)).problem.empty());
+}
+
+#ifndef _WIN32
+TEST(BackupStore, AReadOnlyFolderIsRefusedAndLeftAsItWas) {
+    TempDir dir;
+    const std::string folder = dir.File("backups");
+    fs::create_directories(folder);
+    const Unprivileged user;
+    user.Own(dir.Path());
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    const std::string seen = RunUnprivileged([&] {
+        FakeClock clock;
+        const KeepResult r = BackupStore(folder, clock.Fn()).Keep(Values(10786, 0));
+        std::printf("%d|%s\n", r.ok ? 1 : 0, r.problem.c_str());
+        return 0;
+    });
+    EXPECT_EQ(seen.rfind("0|" + folder + "/2026-12-09_22-55-07.kvx: Permission denied", 0), 0u) << seen;
+    EXPECT_NE(seen.find("permissions"), std::string::npos) << seen;
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 0);
+}
+#endif
+
+TEST(UserFolders, DataFolderFollowsTheXdgRules) {
+    using detail::PosixDataFolder;
+    EXPECT_EQ(PosixDataFolder("/x/data", "/home/u"), "/x/data/orvex");
+    EXPECT_EQ(PosixDataFolder("", "/home/u"), "/home/u/.local/share/orvex");
+    EXPECT_EQ(PosixDataFolder("relative/data", "/home/u"), "/home/u/.local/share/orvex");
+    EXPECT_EQ(PosixDataFolder("", ""), "");
+
+    struct Fixed : IUserFolders {
+        std::string DataFolder() const override { return "/d/orvex"; }
+    } fixed;
+    EXPECT_EQ(BackupFolder(fixed), "/d/orvex/backups");
+    EXPECT_EQ(RecoveryFolder(fixed), "/d/orvex/recovery");
+}
+
+}  // namespace
+}  // namespace orvex

@@ -1,0 +1,70 @@
+// backups: the automatic backups of the radio's reads, newest first.
+#include <cstdio>
+#include <string>
+
+#include "files/BackupStore.h"
+#include "files/UserFolders.h"
+#include "settings/QMDataMng.h"
+#include "tools/cli/CliCommon.h"
+#include "tools/cli/CliJson.h"
+
+namespace orvex::cli {
+namespace {
+
+void PrintTable(const BackupListing& listing) {
+    std::printf("%-19s  %-24s  %-18s", "TIME", "FILE", "BAND PLAN");
+    for (int row = 1; row <= kChannelCount; ++row) std::printf("  %-7s", RowLabel(row).c_str());
+    std::printf("\n");
+    for (const BackupEntry& e : listing.entries) {
+        std::printf("%-19s  %-24s  ", e.time.c_str(), e.name.c_str());
+        if (!e.problem.empty()) {
+            std::printf("%s\n", e.problem.c_str());
+            continue;
+        }
+        std::printf("%-18s", e.bandPlan < 0 ? "(none)" : e.bandPlanName.c_str());
+        for (const std::string& f : e.frequencies) std::printf("  %-7s", f.empty() ? "-" : f.c_str());
+        std::printf("\n");
+    }
+}
+
+void PrintJson(const BackupListing& listing) {
+    const std::string array = JsonArray(listing.entries, [](const BackupEntry& e) {
+        const bool ok = e.problem.empty();
+        const std::string plan = ok && e.bandPlan >= 0 ? std::to_string(e.bandPlan) : "null";
+        const std::string frequencies =
+            ok ? JsonArray(e.frequencies, [](const std::string& f) { return JsonString(f); }) : "null";
+        const std::string flags = ok ? JsonArray(e.channelEnable, [](auto b) { return std::to_string(b); }) : "null";
+        return "{\"time\": " + JsonString(e.time) + ", \"file\": " + JsonString(e.path) +
+               ", \"band_plan\": " + plan + ", \"band_plan_name\": " + (ok ? JsonStringOrNull(e.bandPlanName) : "null") +
+               ", \"frequencies\": " + frequencies +
+               ", \"emergency_channel\": " + (ok ? std::to_string(e.emgChannel) : "null") +
+               ", \"channel_enable\": " + flags + ", \"problem\": " + JsonStringOrNull(e.problem) + "}";
+    });
+    std::printf("%s\n", array.c_str());
+}
+
+}  // namespace
+
+int CmdBackups(const Args& args) {
+    bool json = false;
+    for (const std::string& a : args) {
+        if (a != "--json") return UsageError("backups takes only --json");
+        json = true;
+    }
+    const BackupStore store(BackupFolder(SystemUserFolders()));
+    const BackupListing listing = store.List();
+    if (!listing.problem.empty()) {
+        std::fprintf(stderr, "%s\n", listing.problem.c_str());
+        return kExitFailed;
+    }
+    if (json) {
+        PrintJson(listing);
+    } else if (listing.entries.empty()) {
+        std::printf("No backups yet in %s: every read from a radio keeps one there.\n", store.Folder().c_str());
+    } else {
+        PrintTable(listing);
+    }
+    return kExitOk;
+}
+
+}  // namespace orvex::cli

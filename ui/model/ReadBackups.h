@@ -1,0 +1,49 @@
+#pragma once
+// Keeps a backup of every read the radio confirmed, so what a radio held
+// before it was overwritten can always be brought back.
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "files/BackupStore.h"
+#include "ui/model/FormModel.h"
+
+namespace orvex {
+
+// The news of a backup, followed by its path or by the reason none was kept.
+inline constexpr std::string_view kBackupKeptNews = "Backup of the radio kept: ";
+inline constexpr std::string_view kBackupNotKeptNews = "No backup of the radio kept: ";
+inline constexpr std::string_view kBackupUnstorable =
+    "a frequency read from the radio cannot be stored in a settings file";
+
+class ReadBackups : private ITransferResultListener {
+public:
+    using Report = std::function<void(const std::string& news)>;
+
+    // report hears of every backup kept or not; a backup that fails never
+    // fails the read.
+    ReadBackups(FormModel& form, BackupStore& store, Report report);
+    ~ReadBackups() override;
+    ReadBackups(const ReadBackups&) = delete;
+    ReadBackups& operator=(const ReadBackups&) = delete;
+
+    // While held, confirmed reads are not kept (a read-back after a write
+    // holds what was just written, not what the radio held before).
+    void Hold(bool hold) { m_held = hold; }
+    // The backup of the last confirmed read kept; empty when it was not.
+    const std::string& LastPath() const { return m_lastPath; }
+    // Why the last confirmed read was not kept.
+    const std::string& LastProblem() const { return m_lastProblem; }
+
+private:
+    void OnTransferConfirmed(TransferDirection direction) override;
+
+    FormModel& m_form;
+    BackupStore& m_store;
+    Report m_report;
+    bool m_held = false;
+    std::string m_lastPath;
+    std::string m_lastProblem;
+};
+
+}  // namespace orvex
