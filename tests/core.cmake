@@ -22,3 +22,10 @@ if(NOT WIN32)
         DEPS orvex_formmodel LABELS core)
     add_dependencies(cli_tests orvex-cli)
 endif()
+
+# Unsaved edits kept across a closed window: the file, and its keeper on a
+# virtual-time form with a simulated radio for the transfers.
+orvex_add_test(recovery_tests SOURCES
+    model/RecoveryFileTest.cpp
+    model/RecoveryKeeperTest.cpp
+    DEPS orvex_formmodel orvex_simradio orvex_link LABELS core)

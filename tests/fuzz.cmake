@@ -11,4 +11,6 @@ if(ORVEX_FUZZ)
         SOURCES fuzz/EngineFuzz.cpp DEPS orvex_formmodel orvex_link LABELS fuzz)
     orvex_add_test(fuzz_paste FUZZ SECONDS ${ORVEX_FUZZ_SECONDS} CORPUS paste
         SOURCES fuzz/PasteFuzz.cpp DEPS orvex_gridcore LABELS fuzz)
+    orvex_add_test(fuzz_recovery_file FUZZ SECONDS ${ORVEX_FUZZ_SECONDS} CORPUS recovery_file
+        SOURCES fuzz/RecoveryFileFuzz.cpp DEPS orvex_formmodel LABELS fuzz)
 endif()

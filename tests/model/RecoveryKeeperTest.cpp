@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "engine/support/EngineRig.h"
+#include "support/FormState.h"
+#include "support/TempDir.h"
+#include "ui/model/RecoveryFile.h"
+#include "ui/model/RecoveryKeeper.h"
+#include "ui/model/RecoveryTexts.h"
+
+namespace orvex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::SimRig;
+
+// Every status line the form showed.
+struct StatusLog : IFormObserver {
+    explicit StatusLog(FormModel& form) : form(form) { form.AddObserver(this); }
+    ~StatusLog() override { form.RemoveObserver(this); }
+    void OnFormChanged(unsigned changes) override {
+        if (changes & kChangeStatus) texts.push_back(form.StatusText());
+    }
+    int CountStartingWith(std::string_view prefix) const {
+        int n = 0;
+        for (const std::string& t : texts) n += t.starts_with(prefix);
+        return n;
+    }
+    FormModel& form;
+    std::vector<std::string> texts;
+};
+
+std::string WithoutStatus(std::string state) {
+    const std::size_t at = state.find("status=");
+    return state.erase(at, state.find('\n', at) - at);
+}
+
+class RecoveryKeeperTest : public ::testing::Test {
+protected:
+    std::unique_ptr<RecoveryKeeper> Keeper(SimRig& rig, const std::string& name = "session-a.orvexrec") {
+        return std::make_unique<RecoveryKeeper>(rig.form, rig.loop, folder, RecoverySession{name});
+    }
+    bool Kept(const RecoveryKeeper& k) const { return test::Exists(k.FilePath()); }
+
+    test::TempDir dir;
+    std::string folder = dir.File("recovery");
+    SimRig rig;
+};
+
+TEST_F(RecoveryKeeperTest, KeepsABurstOfEditsWithinASecondOfItsFirst) {
+    auto keeper = Keeper(rig);
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            rig.loop.RunFor(300);
+            EXPECT_FALSE(Kept(*keeper)) << "before edit " << i;
+        }
+        rig.form.SetCellText(1, "27.0" + std::to_string(i));
+    }
+    rig.loop.RunFor(100);
+    ASSERT_TRUE(Kept(*keeper));  // one second after the burst began
+    const recovery::Decoded kept = recovery::ReadFile(keeper->FilePath());
+    ASSERT_TRUE(kept.ok) << kept.reason;
+    EXPECT_TRUE(kept.state == rig.form.Snapshot());
+}
+
+TEST_F(RecoveryKeeperTest, FileGoesWhenTheFormMatchesASavedStateAgain) {
+    auto keeper = Keeper(rig);
+    const std::string saved = dir.File("saved.kvx");
+    int edits = 0;
+    auto edit = [&] {
+        rig.form.SetCellText(2, "27." + std::to_string(++edits) + "000");
+        rig.loop.RunFor(RecoveryKeeper::kLatestMs);
+        return Kept(*keeper);
+    };
+    const std::vector<std::pair<const char*, std::function<void()>>> back = {
+        {"typed back", [&] { rig.form.SetCellText(2, rig.form.Baseline().cells[1]); }},
+        {"save", [&] { ASSERT_TRUE(rig.form.Save(saved)); }},
+        {"new", [&] { rig.form.New(); }},
+        {"open", [&] { ASSERT_TRUE(rig.form.Open(saved)); }},
+        {"read", [&] {
+             rig.link->OnReadFromRadio();
+             ASSERT_TRUE(rig.RunUntilSettled());
+         }},
+        {"write", [&] {
+             rig.link->OnWriteToRadio();
+             ASSERT_TRUE(rig.RunUntilSettled());
+         }},
+    };
+    for (const auto& [name, undo] : back) {
+        ASSERT_TRUE(edit()) << name;
+        undo();
+        rig.loop.RunFor(RecoveryKeeper::kLatestMs);
+        EXPECT_FALSE(rig.form.HasUnsavedEdits()) << name;
+        EXPECT_FALSE(Kept(*keeper)) << name;
+    }
+}
+
+TEST_F(RecoveryKeeperTest, NeverWritesWhileATransferRuns) {
+    auto keeper = Keeper(rig);
+    rig.form.SetCellText(3, "27.1000");
+    rig.loop.RunFor(RecoveryKeeper::kLatestMs);
+    const test::Bytes before = test::ReadBytes(keeper->FilePath());
+    ASSERT_FALSE(before.empty());
+
+    rig.link->OnReadFromRadio();
+    bool sawLock = false;
+    bool changedWhileLocked = false;
+    rig.loop.RunUntil([&] {
+        if (rig.form.IsTableLocked()) {
+            sawLock = true;
+            changedWhileLocked |= test::ReadBytes(keeper->FilePath()) != before;
+        }
+        return !rig.link->Busy() && !rig.link->WatchdogRunning();
+    }, 60000);
+    EXPECT_TRUE(sawLock);
+    EXPECT_FALSE(changedWhileLocked);
+    rig.loop.RunFor(RecoveryKeeper::kLatestMs);
+    EXPECT_FALSE(Kept(*keeper));  // the read is the saved state now
+}
+
+TEST_F(RecoveryKeeperTest, AnUnwritableFolderIsSaidOnceAndTriedAgainQuietly) {
+    test::WriteBytes(folder, {'x'});  // a file where the folder should be
+    StatusLog status(rig.form);
+    auto keeper = Keeper(rig);
+    for (int i = 0; i < 5; ++i) {
+        rig.form.SetCellText(1 + i, "27.2000");
+        rig.loop.RunFor(3 * RecoveryKeeper::kRetryMs);
+    }
+    EXPECT_EQ(status.CountStartingWith(texts::kRecoveryNotKept), 1);
+    EXPECT_NE(status.texts.front().find(folder), std::string::npos) << status.texts.front();
+    EXPECT_EQ(rig.form.CellText(5), "27.2000");
+
+    fs::remove(folder);
+    rig.loop.RunFor(RecoveryKeeper::kRetryMs);
+    EXPECT_TRUE(Kept(*keeper));
+    EXPECT_EQ(status.CountStartingWith(texts::kRecoveryNotKept), 1);
+}
+
+TEST_F(RecoveryKeeperTest, ClosingKeepsUnsavedEditsOnlyAndNeverAsks) {
+    auto keeper = Keeper(rig);
+    const std::string path = keeper->FilePath();
+    rig.form.SetCellText(1, "27.3000");
+    keeper.reset();  // before the debounce ran out
+    EXPECT_TRUE(test::Exists(path));
+    EXPECT_TRUE(rig.prompter.shown.empty());
+
+    keeper = Keeper(rig);
+    rig.form.SetCellText(1, rig.form.Baseline().cells[0]);
+    keeper.reset();
+    EXPECT_FALSE(test::Exists(path));
+}
+
+TEST_F(RecoveryKeeperTest, ANewSessionBringsBackTheEditsExactly) {
+    auto first = Keeper(rig, "session-1.orvexrec");
+    rig.form.OnModeSelect(kBandPlanSouthAfrica);
+    for (int n : {1, 4, 17}) rig.form.ClickChannelBox(n);
+    rig.form.SelectEmgItem(1);
+    rig.form.SetCellText(6, "27.");
+    rig.form.SetCellText(7, "");
+    const std::string leftBehind = first->FilePath();
+    const std::string expected = WithoutStatus(test::FormState(rig.form));
+    first.reset();
+
+    SimRig later;
+    RecoveryKeeper second(later.form, later.loop, folder, RecoverySession{"session-2.orvexrec"});
+    ASSERT_TRUE(second.Pending());
+    EXPECT_EQ(second.Pending()->path, leftBehind);
+    EXPECT_TRUE(second.AnnouncePending());
+    EXPECT_FALSE(second.AnnouncePending());
+    EXPECT_EQ(later.form.StatusText(), PendingRecoveryText(*second.Pending()));
+
+    const test::Bytes pendingBytes = test::ReadBytes(leftBehind);
+    later.form.SetCellText(1, "29.0000");  // edits of its own first
+    later.loop.RunFor(RecoveryKeeper::kLatestMs);
+    EXPECT_EQ(test::ReadBytes(leftBehind), pendingBytes);
+
+    ASSERT_TRUE(second.RestorePending());
+    EXPECT_EQ(WithoutStatus(test::FormState(later.form)), expected);
+    EXPECT_FALSE(test::Exists(leftBehind));
+    EXPECT_FALSE(second.Pending());
+    const recovery::Decoded ours = recovery::ReadFile(second.FilePath());
+    ASSERT_TRUE(ours.ok) << ours.reason;
+    EXPECT_TRUE(ours.state == later.form.Snapshot());
+}
+
+TEST_F(RecoveryKeeperTest, ARefusedFileStaysAndTheNextOlderIsOffered) {
+    fs::create_directories(folder);
+    FormSnapshot older = rig.form.Snapshot();
+    older.cells[0] = "26.9650";
+    const std::string olderPath = (fs::path(folder) / "session-old.orvexrec").string();
+    ASSERT_TRUE(recovery::WriteFile(olderPath, older).ok());
+    fs::last_write_time(olderPath, fs::last_write_time(olderPath) - std::chrono::hours(1));
+    const std::string damagedPath = (fs::path(folder) / "session-new.orvexrec").string();
+    std::string damaged = recovery::Encode(older);
+    damaged[damaged.find("26.9650")] = '3';
+    test::WriteBytes(damagedPath, test::Bytes(damaged.begin(), damaged.end()));
+
+    auto keeper = Keeper(rig);
+    ASSERT_EQ(keeper->Pending()->path, damagedPath);
+    EXPECT_FALSE(keeper->RestorePending());
+    ASSERT_EQ(rig.prompter.shown.size(), 1u);
+    EXPECT_EQ(rig.prompter.shown[0].text, texts::kRecoveryRefused);
+    EXPECT_EQ(rig.prompter.shown[0].detail, damagedPath + ": damaged (checksum)");
+    EXPECT_EQ(rig.prompter.shown[0].icon, MsgIcon::Stop);
+    EXPECT_EQ(test::ReadBytes(damagedPath), test::Bytes(damaged.begin(), damaged.end()));
+
+    ASSERT_EQ(keeper->Pending()->path, olderPath);
+    ASSERT_TRUE(keeper->RestorePending());
+    EXPECT_EQ(rig.form.CellText(1), "26.9650");
+    EXPECT_TRUE(test::Exists(damagedPath));
+}
+
+}  // namespace
+}  // namespace orvex

@@ -1,0 +1,218 @@
+#include "ui/model/RecoveryKeeper.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "files/FileStore.h"
+#include "ui/model/RecoveryFile.h"
+#include "ui/model/RecoveryTexts.h"
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace orvex {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kSessionPrefix = "session-";
+
+// Views only move on status, progress and the port pane; nothing a user could lose.
+constexpr unsigned kNotState = kChangeStatus | kChangeProgress;
+
+std::tm LocalTime(std::time_t t) {
+    std::tm out{};
+#ifdef _WIN32
+    localtime_s(&out, &t);
+#else
+    localtime_r(&t, &out);
+#endif
+    return out;
+}
+
+std::string Format(const std::tm& tm, const char* format) {
+    char buf[64];
+    const std::size_t n = std::strftime(buf, sizeof buf, format, &tm);
+    return std::string(buf, n);
+}
+
+std::string Utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
+struct Found {
+    PendingRecovery pending;
+    fs::file_time_type time;
+};
+
+std::vector<PendingRecovery> FindEarlier(const std::string& folder, const std::string& ownName) {
+    std::vector<Found> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(filestore::PathFromUtf8(folder), ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code fileEc;
+        if (!it->is_regular_file(fileEc)) continue;
+        const std::string name = Utf8(it->path().filename());
+        if (name == ownName || !name.ends_with(recovery::kFileExtension)) continue;
+        const fs::file_time_type time = it->last_write_time(fileEc);
+        if (fileEc) continue;
+        const auto sys = std::chrono::file_clock::to_sys(time);
+        const std::string timeText =
+            Format(LocalTime(std::chrono::system_clock::to_time_t(
+                       std::chrono::time_point_cast<std::chrono::system_clock::duration>(sys))),
+                   "%Y-%m-%d %H:%M");
+        found.push_back({{Utf8(filestore::PathFromUtf8(folder) / it->path().filename()), timeText}, time});
+    }
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.time != b.time ? a.time > b.time : a.pending.path > b.pending.path;
+    });
+    std::vector<PendingRecovery> out;
+    for (Found& f : found) out.push_back(std::move(f.pending));
+    return out;
+}
+
+}  // namespace
+
+RecoverySession RecoverySession::ForThisProcess() {
+#ifdef _WIN32
+    const long pid = _getpid();
+#else
+    const long pid = static_cast<long>(::getpid());
+#endif
+    const std::tm now = LocalTime(std::time(nullptr));
+    return {std::string(kSessionPrefix) + Format(now, "%Y%m%d-%H%M%S") + "-" + std::to_string(pid) +
+            std::string(recovery::kFileExtension)};
+}
+
+std::string PendingRecoveryText(const PendingRecovery& pending) {
+    std::string text(texts::kRecoveryPendingFormat);
+    text.replace(text.find("%s"), 2, pending.timeText);
+    return text;
+}
+
+RecoveryKeeper::RecoveryKeeper(FormModel& form, IEventLoop& loop, std::string folder, RecoverySession session)
+    : m_form(form),
+      m_loop(loop),
+      m_folder(std::move(folder)),
+      m_path(Utf8(filestore::PathFromUtf8(m_folder) / filestore::PathFromUtf8(session.fileName))),
+      m_pending(FindEarlier(m_folder, session.fileName)) {
+    m_form.AddObserver(this);
+}
+
+RecoveryKeeper::~RecoveryKeeper() {
+    m_form.RemoveObserver(this);
+    CancelTimer(m_timer);
+    CancelTimer(m_retry);
+    KeepNow();
+}
+
+std::optional<PendingRecovery> RecoveryKeeper::Pending() const {
+    if (m_pending.empty()) return std::nullopt;
+    return m_pending.front();
+}
+
+bool RecoveryKeeper::AnnouncePending() {
+    const auto pending = Pending();
+    if (!pending || m_announced) return false;
+    m_announced = true;
+    m_form.SetStatusText(PendingRecoveryText(*pending));
+    return true;
+}
+
+bool RecoveryKeeper::RestorePending() {
+    const auto pending = Pending();
+    if (!pending || m_form.IsTableLocked()) return false;
+    const recovery::Decoded file = recovery::ReadFile(pending->path);
+    if (!file.ok) {
+        m_pending.erase(m_pending.begin());
+        m_form.Prompter().Show({std::string(texts::kRecoveryRefused), file.reason, MsgIcon::Stop, MsgButtons::Ok});
+        return false;
+    }
+    if (!m_form.Restore(file.state)) return false;
+    m_pending.erase(m_pending.begin());
+    // The old file goes once ours holds its edits (or nothing is unsaved),
+    // so no moment has the edits in neither.
+    m_handedOver = pending->path;
+    KeepNow();
+    return true;
+}
+
+void RecoveryKeeper::OnFormChanged(unsigned changes) {
+    if ((changes & ~kNotState) == 0) return;
+    Schedule();
+}
+
+void RecoveryKeeper::Schedule() {
+    const std::int64_t now = m_loop.NowMs();
+    if (m_timer)
+        CancelTimer(m_timer);
+    else
+        m_burstStart = now;
+    const std::int64_t due = std::min(now + kQuietMs, m_burstStart + kLatestMs);
+    m_timer = m_loop.StartTimer(static_cast<int>(std::max<std::int64_t>(0, due - now)), [this] {
+        m_timer.reset();
+        KeepNow();
+    });
+}
+
+void RecoveryKeeper::CancelTimer(std::optional<IEventLoop::TimerId>& timer) {
+    if (timer) m_loop.CancelTimer(*timer);
+    timer.reset();
+}
+
+void RecoveryKeeper::KeepNow() {
+    // Mid-transfer the form is half old, half new; the end of the transfer
+    // unlocks the table, and that change brings us back.
+    if (m_form.IsTableLocked()) return;
+    if (!m_form.HasUnsavedEdits()) {
+        CancelTimer(m_retry);
+        RemoveFile(m_path);
+        m_kept.reset();
+        if (!m_handedOver.empty()) RemoveFile(m_handedOver);
+        m_handedOver.clear();
+        return;
+    }
+    FormSnapshot state = m_form.Snapshot();
+    if (m_kept && *m_kept == state) return;
+
+    std::error_code ec;
+    fs::create_directories(filestore::PathFromUtf8(m_folder), ec);
+    filestore::Result result;
+    if (ec && !fs::is_directory(filestore::PathFromUtf8(m_folder)))
+        result = {filestore::Status::WriteFailed, m_folder + ": " + ec.message()};
+    else
+        result = recovery::WriteFile(m_path, state);
+    if (result.ok()) {
+        m_kept = std::move(state);
+        m_failureShown = false;
+        CancelTimer(m_retry);
+        if (!m_handedOver.empty()) RemoveFile(m_handedOver);
+        m_handedOver.clear();
+        return;
+    }
+    m_kept.reset();
+    // The user's work goes on undisturbed: one line of news, then quiet retries.
+    if (!m_failureShown) {
+        m_failureShown = true;
+        m_form.SetStatusText(std::string(texts::kRecoveryNotKept) + result.detail);
+    }
+    if (!m_retry)
+        m_retry = m_loop.StartTimer(kRetryMs, [this] {
+            m_retry.reset();
+            KeepNow();
+        });
+}
+
+void RecoveryKeeper::RemoveFile(const std::string& path) {
+    std::error_code ec;
+    fs::remove(filestore::PathFromUtf8(path), ec);
+}
+
+}  // namespace orvex

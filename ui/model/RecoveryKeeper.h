@@ -1,0 +1,88 @@
+#pragma once
+// Keeps the form's unsaved edits in a recovery file of this session, so
+// that closing the window (which never asks to save) or a crash loses
+// nothing, and offers the edits an earlier session left behind.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/EventLoop.h"
+#include "ui/model/FormModel.h"
+
+namespace orvex {
+
+// Names this session's file; no two running sessions share one.
+struct RecoverySession {
+    std::string fileName;  // e.g. "session-20261209-224000-4711.orvexrec"
+
+    // From the wall clock and the process id.
+    static RecoverySession ForThisProcess();
+};
+
+struct PendingRecovery {
+    std::string path;
+    std::string timeText;  // when the edits were last kept, local "YYYY-MM-DD HH:MM"
+};
+
+// The status line's news of a pending recovery.
+std::string PendingRecoveryText(const PendingRecovery& pending);
+
+// The form and the loop must outlive the keeper.
+class RecoveryKeeper : private IFormObserver {
+public:
+    // A change is kept this long after the last one of a burst, but never
+    // later than kLatestMs after the first.
+    static constexpr int kQuietMs = 500;
+    static constexpr int kLatestMs = 1000;
+    // After a failed write, how often it is tried again with no new change.
+    static constexpr int kRetryMs = 5000;
+
+    // Looks for the files earlier sessions left in folder (created on the
+    // first write).
+    RecoveryKeeper(FormModel& form, IEventLoop& loop, std::string folder, RecoverySession session);
+    // Keeps the state one last time: with unsaved edits the file stays,
+    // without them it is gone.
+    ~RecoveryKeeper() override;
+    RecoveryKeeper(const RecoveryKeeper&) = delete;
+    RecoveryKeeper& operator=(const RecoveryKeeper&) = delete;
+
+    const std::string& FilePath() const { return m_path; }
+
+    // The newest file of an earlier session not yet brought back or refused.
+    std::optional<PendingRecovery> Pending() const;
+    // Tells the status line of a pending recovery, once per keeper; false
+    // when there is none or it was told already.
+    bool AnnouncePending();
+    // Brings the pending edits back into the form. A file that is refused
+    // is left as it is, the reason shown with a stop icon, and the next
+    // older one is offered. False when nothing was restored.
+    bool RestorePending();
+
+    // Keeps the current state now, as the debounce would (not during a transfer).
+    void KeepNow();
+
+private:
+    void OnFormChanged(unsigned changes) override;
+    void Schedule();
+    void CancelTimer(std::optional<IEventLoop::TimerId>& timer);
+    void RemoveFile(const std::string& path);
+
+    FormModel& m_form;
+    IEventLoop& m_loop;
+    std::string m_folder;
+    std::string m_path;
+    // Earlier sessions' files, newest first, as found at start.
+    std::vector<PendingRecovery> m_pending;
+    // A restored file whose edits our own file does not hold yet.
+    std::string m_handedOver;
+
+    std::optional<IEventLoop::TimerId> m_timer;
+    std::optional<IEventLoop::TimerId> m_retry;
+    std::int64_t m_burstStart = 0;
+    std::optional<FormSnapshot> m_kept;  // what our file holds
+    bool m_failureShown = false;
+    bool m_announced = false;
+};
+
+}  // namespace orvex
