@@ -13,11 +13,23 @@
 #include "support/KvxSample.h"
 #include "support/TempDir.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace orvex {
 namespace {
 
 using namespace test;
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+const std::string kSep = "\\";
+constexpr int kDiskFull = ERROR_DISK_FULL;  // a GetLastError() code there
+#else
+const std::string kSep = "/";
+constexpr int kDiskFull = ENOSPC;
+#endif
 
 LocalTime At(int hour, int minute, int second) { return {2026, 12, 9, hour, minute, second}; }
 
@@ -152,12 +164,12 @@ TEST(BackupStore, FailuresSayWhyWithTheFolderAndTheFix) {
     {
         // The disk fills while the backup is written.
         WholeFileWriter full = [](const std::string& path, std::span<const std::uint8_t>) {
-            return filestore::Result{filestore::Status::WriteFailed, filestore::DescribeError(path, ENOSPC)};
+            return filestore::Result{filestore::Status::WriteFailed, filestore::DescribeError(path, kDiskFull)};
         };
         BackupStore store(dir.File("full"), clock.Fn(), full);
         const KeepResult r = store.Keep(Values(10786, 0));
         EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.problem.find(dir.File("full") + "/2026-12-09_22-55-07.kvx"), std::string::npos) << r.problem;
+        EXPECT_NE(r.problem.find(dir.File("full") + kSep + "2026-12-09_22-55-07.kvx"), std::string::npos) << r.problem;
         EXPECT_NE(r.problem.find("the disk is full: free some space"), std::string::npos) << r.problem;
     }
     EXPECT_FALSE(BackupStore("", clock.Fn()).Keep(Values(10786, 0)).problem.empty());
@@ -193,8 +205,8 @@ TEST(UserFolders, DataFolderFollowsTheXdgRules) {
     struct Fixed : IUserFolders {
         std::string DataFolder() const override { return "/d/orvex"; }
     } fixed;
-    EXPECT_EQ(BackupFolder(fixed), "/d/orvex/backups");
-    EXPECT_EQ(RecoveryFolder(fixed), "/d/orvex/recovery");
+    EXPECT_EQ(BackupFolder(fixed), "/d/orvex" + kSep + "backups");
+    EXPECT_EQ(RecoveryFolder(fixed), "/d/orvex" + kSep + "recovery");
 }
 
 }  // namespace
