@@ -222,5 +222,55 @@ TEST(CliAgainstSim, EveryFaultEndsPromptlyWithItsMessageAndExitStatus) {
     }
 }
 
+// write --verify: "VERIFY OK" and exit 0 only when the radio gives back
+// what was written; otherwise the rows or the failed step are named, and
+// the backup of what the radio held is kept either way.
+TEST(CliAgainstSim, WriteAndVerifyExitsZeroOnlyWhenTheRadioGaveBackWhatWasWritten) {
+    ASSERT_FALSE(BinDir().empty()) << "ORVEX_BIN_DIR is not set";
+    struct Case {
+        const char* name;
+        std::vector<std::string> simArgs;
+        int exitStatus;
+        std::string out;             // what stdout says
+        std::vector<std::string> err;  // lines stderr must hold
+    };
+    const std::vector<Case> cases = {
+        {"verified", {}, 0, "VERIFY OK\n", {"The radio gave back what was written."}},
+        {"a radio that keeps P4 wrong", {"--fault", "store-wrong=4"}, 1, "",
+         {"VERIFY FAILED", "P4: written 30.0000, read back 29.9900"}},
+        {"a radio silent once the write began", {"--fault", "mute-after=30"}, 1, "",
+         {std::string(texts::kTimeout), "Write and Verify stopped while writing to the radio (step 2 of 3)"}},
+    };
+    std::vector<std::future<std::pair<std::string, CliResult>>> runs;
+    std::vector<std::unique_ptr<TempDir>> dirs;
+    for (const Case& c : cases) {
+        dirs.push_back(std::make_unique<TempDir>());
+        runs.push_back(std::async(std::launch::async, [&c, &dir = *dirs.back()] {
+            SimProcess sim;
+            const std::string link = dir.File("ttyRADIO");
+            if (sim.Start(link, c.simArgs).empty()) return std::make_pair(std::string("no simulator"), CliResult{});
+            const std::string mine = SaveSample(dir, "mine.kvx", 0);
+            return std::make_pair(std::string(), RunCli(dir, "verify", {"write", "--verify", "--port", link, mine}, 60s));
+        }));
+    }
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const auto [problem, r] = runs[i].get();
+        ASSERT_TRUE(problem.empty()) << problem;
+        EXPECT_TRUE(r.exit.exited && r.exit.status == c.exitStatus) << Describe(r);
+        EXPECT_EQ(r.out, c.out);
+        for (const std::string& line : c.err) EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
+        // The steps' own completion messages give way to the verdict.
+        EXPECT_EQ(Occurrences(r.err, std::string(texts::kUploadComplete)), 0) << r.err;
+        EXPECT_EQ(Occurrences(r.err, std::string(texts::kDownloadComplete)), 0) << r.err;
+        // The first read was kept; the read-back was not.
+        const CliResult list = RunCli(*dirs[i], "backups", {"backups", "--json"}, 10s);
+        const auto json = Json::Parse(list.out);
+        ASSERT_TRUE(json.has_value()) << list.out << list.err;
+        EXPECT_EQ(json->Arr().size(), 1u) << list.out;
+    }
+}
+
 }  // namespace
 }  // namespace orvex

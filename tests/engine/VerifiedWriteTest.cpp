@@ -7,6 +7,8 @@
 #include "engine/support/Samples.h"
 #include "link/LinkTexts.h"
 #include "support/FormState.h"
+#include "support/TempDir.h"
+#include "ui/model/ReadBackups.h"
 #include "ui/model/VerifiedWrite.h"
 #include "ui/model/FormTexts.h"
 #include "ui/model/VerifyTexts.h"
@@ -27,8 +29,8 @@ struct VerifyRig : SimRig {
     using SimRig::SimRig;
 
     // Runs Write and Verify to its end.
-    VerifyResult Run() {
-        VerifiedWrite verify(form, *link, loop, nullptr);
+    VerifyResult Run(IReadKeeping* backups = nullptr) {
+        VerifiedWrite verify(form, *link, loop, backups);
         std::optional<VerifyResult> result;
         EXPECT_TRUE(verify.Start([&](const VerifyResult& r) { result = r; }));
         EXPECT_TRUE(loop.RunUntil([&] { return result.has_value(); }, 60000)) << "Write and Verify never ended";
@@ -163,6 +165,34 @@ TEST(WriteAndVerify, AFailedStepIsNamedWithItsOwnMessage) {
         EXPECT_NE(told.detail.find(StepName(c.step)), std::string::npos) << told.detail;
         EXPECT_EQ(rig.radio.WritesCompleted(), c.writes) << c.fault;
     }
+}
+
+// A radio that keeps a channel wrongly: the verify names the row, with a
+// stop icon; the first read is the one backup kept.
+TEST(WriteAndVerify, ARowTheRadioKeptWronglyIsNamedAndOnlyTheFirstReadIsKept) {
+    TempDir dir;
+    BackupStore store(dir.File("backups"));
+    VerifyRig rig(SampleRadio(), Fault("store-wrong=3"));
+    std::vector<std::string> news;
+    ReadBackups backups(rig.form, store, [&](const std::string& n) { news.push_back(n); });
+    FillForm(rig.form, 0);
+    rig.form.SetCellText(3, "27.0000");
+    const VerifyResult result = rig.Run(&backups);
+    ASSERT_EQ(result.status, VerifyResult::Status::Differs) << result.failure;
+    ASSERT_EQ(result.differences.size(), 1u) << FormatDifferences(result.differences);
+    EXPECT_EQ(result.differences[0].field, "P3");
+    EXPECT_EQ(result.differences[0].written, "27.0000");
+    const UserMessage told = VerifyMessage(result);
+    EXPECT_EQ(told.icon, MsgIcon::Stop);
+    EXPECT_EQ(told.text.rfind(texts::kVerifyDiffers, 0), 0u) << told.text;
+    EXPECT_NE(told.text.find("P3: written 27.0000, read back "), std::string::npos) << told.text;
+
+    const BackupListing kept = store.List();
+    ASSERT_EQ(kept.entries.size(), 1u);
+    EXPECT_EQ(result.backupPath, kept.entries[0].path);
+    EXPECT_EQ(kept.entries[0].bandPlan, kBandPlanSouthAfrica);  // what the radio held before
+    EXPECT_NE(told.detail.find(result.backupPath), std::string::npos) << told.detail;
+    EXPECT_EQ(news.size(), 1u);
 }
 
 TEST(CompareWritten, NamesEachRowAndFieldThatCameBackOtherwise) {

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <optional>
+
 #include "tools/cli/CliSession.h"
+#include "ui/model/VerifiedWrite.h"
 
 namespace orvex::cli {
 namespace {
@@ -18,6 +21,27 @@ bool TakePort(Args& args, std::string& port) {
         return true;
     }
     return false;
+}
+
+// Write and Verify: the verdict on stdout, everything else on stderr.
+int WriteAndVerify(CliSession& session) {
+    session.KeepBackups();
+    VerifiedWrite verify(session.Form(), session.Link(), session.Loop(), session.Backups());
+    std::optional<VerifyResult> result;
+    if (!verify.Start([&](const VerifyResult& r) { result = r; })) return kExitFailed;
+    constexpr std::int64_t kLimitMs = 30 * 60 * 1000;  // three transfers, each ending within its silences
+    session.Loop().RunUntil([&] { return result.has_value(); }, kLimitMs);
+    if (!result) return kExitFailed;
+    const UserMessage told = VerifyMessage(*result);
+    if (result->status == VerifyResult::Status::Verified) {
+        // The verdict is the output; how it was reached goes with the rest
+        // of the messages.
+        std::printf("%s\n", told.text.c_str());
+        if (!told.detail.empty()) std::fprintf(stderr, "%s\n", told.detail.c_str());
+        return kExitOk;
+    }
+    if (!told.text.empty()) session.Form().Prompter().Show(told);
+    return kExitFailed;
 }
 
 }  // namespace
@@ -42,9 +66,13 @@ int CmdWrite(const Args& input) {
     std::string port;
     const bool hasPort = std::find(args.begin(), args.end(), "--port") != args.end();
     if (hasPort && !TakePort(args, port)) return UsageError("--port needs a device path or COMn");
+    const auto verifyFlag = std::find(args.begin(), args.end(), "--verify");
+    const bool verify = verifyFlag != args.end();
+    if (verify) args.erase(verifyFlag);
     if (args.size() != 1) return UsageError("write takes one settings file");
     CliSession session(port);
     if (!session.Form().Open(args[0])) return kExitFailed;
+    if (verify) return WriteAndVerify(session);
     session.Link().OnWriteToRadio();
     session.RunUntilSettled();
     if (session.Link().Outcome() == TransferOutcome::CompletedWithErrors)

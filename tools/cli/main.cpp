@@ -18,6 +18,8 @@ constexpr const char* kUsage =
     "  resave IN OUT       open IN, then save it to OUT\n"
     "  read --port DEV -o FILE   read the radio, then save what was read to FILE\n"
     "  write --port DEV FILE     open FILE, then write it to the radio\n"
+    "  write --verify --port DEV FILE  read the radio (kept as a backup), write FILE, read it\n"
+    "                      back and compare: prints VERIFY OK and exits 0 only when it matches\n"
     "                      DEV is a device path (/dev/ttyUSB0) or a COM name (COM3);\n"
     "                      without --port, the port remembered by the last search\n"
     "  ports [--json]      list the COM numbers, their devices, adapters and who holds them\n"

@@ -7,6 +7,7 @@
 
 #include "files/BackupStore.h"
 #include "ui/model/FormModel.h"
+#include "ui/model/VerifiedWrite.h"
 
 namespace orvex {
 
@@ -16,7 +17,7 @@ inline constexpr std::string_view kBackupNotKeptNews = "No backup of the radio k
 inline constexpr std::string_view kBackupUnstorable =
     "a frequency read from the radio cannot be stored in a settings file";
 
-class ReadBackups : private ITransferResultListener {
+class ReadBackups : public IReadKeeping, private ITransferResultListener {
 public:
     using Report = std::function<void(const std::string& news)>;
 
@@ -29,9 +30,9 @@ public:
 
     // While held, confirmed reads are not kept (a read-back after a write
     // holds what was just written, not what the radio held before).
-    void Hold(bool hold) { m_held = hold; }
+    void Hold(bool hold) override { m_held = hold; }
     // The backup of the last confirmed read kept; empty when it was not.
-    const std::string& LastPath() const { return m_lastPath; }
+    const std::string& LastPath() const override { return m_lastPath; }
     // Why the last confirmed read was not kept.
     const std::string& LastProblem() const { return m_lastProblem; }
 
