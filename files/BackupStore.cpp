@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <random>
 #include <system_error>
 #include <tuple>
 
@@ -23,6 +24,14 @@ namespace {
 constexpr std::string_view kExtension = ".kvx";
 // "YYYY-MM-DD_HH-MM-SS": digits everywhere but at these positions.
 constexpr std::string_view kStampShape = "0000-00-00_00-00-00";
+
+// Sets this program's passing file apart from another's in the same second.
+std::string UniqueTag() {
+    std::random_device entropy;
+    char tag[20];
+    std::snprintf(tag, sizeof tag, "%08x%08x", static_cast<unsigned>(entropy()), static_cast<unsigned>(entropy()));
+    return tag;
+}
 
 std::string ToUtf8(const fs::path& path) {
     const std::u8string text = path.u8string();
@@ -143,23 +152,36 @@ KeepResult BackupStore::Keep(const kvx::KvxValues& values) {
             return result;
         }
     }
-    const std::string path = FreeName(Stamp(m_clock()));
+    // The content reaches the disk under a name of its own first, then takes
+    // the first free backup name in one step that never replaces a file: two
+    // programs keeping a backup in the same second both keep theirs.
+    const std::string stamp = Stamp(m_clock());
+    const fs::path pending = folder / filestore::PathFromUtf8(".pending-" + stamp + "-" + UniqueTag() + ".kvx");
     const kvx::KvxImage image = kvx::EncodeKvx(values);
-    const filestore::Result written = m_writer(path, image.bytes());
+    const filestore::Result written = m_writer(ToUtf8(pending), image.bytes());
     if (!written.ok()) {
+        fs::remove(pending, ec);
+        // The name the user would have found it under, not the passing one.
         result.problem = written.detail;
+        const std::string passing = ToUtf8(pending);
+        if (const std::size_t at = result.problem.find(passing); at != std::string::npos)
+            result.problem.replace(at, passing.size(), ToUtf8(folder / filestore::PathFromUtf8(stamp + ".kvx")));
         if (IsDiskFull(written.detail))
             result.problem += " (the disk is full: free some space on it, for example by deleting old backups in " +
                               m_folder + ")";
         return result;
     }
-    Prune(path);
+    if (!Publish(pending, stamp, result.path, result.problem)) {
+        fs::remove(pending, ec);
+        return result;
+    }
+    Prune(result.path);
     result.ok = true;
-    result.path = path;
     return result;
 }
 
-std::string BackupStore::FreeName(const std::string& stamp) const {
+bool BackupStore::Publish(const fs::path& pending, const std::string& stamp, std::string& path,
+                          std::string& problem) const {
     const fs::path folder = filestore::PathFromUtf8(m_folder);
     for (int sequence = 1;; ++sequence) {
         const std::string name =
@@ -168,7 +190,20 @@ std::string BackupStore::FreeName(const std::string& stamp) const {
         std::error_code ec;
         // A dangling link counts as taken: writing through it would put the
         // backup somewhere else.
-        if (fs::symlink_status(candidate, ec).type() == fs::file_type::not_found) return ToUtf8(candidate);
+        if (fs::symlink_status(candidate, ec).type() != fs::file_type::not_found) continue;
+        fs::create_hard_link(pending, candidate, ec);
+        if (ec == std::errc::file_exists) continue;  // taken since the look
+        if (ec) {
+            // A file system without links: the name was free a moment ago.
+            fs::rename(pending, candidate, ec);
+            if (ec) {
+                problem = ToUtf8(candidate) + ": " + ec.message();
+                return false;
+            }
+        }
+        fs::remove(pending, ec);
+        path = ToUtf8(candidate);
+        return true;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <span>
 #include <string>
@@ -67,7 +68,9 @@ public:
     BackupListing List() const;
 
 private:
-    std::string FreeName(const std::string& stamp) const;
+    // Gives the written file at pending the first free backup name.
+    bool Publish(const std::filesystem::path& pending, const std::string& stamp, std::string& path,
+                 std::string& problem) const;
     void Prune(const std::string& keep) const;
 
     std::string m_folder;

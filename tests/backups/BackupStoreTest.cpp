@@ -69,6 +69,27 @@ TEST(BackupStore, NamesByLocalTimeAndNeverOverwritesWithinASecond) {
     EXPECT_EQ(std::distance(fs::directory_iterator(store.Folder()), fs::directory_iterator()), 3);
 }
 
+TEST(BackupStore, AnotherProgramKeepingOneInTheSameSecondCostsNeitherBackup) {
+    TempDir dir;
+    FakeClock clock;
+    BackupStore other(dir.File("backups"), clock.Fn());
+    KeepResult theirs;
+    // The other program's backup lands while ours is still being written.
+    WholeFileWriter racing = [&](const std::string& path, std::span<const std::uint8_t> bytes) {
+        theirs = other.Keep(Values(12000, 4));
+        return filestore::ReplaceWholeFile(path, bytes);
+    };
+    BackupStore mine(dir.File("backups"), clock.Fn(), racing);
+    const KeepResult ours = mine.Keep(Values(10786, 0));
+    ASSERT_TRUE(ours.ok && theirs.ok) << ours.problem << theirs.problem;
+    EXPECT_EQ(Name(theirs.path), "2026-12-09_22-55-07.kvx");
+    EXPECT_EQ(Name(ours.path), "2026-12-09_22-55-07_2.kvx");
+    const kvx::KvxImage a = kvx::EncodeKvx(Values(12000, 4)), b = kvx::EncodeKvx(Values(10786, 0));
+    EXPECT_EQ(ReadBytes(theirs.path), Bytes(a.bytes().begin(), a.bytes().end()));
+    EXPECT_EQ(ReadBytes(ours.path), Bytes(b.bytes().begin(), b.bytes().end()));
+    EXPECT_EQ(std::distance(fs::directory_iterator(mine.Folder()), fs::directory_iterator()), 2);
+}
+
 TEST(BackupStore, ListsNewestFirstWithABrokenFileNamedNotDropped) {
     TempDir dir;
     FakeClock clock;

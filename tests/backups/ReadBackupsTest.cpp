@@ -3,6 +3,7 @@
 // want of a backup.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "engine/support/EngineRig.h"
@@ -93,17 +94,25 @@ TEST(ReadBackups, WritesAbandonedReadsAndHeldReadsKeepNothing) {
 TEST(ReadBackups, ABackupThatCannotBeWrittenLeavesTheReadWhole) {
     Kept kept;
     WriteBytes(kept.dir.File("backups"), Bytes(1, 0));  // a file where the folder belongs
-    SimRig rig;
-    ReadBackups backups(rig.form, kept.store, kept.Report());
-    rig.link->OnReadFromRadio();
-    ASSERT_TRUE(rig.RunUntilSettled());
-    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
-    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
-    EXPECT_EQ(rig.form.CellText(1), "26.9650");
-    EXPECT_TRUE(backups.LastPath().empty());
-    ASSERT_EQ(kept.news.size(), 1u);
-    EXPECT_EQ(kept.news[0], std::string(kBackupNotKeptNews) + backups.LastProblem());
-    EXPECT_NE(backups.LastProblem().find("is a file, not a folder"), std::string::npos) << backups.LastProblem();
+    WholeFileWriter full = [](const std::string& path, std::span<const std::uint8_t>) {
+        return filestore::Result{filestore::Status::WriteFailed, filestore::DescribeError(path, EFBIG)};
+    };
+    BackupStore onFullDisk(kept.dir.File("other"), [] { return LocalTime{}; }, full);
+    for (BackupStore* store : {&kept.store, &onFullDisk}) {
+        SCOPED_TRACE(store->Folder());
+        kept.news.clear();
+        SimRig rig;
+        ReadBackups backups(rig.form, *store, kept.Report());
+        rig.link->OnReadFromRadio();
+        ASSERT_TRUE(rig.RunUntilSettled());
+        EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
+        EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
+        EXPECT_EQ(rig.form.CellText(1), "26.9650");
+        EXPECT_TRUE(backups.LastPath().empty());
+        ASSERT_EQ(kept.news.size(), 1u);
+        EXPECT_EQ(kept.news[0], std::string(kBackupNotKeptNews) + backups.LastProblem());
+        EXPECT_NE(backups.LastProblem().find(store->Folder()), std::string::npos) << backups.LastProblem();
+    }
 }
 
 TEST(ReadBackups, StopsListeningWhenDestroyed) {
