@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -22,6 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kExtension = ".kvx";
+constexpr std::string_view kPendingPrefix = ".pending-";
 // "YYYY-MM-DD_HH-MM-SS": digits everywhere but at these positions.
 constexpr std::string_view kStampShape = "0000-00-00_00-00-00";
 
@@ -156,7 +158,7 @@ KeepResult BackupStore::Keep(const kvx::KvxValues& values) {
     // the first free backup name in one step that never replaces a file: two
     // programs keeping a backup in the same second both keep theirs.
     const std::string stamp = Stamp(m_clock());
-    const fs::path pending = folder / filestore::PathFromUtf8(".pending-" + stamp + "-" + UniqueTag() + ".kvx");
+    const fs::path pending = folder / filestore::PathFromUtf8(std::string(kPendingPrefix) + stamp + "-" + UniqueTag() + ".kvx");
     const kvx::KvxImage image = kvx::EncodeKvx(values);
     const filestore::Result written = m_writer(ToUtf8(pending), image.bytes());
     if (!written.ok()) {
@@ -209,7 +211,18 @@ bool BackupStore::Publish(const fs::path& pending, const std::string& stamp, std
 
 void BackupStore::Prune(const std::string& keep) const {
     std::error_code ec;
-    const std::vector<Found> found = FindBackups(filestore::PathFromUtf8(m_folder), ec);
+    const fs::path folder = filestore::PathFromUtf8(m_folder);
+    // A passing file outlives its program only when that program died while
+    // writing it; one still being written is minutes old at most.
+    const auto stale = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = ToUtf8(it->path().filename());
+        std::error_code timeError;
+        if (name.starts_with(kPendingPrefix) && name.ends_with(kExtension) &&
+            fs::last_write_time(it->path(), timeError) < stale && !timeError)
+            fs::remove(it->path(), timeError);
+    }
+    const std::vector<Found> found = FindBackups(folder, ec);
     if (ec) return;  // the backup is written; the old ones stay for another time
     for (std::size_t i = kBackupsKept; i < found.size(); ++i) {
         // A clock set back names the newest backup as older than the rest.

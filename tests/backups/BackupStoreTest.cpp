@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -150,6 +151,22 @@ TEST(BackupStore, KeepsTheNewestAndLeavesOtherFilesAlone) {
     for (const char* foreign : {"mine.kvx", "2026-12-08_00-00-00.kvx.bak", "2026-12-08_00-00-00_1.kvx",
                                 "2026-12-08_00-00-00_02.kvx", "2026-12-08_0a-00-00.kvx"})
         EXPECT_TRUE(Exists(dir.File(std::string("backups/") + foreign))) << foreign;
+}
+
+TEST(BackupStore, APassingFileLeftByAProgramThatDiedGoesAnotherInUseStays) {
+    TempDir dir;
+    FakeClock clock;
+    BackupStore store(dir.File("backups"), clock.Fn());
+    fs::create_directories(store.Folder());
+    const std::string dead = dir.File("backups/.pending-2026-12-09_20-00-00-0123456789abcdef.kvx");
+    const std::string busy = dir.File("backups/.pending-2026-12-09_22-55-07-fedcba9876543210.kvx");
+    WriteBytes(dead, Bytes(2048, 0));
+    WriteBytes(busy, Bytes(100, 0));
+    fs::last_write_time(dead, fs::file_time_type::clock::now() - std::chrono::hours(3));
+    ASSERT_TRUE(store.Keep(Values(10786, 0)).ok);
+    EXPECT_FALSE(Exists(dead));
+    EXPECT_TRUE(Exists(busy));
+    EXPECT_EQ(store.List().entries.size(), 1u);  // neither is a backup
 }
 
 TEST(BackupStore, AClockSetBackNeverCostsTheNewestBackup) {
