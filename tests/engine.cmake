@@ -17,4 +17,10 @@ if(NOT WIN32)
         engine/CliAgainstSimTest.cpp
         DEPS orvex_formmodel orvex_simradio orvex_link LABELS engine TIMEOUT 120)
     add_dependencies(engine_cli_tests orvex-cli orvex-radio-sim)
+
+    # Batch programming: radios swapped on one cable, in real time.
+    orvex_add_test(clone_cli_tests SOURCES
+        engine/CloneCliTest.cpp
+        DEPS orvex_formmodel orvex_simradio orvex_link LABELS engine TIMEOUT 300)
+    add_dependencies(clone_cli_tests orvex-cli orvex-radio-sim)
 endif()

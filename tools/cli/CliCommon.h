@@ -31,6 +31,7 @@ int CmdWrite(const Args& args);
 int CmdPorts(const Args& args);
 int CmdSearch(const Args& args);
 int CmdDoctor(const Args& args);
+int CmdClone(const Args& args);
 int CmdBackups(const Args& args);
 
 int UsageError(const std::string& what);

@@ -27,6 +27,10 @@ constexpr const char* kUsage =
     "  doctor [--port DEV] [--json]  check the port, the user's rights, programs in the way\n"
     "                      and the line, with the fix for each problem; exit 0 when the radio answers\n"
     "  backups [--json]    list the backups every read keeps, newest first\n"
+    "  clone FILE [--count N] [--report FILE.csv] [--port DEV]\n"
+    "                      write FILE to radio after radio on one cable: wait for each, back it up,\n"
+    "                      write and verify it, append a report row, wait until it is taken away;\n"
+    "                      Ctrl+C ends after the current radio; exit 0 when every radio verified\n"
     "  help                this text\n";
 
 }  // namespace
@@ -51,6 +55,7 @@ int main(int argc, char** argv) {
         {"ports", CmdPorts},
         {"search", CmdSearch},
         {"doctor", CmdDoctor},
+        {"clone", CmdClone},
         {"backups", CmdBackups},
     };
     const auto it = commands.find(command);

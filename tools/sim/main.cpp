@@ -112,12 +112,14 @@ private:
 
 bool Simulator::Open() {
     if (!OpenDevice()) return false;
-    Say(m_device);
     if (!m_opt.log.empty() && !(m_log = std::fopen(m_opt.log.c_str(), "w"))) {
         std::fprintf(stderr, "orvex-radio-sim: %s: %s\n", m_opt.log.c_str(), std::strerror(errno));
         return false;
     }
-    return OpenControl();
+    if (!OpenControl()) return false;
+    // Once the device is named, everything it needs is in place.
+    Say(m_device);
+    return true;
 }
 
 bool Simulator::OpenDevice() {

@@ -1,0 +1,76 @@
+#include "tools/cli/CloneReport.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "files/FileStore.h"
+
+namespace orvex::cli {
+namespace {
+
+constexpr const char* kHeader = "time,radio,port,backup,result,differences";
+
+std::string Reason(const std::string& path) {
+    const int code = errno;
+    return path + ": " + (code ? std::strerror(code) : "cannot be written");
+}
+
+}  // namespace
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string ReportTime() {
+    const std::time_t now = std::time(nullptr);
+    // The tool's one thread is the only caller: the shared result is safe.
+    const std::tm* local = std::localtime(&now);
+    char text[32] = "";
+    if (local) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+    return text;
+}
+
+bool CloneReport::Open(const std::string& path, std::string& error) {
+    m_path = path;
+    const std::filesystem::path file = filestore::PathFromUtf8(path);
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec)) {
+        error = path + ": is a folder; name a file for the report";
+        return false;
+    }
+    const auto size = std::filesystem::file_size(file, ec);
+    const bool fresh = ec || size == 0;
+    errno = 0;
+    m_out.open(file, std::ios::binary | std::ios::app);
+    if (!m_out) {
+        error = Reason(path);
+        return false;
+    }
+    if (fresh && !(m_out << kHeader << "\n").flush()) {
+        error = Reason(path);
+        return false;
+    }
+    return true;
+}
+
+bool CloneReport::Append(const CloneRow& row, std::string& error) {
+    errno = 0;
+    m_out << CsvField(row.time) << ',' << row.radio << ',' << CsvField(row.port) << ',' << CsvField(row.backup) << ','
+          << CsvField(row.result) << ',' << CsvField(row.differences) << "\n";
+    if (!m_out.flush()) {
+        error = Reason(m_path);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace orvex::cli

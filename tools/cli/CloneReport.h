@@ -1,0 +1,40 @@
+#pragma once
+// The record batch programming keeps: one CSV row per radio, appended and
+// flushed as soon as the radio is done, so an interrupted batch keeps every
+// row written before.
+#include <fstream>
+#include <string>
+
+namespace orvex::cli {
+
+struct CloneRow {
+    std::string time;  // local time, "2026-03-01 14:05:09"
+    int radio = 0;     // 1 for the first radio of the batch
+    std::string port;
+    std::string backup;  // empty when no backup was kept
+    std::string result;  // OK, DIFFERS or FAILED
+    std::string differences;
+};
+
+// A field as CSV has it: quoted, quotes doubled, when it holds a comma, a
+// quote or a line break.
+std::string CsvField(const std::string& text);
+
+// The local time now, as the report writes it.
+std::string ReportTime();
+
+class CloneReport {
+public:
+    // Opens path for appending (created when missing; the header line goes
+    // into a file that is new or empty). False with the reason in error.
+    bool Open(const std::string& path, std::string& error);
+    bool IsOpen() const { return m_out.is_open(); }
+    // Appends the row and flushes it; false with the reason in error.
+    bool Append(const CloneRow& row, std::string& error);
+
+private:
+    std::string m_path;
+    std::ofstream m_out;
+};
+
+}  // namespace orvex::cli
