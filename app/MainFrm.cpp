@@ -39,6 +39,9 @@ constexpr Prompt kPrompts[] = {
     {ID_AUTO_STOP, "ComPort to stop for."},
     {ID_PORT_LIST, "The serial ports and what is behind them; choose the one to remember."},
     {ID_CONNECTION_CHECK, "Checks the cable's port and line, and says how to mend what is wrong."},
+    {ID_FILE_OPEN_BACKUP, "Open a backup of what a radio held before it was written"},
+    {ID_FILE_RESTORE_EDITS, "Bring back the unsaved edits left when the program was last closed"},
+    {ID_WRITE_AND_VERIFY, "Download the active data, read it back and compare; the radio's settings are kept first"},
     {ID_FILE_NEW, "Create a new document\nNew"},
     {ID_FILE_OPEN, "Open an existing document\nOpen"},
     {ID_FILE_SAVE, "Save the active document\nSave"},
@@ -125,12 +128,15 @@ void CMainFrame::OnCommand(int id) {
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction(MakeAction(ID_FILE_OPEN, "&Open...", PromptOf(ID_FILE_OPEN)));
+    file->addAction(MakeAction(ID_FILE_OPEN_BACKUP, "Open Backup...", PromptOf(ID_FILE_OPEN_BACKUP)));
     file->addAction(MakeAction(ID_FILE_SAVE, "&Save", PromptOf(ID_FILE_SAVE)));
+    file->addAction(MakeAction(ID_FILE_RESTORE_EDITS, "Restore Unsaved Edits", PromptOf(ID_FILE_RESTORE_EDITS)));
     file->addSeparator();
     file->addAction(MakeAction(ID_APP_EXIT, "E&xit", PromptOf(ID_APP_EXIT)));
     QMenu* program = menuBar()->addMenu("Pr&ogram");
     program->addAction(MakeAction(ID_READ_FROM_RADIO, "&Read from Radio", PromptOf(ID_READ_FROM_RADIO)));
     program->addAction(MakeAction(ID_WRITE_TO_RADIO, "Write to Radio", PromptOf(ID_WRITE_TO_RADIO)));
+    program->addAction(MakeAction(ID_WRITE_AND_VERIFY, "Write and Verify", PromptOf(ID_WRITE_AND_VERIFY)));
     QMenu* port = menuBar()->addMenu("Select Port");
     port->addAction(MakeAction(ID_AUTO_SEARCH, "Auto Search", PromptOf(ID_AUTO_SEARCH)));
     port->addAction(MakeAction(ID_AUTO_STOP, "Auto Stop", PromptOf(ID_AUTO_STOP)));
@@ -142,6 +148,10 @@ void CMainFrame::CreateMenus() {
     Action(ID_FILE_SAVE)->setShortcut(QKeySequence("Ctrl+S"));
     Action(ID_READ_FROM_RADIO)->setShortcut(QKeySequence("Ctrl+R"));
     Action(ID_WRITE_TO_RADIO)->setShortcut(QKeySequence("Ctrl+W"));
+    Action(ID_WRITE_AND_VERIFY)->setShortcut(QKeySequence("Ctrl+Shift+W"));
+    // Only while an earlier session's edits wait to be brought back.
+    Action(ID_FILE_RESTORE_EDITS)->setEnabled(m_view->RecoveryPending());
+    connect(m_view, &CQMView::recoveryPendingChanged, Action(ID_FILE_RESTORE_EDITS), &QAction::setEnabled);
 }
 
 void CMainFrame::CreateToolBar() {

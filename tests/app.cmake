@@ -35,3 +35,12 @@ if(ORVEX_HAVE_QT)
         DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90
         RUNS "x2:QT_SCALE_FACTOR=2" "dpi144:QT_FONT_DPI=144")
 endif()
+
+# Backups of reads, Write and Verify, Open Backup and unsaved edits brought
+# back by the next window.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(frame_safe_keeping_tests QTTEST SOURCES
+        app/SafeKeepingTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 120)
+endif()

@@ -23,6 +23,7 @@
 #include "ui/CFontStatic_src/FontStatic.h"
 #include "ui/FormTemplate.h"
 #include "ui/UdevDeviceEvents.h"
+#include "ui/model/RecoveryFile.h"
 #include "ui/readonlycombo_src/ReadOnlyComboBox.h"
 
 namespace orvex {
@@ -49,6 +50,17 @@ QSize BaseUnits(const QFont& font) {
     const QFontMetrics fm(font);
     const QString sample = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     return {(fm.horizontalAdvance(sample) / 26 + 1) / 2, fm.height()};
+}
+
+// Each window of a process keeps its own recovery file: the process's name
+// alone would let a second window take the first one's file for its own.
+RecoverySession SessionOfThisWindow() {
+    static int windows = 0;
+    RecoverySession session = RecoverySession::ForThisProcess();
+    if (++windows > 1)
+        session.fileName.insert(session.fileName.size() - recovery::kFileExtension.size(),
+                                "-" + std::to_string(windows));
+    return session;
 }
 
 }  // namespace
@@ -105,6 +117,17 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     m_link->SetConfiguredPort(remembered.index);
     m_form.StartUp();
 
+    const IUserFolders& folders = options.folders ? *options.folders : m_systemFolders;
+    m_backupStore = std::make_unique<BackupStore>(BackupFolder(folders));
+    // A backup that cannot be kept never fails the read: the status line says why.
+    m_readBackups = std::make_unique<ReadBackups>(m_form, *m_backupStore,
+                                                  [this](const std::string& news) { m_form.SetStatusText(news); });
+    m_verify = std::make_unique<VerifiedWrite>(m_form, *m_link, m_loop, m_readBackups.get());
+    // Without a data folder there is nowhere safe to keep edits; a relative
+    // path would scatter them into whatever folder the program started in.
+    if (const std::string recoveryFolder = RecoveryFolder(folders); !recoveryFolder.empty())
+        m_keeper = std::make_unique<RecoveryKeeper>(m_form, m_loop, recoveryFolder, SessionOfThisWindow());
+
     BuildControls();
     m_form.AddObserver(this);
     qApp->installEventFilter(this);
@@ -114,6 +137,10 @@ CQMView::~CQMView() {
     if (m_deviceEvents) m_deviceEvents->SetHandler(nullptr);
     qApp->removeEventFilter(this);
     m_form.RemoveObserver(this);
+    if (VerifyRunning() && m_beforeVerify) m_form.Restore(m_beforeVerify->first, m_beforeVerify->second);
+    m_keeper.reset();  // keeps the edits one last time
+    m_verify.reset();
+    m_readBackups.reset();
     m_search.reset();
     m_link.reset();
 }
@@ -230,7 +257,26 @@ bool CQMView::eventFilter(QObject* watched, QEvent* e) {
         m_search->OnAutoStop();
         m_link->WhenIdle([this] { m_bStopQueued = false; });
     }
+    if (IsInputDuringVerify(watched, e)) return true;
     return QWidget::eventFilter(watched, e);
+}
+
+bool CQMView::IsInputDuringVerify(QObject* watched, QEvent* e) const {
+    // The table is unlocked in the pauses between Write and Verify's steps;
+    // an edit there would be written unasked, or lost when the form is
+    // given back.
+    if (!VerifyRunning()) return false;
+    switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel: break;
+        default: return false;
+    }
+    auto* widget = qobject_cast<QWidget*>(watched);
+    return widget && (widget == this || isAncestorOf(widget));
 }
 
 void CQMView::RefreshPorts() {

@@ -6,7 +6,11 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
+#include "files/BackupStore.h"
+#include "files/UserFolders.h"
 #include "link/DeviceEvents.h"
 #include "link/PortMap.h"
 #include "link/PortSearch.h"
@@ -15,6 +19,9 @@
 #include "ui/QtEventLoop.h"
 #include "ui/QtPrompter.h"
 #include "ui/model/FormModel.h"
+#include "ui/model/ReadBackups.h"
+#include "ui/model/RecoveryKeeper.h"
+#include "ui/model/VerifiedWrite.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -46,6 +53,9 @@ enum CommandId : int {
     ID_AUTO_STOP = 32785,
     ID_PORT_LIST = 32786,
     ID_CONNECTION_CHECK = 32787,
+    ID_FILE_OPEN_BACKUP = 32788,
+    ID_FILE_RESTORE_EDITS = 32789,
+    ID_WRITE_AND_VERIFY = 32790,
 };
 
 struct ViewOptions {
@@ -65,6 +75,9 @@ struct ViewOptions {
     // Devices coming and going; null means the system's own where the
     // devices are the system's (no resolver and no scan given), else none.
     IDeviceEventSource* deviceEvents = nullptr;
+    // Where backups and unsaved edits are kept; null means the user's own
+    // data folder. It must outlive the view.
+    const IUserFolders* folders = nullptr;
 };
 
 class CQMView : public QWidget, private IFormObserver {
@@ -81,6 +94,20 @@ public:
     void OnFileNew();
     void OnFileOpen();
     void OnFileSave();
+    // File > Open Backup...: the Open dialog, starting in the backup folder.
+    void OnFileOpenBackup();
+    // File > Restore Unsaved Edits: brings back what an earlier session
+    // left unsaved.
+    void OnRestoreUnsavedEdits();
+    // Program > Write and Verify: the radio's settings kept, the form
+    // written, read back and compared; one message with the result.
+    void OnWriteAndVerify();
+    bool VerifyRunning() const { return m_verify && m_verify->Running(); }
+    // Unsaved edits of an earlier session wait to be brought back.
+    bool RecoveryPending() const { return m_keeper && m_keeper->Pending().has_value(); }
+    const BackupStore& Backups() const { return *m_backupStore; }
+    // This session's recovery file; empty when there is no data folder.
+    std::string RecoveryFilePath() const { return m_keeper ? m_keeper->FilePath() : std::string(); }
     bool OpenFile(const QString& path);
     bool SaveFileTo(const QString& path);
     void OnExitForm();
@@ -114,6 +141,7 @@ signals:
     void captionChanged(const QString& caption);
     void portPaneChanged(const QString& text);
     void closeRequested();
+    void recoveryPendingChanged(bool pending);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -123,7 +151,15 @@ protected:
 private:
     void OnFormChanged(unsigned changes) override;
     void BuildControls();
-    void RunFileOpen();
+    void RunFileOpen(const QString& startFolder = QString());
+    // False for commands that would change the form, the port or the
+    // link between Write and Verify's steps.
+    bool MayRunDuringVerify(int commandId) const;
+    bool IsInputDuringVerify(QObject* watched, QEvent* e) const;
+    // A command that changes the form, once the link allows it
+    // (FileCommands.h), and never between Write and Verify's steps.
+    void WhenFileMayRun(std::function<void()> command);
+    QString BackupFolderForDialog();
     void RunFileSave();
     QRect Px(int x, int y, int w, int h) const;
     void RefreshBandSection();
@@ -149,6 +185,18 @@ private:
     bool m_initialised = false;
     bool m_refreshing = false;
     bool m_bStopQueued = false;  // a key's stop of the search has not run yet
+
+    // Backups, Write and Verify and the recovery file; declared after the
+    // form, loop and link they use, and reset before the link goes.
+    SystemUserFolders m_systemFolders;
+    std::unique_ptr<BackupStore> m_backupStore;
+    std::unique_ptr<ReadBackups> m_readBackups;
+    std::unique_ptr<VerifiedWrite> m_verify;
+    std::unique_ptr<RecoveryKeeper> m_keeper;
+    // The form as it was when Write and Verify began, given back if the
+    // window goes between its steps, so the recovery file never takes the
+    // radio's settings for the user's edits.
+    std::optional<std::pair<FormSnapshot, FormSnapshot>> m_beforeVerify;
 
     QSize m_base;  // dialog base units of the form's font
     QSize m_formSize;

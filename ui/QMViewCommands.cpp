@@ -1,7 +1,10 @@
 // Start-up and the commands of the main form.
 #include <QFileDialog>
 #include <QFileInfo>
+#include <filesystem>
+#include <system_error>
 
+#include "files/FileStore.h"
 #include "link/CRadioPort.h"
 #include "link/ConnectionCheck.h"
 #include "link/PortList.h"
@@ -12,6 +15,12 @@
 #include "ui/model/FileCommands.h"
 
 namespace orvex {
+namespace {
+
+// Followed by the folder and the reason; the dialog opens where it would.
+constexpr std::string_view kNoBackupFolderNews = "The backup folder cannot be shown: ";
+
+}  // namespace
 
 void CQMView::OnInitialUpdate() {
     if (m_initialised) return;
@@ -21,17 +30,36 @@ void CQMView::OnInitialUpdate() {
     m_table.WriteRowLabels();
     m_form.SetStatusText(m_form.StatusText());
     emit captionChanged(QString::fromStdString(m_form.Caption()));
+    if (m_keeper) m_keeper->AnnouncePending();
+    emit recoveryPendingChanged(RecoveryPending());
     // The remembered port opens once the form has settled.
     m_link->StopTransfer();
     m_link->After(200, [this] { m_link->OpenRadioPort(); });
 }
 
+bool CQMView::MayRunDuringVerify(int id) const {
+    switch (id) {
+        case ID_EDIT_COPY:
+        case ID_NEXT_PANE:
+        case ID_PREV_PANE:
+        case ID_AUTO_STOP:
+        case ID_TOOLBAR_EXIT: return true;
+        default: return false;
+    }
+}
+
 bool CQMView::OnCmdMsg(int id) {
+    // Refused, as during a transfer: the steps hand the port back and forth
+    // and nothing may change the form or the port between them.
+    if (VerifyRunning() && !MayRunDuringVerify(id)) return true;
     if (CGridCtrl* grid = m_table.Grid(); grid && grid->HandleCommand(id)) return true;
     switch (id) {
         case ID_FILE_NEW: OnFileNew(); return true;
         case ID_FILE_OPEN: OnFileOpen(); return true;
         case ID_FILE_SAVE: OnFileSave(); return true;
+        case ID_FILE_OPEN_BACKUP: OnFileOpenBackup(); return true;
+        case ID_FILE_RESTORE_EDITS: OnRestoreUnsavedEdits(); return true;
+        case ID_WRITE_AND_VERIFY: OnWriteAndVerify(); return true;
         case ID_READ_FROM_RADIO:
         case ID_TOOLBAR_UPLOAD: m_link->OnReadFromRadio(); return true;
         case ID_WRITE_TO_RADIO:
@@ -45,8 +73,15 @@ bool CQMView::OnCmdMsg(int id) {
     return false;
 }
 
+void CQMView::WhenFileMayRun(std::function<void()> command) {
+    // A command that waited for a pause may come due between the steps.
+    WhenFileCommandMayRun(*m_link, m_loop, m_form, [this, command = std::move(command)] {
+        if (!VerifyRunning()) command();
+    });
+}
+
 void CQMView::OnFileNew() {
-    WhenFileCommandMayRun(*m_link, m_loop, m_form, [this] {
+    WhenFileMayRun([this] {
         // A cell being edited ends first: left open, it would put its text
         // into the new form and leave no edit pending to ask about.
         if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
@@ -55,16 +90,60 @@ void CQMView::OnFileNew() {
 }
 
 void CQMView::OnFileOpen() {
-    WhenFileCommandMayRun(*m_link, m_loop, m_form, [this] { RunFileOpen(); });
+    WhenFileMayRun([this] { RunFileOpen(); });
 }
 
 void CQMView::OnFileSave() {
-    WhenFileCommandMayRun(*m_link, m_loop, m_form, [this] { RunFileSave(); });
+    WhenFileMayRun([this] { RunFileSave(); });
 }
 
-void CQMView::RunFileOpen() {
+void CQMView::OnFileOpenBackup() {
+    WhenFileMayRun([this] { RunFileOpen(BackupFolderForDialog()); });
+}
+
+QString CQMView::BackupFolderForDialog() {
+    const std::string& folder = m_backupStore->Folder();
+    if (folder.empty()) return {};
+    // Made if missing: a dialog asked for a folder that is not there
+    // would quietly show another one.
+    const std::filesystem::path path = filestore::PathFromUtf8(folder);
+    std::error_code made;
+    std::filesystem::create_directories(path, made);
+    std::error_code looked;
+    if (std::filesystem::is_directory(path, looked)) return QString::fromStdString(folder);
+    const std::error_code& why = made ? made : looked;
+    m_form.SetStatusText(std::string(kNoBackupFolderNews) + folder + ": " +
+                         (why ? why.message() : std::string("not a folder")));
+    return {};
+}
+
+void CQMView::OnRestoreUnsavedEdits() {
+    WhenFileMayRun([this] {
+        if (!m_keeper) return;
+        // A cell being edited ends first: left open, it would put its text
+        // into the restored form.
+        if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+        m_keeper->RestorePending();  // a refusal is shown by the keeper
+        emit recoveryPendingChanged(RecoveryPending());
+    });
+}
+
+void CQMView::OnWriteAndVerify() {
+    WhenFileMayRun([this] {
+        if (m_search->Active()) return;
+        m_beforeVerify.emplace(m_form.Snapshot(), m_form.Baseline());
+        const bool started = m_verify->Start([this](const VerifyResult& result) {
+            m_beforeVerify.reset();
+            const UserMessage message = VerifyMessage(result);
+            if (!message.text.empty()) m_prompter.Show(message);
+        });
+        if (!started) m_beforeVerify.reset();
+    });
+}
+
+void CQMView::RunFileOpen(const QString& startFolder) {
     m_form.RequestStopSearch();
-    QFileDialog dialog(this, QString(), QString(), "ORVEX Files (*.kvx);;All Files (*.*)");
+    QFileDialog dialog(this, QString(), startFolder, "ORVEX Files (*.kvx);;All Files (*.*)");
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix("kvx");

@@ -37,20 +37,6 @@ void Give(FrameHarness& h, const QString& how) {
     }
 }
 
-// Types path into the dialog's file name field and presses its OK, so the
-// dialog's own checks and its default suffix apply. A dialog that refuses
-// is cancelled rather than left waiting.
-void Pick(QFileDialog& d, const QString& path) {
-    auto* edit = d.findChild<QLineEdit*>("fileNameEdit");
-    QVERIFY2(edit, "the file dialog has no file name field");
-    edit->setText(path);
-    static_cast<QDialog&>(d).accept();
-    if (d.isVisible()) {
-        d.reject();
-        QFAIL(qPrintable("the file dialog refused " + path));
-    }
-}
-
 std::vector<int> Ints(std::initializer_list<int> v) { return v; }
 
 }  // namespace

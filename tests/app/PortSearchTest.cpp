@@ -147,7 +147,11 @@ private slots:
         h.frame->Action(ID_AUTO_SEARCH)->trigger();
         QVERIFY(h.WaitTransferEnd(kReadTimeoutMs));
         QCOMPARE(h.Link().Outcome(), TransferOutcome::Completed);
-        QCOMPARE(status.Texts(), QStringList{kTotalHint});
+        // The read's backup is its news; the search had none.
+        const BackupListing kept = h.View().Backups().List();
+        QCOMPARE(int(kept.entries.size()), 1);
+        QCOMPARE(status.Texts(),
+                 (QStringList{kTotalHint, QString::fromStdString(std::string(kBackupKeptNews) + kept.entries[0].path)}));
         QCOMPARE(h.Messages(), QStringList{"UPLOAD COMPLETE"});
         QVERIFY(!h.View().Search().Active());
         QCOMPARE(QString::fromStdString(h.PortFileContent()), QString("0\n"));

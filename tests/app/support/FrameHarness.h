@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -26,6 +28,7 @@
 
 #include "GridCtrl_src/GridCtrl.h"
 #include "app/MainFrm.h"
+#include "files/UserFolders.h"
 #include "gui/support/Screenshot.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TempDir.h"
@@ -53,6 +56,13 @@ inline QStringList MenuItemsOf(const CMainFrame& frame, const QString& title) {
     return items;
 }
 
+// The user's data folder at a fixed place.
+struct FoldersAt final : IUserFolders {
+    explicit FoldersAt(std::string folder) : data(std::move(folder)) {}
+    std::string DataFolder() const override { return data; }
+    std::string data;
+};
+
 class FrameHarness {
 public:
     struct Setup {
@@ -62,6 +72,9 @@ public:
         std::optional<std::string> portFile = std::string("0\n");
         // Only this device has the radio on it; empty: every port has it.
         std::string radioDevice;
+        // Backups and unsaved edits; null: a scratch data folder of the
+        // harness's own.
+        const IUserFolders* folders = nullptr;
     };
 
     FrameHarness() : FrameHarness(Setup{}) {}
@@ -81,6 +94,7 @@ public:
         };
         options.resolver = [](int index) { return "COM" + std::to_string(index + 1); };
         options.portSettingsPath = portFile;
+        options.folders = setup.folders ? setup.folders : &folders;
         frame = std::make_unique<CMainFrame>(options);
     }
     ~FrameHarness() {
@@ -236,6 +250,8 @@ public:
 
     // Declared in this order: the window (and the port it owns) goes first.
     TempDir dir;
+    TempDir dataDir;  // apart from dir, which tests expect to hold their files only
+    FoldersAt folders{dataDir.File("orvex")};
     std::string portFile;
     ScriptedPrompter prompts;
     sim::SimRadio radio;
@@ -269,6 +285,20 @@ private:
     int m_count = 0;
     bool m_inHandler = false;
 };
+
+// Types path into the dialog's file name field and presses its OK, so the
+// dialog's own checks and its default suffix apply. A dialog that refuses
+// is cancelled rather than left waiting.
+inline void Pick(QFileDialog& d, const QString& path) {
+    auto* edit = d.findChild<QLineEdit*>("fileNameEdit");
+    QVERIFY2(edit, "the file dialog has no file name field");
+    edit->setText(path);
+    static_cast<QDialog&>(d).accept();
+    if (d.isVisible()) {
+        d.reject();
+        QFAIL(qPrintable("the file dialog refused " + path));
+    }
+}
 
 // Ten cells as the table shows them after a read of the sample radio.
 inline QStringList SampleCells() {
