@@ -129,17 +129,14 @@ private:
         if (m_reported == m_radio) return;  // one verdict per radio
         m_reported = m_radio;
         CloneRow row{ReportTime(), m_radio, m_session.Link().ConfiguredDevice(), r.backupPath, {}, {}};
-        std::string line;
         switch (r.status) {
             case VerifyResult::Status::Verified:
                 ++m_verified;
                 row.result = "OK";
-                line = "OK";
                 break;
             case VerifyResult::Status::Differs:
                 row.result = "DIFFERS";
                 row.differences = Joined(r.differences);
-                line = "DIFFERS (" + row.differences + ")";
                 break;
             case VerifyResult::Status::Failed:
             case VerifyResult::Status::NotStarted: {
@@ -147,10 +144,10 @@ private:
                 std::string why = r.said.empty() ? std::string("the transfer did not start") : r.said.front().text;
                 if (r.status == VerifyResult::Status::Failed) why += " while " + std::string(StepName(r.step));
                 row.differences = why;
-                line = "FAILED (" + why + ")";
                 break;
             }
         }
+        const std::string line = row.differences.empty() ? row.result : row.result + " (" + row.differences + ")";
         // The whole verdict, with the backup and what to do, goes with the
         // other messages; stdout keeps one line per radio.
         if (r.status != VerifyResult::Status::Verified) {
