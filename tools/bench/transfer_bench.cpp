@@ -38,8 +38,9 @@ Child Spawn(const std::vector<std::string>& argv, bool captureStdout) {
             ::dup2(fds[1], STDOUT_FILENO);
             ::close(fds[0]);
         } else {
-            // The transfers' own messages would drown the table.
+            // The transfers' own messages and verdicts would drown the table.
             const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDOUT_FILENO);
             ::dup2(null, STDERR_FILENO);
         }
         std::vector<char*> args;
@@ -163,6 +164,8 @@ int main(int argc, char** argv) {
         {"write (band plan 3)", {"write", "--port", "@PORT", plan3}, kWritePauses3},
         {"write+verify (plan 0)", {"write", "--verify", "--port", "@PORT", plan0}, 2 * kReadPauses + kWritePauses0, 1.05},
         {"write+verify (plan 3)", {"write", "--verify", "--port", "@PORT", plan3}, 2 * kReadPauses + kWritePauses3, 1.05},
+        // One radio of a batch: its first probe, then Write and Verify.
+        {"clone, per radio", {"clone", "--count", "1", "--port", "@PORT", plan0}, 2 * kReadPauses + kWritePauses0},
     };
     std::printf("%-22s %10s %10s %7s\n", "exchange", "wall ms", "floor ms", "ratio");
     int failures = 0;
