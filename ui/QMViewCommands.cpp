@@ -13,6 +13,7 @@
 #include "ui/PortListDialog.h"
 #include "ui/QMView.h"
 #include "ui/model/FileCommands.h"
+#include "ui/model/FormTexts.h"
 
 namespace orvex {
 namespace {
@@ -123,7 +124,13 @@ void CQMView::OnRestoreUnsavedEdits() {
         // A cell being edited ends first: left open, it would put its text
         // into the restored form.
         if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+        const std::optional<PendingRecovery> offered = m_keeper->Pending();
         m_keeper->RestorePending();  // a refusal is shown by the keeper
+        // The news of the file just dealt with would now mislead.
+        if (offered && m_form.StatusText() == PendingRecoveryText(*offered)) {
+            const std::optional<PendingRecovery> next = m_keeper->Pending();
+            m_form.SetStatusText(next ? PendingRecoveryText(*next) : std::string(texts::kTotalRangeHint));
+        }
         emit recoveryPendingChanged(RecoveryPending());
     });
 }

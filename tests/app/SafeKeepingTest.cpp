@@ -241,6 +241,8 @@ private slots:
         QCOMPARE(StateOf(second.View().Form()), before);
         QVERIFY(!restore->isEnabled());
         QVERIFY(second.prompts.shown.empty());
+        QVERIFY2(!second.View().StatusLine()->Text().contains("Restore Unsaved Edits"),
+                 qPrintable(second.View().StatusLine()->Text()));
         // The edits now live in this window's file alone.
         QVERIFY(QTest::qWaitFor(
             [&] { return FilesIn(recovery) == std::vector<fs::path>{second.View().RecoveryFilePath()}; }, 3000));
@@ -266,6 +268,8 @@ private slots:
         QVERIFY(fs::exists(foreign));
         QCOMPARE(StateOf(h.View().Form()), stateBefore);
         QVERIFY(!h.frame->Action(ID_FILE_RESTORE_EDITS)->isEnabled());
+        QVERIFY2(!h.View().StatusLine()->Text().contains("Restore Unsaved Edits"),
+                 qPrintable(h.View().StatusLine()->Text()));
     }
 };
 
