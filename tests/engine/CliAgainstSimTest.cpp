@@ -16,17 +16,6 @@ namespace {
 using namespace test;
 using namespace std::chrono_literals;
 
-// A settings file holding the sample table, as the form would save it.
-std::string SaveSample(const TempDir& dir, const std::string& name, int plan, const std::vector<int>& flags = {}) {
-    ScriptedPrompter prompter;
-    FormModel form(prompter);
-    form.StartUp();
-    FillForm(form, plan, flags);
-    const std::string path = dir.File(name);
-    EXPECT_TRUE(form.Save(path)) << prompter.LastText();
-    return path;
-}
-
 Json Show(const TempDir& dir, const std::string& file) {
     const CliResult r = RunCli(dir, "show", {"show", file, "--json"}, 10s);
     EXPECT_TRUE(r.exit.exited && r.exit.status == 0) << r.err;

@@ -68,16 +68,6 @@ public:
     ChildProcess child;
 };
 
-std::string SaveForm(const TempDir& dir, const std::string& name, int plan, const std::vector<int>& flags) {
-    ScriptedPrompter prompter;
-    FormModel form(prompter);
-    form.StartUp();
-    FillForm(form, plan, flags);
-    const std::string path = dir.File(name);
-    EXPECT_TRUE(form.Save(path)) << prompter.LastText();
-    return path;
-}
-
 // The report's lines split into fields, quoted fields undone.
 std::vector<std::vector<std::string>> ReadCsv(const std::string& path) {
     const Bytes bytes = ReadBytes(path);
@@ -117,7 +107,7 @@ const std::vector<std::string> kHeader = {"time", "radio", "port", "backup", "re
 TEST(CloneCli, TwoRadiosOnOneCableAreEachBackedUpWrittenVerifiedAndReported) {
     ASSERT_FALSE(BinDir().empty()) << "ORVEX_BIN_DIR is not set";
     TempDir dir;
-    const std::string mine = SaveForm(dir, "mine.kvx", kBandPlanSouthAfrica, {3, 5, 9});
+    const std::string mine = SaveSample(dir, "mine.kvx", kBandPlanSouthAfrica, {3, 5, 9});
     const std::string other = dir.File("other.kvx");
     std::string error;
     ASSERT_TRUE(sim::SaveMemoryKvx(other, sim::SampleMemory(5), error)) << error;
@@ -175,7 +165,7 @@ TEST(CloneCli, TwoRadiosOnOneCableAreEachBackedUpWrittenVerifiedAndReported) {
 TEST(CloneCli, ARadioThatKeepsAChannelWrongIsNamedWithItsRowAndFailsTheBatch) {
     ASSERT_FALSE(BinDir().empty()) << "ORVEX_BIN_DIR is not set";
     TempDir dir;
-    const std::string mine = SaveForm(dir, "mine.kvx", kBandPlanSouthAfrica, {3, 5, 9});
+    const std::string mine = SaveSample(dir, "mine.kvx", kBandPlanSouthAfrica, {3, 5, 9});
     SwapSim sim;
     ASSERT_TRUE(sim.Start(dir, {"--fault", "store-wrong=4"}));
     const std::string report = dir.File("report.csv");
@@ -197,7 +187,7 @@ TEST(CloneCli, ARadioThatKeepsAChannelWrongIsNamedWithItsRowAndFailsTheBatch) {
 TEST(CloneCli, ACablePulledDuringAWriteFailsThatRadioAndTheBatchGoesOnWhenItIsBack) {
     ASSERT_FALSE(BinDir().empty()) << "ORVEX_BIN_DIR is not set";
     TempDir dir;
-    const std::string mine = SaveForm(dir, "mine.kvx", 1, {});
+    const std::string mine = SaveSample(dir, "mine.kvx", 1, {});
     SwapSim sim;
     ASSERT_TRUE(sim.Start(dir));
     const std::string report = dir.File("report.csv");
@@ -227,7 +217,7 @@ TEST(CloneCli, ACablePulledDuringAWriteFailsThatRadioAndTheBatchGoesOnWhenItIsBa
 TEST(CloneCli, CtrlCDuringAWriteFinishesThatRadioAndStartsNoOther) {
     ASSERT_FALSE(BinDir().empty()) << "ORVEX_BIN_DIR is not set";
     TempDir dir;
-    const std::string mine = SaveForm(dir, "mine.kvx", kBandPlanSouthAfrica, {3, 5, 9});
+    const std::string mine = SaveSample(dir, "mine.kvx", kBandPlanSouthAfrica, {3, 5, 9});
     SwapSim sim;
     ASSERT_TRUE(sim.Start(dir));
     CloneCli cli;
@@ -252,7 +242,7 @@ TEST(CloneCli, ABadFileOrReportEndsItBeforeAnyRadio) {
     EXPECT_NE(missing.err.find("nowhere.kvx"), std::string::npos) << missing.err;
     EXPECT_EQ(missing.out.find("Connect radio"), std::string::npos) << missing.out;
 
-    const std::string mine = SaveForm(dir, "mine.kvx", 1, {});
+    const std::string mine = SaveSample(dir, "mine.kvx", 1, {});
     const CliResult folder = RunCli(dir, "folder", {"clone", mine, "--report", dir.Path().string(), "--port", "x"});
     EXPECT_TRUE(folder.exit.exited && folder.exit.status == 1) << folder.err;
     EXPECT_NE(folder.err.find("is a folder"), std::string::npos) << folder.err;

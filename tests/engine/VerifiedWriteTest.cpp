@@ -18,13 +18,6 @@ namespace {
 
 using namespace test;
 
-sim::Faults Fault(const std::string& text) {
-    sim::Faults f;
-    std::string error;
-    EXPECT_TRUE(sim::ParseFault(text, f, error)) << error;
-    return f;
-}
-
 struct VerifyRig : SimRig {
     using SimRig::SimRig;
 

@@ -10,13 +10,6 @@ namespace {
 
 using namespace test;
 
-sim::Faults Fault(const std::string& text) {
-    sim::Faults f;
-    std::string error;
-    EXPECT_TRUE(sim::ParseFault(text, f, error)) << error;
-    return f;
-}
-
 // Boxes ticked for a South Africa write; the emergency list then shows the
 // first of them.
 const std::vector<int> kTicked = {3, 5, 9, 23};

@@ -4,11 +4,14 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "settings/ProtocolBytes.h"
 #include "settings/RadioImage.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TempDir.h"
 #include "tools/sim/SimRadio.h"
 #include "ui/model/FormModel.h"
 
@@ -135,6 +138,26 @@ inline void FillForm(FormModel& form, int plan, const std::vector<int>& flags = 
     form.OnModeSelect(plan);
     for (int row = 1; row <= kChannelCount; ++row) form.SetCellText(row, kSampleChannels[row - 1].text);
     for (int n : flags) form.ClickChannelBox(n);
+}
+
+// The simulator's faults from their command-line text; a text it refuses
+// is a broken test.
+inline sim::Faults Fault(const std::string& text) {
+    sim::Faults f;
+    std::string error;
+    if (!sim::ParseFault(text, f, error)) throw std::invalid_argument(text + ": " + error);
+    return f;
+}
+
+// A settings file holding the sample table, as the form would save it.
+inline std::string SaveSample(const TempDir& dir, const std::string& name, int plan, const std::vector<int>& flags = {}) {
+    ScriptedPrompter prompter;
+    FormModel form(prompter);
+    form.StartUp();
+    FillForm(form, plan, flags);
+    const std::string path = dir.File(name);
+    if (!form.Save(path)) throw std::runtime_error(path + ": " + prompter.LastText());
+    return path;
 }
 
 }  // namespace orvex::test
