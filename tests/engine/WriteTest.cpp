@@ -251,6 +251,21 @@ TEST(Write, ALineLostBeforeTheCompletionMessageLeavesTheWriteUnconfirmed) {
     EXPECT_NE(rig.link->Outcome(), TransferOutcome::Completed);
 }
 
+// The table unlocks before the completion message; what is typed then was
+// not written, so it stays an unsaved edit.
+TEST(Write, AnEditMadeBeforeTheWriteIsConfirmedStaysUnsaved) {
+    SimRig rig(sim::SampleMemory());
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.form.IsTableLocked() && rig.link->Stage() == kStageStart; }, 60000));
+    ASSERT_EQ(rig.prompter.Count(texts::kDownloadComplete), 0);
+    rig.form.SetCellText(1, "27.5000");
+    ASSERT_TRUE(rig.RunUntilShown(texts::kDownloadComplete));
+    EXPECT_TRUE(rig.form.HasUnsavedEdits());
+    rig.form.SetCellText(1, kSampleChannels[0].text);
+    EXPECT_FALSE(rig.form.HasUnsavedEdits()) << "the table as written counts as saved";
+}
+
 TEST(Write, ARadioThatHangsUpEndsTheWriteAtOnce) {
     SimRig rig(sim::SampleMemory(), Fault("hangup-after=30"));
     FillForm(rig.form, 0);

@@ -270,7 +270,11 @@ bool FormModel::Restore(const FormSnapshot& state, const FormSnapshot& baseline)
 }
 
 void FormModel::TransferConfirmed(TransferDirection direction) {
-    MarkSaved();
+    if (direction == TransferDirection::Writing && m_sentState)
+        m_baseline = *m_sentState;
+    else
+        MarkSaved();
+    m_sentState.reset();
     Notify(kChangeSavedState);
     const std::vector<ITransferResultListener*> listeners = m_resultListeners;
     for (ITransferResultListener* l : listeners)
@@ -435,6 +439,9 @@ std::uint8_t FormModel::TakeBandPlanForWrite() { return m_settings.m_nBandPlan; 
 
 WriteBlockSource FormModel::BlockSource(int row) {
     FindEmgIndex();
+    // What the radio gets: an edit made once the table unlocks, before the
+    // write is confirmed, is not part of it.
+    m_sentState = Snapshot();
     return {CellText(row), m_settings.m_nBandPlan, m_settings.m_nEmgChannel};
 }
 

@@ -204,6 +204,7 @@ private:
     std::vector<IFormObserver*> m_observers;
     std::vector<ITransferResultListener*> m_resultListeners;
     FormSnapshot m_baseline;
+    std::optional<FormSnapshot> m_sentState;  // the state the running write sends
 
     RadioSettings m_settings;
     ChannelCells m_cells;
