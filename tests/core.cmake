@@ -13,6 +13,7 @@ orvex_add_test(files_tests SOURCES
 orvex_add_test(model_tests SOURCES
     model/FormFileTest.cpp
     model/BandSectionTest.cpp
+    model/RecentFilesTest.cpp
     DEPS orvex_formmodel LABELS core)
 
 # Starts orvex-cli as a POSIX child process and reads its wait status.
