@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "orvex/Version.h"
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/CliPlatform.h"
 
@@ -31,7 +32,8 @@ constexpr const char* kUsage =
     "                      write FILE to radio after radio on one cable: wait for each, back it up,\n"
     "                      write and verify it, append a report row, wait until it is taken away;\n"
     "                      Ctrl+C ends after the current radio; exit 0 when every radio verified\n"
-    "  help                this text\n";
+    "  help, --help        this text\n"
+    "  --version           the program's name and version\n";
 
 }  // namespace
 
@@ -44,6 +46,10 @@ int main(int argc, char** argv) {
     args.erase(args.begin());
     if (command == "help" || command == "--help" || command == "-h") {
         std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    if (command == "--version") {
+        std::printf("orvex-cli %.*s\n", static_cast<int>(orvex::kVersion.size()), orvex::kVersion.data());
         return kExitOk;
     }
     static const std::map<std::string, int (*)(const Args&)> commands = {
