@@ -22,9 +22,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The summary, then the long description; CPack indents the continuation.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${ORVEX_SUMMARY}
-ORVEX Programmer reads the channel frequencies, band plan, emergency
+# The long description; CPack puts the summary before it and indents it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "ORVEX Programmer reads the channel frequencies, band plan, emergency
 channel and channel flags of an ORVEX 27 MHz radio through its serial
 programming cable, lets you edit them and writes them back. Settings are
 kept in .kvx files, every read is backed up, and a write can be verified

@@ -2,7 +2,8 @@
 # Installs what is needed, builds, and runs every test: the normal build,
 # the Windows cross build with its tests under Wine, the same suite with the
 # window (Qt offscreen) under AddressSanitizer + UndefinedBehaviorSanitizer,
-# the threaded link code under ThreadSanitizer, and the fuzz targets.
+# the threaded link code under ThreadSanitizer, the fuzz targets, and the
+# Debian package (built, checked by lintian, installed, tried and removed).
 # A test that reports a skipped case fails (see orvex_add_test), so
 # everything listed here ran. Each stage prints how long it took.
 set -eu
@@ -73,12 +74,17 @@ fuzz() {
         -DORVEX_BUILD_GUI=OFF -DORVEX_FUZZ_SECONDS="$FUZZ_SECONDS"
 }
 
+package() {
+    ORVEX_PACKAGE_BUILD=build-package ./scripts/check-package.sh
+}
+
 all_started=$(date +%s)
 stage "build and test" normal
 stage "Windows (mingw-w64 cross build, tests under Wine)" windows
 stage "AddressSanitizer + UndefinedBehaviorSanitizer, the window included" address
 stage "ThreadSanitizer (link)" thread
 stage "fuzzing (libFuzzer with AddressSanitizer + UndefinedBehaviorSanitizer, $FUZZ_SECONDS s a target)" fuzz
+stage "Debian package (build, lintian, install with apt-get, try, remove)" package
 echo "== all tests passed"
 printf '%s' "$timings"
 printf '%6d s  total\n' "$(($(date +%s) - all_started))"

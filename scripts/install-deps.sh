@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs everything the build, the tests and the GUI need on Debian 12,
 # with the GTK platform theme and xdotool to try the window as on a GNOME
-# desktop.
+# desktop, and what makes and checks the Debian package and its desktop
+# files.
 # Safe to run again: apt-get skips what is already there.
 set -eu
 PKGS="build-essential cmake ninja-build pkg-config git
@@ -11,7 +12,9 @@ PKGS="build-essential cmake ninja-build pkg-config git
       qt6-gtk-platformtheme xdotool
       clang libclang-rt-14-dev
       g++-mingw-w64-x86-64-posix wine wine64
-      locales"
+      locales
+      dpkg-dev lintian file man-db librsvg2-bin
+      desktop-file-utils appstream shared-mime-info libglib2.0-bin libxml2-utils"
 missing=""
 for p in $PKGS; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
