@@ -4,8 +4,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
@@ -15,6 +20,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/AboutDlg.h"
 #include "link/LinkTexts.h"
@@ -89,6 +95,8 @@ CMainFrame::CMainFrame(const ViewOptions& options) {
     connect(m_view, &CQMView::captionChanged, this, &QWidget::setWindowTitle);
     connect(m_view, &CQMView::portPaneChanged, this, [this](const QString& text) { m_portPane->setText(text); });
     connect(m_view, &CQMView::closeRequested, this, &QWidget::close);
+    connect(m_view, &CQMView::recentFilesChanged, this, &CMainFrame::RefreshRecentFiles);
+    setAcceptDrops(true);
     setWindowTitle(QString::fromLatin1(texts::kCaption.data(), static_cast<int>(texts::kCaption.size())));
     m_view->OnInitialUpdate();
     // Typing goes to the channel table first, not to a list it could change.
@@ -126,7 +134,7 @@ void CMainFrame::OnCommand(int id) {
 }
 
 void CMainFrame::CreateMenus() {
-    QMenu* file = menuBar()->addMenu("&File");
+    QMenu* file = m_fileMenu = menuBar()->addMenu("&File");
     file->addAction(MakeAction(ID_FILE_OPEN, "&Open...", PromptOf(ID_FILE_OPEN)));
     file->addAction(MakeAction(ID_FILE_OPEN_BACKUP, "Open Backup...", PromptOf(ID_FILE_OPEN_BACKUP)));
     file->addAction(MakeAction(ID_FILE_SAVE, "&Save", PromptOf(ID_FILE_SAVE)));
@@ -152,6 +160,31 @@ void CMainFrame::CreateMenus() {
     // Only while an earlier session's edits wait to be brought back.
     Action(ID_FILE_RESTORE_EDITS)->setEnabled(m_view->RecoveryPending());
     connect(m_view, &CQMView::recoveryPendingChanged, Action(ID_FILE_RESTORE_EDITS), &QAction::setEnabled);
+    // Another window may have opened a file since.
+    connect(file, &QMenu::aboutToShow, this, &CMainFrame::RefreshRecentFiles);
+    RefreshRecentFiles();
+}
+
+void CMainFrame::RefreshRecentFiles() {
+    for (QAction* a : std::as_const(m_recentActions)) {
+        m_fileMenu->removeAction(a);
+        a->deleteLater();
+    }
+    m_recentActions.clear();
+    const std::vector<std::string> entries = m_view->RecentFileList();
+    if (entries.empty()) return;
+    QAction* exit = Action(ID_APP_EXIT);
+    int n = 0;
+    for (const std::string& path : entries) {
+        const QString shown = QFile::decodeName(QByteArray::fromStdString(path));
+        QString name = QFileInfo(shown).fileName();
+        auto* a = new QAction(QString("&%1 %2").arg(++n).arg(name.replace('&', "&&")), this);
+        a->setStatusTip(shown);
+        connect(a, &QAction::triggered, this, [this, path] { m_view->OpenRecentFile(path); });
+        m_fileMenu->insertAction(exit, a);
+        m_recentActions << a;
+    }
+    m_recentActions << m_fileMenu->insertSeparator(exit);
 }
 
 void CMainFrame::CreateToolBar() {
@@ -252,6 +285,30 @@ void CMainFrame::OnAppAbout() {
 bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::ToolTip) return true;  // only tip-less buttons are watched
     return QMainWindow::eventFilter(watched, e);
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* e) {
+    // Refused where Open would be: the pointer shows it before the drop.
+    if (e->mimeData()->hasUrls() && m_view->MayTakeDrop()) e->acceptProposedAction();
+    else e->ignore();
+}
+
+void CMainFrame::dragMoveEvent(QDragMoveEvent* e) {
+    // A transfer may have started since the drag came in.
+    if (e->mimeData()->hasUrls() && m_view->MayTakeDrop()) e->acceptProposedAction();
+    else e->ignore();
+}
+
+void CMainFrame::dropEvent(QDropEvent* e) {
+    if (!e->mimeData()->hasUrls() || !m_view->MayTakeDrop()) {
+        e->ignore();
+        return;
+    }
+    e->acceptProposedAction();
+    // After the drop has ended: a message box shown inside it would hold up
+    // the program the files were dragged from until it is closed.
+    QMetaObject::invokeMethod(
+        this, [this, urls = e->mimeData()->urls()] { m_view->OpenDropped(urls); }, Qt::QueuedConnection);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {

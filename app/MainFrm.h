@@ -5,6 +5,7 @@
 #include <map>
 
 class QLabel;
+class QMenu;
 class QToolBar;
 
 namespace orvex {
@@ -28,6 +29,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    // Files dropped on the window are opened as Open opens them.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
@@ -36,11 +41,15 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateAccelerators();
+    // The numbered recent files above E&xit, as the list is now.
+    void RefreshRecentFiles();
 
     CQMView* m_view = nullptr;
     QToolBar* m_wndToolBar = nullptr;
     QLabel* m_portPane = nullptr;
     std::map<int, QAction*> m_actions;
+    QMenu* m_fileMenu = nullptr;
+    QList<QAction*> m_recentActions;  // the entries and the separator after them
 };
 
 }  // namespace orvex

@@ -44,3 +44,14 @@ if(ORVEX_HAVE_QT)
         app/support/FrameHarness.h
         DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 120)
 endif()
+
+# Files opened from the command line, by drag and drop and from the recent
+# list; the program's --help and --version, run without a display.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(frame_opening_files_tests QTTEST SOURCES
+        app/OpeningFilesTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 120
+        ENVIRONMENT "ORVEX_APP=$<TARGET_FILE:orvex>")
+    add_dependencies(frame_opening_files_tests orvex)
+endif()

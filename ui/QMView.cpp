@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <algorithm>
 #include <filesystem>
@@ -63,6 +64,55 @@ RecoverySession SessionOfThisWindow() {
     return session;
 }
 
+// The recent-file list in the platform's settings store. A path that is not
+// UTF-8 is kept as its bytes, so it still names the file when read back.
+class SettingsRecentFilesStore final : public IRecentFilesStore {
+public:
+    explicit SettingsRecentFilesStore(const std::string& path) : m_path(QString::fromStdString(path)) {}
+
+    std::vector<std::string> Load() const override {
+        const std::unique_ptr<QSettings> s = Open();
+        std::vector<std::string> paths;
+        const int n = s->beginReadArray(kGroup);
+        for (int i = 0; i < n; ++i) {
+            s->setArrayIndex(i);
+            const QVariant v = s->value(kKey);
+            const QByteArray bytes = v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
+            paths.emplace_back(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        }
+        s->endArray();
+        return paths;
+    }
+
+    std::string Store(const std::vector<std::string>& paths) override {
+        const std::unique_ptr<QSettings> s = Open();
+        s->remove(kGroup);
+        s->beginWriteArray(kGroup, static_cast<int>(paths.size()));
+        for (int i = 0; i < static_cast<int>(paths.size()); ++i) {
+            s->setArrayIndex(i);
+            const QByteArray bytes = QByteArray::fromStdString(paths[i]);
+            const QString text = QString::fromUtf8(bytes);
+            s->setValue(kKey, text.toUtf8() == bytes ? QVariant(text) : QVariant(bytes));
+        }
+        s->endArray();
+        s->sync();
+        if (s->status() == QSettings::NoError) return {};
+        return s->fileName().toStdString() +
+               (s->status() == QSettings::AccessError ? ": cannot be written" : ": is not a settings file");
+    }
+
+private:
+    static constexpr const char* kGroup = "RecentFiles";
+    static constexpr const char* kKey = "path";
+
+    std::unique_ptr<QSettings> Open() const {
+        if (m_path.isEmpty()) return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, "ORVEX", "ORVEX");
+        return std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+    }
+
+    QString m_path;
+};
+
 }  // namespace
 
 CQMView::CQMView(ViewOptions options, QWidget* parent)
@@ -71,7 +121,8 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
       m_prompter(options.prompter ? *options.prompter : static_cast<IPrompter&>(m_qtPrompter)),
       m_form(m_prompter),
       m_table(m_form, m_prompter),
-      m_portSettingsPath(options.portSettingsPath.empty() ? PortSettingsPath() : options.portSettingsPath) {
+      m_portSettingsPath(options.portSettingsPath.empty() ? PortSettingsPath() : options.portSettingsPath),
+      m_recentStore(std::make_unique<SettingsRecentFilesStore>(options.settingsPath)) {
     setObjectName("QMView");
     setFont(FormFont());
     m_base = BaseUnits(font());

@@ -7,7 +7,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "files/BackupStore.h"
 #include "files/UserFolders.h"
@@ -20,6 +22,7 @@
 #include "ui/QtPrompter.h"
 #include "ui/model/FormModel.h"
 #include "ui/model/ReadBackups.h"
+#include "ui/model/RecentFiles.h"
 #include "ui/model/RecoveryKeeper.h"
 #include "ui/model/VerifiedWrite.h"
 
@@ -27,6 +30,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
+class QUrl;
 
 namespace orvex {
 
@@ -78,7 +82,17 @@ struct ViewOptions {
     // Where backups and unsaved edits are kept; null means the user's own
     // data folder. It must outlive the view.
     const IUserFolders* folders = nullptr;
+    // The settings file that keeps the recent-file list; empty means the
+    // platform's settings store for the user.
+    std::string settingsPath;
 };
+
+// Messages of the ways to open a file besides the dialog; each is followed
+// by the names not opened, separated by ", ".
+namespace viewtexts {
+inline constexpr std::string_view kOnlyOneFileOpened = "Only one file is opened at a time; not opened: ";
+inline constexpr std::string_view kNotLocalFile = "Only files on this computer can be opened; not opened: ";
+}  // namespace viewtexts
 
 class CQMView : public QWidget, private IFormObserver {
     Q_OBJECT
@@ -109,7 +123,24 @@ public:
     // This session's recovery file; empty when there is no data folder.
     std::string RecoveryFilePath() const { return m_keeper ? m_keeper->FilePath() : std::string(); }
     bool OpenFile(const QString& path);
+    // Open of a path given as the file calls take it (UTF-8 on Windows, the
+    // system's bytes on POSIX, so a name that is not UTF-8 still opens).
+    bool OpenPath(const std::string& path);
     bool SaveFileTo(const QString& path);
+    // Files named at start-up or dropped on the window: the first is opened
+    // as Open opens it (waiting for the link's pauses, refused during a
+    // transfer), the others are named in one message.
+    void OpenFiles(const std::vector<std::string>& paths);
+    // A drop is taken only when Open would run now.
+    bool MayTakeDrop() const;
+    // Dropped URLs: the local files as OpenFiles; the others named in a
+    // message.
+    void OpenDropped(const QList<QUrl>& urls);
+    // The File menu's recent files, newest first.
+    std::vector<std::string> RecentFileList() const { return m_recent.Entries(); }
+    // An entry of the list chosen: opened as Open does; one that is gone is
+    // taken off the list and the user told.
+    void OpenRecentFile(const std::string& path);
     void OnExitForm();
     // Select Port > Port List...: the mapped ports, one to remember.
     void OnPortList();
@@ -142,6 +173,7 @@ signals:
     void portPaneChanged(const QString& text);
     void closeRequested();
     void recoveryPendingChanged(bool pending);
+    void recentFilesChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -161,6 +193,8 @@ private:
     void WhenFileMayRun(std::function<void()> command);
     QString BackupFolderForDialog();
     void RunFileSave();
+    // After a successful Open or Save.
+    void RememberRecent(const std::string& path);
     QRect Px(int x, int y, int w, int h) const;
     void RefreshBandSection();
     void RefreshEmgList();
@@ -197,6 +231,9 @@ private:
     // window goes between its steps, so the recovery file never takes the
     // radio's settings for the user's edits.
     std::optional<std::pair<FormSnapshot, FormSnapshot>> m_beforeVerify;
+
+    std::unique_ptr<IRecentFilesStore> m_recentStore;
+    RecentFiles m_recent{*m_recentStore};
 
     QSize m_base;  // dialog base units of the form's font
     QSize m_formSize;

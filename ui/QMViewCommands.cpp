@@ -1,6 +1,7 @@
 // Start-up and the commands of the main form.
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QUrl>
 #include <filesystem>
 #include <system_error>
 
@@ -20,6 +21,30 @@ namespace {
 
 // Followed by the folder and the reason; the dialog opens where it would.
 constexpr std::string_view kNoBackupFolderNews = "The backup folder cannot be shown: ";
+
+std::string FileNameOf(const std::string& path) {
+    const std::u8string name = filestore::PathFromUtf8(path).filename().u8string();
+    return name.empty() ? path : std::string(name.begin(), name.end());
+}
+
+// The bytes the file calls take for a name the toolkit gives.
+std::string PathOf(const QString& name) {
+#ifdef _WIN32
+    return name.toStdString();
+#else
+    return QFile::encodeName(name).toStdString();
+#endif
+}
+
+// What was not opened: short names in the text, the full ones below it.
+UserMessage NotOpened(std::string_view why, const std::vector<std::string>& names, bool shorten) {
+    std::string text(why), detail;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += (i ? ", " : "") + (shorten ? FileNameOf(names[i]) : names[i]);
+        detail += (i ? "\n" : "") + names[i];
+    }
+    return UserMessage{text, shorten ? detail : std::string(), MsgIcon::None, MsgButtons::Ok};
+}
 
 }  // namespace
 
@@ -158,7 +183,64 @@ void CQMView::RunFileOpen(const QString& startFolder) {
     OpenFile(dialog.selectedFiles().first());
 }
 
-bool CQMView::OpenFile(const QString& path) { return m_form.Open(path.toStdString()); }
+bool CQMView::OpenFile(const QString& path) { return OpenPath(path.toStdString()); }
+
+bool CQMView::OpenPath(const std::string& path) {
+    // A cell being edited ends first: left open, it would put its text into
+    // the form just read.
+    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    if (!m_form.Open(path)) return false;
+    RememberRecent(path);
+    return true;
+}
+
+void CQMView::OpenFiles(const std::vector<std::string>& paths) {
+    if (paths.empty()) return;
+    WhenFileMayRun([this, paths] {
+        OpenPath(paths.front());
+        if (paths.size() > 1)
+            m_prompter.Show(NotOpened(viewtexts::kOnlyOneFileOpened, {paths.begin() + 1, paths.end()}, true));
+    });
+}
+
+bool CQMView::MayTakeDrop() const {
+    // A pause of the link is waited out, as Open waits for it; a transfer
+    // refuses the drop at once, so the pointer shows it.
+    if (VerifyRunning() || m_form.IsTableLocked()) return false;
+    return m_link->Pausing() || !m_link->Busy();
+}
+
+void CQMView::OpenDropped(const QList<QUrl>& urls) {
+    std::vector<std::string> files, others;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile()) files.push_back(PathOf(url.toLocalFile()));
+        else others.push_back(url.toDisplayString().toStdString());
+    }
+    if (!others.empty()) m_prompter.Show(NotOpened(viewtexts::kNotLocalFile, others, false));
+    OpenFiles(files);
+}
+
+void CQMView::OpenRecentFile(const std::string& path) {
+    WhenFileMayRun([this, path] {
+        // An entry that exists but cannot be read stays: Open's message says
+        // why, and the file may be readable again (a drive mounted, a mode
+        // mended). Only a file that is gone leaves the list.
+        if (!FileIsGone(path)) {
+            OpenPath(path);
+            return;
+        }
+        const std::string error = m_recent.Remove(path);
+        emit recentFilesChanged();
+        m_prompter.Show(RecentFileGoneMessage(path));
+        if (!error.empty()) m_form.SetStatusText(std::string(kRecentFilesNotKept) + error);
+    });
+}
+
+void CQMView::RememberRecent(const std::string& path) {
+    const std::string error = m_recent.Add(path);
+    emit recentFilesChanged();
+    if (!error.empty()) m_form.SetStatusText(std::string(kRecentFilesNotKept) + error);
+}
 
 void CQMView::RunFileSave() {
     // Taking the focus commits a cell being edited.
@@ -169,13 +251,16 @@ void CQMView::RunFileSave() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("kvx");
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    m_form.SaveTo(dialog.selectedFiles().first().toStdString());
+    const std::string path = dialog.selectedFiles().first().toStdString();
+    if (m_form.SaveTo(path)) RememberRecent(path);
 }
 
 bool CQMView::SaveFileTo(const QString& path) {
     if (m_form.IsTableLocked()) return false;
     if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
-    return m_form.Save(path.toStdString());
+    if (!m_form.Save(path.toStdString())) return false;
+    RememberRecent(path.toStdString());
+    return true;
 }
 
 void CQMView::OnPortList() {

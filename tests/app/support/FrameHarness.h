@@ -75,6 +75,9 @@ public:
         // Backups and unsaved edits; null: a scratch data folder of the
         // harness's own.
         const IUserFolders* folders = nullptr;
+        // The settings file with the recent-file list; empty: a scratch one
+        // of the harness's own, never the user's.
+        std::string settingsPath;
     };
 
     FrameHarness() : FrameHarness(Setup{}) {}
@@ -95,6 +98,7 @@ public:
         options.resolver = [](int index) { return "COM" + std::to_string(index + 1); };
         options.portSettingsPath = portFile;
         options.folders = setup.folders ? setup.folders : &folders;
+        options.settingsPath = setup.settingsPath.empty() ? dataDir.File("orvex.ini") : setup.settingsPath;
         frame = std::make_unique<CMainFrame>(options);
     }
     ~FrameHarness() {
