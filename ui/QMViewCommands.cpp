@@ -36,12 +36,12 @@ std::string PathOf(const QString& name) {
 #endif
 }
 
-// What was not opened: short names in the text, the full ones below it.
+// What was not opened: short names in the text, the full paths below it.
 UserMessage NotOpened(std::string_view why, const std::vector<std::string>& names, bool shorten) {
     std::string text(why), detail;
     for (std::size_t i = 0; i < names.size(); ++i) {
         text += (i ? ", " : "") + (shorten ? FileNameOf(names[i]) : names[i]);
-        detail += (i ? "\n" : "") + names[i];
+        detail += (i ? "\n" : "") + (shorten ? AbsoluteFilePath(names[i]) : names[i]);
     }
     return UserMessage{text, shorten ? detail : std::string(), MsgIcon::None, MsgButtons::Ok};
 }
