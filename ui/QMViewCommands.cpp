@@ -27,12 +27,16 @@ std::string FileNameOf(const std::string& path) {
     return name.empty() ? path : std::string(name.begin(), name.end());
 }
 
-// The bytes the file calls take for a name the toolkit gives.
-std::string PathOf(const QString& name) {
+// The bytes the file calls take for a dropped file.
+std::string PathOf(const QUrl& url) {
 #ifdef _WIN32
-    return name.toStdString();
+    return url.toLocalFile().toStdString();
 #else
-    return QFile::encodeName(name).toStdString();
+    // The address carries the name's bytes percent-encoded; decoded as
+    // text, a name that is not UTF-8 would lose them.
+    if (url.host().isEmpty())
+        return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    return QFile::encodeName(url.toLocalFile()).toStdString();
 #endif
 }
 
@@ -213,7 +217,7 @@ bool CQMView::MayTakeDrop() const {
 void CQMView::OpenDropped(const QList<QUrl>& urls) {
     std::vector<std::string> files, others;
     for (const QUrl& url : urls) {
-        if (url.isLocalFile()) files.push_back(PathOf(url.toLocalFile()));
+        if (url.isLocalFile()) files.push_back(PathOf(url));
         else others.push_back(url.toDisplayString().toStdString());
     }
     if (!others.empty()) m_prompter.Show(NotOpened(viewtexts::kNotLocalFile, others, false));

@@ -27,11 +27,11 @@ QString NotSettingsFile(const QString& name) { return Text(texts::kNotSettingsFi
 
 // A settings file Save wrote, with the South Africa band plan so that an
 // opened file shows apart from the default form.
-void WriteSettingsFile(const std::string& path) {
+void WriteSettingsFile(const std::string& path, int bandPlan = 3) {
     ScriptedPrompter quiet;
     FormModel form(quiet);
     form.StartUp();
-    form.OnModeSelect(3);
+    form.OnModeSelect(bandPlan);
     QVERIFY2(form.Save(path), path.c_str());
 }
 
@@ -139,6 +139,15 @@ private slots:
         FrameHarness h(setup);
         QCOMPARE(h.View().RecentFileList(), std::vector<std::string>{file});
         h.View().OpenRecentFile(file);
+        QTRY_COMPARE(h.ModeText(), kSouthAfrica);
+        QVERIFY(h.Messages().isEmpty());
+
+        // A file manager's drop carries the same bytes percent-encoded.
+        WriteSettingsFile(kept.File("plain.kvx"), 0);
+        QVERIFY(h.View().OpenFile(QString::fromStdString(kept.File("plain.kvx"))));
+        QCOMPARE(h.ModeText(), QString("Australian Marine"));
+        const QByteArray encoded = "file://" + QByteArray::fromStdString(file).toPercentEncoding("/");
+        Drop(h, {QUrl::fromEncoded(encoded)});
         QTRY_COMPARE(h.ModeText(), kSouthAfrica);
         QVERIFY(h.Messages().isEmpty());
     }
