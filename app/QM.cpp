@@ -10,12 +10,11 @@
 
 #include "app/MainFrm.h"
 #include "app/QMDoc.h"
+#include "orvex/Version.h"
 #include "ui/QMView.h"
 
 namespace orvex {
 namespace {
-
-constexpr std::string_view kVersion = "1.1.2";
 
 // Also the source of the manual page, which is made from this text: a
 // usage line, a description, then indented option lines.
@@ -98,6 +97,10 @@ public:
         // ("... Ver 1.1.2 — ORVEX"), and the caption is the program's own.
         QApplication::setApplicationName("ORVEX");
         QApplication::setApplicationVersion(QString::fromLatin1(kVersion.data(), static_cast<int>(kVersion.size())));
+        // Wayland matches the window to the desktop file by this name, for
+        // its icon and its entry in the task list.
+        QGuiApplication::setDesktopFileName(
+            QString::fromLatin1(kDesktopFileName.data(), static_cast<int>(kDesktopFileName.size())));
         // Numbers in files and texts never follow the desktop's locale.
         std::setlocale(LC_NUMERIC, "C");
         CommandLine line = Parse(argc, argv);
