@@ -133,9 +133,12 @@ function(orvex_add_test name)
             set(_test ${name}_${_suffix})
         endif()
         add_test(NAME ${_test} COMMAND ${_program})
+        # Backups, recovery files and settings of whatever a test starts stay
+        # in the build folder, never in the user's own.
+        set(_home "XDG_DATA_HOME=${PROJECT_BINARY_DIR}/test-home/${_test}/data;XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-home/${_test}/config")
         set_tests_properties(${_test} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
             LABELS "${ARG_LABELS}"
-            ENVIRONMENT "ORVEX_BIN_DIR=${PROJECT_BINARY_DIR}/tools;ORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEX_SHOT_DIR=${PROJECT_BINARY_DIR}/screenshots;${ARG_ENVIRONMENT};${_extra_${_suffix}}")
+            ENVIRONMENT "ORVEX_BIN_DIR=${PROJECT_BINARY_DIR}/tools;ORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEX_SHOT_DIR=${PROJECT_BINARY_DIR}/screenshots;${_home};${ARG_ENVIRONMENT};${_extra_${_suffix}}")
         # A skipped case would pass unnoticed: it fails instead, so what the
         # suite claims is what ran.
         set_tests_properties(${_test} PROPERTIES FAIL_REGULAR_EXPRESSION "\\[  SKIPPED \\]|\nSKIP   : ")

@@ -188,6 +188,31 @@ TEST(WriteAndVerify, ARowTheRadioKeptWronglyIsNamedAndOnlyTheFirstReadIsKept) {
     EXPECT_EQ(news.size(), 1u);
 }
 
+// A record the radio gives back under no row leaves the form's cell as it
+// was; the verify goes by the records, so the row is named all the same,
+// and edits the radio did not keep stay unsaved.
+TEST(WriteAndVerify, ARowTheRadioGaveBackUnderNoNumberIsNamed) {
+    VerifyRig rig(SampleRadio(), Fault("lose-row=4"));
+    FillForm(rig.form, 0);
+    const VerifyResult result = rig.Run();
+    ASSERT_EQ(result.status, VerifyResult::Status::Differs) << result.failure;
+    EXPECT_EQ(FormatDifferences(result.differences), "P4: written 30.0000, read back (not read back)");
+    EXPECT_TRUE(rig.form.HasUnsavedEdits());
+}
+
+// Right after a failed write its watchdog still runs for a moment: the
+// command waits for it instead of doing nothing.
+TEST(WriteAndVerify, StartedWhileAFailedTransferSettlesItWaitsAndRuns) {
+    VerifyRig rig(SampleRadio(), Fault("nak=chk"));
+    FillForm(rig.form, 0);
+    rig.link->OnWriteToRadio();
+    ASSERT_TRUE(rig.RunUntilShown(texts::kPleaseAgain));
+    ASSERT_FALSE(rig.link->Settled());
+    rig.prompter.seen.clear();
+    const VerifyResult result = rig.Run();
+    EXPECT_EQ(result.status, VerifyResult::Status::Verified) << result.failure;
+}
+
 TEST(CompareWritten, NamesEachRowAndFieldThatCameBackOtherwise) {
     FormSnapshot written;
     written.modeSel = kBandPlanSouthAfrica;

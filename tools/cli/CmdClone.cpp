@@ -9,6 +9,7 @@
 #include "tools/cli/CliSession.h"
 #include "tools/cli/CloneReport.h"
 #include "ui/model/VerifiedWrite.h"
+#include "ui/model/VerifyTexts.h"
 
 namespace orvex::cli {
 namespace {
@@ -45,13 +46,6 @@ std::string ParseCloneArgs(const Args& args, CloneOptions& o) {
         }
     }
     return o.file.empty() ? "clone needs the settings file to write" : std::string{};
-}
-
-std::string Joined(const std::vector<VerifyDifference>& differences) {
-    std::string out;
-    for (const VerifyDifference& d : differences)
-        out += (out.empty() ? "" : "; ") + d.field + ": written " + d.written + ", read back " + d.readBack;
-    return out;
 }
 
 // The batch, on the session's loop: wait for a radio, program it, wait
@@ -136,12 +130,12 @@ private:
                 break;
             case VerifyResult::Status::Differs:
                 row.result = "DIFFERS";
-                row.differences = Joined(r.differences);
+                row.differences = FormatDifferences(r.differences, "; ");
                 break;
             case VerifyResult::Status::Failed:
             case VerifyResult::Status::NotStarted: {
                 row.result = "FAILED";
-                std::string why = r.said.empty() ? std::string("the transfer did not start") : r.said.front().text;
+                std::string why = r.said.empty() ? std::string(texts::kVerifyStepDeclined) : r.said.front().text;
                 if (r.status == VerifyResult::Status::Failed) why += " while " + std::string(StepName(r.step));
                 row.differences = why;
                 break;
@@ -200,6 +194,11 @@ int CmdClone(const Args& args) {
     InterruptHandler interrupt;  // before the port's threads
     CliSession session(options.port);
     if (!session.Form().Open(options.file)) return kExitFailed;
+    // A file no radio would take is refused before the first radio is asked for.
+    if (const std::optional<UserMessage> refusal = WriteRefusal(session.Form())) {
+        session.Form().Prompter().Show(*refusal);
+        return kExitFailed;
+    }
     CloneReport report;
     std::string error;
     if (!options.report.empty() && !report.Open(options.report, error)) {

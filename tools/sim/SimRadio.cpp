@@ -80,6 +80,8 @@ bool ParseFault(const std::string& text, Faults& f, std::string& error) {
         f.noiseEvery = static_cast<int>(n);
     } else if (kind == "store-wrong" && number(n) && n >= 1 && n <= kChannelCount) {
         f.storeWrong = static_cast<int>(n);
+    } else if (kind == "lose-row" && number(n) && n >= 1 && n <= kChannelCount) {
+        f.loseRow = static_cast<int>(n);
     } else if (kind == "seed" && number(n)) {
         f.seed = static_cast<unsigned>(n);
     } else if (kind == "nak" && ParseStep(arg, f.nakStep, f.nakIndex)) {
@@ -167,6 +169,7 @@ void SimRadio::StoreBlock(int channel, const std::vector<std::uint8_t>& b) {
     m_pending.slotB[i] = b[2];
     m_pending.emgChannel = b[10];
     if (channel == m_faults.storeWrong) r.m_wFreq = WrongFrequency(r.m_wFreq);
+    if (channel == m_faults.loseRow) r.m_nNumber = 0;
 }
 
 std::vector<Emission> SimRadio::Feed(std::uint8_t byte) {

@@ -46,6 +46,7 @@ struct Faults {
     int floodIndex = 0;
     long hangupAfter = -1;         // close the line after this many received bytes
     int storeWrong = 0;            // write: channel N is kept with another frequency (0: none)
+    int loseRow = 0;               // write: channel N is kept under no row number (0: none)
     unsigned seed = 1;
 };
 

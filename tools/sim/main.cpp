@@ -46,6 +46,7 @@ constexpr const char* kUsage =
     "  --fault KIND[=ARG]  silent | mute-after=N | hangup-after=N | nak=STEP | flood=STEP\n"
     "                      | reply=BLOCK:BYTE | closing=SIZE | noise=N | seed=N\n"
     "                      | store-wrong=N: a write keeps channel N (1..10) 10 kHz off\n"
+    "                      | lose-row=N: a write keeps channel N under no row number\n"
     "                      STEP: chk, dir, ready, record:N, block:N, closing\n"
     "  --control FIFO      take lines from FIFO (made if missing), one change each:\n"
     "                      away              the radio leaves the cable (the cable still echoes)\n"

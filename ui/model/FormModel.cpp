@@ -363,7 +363,7 @@ void FormModel::DisableBandSectionForWrite() {
 }
 
 bool FormModel::CheckEmgChannelForWrite() {
-    if (IsSouthAfrica() && m_emgList.Count() == 0) {
+    if (EmgChannelMissingForWrite()) {
         Say(texts::kEmgChannelCheck, {}, MsgIcon::None);
         EnableFormControls(true);
         return false;

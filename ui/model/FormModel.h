@@ -157,6 +157,8 @@ public:
     // Write's own disabling of Mode Select, the list and the boxes.
     void DisableBandSectionForWrite() override;
     bool CheckEmgChannelForWrite() override;
+    // South Africa with no emergency channel to send: the check above would refuse.
+    bool EmgChannelMissingForWrite() const { return IsSouthAfrica() && m_emgList.Count() == 0; }
 
     // ---- What a transfer stores and takes --------------------------------
     void StoreReadRecord(int ch, std::span<const std::uint8_t> bytes) override;

@@ -3,6 +3,7 @@
 #include "link/LinkTexts.h"
 #include "settings/QMDataMng.h"
 #include "settings/RadioImage.h"
+#include "ui/model/FormTexts.h"
 #include "ui/model/VerifyTexts.h"
 
 namespace orvex {
@@ -13,10 +14,23 @@ namespace {
 constexpr int kSettlePollMs = 5;
 
 std::string FrequencyShown(const std::string& cellText) {
+    if (cellText == texts::kVerifyRowNotReadBack) return cellText;
     const std::optional<std::uint16_t> code = FrequencyCodeFromText(cellText);
     if (!code) return "\"" + cellText + "\"";
     const std::string text = FrequencyTextFromCode(*code);
     return text.empty() ? std::string(texts::kVerifyEmptyChannel) : text;
+}
+
+// Each row's cell as the read-back records give it; rows no record names
+// hold the marker, which no frequency text can equal.
+ChannelCells ReadBackCells(const RadioSettings& settings) {
+    ChannelCells cells;
+    cells.fill(std::string(texts::kVerifyRowNotReadBack));
+    for (const ChannelEntry& record : settings.m_channels) {
+        const DecodedRecord d = DecodeRecord(record);
+        if (d.row >= 1 && d.row <= kChannelCount) cells[d.row - 1] = d.cellText;
+    }
+    return cells;
 }
 
 std::string BandPlanShown(int modeSel) {
@@ -46,10 +60,10 @@ std::string_view StepName(VerifyStep step) {
     return {};
 }
 
-std::string FormatDifferences(const std::vector<VerifyDifference>& differences) {
+std::string FormatDifferences(const std::vector<VerifyDifference>& differences, std::string_view separator) {
     std::string out;
     for (const VerifyDifference& d : differences) {
-        if (!out.empty()) out += '\n';
+        if (!out.empty()) out += separator;
         out += d.field + ": written " + d.written + ", read back " + d.readBack;
     }
     return out;
@@ -60,8 +74,9 @@ std::vector<VerifyDifference> CompareWritten(const FormSnapshot& written, const 
     for (int row = 1; row <= kChannelCount; ++row) {
         const std::string& w = written.cells[row - 1];
         const std::string& r = readBack.cells[row - 1];
+        const bool missing = r == texts::kVerifyRowNotReadBack;
         const std::optional<std::uint16_t> wc = FrequencyCodeFromText(w), rc = FrequencyCodeFromText(r);
-        const bool same = wc && rc ? *wc == *rc : w == r;
+        const bool same = !missing && (wc && rc ? *wc == *rc : w == r);
         if (!same) out.push_back({RowLabel(row), FrequencyShown(w), FrequencyShown(r)});
     }
     if (written.modeSel != readBack.modeSel)
@@ -140,32 +155,37 @@ VerifiedWrite::~VerifiedWrite() {
     if (m_backups) m_backups->Hold(false);
 }
 
+std::optional<UserMessage> WriteRefusal(const FormModel& form) {
+    if (!form.HasBandPlan())
+        return UserMessage{std::string(texts::kNoBandPlan), std::string(texts::kNoBandPlanDetail), MsgIcon::Stop};
+    for (int row = 1; row <= kChannelCount; ++row) {
+        const std::string cell = form.CellText(row);
+        if (!EncodeBlockFrequency(cell, kReceiveOffsetMHz).ok)
+            return UserMessage{std::string(texts::kFrequencyOutOfRange), RowLabel(row) + ": \"" + cell + "\"",
+                               MsgIcon::Stop};
+    }
+    if (form.EmgChannelMissingForWrite()) return UserMessage{std::string(texts::kEmgChannelCheck), {}, MsgIcon::None};
+    return std::nullopt;
+}
+
 bool VerifiedWrite::Start(std::function<void(const VerifyResult&)> done) {
-    if (m_running || !m_link.Settled() || m_form.IsTableLocked()) return false;
+    if (m_running || m_form.IsTableLocked()) return false;
     m_running = true;
     m_run = std::make_unique<Run>();
     m_run->done = std::move(done);
+    // A transfer that just failed may leave its watchdog a moment longer;
+    // the command waits for it rather than being refused without a word.
+    WhenSettled([this] { Begin(); });
+    return true;
+}
 
+void VerifiedWrite::Begin() {
     // What would stop the write is said before anything is read, so a
     // refused write leaves the radio untouched and keeps no needless backup.
-    if (!m_form.HasBandPlan()) {
-        m_form.Prompter().Show(
-            UserMessage{std::string(texts::kNoBandPlan), std::string(texts::kNoBandPlanDetail), MsgIcon::Stop});
+    if (const std::optional<UserMessage> refusal = WriteRefusal(m_form)) {
+        m_form.Prompter().Show(*refusal);
         Finish({});
-        return true;
-    }
-    for (int row = 1; row <= kChannelCount; ++row) {
-        const std::string cell = m_form.CellText(row);
-        if (!EncodeBlockFrequency(cell, kReceiveOffsetMHz).ok) {
-            m_form.Prompter().Show(UserMessage{std::string(texts::kFrequencyOutOfRange),
-                                               RowLabel(row) + ": \"" + cell + "\"", MsgIcon::Stop});
-            Finish({});
-            return true;
-        }
-    }
-    if (!m_form.CheckEmgChannelForWrite()) {
-        Finish({});
-        return true;
+        return;
     }
     m_run->started = true;
     m_run->written = m_form.Snapshot();
@@ -173,7 +193,6 @@ bool VerifiedWrite::Start(std::function<void(const VerifyResult&)> done) {
     m_run->savedAfter = m_run->savedBefore;
     m_form.SetMessageFilter([this](const UserMessage& m) { return Filter(m); });
     BeginStep(VerifyStep::ReadBefore);
-    return true;
 }
 
 std::optional<MsgAnswer> VerifiedWrite::Filter(const UserMessage& message) {
@@ -197,6 +216,10 @@ void VerifiedWrite::BeginStep(VerifyStep step) {
 }
 
 void VerifiedWrite::WhenSettled(std::function<void()> fn) {
+    if (m_link.Settled() && !m_run->started) {
+        fn();
+        return;
+    }
     std::weak_ptr<bool> alive = m_alive;
     m_run->poll = m_loop.StartTimer(kSettlePollMs, [this, alive, fn = std::move(fn)]() mutable {
         if (!alive.lock() || !m_run) return;
@@ -243,7 +266,11 @@ void VerifiedWrite::OnStepSettled() {
             return;
         case VerifyStep::ReadBack: {
             VerifyResult result;
-            result.differences = CompareWritten(run.written, m_form.Snapshot());
+            // The cells as the radio's own records name them: a row no record
+            // names was not given back, whatever the form still shows there.
+            FormSnapshot back = m_form.Snapshot();
+            back.cells = ReadBackCells(back.settings);
+            result.differences = CompareWritten(run.written, back);
             result.status = result.differences.empty() ? VerifyResult::Status::Verified : VerifyResult::Status::Differs;
             result.step = VerifyStep::ReadBack;
             result.backupPath = run.backupPath;
@@ -257,9 +284,12 @@ void VerifiedWrite::Finish(VerifyResult result) {
     std::unique_ptr<Run> run = std::move(m_run);
     m_form.SetMessageFilter({});
     if (m_backups) m_backups->Hold(false);
-    // Whatever the steps left in the form, it shows what the user had; it
-    // counts as saved once the radio confirmed the write.
-    if (run->started) m_form.Restore(run->written, run->savedAfter);
+    // Whatever the steps left in the form, it shows what the user had. It
+    // counts as saved only when the radio gave it back: edits the radio did
+    // not keep stay unsaved, and so stay in the recovery file.
+    if (run->started)
+        m_form.Restore(run->written,
+                       result.status == VerifyResult::Status::Verified ? run->savedAfter : run->savedBefore);
     m_running = false;
     if (run->done) run->done(result);
 }

@@ -52,13 +52,18 @@ struct VerifyResult {
 // The step as users read it in "Write and Verify stopped while <...>".
 std::string_view StepName(VerifyStep step);
 
-// The differences, one line each: "P3: written 27.1250, read back 26.9650".
-std::string FormatDifferences(const std::vector<VerifyDifference>& differences);
+// The differences, one a line (or between separators): "P3: written
+// 27.1250, read back 26.9650".
+std::string FormatDifferences(const std::vector<VerifyDifference>& differences, std::string_view separator = "\n");
 
 // The result as the user is told it: "VERIFY OK", the differences with a
 // stop icon, or the failed step's own message naming the step. Empty text
 // for a command that did not start (anything to say has been said).
 UserMessage VerifyMessage(const VerifyResult& result);
+
+// Why a write of the form would be refused before any byte is sent, as the
+// write itself would say it; none when it may go ahead.
+std::optional<UserMessage> WriteRefusal(const FormModel& form);
 
 // What was written against what the radio gave back: the ten frequencies,
 // the band plan and, for the South African plan, the emergency channel and
@@ -73,16 +78,17 @@ public:
     VerifiedWrite(const VerifiedWrite&) = delete;
     VerifiedWrite& operator=(const VerifiedWrite&) = delete;
 
-    // Starts the three steps; done is called once, when the last one has
-    // settled (the form then shows what the user had before). A write that
-    // would be refused is refused at once, with its message, before any
-    // byte is sent: done then runs before Start returns. False, and done
-    // never called, while a transfer or another verify runs.
+    // Starts the three steps once the link has settled; done is called
+    // once, when the last one has settled (the form then shows what the
+    // user had before). A write that would be refused is refused with its
+    // message before any byte is sent. False, and done never called, while
+    // a transfer or another verify runs.
     bool Start(std::function<void(const VerifyResult&)> done);
     bool Running() const { return m_running; }
 
 private:
     struct Run;
+    void Begin();
     void BeginStep(VerifyStep step);
     void WhenSettled(std::function<void()> fn);
     void OnStepSettled();

@@ -21,6 +21,7 @@ inline constexpr std::string_view kVerifyStepDeclined = "The step did not start.
 inline constexpr std::string_view kVerifyBandPlanField = "Band plan";
 inline constexpr std::string_view kVerifyEmgField = "Emg Channel";
 inline constexpr std::string_view kVerifyEmptyChannel = "(empty)";
+inline constexpr std::string_view kVerifyRowNotReadBack = "(not read back)";
 inline constexpr std::string_view kVerifyNoBandPlan = "(none)";
 inline constexpr std::string_view kVerifyNoEmgChannel = "(none)";
 inline constexpr std::string_view kVerifyOn = "on";
