@@ -23,7 +23,8 @@ FormSnapshot RichSnapshot() {
     r.m_nEmgChannel = 19;
     for (int i = 0; i < kChannelEnableCount; ++i) r.b_CHcheck[i] = (i * 7) % 3 == 0;
     for (int i = 0; i < 4; ++i) r.Alignment(i) = 11 + 50 * i;
-    for (int i = 0; i < kOptionListCount; ++i) r.OptionSelection(i) = i % 4 - 1 == 1 ? 7 : i % 4 - 1;
+    for (int i = 0; i < kOptionListCount; ++i)
+        r.OptionSelection(i) = static_cast<int>(OptionLists()[i].entries.size()) - 1;  // the last, or none
     for (int i = 0; i < kOptionFlagCount; ++i) r.OptionFlag(i) = 1 - kOptionFlagDefaults[i];
     for (std::size_t i = 0; i < r.m_optionBlock.size(); ++i) r.m_optionBlock[i] = static_cast<std::uint8_t>(255 - i * 9);
     r.m_dToneAFreq = 0.1 + 0.2;  // not the shortest decimal of itself
@@ -47,6 +48,21 @@ std::string Sealed(std::string body) {
     return body + "end=" + std::to_string(body.size()) + " " + hex + "\n";
 }
 std::string Body(const std::string& file) { return file.substr(0, file.rfind("end=")); }
+
+// Why the rich state's file is refused once the line of key says value.
+std::string ReasonWithLine(const std::string& key, const std::string& value) {
+    std::string b = Body(recovery::Encode(RichSnapshot()));
+    const std::size_t at = b.find("\n" + key + "=") + 1;
+    b.replace(at, b.find('\n', at) - at, key + "=" + value);
+    const recovery::Decoded d = recovery::Decode(Sealed(b));
+    return d.ok ? "taken" : d.reason;
+}
+
+std::string Repeated(const std::string& value, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += (i ? "," : "") + value;
+    return out;
+}
 
 TEST(RecoveryFile, RoundTripIsExactAndStable) {
     const FormSnapshot rich = RichSnapshot();
@@ -88,6 +104,42 @@ TEST(RecoveryFile, RefusesSealedContentTheFormCouldNotHold) {
     EXPECT_EQ(with("modeSel=3\n", "modeSel=3\nmodeSel=3\n"), "damaged (line 23)");
     EXPECT_EQ(with("modeSel=3\n", "modeSel=3\nshiny=1\n"), "damaged (unknown lines)");
     EXPECT_TRUE(recovery::Decode(Sealed(body)).ok);
+}
+
+// These go to the radio as they are: a value the form never writes must not
+// come back from a file, whatever its seal says.
+TEST(RecoveryFile, RefusesSettingsValuesTheFormNeverWrites) {
+    const std::string flags = Repeated("1", kChannelEnableCount);
+    EXPECT_EQ(ReasonWithLine("channelFlags", flags), "taken");
+    EXPECT_EQ(ReasonWithLine("channelFlags", "5" + flags.substr(1)), "damaged (channelFlags)");
+    EXPECT_EQ(ReasonWithLine("channelFlags", "-1" + flags.substr(1)), "damaged (channelFlags)");
+    EXPECT_EQ(ReasonWithLine("optionFlags", "0,1,1,0,2,0"), "damaged (optionFlags)");
+    EXPECT_EQ(ReasonWithLine("optionFlags", "0,1,1,0,1,-1"), "damaged (optionFlags)");
+
+    EXPECT_EQ(ReasonWithLine("alignment", "255,255,200,200"), "taken");
+    EXPECT_EQ(ReasonWithLine("alignment", "256,0,140,72"), "damaged (alignment)");
+    EXPECT_EQ(ReasonWithLine("alignment", "82,0,140,201"), "damaged (alignment)");
+
+    std::vector<std::string> last;
+    for (const OptionList& list : OptionLists()) last.push_back(std::to_string(int(list.entries.size()) - 1));
+    auto selections = [&](std::size_t index, const std::string& value) {
+        std::string line;
+        for (std::size_t i = 0; i < last.size(); ++i) line += (i ? "," : "") + (i == index ? value : last[i]);
+        return ReasonWithLine("selections", line);
+    };
+    EXPECT_EQ(selections(0, "-1"), "taken");
+    for (std::size_t i = 0; i < last.size(); ++i) {
+        EXPECT_EQ(selections(i, std::to_string(OptionLists()[i].entries.size())), "damaged (selections)") << i;
+        EXPECT_EQ(selections(i, "-2"), "damaged (selections)") << i;
+    }
+
+    // Under South Africa the channel names an entry of its list; elsewhere
+    // the form keeps the byte a file or the radio gave, and so must this.
+    EXPECT_EQ(ReasonWithLine("emgChannel", std::to_string(kEmgChannelNotFound)), "taken");
+    EXPECT_EQ(ReasonWithLine("emgChannel", std::to_string(kEmgChannelNotFound + 1)), "damaged (emgChannel)");
+    std::string b = Body(recovery::Encode(RichSnapshot()));
+    b.replace(b.find("bandPlan=3\nemgChannel=19"), 24, "bandPlan=0\nemgChannel=200");
+    EXPECT_TRUE(recovery::Decode(Sealed(b)).ok);
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "engine/support/EngineRig.h"
 #include "support/FormState.h"
 #include "support/TempDir.h"
+#include "ui/model/FormTexts.h"
 #include "ui/model/RecoveryFile.h"
 #include "ui/model/RecoveryKeeper.h"
 #include "ui/model/RecoveryTexts.h"
@@ -30,6 +35,28 @@ struct StatusLog : IFormObserver {
     }
     FormModel& form;
     std::vector<std::string> texts;
+};
+
+// Passes timers on to a loop and knows which of them are still due.
+struct TimerLedger : IEventLoop {
+    explicit TimerLedger(IEventLoop& loop) : loop(loop) {}
+    void Post(Callback fn) override { loop.Post(std::move(fn)); }
+    TimerId StartTimer(int ms, Callback fn) override {
+        auto id = std::make_shared<TimerId>();
+        *id = loop.StartTimer(ms, [this, id, fn = std::move(fn)] {
+            due.erase(*id);
+            fn();
+        });
+        due.insert(*id);
+        return *id;
+    }
+    void CancelTimer(TimerId id) override {
+        due.erase(id);
+        loop.CancelTimer(id);
+    }
+    std::int64_t NowMs() const override { return loop.NowMs(); }
+    IEventLoop& loop;
+    std::set<TimerId> due;
 };
 
 std::string WithoutStatus(std::string state) {
@@ -152,6 +179,15 @@ TEST_F(RecoveryKeeperTest, ClosingKeepsUnsavedEditsOnlyAndNeverAsks) {
     EXPECT_FALSE(test::Exists(path));
 }
 
+TEST_F(RecoveryKeeperTest, ClosingWithAFailingWriteLeavesNothingOnTheLoop) {
+    test::WriteBytes(folder, {'x'});  // every write fails
+    TimerLedger ledger(rig.loop);
+    auto keeper = std::make_unique<RecoveryKeeper>(rig.form, ledger, folder, RecoverySession{"session-a.orvexrec"});
+    rig.form.SetCellText(1, "27.3000");
+    keeper.reset();  // the last keep fails too
+    EXPECT_TRUE(ledger.due.empty()) << "a timer of the closed keeper would still run";
+}
+
 TEST_F(RecoveryKeeperTest, ANewSessionBringsBackTheEditsExactly) {
     auto first = Keeper(rig, "session-1.orvexrec");
     rig.form.OnModeSelect(kBandPlanSouthAfrica);
@@ -173,19 +209,33 @@ TEST_F(RecoveryKeeperTest, ANewSessionBringsBackTheEditsExactly) {
 
     const test::Bytes pendingBytes = test::ReadBytes(leftBehind);
     later.form.SetCellText(1, "29.0000");  // edits of its own first
+    const std::string own = WithoutStatus(test::FormState(later.form));
     later.loop.RunFor(RecoveryKeeper::kLatestMs);
     EXPECT_EQ(test::ReadBytes(leftBehind), pendingBytes);
 
     ASSERT_TRUE(second.RestorePending());
     EXPECT_EQ(WithoutStatus(test::FormState(later.form)), expected);
     EXPECT_FALSE(test::Exists(leftBehind));
-    EXPECT_FALSE(second.Pending());
+    EXPECT_TRUE(later.prompter.shown.empty());
     const recovery::Decoded ours = recovery::ReadFile(second.FilePath());
     ASSERT_TRUE(ours.ok) << ours.reason;
     EXPECT_TRUE(ours.state == later.form.Snapshot());
+
+    // The edits the restore replaced are offered next, and come back the same way.
+    ASSERT_TRUE(second.Pending());
+    EXPECT_EQ(later.form.StatusText(), texts::kRecoveryKeptAside);
+    const std::string aside = second.Pending()->path;
+    ASSERT_TRUE(second.RestorePending());
+    EXPECT_EQ(WithoutStatus(test::FormState(later.form)), own);
+    EXPECT_FALSE(test::Exists(aside));
+    ASSERT_TRUE(second.Pending());
+    EXPECT_TRUE(recovery::ReadFile(second.Pending()->path).state == ours.state);
+    // Another session cannot take what this one set aside while it runs.
+    SimRig third;
+    EXPECT_FALSE(RecoveryKeeper(third.form, third.loop, folder, RecoverySession{"session-3.orvexrec"}).Pending());
 }
 
-TEST_F(RecoveryKeeperTest, ARefusedFileStaysAndTheNextOlderIsOffered) {
+TEST_F(RecoveryKeeperTest, OnlyReadableFilesAreOfferedTheRestNamedOnceAndLeftAlone) {
     fs::create_directories(folder);
     FormSnapshot older = rig.form.Snapshot();
     older.cells[0] = "26.9650";
@@ -198,18 +248,73 @@ TEST_F(RecoveryKeeperTest, ARefusedFileStaysAndTheNextOlderIsOffered) {
     test::WriteBytes(damagedPath, test::Bytes(damaged.begin(), damaged.end()));
 
     auto keeper = Keeper(rig);
-    ASSERT_EQ(keeper->Pending()->path, damagedPath);
+    ASSERT_EQ(keeper->Pending()->path, olderPath);
+    EXPECT_EQ(keeper->Unreadable(), std::vector<std::string>{damagedPath + ": damaged (checksum)"});
+    ASSERT_TRUE(keeper->AnnouncePending());
+    EXPECT_NE(rig.form.StatusText().find(PendingRecoveryText(*keeper->Pending())), std::string::npos);
+    EXPECT_NE(rig.form.StatusText().find(damagedPath + ": damaged (checksum)"), std::string::npos);
+
+    // Gone bad after the start: refused when asked for, and left as it is.
+    const test::Bytes cut(damaged.begin(), damaged.begin() + 40);
+    test::WriteBytes(olderPath, cut);
+    fs::last_write_time(olderPath, fs::last_write_time(damagedPath) - std::chrono::hours(1));
     EXPECT_FALSE(keeper->RestorePending());
     ASSERT_EQ(rig.prompter.shown.size(), 1u);
     EXPECT_EQ(rig.prompter.shown[0].text, texts::kRecoveryRefused);
-    EXPECT_EQ(rig.prompter.shown[0].detail, damagedPath + ": damaged (checksum)");
+    EXPECT_EQ(rig.prompter.shown[0].detail, olderPath + ": cut short");
     EXPECT_EQ(rig.prompter.shown[0].icon, MsgIcon::Stop);
+    EXPECT_FALSE(keeper->Pending());
+    EXPECT_EQ(rig.form.StatusText(), texts::kTotalRangeHint);
+    keeper.reset();
     EXPECT_EQ(test::ReadBytes(damagedPath), test::Bytes(damaged.begin(), damaged.end()));
+    EXPECT_EQ(test::ReadBytes(olderPath), cut);
 
-    ASSERT_EQ(keeper->Pending()->path, olderPath);
-    ASSERT_TRUE(keeper->RestorePending());
-    EXPECT_EQ(rig.form.CellText(1), "26.9650");
-    EXPECT_TRUE(test::Exists(damagedPath));
+    // With nothing to offer, the unreadable file is still named once.
+    SimRig later;
+    RecoveryKeeper again(later.form, later.loop, folder, RecoverySession{"session-b.orvexrec"});
+    EXPECT_FALSE(again.Pending());
+    EXPECT_TRUE(again.AnnouncePending());
+    EXPECT_EQ(later.form.StatusText(), std::string(texts::kRecoveryUnreadable) + damagedPath +
+                                           ": damaged (checksum) (and 1 more)");
+}
+
+TEST_F(RecoveryKeeperTest, ARunningSessionsFileIsNeverTakenByAnother) {
+    auto first = Keeper(rig, "session-a.orvexrec");
+    rig.form.SetCellText(1, "26.5000");
+    rig.loop.RunFor(RecoveryKeeper::kLatestMs);
+    ASSERT_TRUE(Kept(*first));
+
+    SimRig other;
+    RecoveryKeeper second(other.form, other.loop, folder, RecoverySession{"session-b.orvexrec"});
+    EXPECT_FALSE(second.Pending());
+    EXPECT_TRUE(second.Unreadable().empty());
+    // Nor by another process.
+    const pid_t child = fork();
+    if (child == 0) {
+        SimRig elsewhere;
+        RecoveryKeeper third(elsewhere.form, elsewhere.loop, folder, RecoverySession{"session-c.orvexrec"});
+        _exit(third.Pending() ? 1 : 0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child was offered a live session's file";
+
+    // Once it has ended, its edits are left behind for the next start.
+    const std::string path = first->FilePath();
+    first.reset();
+    SimRig last;
+    RecoveryKeeper fourth(last.form, last.loop, folder, RecoverySession{"session-d.orvexrec"});
+    ASSERT_TRUE(fourth.Pending());
+    EXPECT_EQ(fourth.Pending()->path, path);
+    ASSERT_TRUE(fourth.RestorePending());
+    EXPECT_EQ(std::vector<std::string>{fs::path(fourth.FilePath()).filename().string()},
+              [&] {
+                  last.loop.RunFor(RecoveryKeeper::kLatestMs);
+                  std::vector<std::string> names;
+                  for (const auto& e : fs::directory_iterator(folder))
+                      if (e.path().extension() == ".orvexrec") names.push_back(e.path().filename().string());
+                  return names;
+              }());
 }
 
 }  // namespace

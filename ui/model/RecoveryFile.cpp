@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "settings/CodeTables.h"
+#include "settings/RadioSettings.h"
 #include "ui/model/RecoveryTexts.h"
 
 namespace orvex::recovery {
@@ -210,6 +212,9 @@ public:
         return std::move(*value);
     }
 
+    // A value read well that the form could still never hold.
+    void Refuse(const std::string& key) { Fail(key); }
+
     // Every line was asked for: nothing unknown was in the file.
     bool AllUsed() const { return m_used == m_values.size(); }
     const std::string& FailedKey() const { return m_failedKey; }
@@ -358,17 +363,30 @@ Decoded Decode(std::string_view text) {
         f.Bytes(Indexed(kRecordKey, i + 1), bytes);
         s.m_channels[i] = ChannelEntry::FromBytes(bytes);
     }
+    // Settings values are written to the radio as they are: only what the
+    // form itself ever holds is taken, so a crafted file cannot send a flag
+    // byte of 5 or a selection beyond its list.
     s.m_nBandPlan = static_cast<std::uint8_t>(f.Int(std::string(kBandPlanKey), 0, 255));
-    s.m_nEmgChannel = static_cast<std::uint8_t>(f.Int(std::string(kEmgChannelKey), 0, 255));
-    f.Ints(std::string(kChannelFlagsKey), s.b_CHcheck, INT32_MIN, INT32_MAX);
+    // Outside South Africa the form carries the byte a file or radio gave
+    // unchanged; there it always names an entry of the list (or not found).
+    const long long emgMax = s.m_nBandPlan == kBandPlanSouthAfrica ? kEmgChannelNotFound : 255;
+    s.m_nEmgChannel = static_cast<std::uint8_t>(f.Int(std::string(kEmgChannelKey), 0, emgMax));
+    f.Ints(std::string(kChannelFlagsKey), s.b_CHcheck, 0, 1);
     std::array<unsigned, 4> alignment{};
     f.Ints(std::string(kAlignmentKey), alignment, 0, UINT32_MAX);
-    for (int i = 0; i < 4; ++i) s.Alignment(i) = alignment[i];
+    for (int i = 0; i < 4; ++i) {
+        if (alignment[i] > kAlignmentSpecs[i].maximum) f.Refuse(std::string(kAlignmentKey));
+        s.Alignment(i) = alignment[i];
+    }
     std::array<int, kOptionListCount> selections{};
-    f.Ints(std::string(kSelectionsKey), selections, INT32_MIN, INT32_MAX);
-    for (int i = 0; i < kOptionListCount; ++i) s.OptionSelection(i) = selections[i];
+    f.Ints(std::string(kSelectionsKey), selections, -1, INT32_MAX);
+    for (int i = 0; i < kOptionListCount; ++i) {
+        if (LimitSelection(selections[i], OptionLists()[i].entries.size()) != selections[i])
+            f.Refuse(std::string(kSelectionsKey));
+        s.OptionSelection(i) = selections[i];
+    }
     std::array<int, kOptionFlagCount> optionFlags{};
-    f.Ints(std::string(kOptionFlagsKey), optionFlags, INT32_MIN, INT32_MAX);
+    f.Ints(std::string(kOptionFlagsKey), optionFlags, 0, 1);
     for (int i = 0; i < kOptionFlagCount; ++i) s.OptionFlag(i) = optionFlags[i];
     f.Bytes(std::string(kOptionBlockKey), s.m_optionBlock);
     s.m_dToneAFreq = f.Double(std::string(kToneAKey));

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "files/FileStore.h"
+#include "ui/model/FormTexts.h"
 #include "ui/model/RecoveryFile.h"
 #include "ui/model/RecoveryTexts.h"
 
@@ -23,6 +24,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kSessionPrefix = "session-";
+constexpr std::string_view kLockExtension = ".lock";
 
 // Views only move on status, progress and the port pane; nothing a user could lose.
 constexpr unsigned kNotState = kChangeStatus | kChangeProgress;
@@ -48,11 +50,26 @@ std::string Utf8(const fs::path& path) {
     return std::string(reinterpret_cast<const char*>(text.data()), text.size());
 }
 
+// The lock file a session holds beside its recovery file.
+std::string LockPathFor(const std::string& recoveryPath) {
+    std::string path = recoveryPath;
+    if (path.ends_with(recovery::kFileExtension)) path.resize(path.size() - recovery::kFileExtension.size());
+    return path + std::string(kLockExtension);
+}
+
+std::string TimeText(fs::file_time_type time) {
+    const auto sys = std::chrono::file_clock::to_sys(time);
+    return Format(LocalTime(std::chrono::system_clock::to_time_t(
+                      std::chrono::time_point_cast<std::chrono::system_clock::duration>(sys))),
+                  "%Y-%m-%d %H:%M");
+}
+
 struct Found {
     PendingRecovery pending;
     fs::file_time_type time;
 };
 
+// Newest first; a running session's file is its own, not left behind.
 std::vector<PendingRecovery> FindEarlier(const std::string& folder, const std::string& ownName) {
     std::vector<Found> found;
     std::error_code ec;
@@ -63,12 +80,9 @@ std::vector<PendingRecovery> FindEarlier(const std::string& folder, const std::s
         if (name == ownName || !name.ends_with(recovery::kFileExtension)) continue;
         const fs::file_time_type time = it->last_write_time(fileEc);
         if (fileEc) continue;
-        const auto sys = std::chrono::file_clock::to_sys(time);
-        const std::string timeText =
-            Format(LocalTime(std::chrono::system_clock::to_time_t(
-                       std::chrono::time_point_cast<std::chrono::system_clock::duration>(sys))),
-                   "%Y-%m-%d %H:%M");
-        found.push_back({{Utf8(filestore::PathFromUtf8(folder) / it->path().filename()), timeText}, time});
+        const std::string path = Utf8(filestore::PathFromUtf8(folder) / it->path().filename());
+        if (filestore::IsSessionLockHeld(LockPathFor(path))) continue;
+        found.push_back({{path, TimeText(time)}, time});
     }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
         return a.time != b.time ? a.time > b.time : a.pending.path > b.pending.path;
@@ -101,8 +115,16 @@ RecoveryKeeper::RecoveryKeeper(FormModel& form, IEventLoop& loop, std::string fo
     : m_form(form),
       m_loop(loop),
       m_folder(std::move(folder)),
-      m_path(Utf8(filestore::PathFromUtf8(m_folder) / filestore::PathFromUtf8(session.fileName))),
-      m_pending(FindEarlier(m_folder, session.fileName)) {
+      m_path(Utf8(filestore::PathFromUtf8(m_folder) / filestore::PathFromUtf8(session.fileName))) {
+    // Read now, so the menu and the status line offer only what a restore
+    // can bring back.
+    for (PendingRecovery& found : FindEarlier(m_folder, session.fileName)) {
+        const recovery::Decoded file = recovery::ReadFile(found.path);
+        if (file.ok)
+            m_pending.push_back(std::move(found));
+        else
+            m_unreadable.push_back(file.reason);
+    }
     m_form.AddObserver(this);
 }
 
@@ -110,6 +132,7 @@ RecoveryKeeper::~RecoveryKeeper() {
     m_form.RemoveObserver(this);
     CancelTimer(m_timer);
     CancelTimer(m_retry);
+    m_closing = true;
     KeepNow();
 }
 
@@ -120,9 +143,20 @@ std::optional<PendingRecovery> RecoveryKeeper::Pending() const {
 
 bool RecoveryKeeper::AnnouncePending() {
     const auto pending = Pending();
-    if (!pending || m_announced) return false;
+    if ((!pending && m_unreadable.empty()) || m_announced) return false;
     m_announced = true;
-    m_form.SetStatusText(PendingRecoveryText(*pending));
+    std::string text = pending ? PendingRecoveryText(*pending) : std::string();
+    if (!m_unreadable.empty()) {
+        if (!text.empty()) text += ". ";
+        text += std::string(texts::kRecoveryUnreadable) + m_unreadable.front();
+        if (m_unreadable.size() > 1) {
+            std::string more(texts::kRecoveryUnreadableMoreFormat);
+            more.replace(more.find("%d"), 2, std::to_string(m_unreadable.size() - 1));
+            text += more;
+        }
+    }
+    m_announcedText = text;
+    m_form.SetStatusText(std::move(text));
     return true;
 }
 
@@ -133,15 +167,59 @@ bool RecoveryKeeper::RestorePending() {
     if (!file.ok) {
         m_pending.erase(m_pending.begin());
         m_form.Prompter().Show({std::string(texts::kRecoveryRefused), file.reason, MsgIcon::Stop, MsgButtons::Ok});
+        UpdateNewsAfterRestore(*pending);
         return false;
     }
+    // The form's own unsaved edits are set aside, not thrown away: a
+    // question could only offer to lose them, and the same command swaps
+    // them back.
+    const bool setAside = m_form.HasUnsavedEdits();
+    if (setAside) {
+        const filestore::Result aside = KeepAside();
+        if (!aside.ok()) {
+            m_form.Prompter().Show({std::string(texts::kRecoveryRefused),
+                                    std::string(texts::kRecoveryAsideFailed) + aside.detail, MsgIcon::Stop,
+                                    MsgButtons::Ok});
+            return false;
+        }
+    }
     if (!m_form.Restore(file.state)) return false;
-    m_pending.erase(m_pending.begin());
+    m_pending.erase(std::find_if(m_pending.begin(), m_pending.end(),
+                                 [&](const PendingRecovery& p) { return p.path == pending->path; }));
     // The old file goes once ours holds its edits (or nothing is unsaved),
     // so no moment has the edits in neither.
-    m_handedOver = pending->path;
+    m_handedOver.push_back(pending->path);
     KeepNow();
+    if (setAside)
+        m_form.SetStatusText(std::string(texts::kRecoveryKeptAside));
+    else
+        UpdateNewsAfterRestore(*pending);
     return true;
+}
+
+void RecoveryKeeper::UpdateNewsAfterRestore(const PendingRecovery& dealtWith) {
+    const std::string& shown = m_form.StatusText();
+    if (shown != m_announcedText && shown != PendingRecoveryText(dealtWith)) return;
+    const auto next = Pending();
+    m_form.SetStatusText(next ? PendingRecoveryText(*next) : std::string(texts::kTotalRangeHint));
+}
+
+filestore::Result RecoveryKeeper::KeepAside() {
+    if (filestore::Result made = MakeFolder(); !made.ok()) return made;
+    std::string name = Utf8(filestore::PathFromUtf8(m_path).filename());
+    name.resize(name.size() - std::min(name.size(), recovery::kFileExtension.size()));
+    const std::string path = Utf8(filestore::PathFromUtf8(m_folder) /
+                                  filestore::PathFromUtf8(name + "-" + std::to_string(++m_asideCount) +
+                                                          std::string(recovery::kFileExtension)));
+    // Locked before it exists, so no other session ever sees it unlocked.
+    std::unique_ptr<filestore::SessionLock> lock = filestore::SessionLock::Take(LockPathFor(path));
+    const filestore::Result written = recovery::WriteFile(path, m_form.Snapshot());
+    if (!written.ok()) return written;
+    if (lock) m_asideLocks.push_back(std::move(lock));
+    std::error_code ec;
+    const fs::file_time_type time = fs::last_write_time(filestore::PathFromUtf8(path), ec);
+    m_pending.insert(m_pending.begin(), {path, ec ? std::string() : TimeText(time)});
+    return written;
 }
 
 void RecoveryKeeper::OnFormChanged(unsigned changes) {
@@ -175,26 +253,22 @@ void RecoveryKeeper::KeepNow() {
         CancelTimer(m_retry);
         RemoveFile(m_path);
         m_kept.reset();
-        if (!m_handedOver.empty()) RemoveFile(m_handedOver);
-        m_handedOver.clear();
+        DropHandedOver();
         return;
     }
     FormSnapshot state = m_form.Snapshot();
     if (m_kept && *m_kept == state) return;
 
-    std::error_code ec;
-    fs::create_directories(filestore::PathFromUtf8(m_folder), ec);
-    filestore::Result result;
-    if (ec && !fs::is_directory(filestore::PathFromUtf8(m_folder)))
-        result = {filestore::Status::WriteFailed, m_folder + ": " + ec.message()};
-    else
+    filestore::Result result = MakeFolder();
+    if (result.ok()) {
+        if (!m_lock) m_lock = filestore::SessionLock::Take(LockPathFor(m_path));
         result = recovery::WriteFile(m_path, state);
+    }
     if (result.ok()) {
         m_kept = std::move(state);
         m_failureShown = false;
         CancelTimer(m_retry);
-        if (!m_handedOver.empty()) RemoveFile(m_handedOver);
-        m_handedOver.clear();
+        DropHandedOver();
         return;
     }
     m_kept.reset();
@@ -203,11 +277,34 @@ void RecoveryKeeper::KeepNow() {
         m_failureShown = true;
         m_form.SetStatusText(std::string(texts::kRecoveryNotKept) + result.detail);
     }
-    if (!m_retry)
+    // A closing keeper arms nothing: the timer would outlive it.
+    if (!m_retry && !m_closing)
         m_retry = m_loop.StartTimer(kRetryMs, [this] {
             m_retry.reset();
             KeepNow();
         });
+}
+
+filestore::Result RecoveryKeeper::MakeFolder() const {
+    std::error_code ec;
+    fs::create_directories(filestore::PathFromUtf8(m_folder), ec);
+    if (ec && !fs::is_directory(filestore::PathFromUtf8(m_folder)))
+        return {filestore::Status::WriteFailed, m_folder + ": " + ec.message()};
+    return {};
+}
+
+void RecoveryKeeper::DropHandedOver() {
+    for (const std::string& path : m_handedOver) {
+        RemoveFile(path);
+        const std::string lockPath = LockPathFor(path);
+        const auto ours = std::find_if(m_asideLocks.begin(), m_asideLocks.end(),
+                                       [&](const auto& lock) { return lock->Path() == lockPath; });
+        if (ours != m_asideLocks.end())
+            m_asideLocks.erase(ours);  // takes its lock file along
+        else if (!filestore::IsSessionLockHeld(lockPath))
+            RemoveFile(lockPath);  // left by a session that ended without removing it
+    }
+    m_handedOver.clear();
 }
 
 void RecoveryKeeper::RemoveFile(const std::string& path) {

@@ -3,10 +3,13 @@
 // that closing the window (which never asks to save) or a crash loses
 // nothing, and offers the edits an earlier session left behind.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "files/FileStore.h"
+#include "files/SessionLock.h"
 #include "link/EventLoop.h"
 #include "ui/model/FormModel.h"
 
@@ -39,7 +42,7 @@ public:
     static constexpr int kRetryMs = 5000;
 
     // Looks for the files earlier sessions left in folder (created on the
-    // first write).
+    // first write); files of sessions still running are not theirs to take.
     RecoveryKeeper(FormModel& form, IEventLoop& loop, std::string folder, RecoverySession session);
     // Keeps the state one last time: with unsaved edits the file stays,
     // without them it is gone.
@@ -49,14 +52,20 @@ public:
 
     const std::string& FilePath() const { return m_path; }
 
-    // The newest file of an earlier session not yet brought back or refused.
+    // The newest readable file of an earlier session not yet brought back
+    // or refused.
     std::optional<PendingRecovery> Pending() const;
-    // Tells the status line of a pending recovery, once per keeper; false
-    // when there is none or it was told already.
+    // Files found at start that cannot be brought back, each "<path>: <why>";
+    // they are left as they are.
+    const std::vector<std::string>& Unreadable() const { return m_unreadable; }
+    // Tells the status line of a pending recovery and of unreadable files,
+    // once per keeper; false when there is nothing or it was told already.
     bool AnnouncePending();
-    // Brings the pending edits back into the form. A file that is refused
-    // is left as it is, the reason shown with a stop icon, and the next
-    // older one is offered. False when nothing was restored.
+    // Brings the pending edits back into the form. Unsaved edits the form
+    // holds are first kept in a file of their own, offered next, so the
+    // same command brings them back. A file that is refused is left as it
+    // is, the reason shown with a stop icon, and the next older one is
+    // offered. False when nothing was restored.
     bool RestorePending();
 
     // Keeps the current state now, as the debounce would (not during a transfer).
@@ -67,6 +76,13 @@ private:
     void Schedule();
     void CancelTimer(std::optional<IEventLoop::TimerId>& timer);
     void RemoveFile(const std::string& path);
+    filestore::Result MakeFolder() const;
+    // Writes the form's state to a new file of this session, offered first.
+    filestore::Result KeepAside();
+    // Removes files whose edits our own file now holds (or that nothing
+    // unsaved needs any more), with their lock files.
+    void DropHandedOver();
+    void UpdateNewsAfterRestore(const PendingRecovery& dealtWith);
 
     FormModel& m_form;
     IEventLoop& m_loop;
@@ -74,8 +90,15 @@ private:
     std::string m_path;
     // Earlier sessions' files, newest first, as found at start.
     std::vector<PendingRecovery> m_pending;
-    // A restored file whose edits our own file does not hold yet.
-    std::string m_handedOver;
+    // Restored files whose edits our own file does not hold yet.
+    std::vector<std::string> m_handedOver;
+    std::vector<std::string> m_unreadable;
+    // Held from the first write to the end, so no other session takes our file.
+    std::unique_ptr<filestore::SessionLock> m_lock;
+    // Files of this session holding edits a restore replaced.
+    std::vector<std::unique_ptr<filestore::SessionLock>> m_asideLocks;
+    int m_asideCount = 0;
+    std::string m_announcedText;
 
     std::optional<IEventLoop::TimerId> m_timer;
     std::optional<IEventLoop::TimerId> m_retry;
@@ -83,6 +106,8 @@ private:
     std::optional<FormSnapshot> m_kept;  // what our file holds
     bool m_failureShown = false;
     bool m_announced = false;
+    // Set by the destructor: nothing may be left on the loop after it.
+    bool m_closing = false;
 };
 
 }  // namespace orvex

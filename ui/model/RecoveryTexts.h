@@ -9,6 +9,15 @@ namespace orvex::texts {
 inline constexpr std::string_view kRecoveryPendingFormat =
     "Unsaved edits from %s can be brought back: File > Restore Unsaved Edits";
 inline constexpr std::string_view kRecoveryRefused = "The unsaved edits could not be brought back.";
+// Followed by "<path>: <why>" of the first such file; the files stay as they are.
+inline constexpr std::string_view kRecoveryUnreadable = "Unsaved edits that cannot be brought back were left in place: ";
+// %d is how many more files could not be read.
+inline constexpr std::string_view kRecoveryUnreadableMoreFormat = " (and %d more)";
+// After a restore replaced unsaved edits of this session.
+inline constexpr std::string_view kRecoveryKeptAside =
+    "The edits the form had are kept: File > Restore Unsaved Edits brings them back";
+// Followed by the reason the form's edits could not be written.
+inline constexpr std::string_view kRecoveryAsideFailed = "The edits the form has now could not be kept first: ";
 // Followed by the reason the file could not be written.
 inline constexpr std::string_view kRecoveryNotKept = "Unsaved edits are not being kept: ";
 
