@@ -29,4 +29,5 @@ endif()
 orvex_add_test(recovery_tests SOURCES
     model/RecoveryFileTest.cpp
     model/RecoveryKeeperTest.cpp
+    model/RecoverySessionLockTest.cpp
     DEPS orvex_formmodel orvex_simradio orvex_link LABELS core)

@@ -23,6 +23,11 @@ orvex_add_test(win32_files_tests SOURCES
     DEPS orvex_files orvex_link LABELS win32 RESOURCE_LOCK wine_c_drive
     ENVIRONMENT GTEST_FILTER=-FileStoreWin32.SavingThroughALinkReplacesTheFileItNames)
 
+# The lock a running session holds on its recovery file, on Win32 share modes.
+orvex_add_test(win32_session_lock_tests SOURCES
+    model/RecoverySessionLockTest.cpp
+    DEPS orvex_files LABELS win32 RESOURCE_LOCK wine_c_drive)
+
 set(ORVEX_HOST_BUILD "" CACHE PATH "The native build whose simulator the Windows port tests talk to")
 if(NOT ORVEX_HOST_BUILD)
     message(STATUS "ORVEX_HOST_BUILD not set: the Windows port tests and the end-to-end run are left out")
