@@ -16,6 +16,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace orvex {
@@ -35,16 +38,80 @@ std::string UniqueTag() {
     return tag;
 }
 
-std::string ToUtf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+using filestore::Utf8FromPath;
+
+// A file that outlives the program writing it only does so when that program
+// died; none is in use for more than moments.
+constexpr auto kLeftoverAge = std::chrono::hours(1);
+
+bool IsStamp(std::string_view text) {
+    if (text.size() < kStampShape.size()) return false;
+    for (std::size_t i = 0; i < kStampShape.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kStampShape[i] == '0' ? !digit : text[i] != kStampShape[i]) return false;
+    }
+    return true;
 }
 
-std::string Stamp(const LocalTime& t) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
-    return text;
+// The stamp of a written but unpublished backup's name
+// (".pending-<stamp>-<tag>.kvx"); empty for any other name.
+std::string PendingStamp(std::string_view name) {
+    if (!name.starts_with(kPendingPrefix) || !name.ends_with(kExtension)) return {};
+    const std::string_view rest = name.substr(kPendingPrefix.size());
+    if (!IsStamp(rest) || rest.size() <= kStampShape.size() || rest[kStampShape.size()] != '-') return {};
+    return std::string(rest.substr(0, kStampShape.size()));
+}
+
+// The safe writer's half-written file for a pending name: its own name
+// with a dot before and a suffix after (".<name>.XXXXXX", ".<name>.<n>.tmp").
+bool IsHalfWritten(std::string_view name) {
+    if (!name.starts_with(".") || !name.substr(1).starts_with(kPendingPrefix)) return false;
+    return name.find(std::string(kExtension) + ".") != std::string_view::npos;
+}
+
+// How many names the file at path has; 0 when that cannot be told.
+std::uintmax_t NameCount(const fs::path& path) {
+#ifdef _WIN32
+    // The C runtime's stat counts one name always.
+    const HANDLE h = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(h, &info);
+    ::CloseHandle(h);
+    return known ? info.nNumberOfLinks : 0;
+#else
+    std::error_code ec;
+    const std::uintmax_t n = fs::hard_link_count(path, ec);
+    return ec ? 0 : n;
+#endif
+}
+
+enum class Naming { Named, Taken, Failed };
+
+// Gives the file at from the name to, never replacing a file that has it.
+Naming NameWithoutReplacing(const fs::path& from, const fs::path& to, std::error_code& ec) {
+#ifdef _WIN32
+    // A move without MOVEFILE_REPLACE_EXISTING fails on a taken name, and
+    // write-through returns only once the new name is on the disk: no second
+    // name to flush or tidy, as a link would leave.
+    if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return Naming::Named;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return Naming::Taken;
+    ec.assign(static_cast<int>(error), std::system_category());
+    return Naming::Failed;
+#else
+    fs::create_hard_link(from, to, ec);
+    if (ec == std::errc::file_exists) return Naming::Taken;
+    if (ec) {
+        // A file system without links: the name was free a moment ago.
+        fs::rename(from, to, ec);
+        return ec ? Naming::Failed : Naming::Named;
+    }
+    std::error_code ignored;  // a second name left now goes with the leftovers
+    fs::remove(from, ignored);
+    return Naming::Named;
+#endif
 }
 
 // The stamp as a person reads a time: "2026-12-09 22:55:22".
@@ -79,7 +146,7 @@ struct Found {
 std::vector<Found> FindBackups(const fs::path& folder, std::error_code& ec) {
     std::vector<Found> found;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = ToUtf8(it->path().filename());
+        const std::string name = Utf8FromPath(it->path().filename());
         Found f{{}, 0, it->path(), name};
         std::error_code statError;
         if (!detail::ParseBackupName(name, f.stamp, f.sequence) || it->is_directory(statError)) continue;
@@ -93,18 +160,20 @@ std::vector<Found> FindBackups(const fs::path& folder, std::error_code& ec) {
 
 namespace detail {
 
+std::string BackupName(const std::string& stamp, int sequence) {
+    if (sequence < 1 || sequence > kMaxSequence) return {};
+    return stamp + (sequence == 1 ? std::string() : "_" + std::to_string(sequence)) + std::string(kExtension);
+}
+
 bool ParseBackupName(const std::string& name, std::string& stamp, int& sequence) {
     const std::size_t n = kStampShape.size();
-    if (name.size() < n + kExtension.size() || !name.ends_with(kExtension)) return false;
-    for (std::size_t i = 0; i < n; ++i) {
-        const bool digit = name[i] >= '0' && name[i] <= '9';
-        if (kStampShape[i] == '0' ? !digit : name[i] != kStampShape[i]) return false;
-    }
+    if (name.size() < n + kExtension.size() || !name.ends_with(kExtension) || !IsStamp(name)) return false;
     const std::string rest = name.substr(n, name.size() - n - kExtension.size());
     sequence = 1;
     if (!rest.empty()) {
         // "_2" onwards; no leading zero, so each sequence has one spelling.
-        if (rest.size() < 2 || rest.size() > 7 || rest[0] != '_' || rest[1] == '0') return false;
+        const std::size_t maxDigits = std::to_string(kMaxSequence).size();
+        if (rest.size() < 2 || rest.size() > 1 + maxDigits || rest[0] != '_' || rest[1] == '0') return false;
         if (!std::all_of(rest.begin() + 1, rest.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
         sequence = std::stoi(rest.substr(1));
         if (sequence < 2) return false;
@@ -115,19 +184,23 @@ bool ParseBackupName(const std::string& name, std::string& stamp, int& sequence)
 
 }  // namespace detail
 
-LocalTime LocalTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm t{};
-#ifdef _WIN32
-    ::localtime_s(&t, &now);
+void SyncFolder(const std::string& folder) {
+#ifndef _WIN32
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    // Best effort: the names are made, and a file system that cannot flush
+    // a folder has nothing better to offer.
+    ::fsync(fd);
+    ::close(fd);
 #else
-    ::localtime_r(&now, &t);
+    // Windows opens no folder for flushing in general; names are given
+    // there by write-through moves instead.
+    (void)folder;
 #endif
-    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
-BackupStore::BackupStore(std::string folder, LocalClock clock, WholeFileWriter writer)
-    : m_folder(std::move(folder)), m_clock(std::move(clock)), m_writer(std::move(writer)) {}
+BackupStore::BackupStore(std::string folder, LocalClock clock, WholeFileWriter writer, FolderSync sync)
+    : m_folder(std::move(folder)), m_clock(std::move(clock)), m_writer(std::move(writer)), m_sync(std::move(sync)) {}
 
 KeepResult BackupStore::Keep(const kvx::KvxValues& values) {
     KeepResult result;
@@ -157,17 +230,17 @@ KeepResult BackupStore::Keep(const kvx::KvxValues& values) {
     // The content reaches the disk under a name of its own first, then takes
     // the first free backup name in one step that never replaces a file: two
     // programs keeping a backup in the same second both keep theirs.
-    const std::string stamp = Stamp(m_clock());
+    const std::string stamp = LocalTimeStamp(m_clock());
     const fs::path pending = folder / filestore::PathFromUtf8(std::string(kPendingPrefix) + stamp + "-" + UniqueTag() + ".kvx");
     const kvx::KvxImage image = kvx::EncodeKvx(values);
-    const filestore::Result written = m_writer(ToUtf8(pending), image.bytes());
+    const filestore::Result written = m_writer(Utf8FromPath(pending), image.bytes());
     if (!written.ok()) {
         fs::remove(pending, ec);
         // The name the user would have found it under, not the passing one.
         result.problem = written.detail;
-        const std::string passing = ToUtf8(pending);
+        const std::string passing = Utf8FromPath(pending);
         if (const std::size_t at = result.problem.find(passing); at != std::string::npos)
-            result.problem.replace(at, passing.size(), ToUtf8(folder / filestore::PathFromUtf8(stamp + ".kvx")));
+            result.problem.replace(at, passing.size(), Utf8FromPath(folder / filestore::PathFromUtf8(stamp + ".kvx")));
         if (IsDiskFull(written.detail))
             result.problem += " (the disk is full: free some space on it, for example by deleting old backups in " +
                               m_folder + ")";
@@ -177,6 +250,7 @@ KeepResult BackupStore::Keep(const kvx::KvxValues& values) {
         fs::remove(pending, ec);
         return result;
     }
+    TakeOverLeftovers();
     Prune(result.path);
     result.ok = true;
     return result;
@@ -185,48 +259,73 @@ KeepResult BackupStore::Keep(const kvx::KvxValues& values) {
 bool BackupStore::Publish(const fs::path& pending, const std::string& stamp, std::string& path,
                           std::string& problem) const {
     const fs::path folder = filestore::PathFromUtf8(m_folder);
-    for (int sequence = 1;; ++sequence) {
-        const std::string name =
-            stamp + (sequence == 1 ? std::string() : "_" + std::to_string(sequence)) + std::string(kExtension);
-        const fs::path candidate = folder / filestore::PathFromUtf8(name);
+    for (int sequence = 1; sequence <= detail::kMaxSequence; ++sequence) {
+        const fs::path candidate = folder / filestore::PathFromUtf8(detail::BackupName(stamp, sequence));
         std::error_code ec;
         // A dangling link counts as taken: writing through it would put the
         // backup somewhere else.
-        if (fs::symlink_status(candidate, ec).type() != fs::file_type::not_found) continue;
-        fs::create_hard_link(pending, candidate, ec);
-        if (ec == std::errc::file_exists) continue;  // taken since the look
-        if (ec) {
-            // A file system without links: the name was free a moment ago.
-            fs::rename(pending, candidate, ec);
-            if (ec) {
-                problem = ToUtf8(candidate) + ": " + ec.message();
-                return false;
-            }
+        const fs::file_type type = fs::symlink_status(candidate, ec).type();
+        if (ec && type != fs::file_type::not_found) {
+            problem = Utf8FromPath(candidate) + ": " + ec.message();
+            return false;
         }
-        fs::remove(pending, ec);
-        path = ToUtf8(candidate);
+        if (type != fs::file_type::not_found) continue;
+        const Naming naming = NameWithoutReplacing(pending, candidate, ec);
+        if (naming == Naming::Taken) continue;  // taken since the look
+        if (naming == Naming::Failed) {
+            problem = Utf8FromPath(candidate) + ": " + ec.message();
+            return false;
+        }
+        // Until the folder reaches the disk, a power cut may leave the backup
+        // under its passing name only.
+        if (m_sync) m_sync(m_folder);
+        path = Utf8FromPath(candidate);
         return true;
+    }
+    problem = m_folder + ": every backup name for " + ShownTime(stamp) +
+              " is taken (move some of that second's backups elsewhere)";
+    return false;
+}
+
+void BackupStore::TakeOverLeftovers() const {
+    std::error_code ec;
+    const fs::path folder = filestore::PathFromUtf8(m_folder);
+    const auto stale = fs::file_time_type::clock::now() - kLeftoverAge;
+    std::vector<std::pair<fs::path, std::string>> written;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = Utf8FromPath(it->path().filename());
+        const std::string stamp = PendingStamp(name);
+        if (stamp.empty() && !IsHalfWritten(name)) continue;
+        std::error_code fileError;
+        if (!it->is_regular_file(fileError) || fs::last_write_time(it->path(), fileError) >= stale || fileError)
+            continue;
+        if (stamp.empty()) {
+            fs::remove(it->path(), fileError);  // never finished, never a backup
+            continue;
+        }
+        // The safe writer puts a file under its pending name only once the
+        // whole of it is on the disk: it is a backup that lost its name.
+        // With a second name it was published before its program died.
+        const std::uintmax_t names = NameCount(it->path());
+        if (names > 1)
+            fs::remove(it->path(), fileError);
+        else if (names == 1)
+            written.emplace_back(it->path(), stamp);
+    }
+    for (const auto& [pending, stamp] : written) {
+        std::string path, problem;
+        Publish(pending, stamp, path, problem);  // failing, it stays for another time
     }
 }
 
 void BackupStore::Prune(const std::string& keep) const {
     std::error_code ec;
     const fs::path folder = filestore::PathFromUtf8(m_folder);
-    // A passing file outlives its program only when that program died while
-    // writing it; one still being written is minutes old at most.
-    const auto stale = fs::file_time_type::clock::now() - std::chrono::hours(1);
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = ToUtf8(it->path().filename());
-        std::error_code timeError;
-        if (name.starts_with(kPendingPrefix) && name.ends_with(kExtension) &&
-            fs::last_write_time(it->path(), timeError) < stale && !timeError)
-            fs::remove(it->path(), timeError);
-    }
     const std::vector<Found> found = FindBackups(folder, ec);
     if (ec) return;  // the backup is written; the old ones stay for another time
     for (std::size_t i = kBackupsKept; i < found.size(); ++i) {
         // A clock set back names the newest backup as older than the rest.
-        if (ToUtf8(found[i].path) == keep) continue;
+        if (Utf8FromPath(found[i].path) == keep) continue;
         std::error_code ignored;
         fs::remove(found[i].path, ignored);
     }
@@ -245,7 +344,7 @@ BackupListing BackupStore::List() const {
     for (const Found& f : found) {
         BackupEntry e;
         e.time = ShownTime(f.stamp);
-        e.path = ToUtf8(f.path);
+        e.path = Utf8FromPath(f.path);
         e.name = f.name;
         const kvx::ReadResult read = kvx::ReadSettingsFile(e.path);
         if (read.status != kvx::FileStatus::Ok) {

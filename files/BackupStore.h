@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "files/FileStore.h"
+#include "files/LocalTime.h"
 #include "files/SettingsFile.h"
 #include "settings/CodeTables.h"
 #include "settings/RadioSettings.h"
@@ -20,16 +21,14 @@ namespace orvex {
 
 inline constexpr std::size_t kBackupsKept = 500;
 
-// A local date and time, as a backup's name gives it.
-struct LocalTime {
-    int year = 1970, month = 1, day = 1;
-    int hour = 0, minute = 0, second = 0;
-};
 using LocalClock = std::function<LocalTime()>;
-LocalTime LocalTimeNow();
 
 // Replaces a whole file safely; a seam so tests can make the disk fail.
 using WholeFileWriter = std::function<filestore::Result(const std::string& path, std::span<const std::uint8_t>)>;
+// Makes the folder's latest changes of names reach the disk; a seam so tests
+// can see when.
+using FolderSync = std::function<void(const std::string& folder)>;
+void SyncFolder(const std::string& folder);
 
 struct KeepResult {
     bool ok = false;
@@ -57,7 +56,7 @@ struct BackupListing {
 class BackupStore {
 public:
     explicit BackupStore(std::string folder, LocalClock clock = LocalTimeNow,
-                         WholeFileWriter writer = filestore::ReplaceWholeFile);
+                         WholeFileWriter writer = filestore::ReplaceWholeFile, FolderSync sync = SyncFolder);
 
     const std::string& Folder() const { return m_folder; }
     // Writes the file Save would write for values as a new backup, making
@@ -68,17 +67,26 @@ public:
     BackupListing List() const;
 
 private:
-    // Gives the written file at pending the first free backup name.
+    // Gives the written file at pending the first free backup name, and
+    // makes that name last.
     bool Publish(const std::filesystem::path& pending, const std::string& stamp, std::string& path,
                  std::string& problem) const;
+    // What programs that died while keeping a backup left behind: their
+    // written files become backups, their half-written ones go.
+    void TakeOverLeftovers() const;
     void Prune(const std::string& keep) const;
 
     std::string m_folder;
     LocalClock m_clock;
     WholeFileWriter m_writer;
+    FolderSync m_sync;
 };
 
 namespace detail {
+// The highest sequence a backup's name can carry.
+inline constexpr int kMaxSequence = 999999;
+// The backup name of a stamp's sequence; empty beyond kMaxSequence.
+std::string BackupName(const std::string& stamp, int sequence);
 // The parts of a backup's name: "2026-12-09_22-55-22.kvx" is the stamp with
 // sequence 1, "..._3.kvx" sequence 3; false for any other name.
 bool ParseBackupName(const std::string& name, std::string& stamp, int& sequence);

@@ -3,6 +3,15 @@
 
 #include "files/FileStore.h"
 
+namespace orvex::filestore {
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace orvex::filestore
+
 namespace orvex::filestore::detail {
 
 void ApplyPatches(std::vector<std::uint8_t>& content, std::span<const Patch> patches, std::size_t minSize) {

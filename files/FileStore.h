@@ -50,6 +50,8 @@ Result ReplaceWholeFile(const std::string& path, std::span<const std::uint8_t> c
 // A UTF-8 path as the platform's path type (on Windows a narrow path would
 // be read in the ANSI code page).
 std::filesystem::path PathFromUtf8(const std::string& utf8);
+// The reverse: a path as UTF-8 text, whatever the platform's path type.
+std::string Utf8FromPath(const std::filesystem::path& path);
 
 // Why a file operation failed, for the user: the path, the system's reason
 // and a hint where one helps. code is errno on POSIX and GetLastError() on

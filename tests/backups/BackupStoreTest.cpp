@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "files/BackupStore.h"
 #include "files/UserFolders.h"
@@ -153,21 +155,117 @@ TEST(BackupStore, KeepsTheNewestAndLeavesOtherFilesAlone) {
         EXPECT_TRUE(Exists(dir.File(std::string("backups/") + foreign))) << foreign;
 }
 
-TEST(BackupStore, APassingFileLeftByAProgramThatDiedGoesAnotherInUseStays) {
+Bytes ImageOf(const kvx::KvxValues& values) {
+    const kvx::KvxImage image = kvx::EncodeKvx(values);
+    return Bytes(image.bytes().begin(), image.bytes().end());
+}
+
+void Age(const std::string& path) {
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(3));
+}
+
+TEST(BackupStore, EveryNewNameIsFlushedWithTheFolderBeforeTheBackupIsReported) {
+    TempDir dir;
+    FakeClock clock;
+    std::vector<std::vector<std::string>> seen;  // the folder's names at each flush
+    FolderSync sync = [&](const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        seen.push_back(names);
+    };
+    BackupStore store(dir.File("backups"), clock.Fn(), filestore::ReplaceWholeFile, sync);
+    ASSERT_TRUE(store.Keep(Values(10786, 0)).ok);
+    ASSERT_TRUE(store.Keep(Values(10800, 0)).ok);
+    // Flushed once the passing name was gone, not before the backup had its own.
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], std::vector<std::string>{"2026-12-09_22-55-07.kvx"});
+    EXPECT_EQ(seen[1], (std::vector<std::string>{"2026-12-09_22-55-07.kvx", "2026-12-09_22-55-07_2.kvx"}));
+}
+
+TEST(BackupStore, WhatADeadProgramLeftIsPublishedOrTidiedAndWhatIsInUseStays) {
     TempDir dir;
     FakeClock clock;
     BackupStore store(dir.File("backups"), clock.Fn());
     fs::create_directories(store.Folder());
-    const std::string dead = dir.File("backups/.pending-2026-12-09_20-00-00-0123456789abcdef.kvx");
-    const std::string busy = dir.File("backups/.pending-2026-12-09_22-55-07-fedcba9876543210.kvx");
-    WriteBytes(dead, Bytes(2048, 0));
+    const auto in = [&](const std::string& name) { return dir.File("backups/" + name); };
+    // Complete, but its program died before naming it (or the power went
+    // before the new name reached the disk).
+    const std::string lost = in(".pending-2026-12-09_20-00-00-0123456789abcdef.kvx");
+    WriteBytes(lost, ImageOf(Values(12000, 4)));
+    // Named, but the passing name had not gone yet.
+    const std::string named = in("2026-12-09_21-00-00.kvx");
+    const std::string twin = in(".pending-2026-12-09_21-00-00-00000000ffffffff.kvx");
+    WriteBytes(named, ImageOf(Values(10800, 1)));
+    fs::create_hard_link(named, twin);
+    // Half-written by the safe writer on either platform.
+    const std::string halfPosix = in("..pending-2026-12-09_20-10-00-0123456789abcdef.kvx.Ab12Cd");
+    const std::string halfWin = in("..pending-2026-12-09_20-10-00-0123456789abcdef.kvx.4242-171.tmp");
+    WriteBytes(halfPosix, Bytes(10, 0));
+    WriteBytes(halfWin, Bytes(10, 0));
+    // Still being written or named by a running program.
+    const std::string busy = in(".pending-2026-12-09_22-55-07-fedcba9876543210.kvx");
+    const std::string busyHalf = in("..pending-2026-12-09_22-55-07-fedcba9876543210.kvx.Zz9876");
     WriteBytes(busy, Bytes(100, 0));
-    fs::last_write_time(dead, fs::file_time_type::clock::now() - std::chrono::hours(3));
+    WriteBytes(busyHalf, Bytes(100, 0));
+    const std::string foreign = in(".pending-notes.kvx");
+    WriteBytes(foreign, Bytes(1, 0));
+    for (const std::string& old : {lost, named, halfPosix, halfWin, foreign}) Age(old);
+
     ASSERT_TRUE(store.Keep(Values(10786, 0)).ok);
-    EXPECT_FALSE(Exists(dead));
-    EXPECT_TRUE(Exists(busy));
-    EXPECT_EQ(store.List().entries.size(), 1u);  // neither is a backup
+    for (const std::string& gone : {lost, twin, halfPosix, halfWin}) EXPECT_FALSE(Exists(gone)) << gone;
+    for (const std::string& kept : {busy, busyHalf, foreign}) EXPECT_TRUE(Exists(kept)) << kept;
+    EXPECT_EQ(ReadBytes(in("2026-12-09_20-00-00.kvx")), ImageOf(Values(12000, 4)));
+    EXPECT_EQ(ReadBytes(named), ImageOf(Values(10800, 1)));
+    const BackupListing listing = store.List();
+    ASSERT_EQ(listing.entries.size(), 3u);  // the new one, the named one once, the lost one
+    EXPECT_EQ(listing.entries[1].name, "2026-12-09_21-00-00.kvx");
+    EXPECT_EQ(listing.entries[2].name, "2026-12-09_20-00-00.kvx");
 }
+
+TEST(BackupStore, NamesStopAtTheLastOneTheListingReads) {
+    using detail::BackupName;
+    using detail::kMaxSequence;
+    const std::string stamp = "2026-12-09_22-55-07";
+    std::string parsedStamp;
+    for (const int sequence : {1, 2, 10, kMaxSequence}) {
+        int parsed = 0;
+        const std::string name = BackupName(stamp, sequence);
+        EXPECT_TRUE(detail::ParseBackupName(name, parsedStamp, parsed)) << name;
+        EXPECT_EQ(parsed, sequence);
+        EXPECT_EQ(parsedStamp, stamp);
+    }
+    EXPECT_EQ(BackupName(stamp, kMaxSequence + 1), "");
+    int parsed = 0;
+    EXPECT_FALSE(detail::ParseBackupName(stamp + "_" + std::to_string(kMaxSequence + 1) + ".kvx", parsedStamp, parsed));
+}
+
+#ifndef _WIN32
+TEST(BackupStore, ANameThatCannotBeLookedAtFailsWithItsReasonInsteadOfSearchingOn) {
+    TempDir dir;
+    const std::string folder = dir.File("backups");
+    fs::create_directories(folder);
+    const Unprivileged user;
+    user.Own(dir.Path());
+    // Once the backup is written, the folder can no longer be searched: every
+    // name in it is then neither free nor taken.
+    WholeFileWriter locking = [&](const std::string& path, std::span<const std::uint8_t> bytes) {
+        const filestore::Result r = filestore::ReplaceWholeFile(path, bytes);
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+        return r;
+    };
+    // Unprivileged, as root searches any folder; in a child, as a search
+    // that never ends must not hang the suite.
+    const std::string seen = RunUnprivileged([&] {
+        FakeClock clock;
+        const KeepResult r = BackupStore(folder, clock.Fn(), locking).Keep(Values(10786, 0));
+        std::printf("%d|%s\n", r.ok ? 1 : 0, r.problem.c_str());
+        return 0;
+    });
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
+    EXPECT_EQ(seen, "0|" + folder + "/2026-12-09_22-55-07.kvx: Permission denied\nexit 0") << seen;
+}
+#endif
 
 TEST(BackupStore, AClockSetBackNeverCostsTheNewestBackup) {
     TempDir dir;
