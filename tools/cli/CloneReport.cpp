@@ -2,11 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "files/FileStore.h"
+#include "files/LocalTime.h"
 
 namespace orvex::cli {
 namespace {
@@ -16,6 +17,13 @@ constexpr const char* kHeader = "time,radio,port,backup,result,differences";
 std::string Reason(const std::string& path) {
     const int code = errno;
     return path + ": " + (code ? std::strerror(code) : "cannot be written");
+}
+
+bool EndsWithNewline(const std::filesystem::path& file, std::uintmax_t size) {
+    std::ifstream in(file, std::ios::binary);
+    char last = '\n';  // unreadable: nothing to join, and the append tells why
+    if (in.seekg(static_cast<std::streamoff>(size - 1)) && in.get(last)) return last == '\n';
+    return true;
 }
 
 }  // namespace
@@ -30,14 +38,7 @@ std::string CsvField(const std::string& text) {
     return out + "\"";
 }
 
-std::string ReportTime() {
-    const std::time_t now = std::time(nullptr);
-    // The tool's one thread is the only caller: the shared result is safe.
-    const std::tm* local = std::localtime(&now);
-    char text[32] = "";
-    if (local) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
-    return text;
-}
+std::string ReportTime() { return ShownLocalTime(LocalTimeNow()); }
 
 bool CloneReport::Open(const std::string& path, std::string& error) {
     m_path = path;
@@ -49,9 +50,16 @@ bool CloneReport::Open(const std::string& path, std::string& error) {
     }
     const auto size = std::filesystem::file_size(file, ec);
     const bool fresh = ec || size == 0;
+    // A file cut short, or edited by hand, may end mid-row: the next row
+    // must not be glued onto it.
+    const bool openRow = !fresh && !EndsWithNewline(file, size);
     errno = 0;
     m_out.open(file, std::ios::binary | std::ios::app);
     if (!m_out) {
+        error = Reason(path);
+        return false;
+    }
+    if (openRow && !(m_out << "\n").flush()) {
         error = Reason(path);
         return false;
     }

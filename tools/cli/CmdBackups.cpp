@@ -7,6 +7,7 @@
 #include "settings/QMDataMng.h"
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/CliJson.h"
+#include "ui/model/VerifyTexts.h"
 
 namespace orvex::cli {
 namespace {
@@ -21,7 +22,8 @@ void PrintTable(const BackupListing& listing) {
             std::printf("%s\n", e.problem.c_str());
             continue;
         }
-        std::printf("%-18s", e.bandPlan < 0 ? "(none)" : e.bandPlanName.c_str());
+        const std::string plan = e.bandPlan < 0 ? std::string(texts::kNoneShown) : e.bandPlanName;
+        std::printf("%-18s", plan.c_str());
         for (const std::string& f : e.frequencies) std::printf("  %-7s", f.empty() ? "-" : f.c_str());
         std::printf("\n");
     }

@@ -11,11 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Utf8Of(const fs::path& p) {
-    const std::u8string text = p.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 // Every entry once, the first (newest) kept, the oldest beyond the count
 // dropped.
 std::vector<std::string> Tidy(const std::vector<std::string>& entries) {
@@ -35,7 +30,7 @@ std::string AbsoluteFilePath(const std::string& path) {
     if (path.empty()) return path;
     std::error_code ec;
     const fs::path absolute = fs::absolute(filestore::PathFromUtf8(path), ec);
-    return ec ? path : Utf8Of(absolute.lexically_normal());
+    return ec ? path : filestore::Utf8FromPath(absolute.lexically_normal());
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -45,7 +40,7 @@ bool SameFile(const std::string& a, const std::string& b) {
     const auto resolved = [](const std::string& p) {
         std::error_code ec;
         const fs::path r = fs::weakly_canonical(filestore::PathFromUtf8(AbsoluteFilePath(p)), ec);
-        return ec ? AbsoluteFilePath(p) : Utf8Of(r);
+        return ec ? AbsoluteFilePath(p) : filestore::Utf8FromPath(r);
     };
     return resolved(a) == resolved(b);
 }

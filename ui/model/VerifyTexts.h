@@ -22,8 +22,10 @@ inline constexpr std::string_view kVerifyBandPlanField = "Band plan";
 inline constexpr std::string_view kVerifyEmgField = "Emg Channel";
 inline constexpr std::string_view kVerifyEmptyChannel = "(empty)";
 inline constexpr std::string_view kVerifyRowNotReadBack = "(not read back)";
-inline constexpr std::string_view kVerifyNoBandPlan = "(none)";
-inline constexpr std::string_view kVerifyNoEmgChannel = "(none)";
+// Shown where a setting holds no value at all.
+inline constexpr std::string_view kNoneShown = "(none)";
+inline constexpr std::string_view kVerifyNoBandPlan = kNoneShown;
+inline constexpr std::string_view kVerifyNoEmgChannel = kNoneShown;
 inline constexpr std::string_view kVerifyOn = "on";
 inline constexpr std::string_view kVerifyOff = "off";
 
