@@ -98,6 +98,9 @@ public:
     void WhenIdle(std::function<void()> fn) { m_seq.WhenIdle(std::move(fn)); }
     // Steps or pauses are pending: a blocking sender would be asleep now.
     bool Pausing() const { return m_seq.Busy(); }
+    // A Read or Write has been given and is opening the port: the transfer
+    // will follow unless the port refuses.
+    bool Starting() const { return m_bStarting; }
     // Waits ms as one of the link's steps, then runs fn.
     void After(int ms, std::function<void()> fn) {
         m_seq.Wait(ms);

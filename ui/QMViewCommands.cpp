@@ -27,6 +27,17 @@ std::string FileNameOf(const std::string& path) {
     return name.empty() ? path : std::string(name.begin(), name.end());
 }
 
+// A dropped address names a file of this machine. Windows reaches another
+// machine's shared files by name; here "file://host/..." names one only
+// when the host is this one.
+bool IsFileHere(const QUrl& url) {
+#ifdef _WIN32
+    return url.isLocalFile();
+#else
+    return url.isLocalFile() && (url.host().isEmpty() || url.host().compare("localhost", Qt::CaseInsensitive) == 0);
+#endif
+}
+
 // The bytes the file calls take for a dropped file.
 std::string PathOf(const QUrl& url) {
 #ifdef _WIN32
@@ -34,9 +45,7 @@ std::string PathOf(const QUrl& url) {
 #else
     // The address carries the name's bytes percent-encoded; decoded as
     // text, a name that is not UTF-8 would lose them.
-    if (url.host().isEmpty())
-        return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
-    return QFile::encodeName(url.toLocalFile()).toStdString();
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
 #endif
 }
 
@@ -208,16 +217,17 @@ void CQMView::OpenFiles(const std::vector<std::string>& paths) {
 }
 
 bool CQMView::MayTakeDrop() const {
-    // A pause of the link is waited out, as Open waits for it; a transfer
-    // refuses the drop at once, so the pointer shows it.
-    if (VerifyRunning() || m_form.IsTableLocked()) return false;
+    // A pause of the link is waited out, as Open waits for it; a transfer,
+    // or a Read or Write about to start one, refuses the drop at once, so
+    // the pointer shows it rather than the file being dropped unopened.
+    if (VerifyRunning() || m_form.IsTableLocked() || m_link->Starting()) return false;
     return m_link->Pausing() || !m_link->Busy();
 }
 
 void CQMView::OpenDropped(const QList<QUrl>& urls) {
     std::vector<std::string> files, others;
     for (const QUrl& url : urls) {
-        if (url.isLocalFile()) files.push_back(PathOf(url));
+        if (IsFileHere(url)) files.push_back(PathOf(url));
         else others.push_back(url.toDisplayString().toStdString());
     }
     if (!others.empty()) m_prompter.Show(NotOpened(viewtexts::kNotLocalFile, others, false));
