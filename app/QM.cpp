@@ -8,10 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/MainFrm.h"
 #include "app/QMDoc.h"
 #include "orvex/Version.h"
 #include "ui/QMView.h"
+#include "ui/model/FormTexts.h"
 
 namespace orvex {
 namespace {
@@ -38,40 +40,8 @@ constexpr std::string_view kHelp =
     "Qt's standard options (such as -platform NAME or -style NAME) are\n"
     "also accepted.\n";
 
-enum class Request { Run, Help, Version, Wrong };
-
-struct CommandLine {
-    Request request = Request::Run;
-    std::string wrong;               // the option not understood
-    std::vector<std::string> files;  // as given: the bytes the file calls take
-};
-
-// Read from the arguments the toolkit has left; with none of its options
-// in them, also before it starts, so --help needs no display.
-CommandLine Parse(int argc, char** argv) {
-    CommandLine line;
-    bool options = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (options && a == "--") {
-            options = false;
-        } else if (options && (a == "-h" || a == "--help")) {
-            line.request = Request::Help;
-            return line;
-        } else if (options && (a == "-v" || a == "--version")) {
-            line.request = Request::Version;
-            return line;
-        } else if (options && a.size() > 1 && a.front() == '-') {
-            if (line.request == Request::Run) {
-                line.request = Request::Wrong;
-                line.wrong = a;
-            }
-        } else {
-            line.files.emplace_back(a);
-        }
-    }
-    return line;
-}
+// The caption names the version the build is given.
+static_assert(texts::kCaption.ends_with(kVersion));
 
 int Print(std::string_view text, std::FILE* to) {
     std::fwrite(text.data(), 1, text.size(), to);
@@ -85,13 +55,17 @@ int Print(std::string_view text, std::FILE* to) {
 class CQMApp {
 public:
     int Run(int argc, char** argv) {
-        // Help and version are answered before the toolkit looks for a
-        // display. Other options wait for it: some are its own.
-        const CommandLine early = Parse(argc, argv);
-        if (early.request == Request::Help) return Print(kHelp, stdout);
-        if (early.request == Request::Version) return Print("orvex " + std::string(kVersion) + "\n", stdout);
+        // Answered before the toolkit looks for a display, which it would
+        // abort without.
+        CommandLine line = ParseCommandLine(argc, argv);
+        if (line.request == Request::Help) return Print(kHelp, stdout);
+        if (line.request == Request::Version) return Print("orvex " + std::string(kVersion) + "\n", stdout);
+        if (line.request == Request::Wrong) {
+            Print("orvex: unknown option " + line.wrong + "\nTry 'orvex --help'.\n", stderr);
+            return 2;
+        }
 
-        QApplication app(argc, argv);  // takes its own options out of argv
+        QApplication app(argc, argv);
         // The name alone also titles the message boxes. A display name would
         // be appended to the caption by some window systems
         // ("... Ver 1.1.2 — ORVEX"), and the caption is the program's own.
@@ -103,11 +77,6 @@ public:
             QString::fromLatin1(kDesktopFileName.data(), static_cast<int>(kDesktopFileName.size())));
         // Numbers in files and texts never follow the desktop's locale.
         std::setlocale(LC_NUMERIC, "C");
-        CommandLine line = Parse(argc, argv);
-        if (line.request == Request::Wrong) {
-            Print("orvex: unknown option " + line.wrong + "\nTry 'orvex --help'.\n", stderr);
-            return 2;
-        }
 #ifdef _WIN32
         // The narrow arguments are in the ANSI code page; the file calls
         // take UTF-8, which the toolkit's own list gives.

@@ -45,6 +45,11 @@ if(ORVEX_HAVE_QT)
         DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 120)
 endif()
 
+# What the command line asks for, read before the toolkit starts.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(command_line_tests SOURCES app/CommandLineTest.cpp DEPS orvex_command_line LABELS core)
+endif()
+
 # Files opened from the command line, by drag and drop and from the recent
 # list; the program's --help and --version, run without a display.
 if(ORVEX_HAVE_QT)
