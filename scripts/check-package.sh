@@ -23,20 +23,37 @@ accepted="initial-upload-closes-no-bugs"
 package=$(sed -n 's/^set(CPACK_PACKAGE_NAME \([a-z0-9.+-]*\))$/\1/p' cmake/OrvexPackage.cmake)
 [ -n "$package" ] || { echo "no package name in cmake/OrvexPackage.cmake"; exit 1; }
 
+# Set while the package this check installed is on the machine, so that a
+# run that stopped half-way is cleaned up by the next one, and a package the
+# user installed is never taken for it.
+marker=/var/tmp/orvex-package-check.installed
+is_installed() {
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"
+}
 remove_package() {  # the package and what its installation pulled in
-    if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    if is_installed; then
         # shellcheck disable=SC2086
-        $SUDO apt-get remove --purge -y -qq "$package" ${pulled_in:-} >/dev/null
+        $SUDO apt-get remove --purge -y -qq -o DPkg::Lock::Timeout=300 "$package" ${pulled_in:-} >/dev/null
     fi
+    $SUDO rm -f "$marker"
 }
 installed_packages() {
     dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' | awk '$1 == "ii" { print $2 }' | sort
 }
 
 echo "-- building the package in $dir"
-# A run that stopped half-way may have left the package installed.
 pulled_in=""
-remove_package
+if is_installed; then
+    if [ -f "$marker" ]; then
+        pulled_in=$(cat "$marker")
+        echo "   removing the package a check that stopped half-way left installed"
+        remove_package
+    else
+        echo "$package is installed on this machine, not by this check, which installs and removes it."
+        echo "Remove it first (apt-get remove $package), or run the check on another machine."
+        exit 1
+    fi
+fi
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
 rm -f "$dir"/*.deb
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVEX_BUILD_TESTS=OFF \
@@ -60,8 +77,10 @@ work=$(mktemp -d)
 before=$work/before
 installed_packages >"$before"
 trap 'remove_package; rm -rf "$work"' EXIT
-$SUDO apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
+echo "" | $SUDO tee "$marker" >/dev/null
+$SUDO apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "$deb" >/dev/null
 pulled_in=$(installed_packages | comm -13 "$before" - | grep -vx "$package" || true)
+echo "$pulled_in" | $SUDO tee "$marker" >/dev/null
 [ -z "$pulled_in" ] || echo "   it pulled in: $(echo $pulled_in)"
 dpkg -L "$package" >"$work/files"
 
@@ -80,6 +99,21 @@ check "orvex-cli new writes a file and show shows it" sh -c \
 check "orvex --version names ${version%-*}" sh -c \
     "QT_QPA_PLATFORM=offscreen /usr/bin/orvex --version | grep -q '${version%-*}'"
 check "orvex-radio-sim --help" /usr/bin/orvex-radio-sim --help
+# The window itself comes up with the installed platform plugins and keeps
+# running until it is stopped; its folders are the check's own.
+check "orvex starts its window" sh -c "mkdir -p '$work/gui' && cd '$work/gui' &&
+    HOME='$work/gui' XDG_DATA_HOME='$work/gui/data' XDG_CONFIG_HOME='$work/gui/config' QT_QPA_PLATFORM=offscreen \
+    timeout 5 /usr/bin/orvex; [ \$? -eq 124 ]"
+check "orvex refuses an unknown option with exit status 2" sh -c \
+    "QT_QPA_PLATFORM=offscreen /usr/bin/orvex --no-such-option; [ \$? -eq 2 ]"
+icon=$(sed -n 's/^Icon=//p' "$(grep '^/usr/share/applications/.*\.desktop$' "$work/files" | head -n 1)")
+mime=$(sed -n 's/.*<mime-type type="\([^"]*\)".*/\1/p' "$(grep '^/usr/share/mime/packages/' "$work/files")")
+mime_icon=$(echo "$mime" | tr / -)
+for name in apps/$icon mimetypes/$mime_icon; do
+    check "the icon $name is installed scalable and at 48x48" sh -c \
+        "grep -qx '/usr/share/icons/hicolor/scalable/$name.svg' '$work/files' &&
+         grep -qx '/usr/share/icons/hicolor/48x48/$name.png' '$work/files'"
+done
 for desktop in $(grep '^/usr/share/applications/.*\.desktop$' "$work/files"); do
     check "desktop-file-validate $desktop" desktop-file-validate "$desktop"
 done
@@ -92,7 +126,6 @@ done
 check "the cable rule is in the system's udev rules folder" test -f /usr/lib/udev/rules.d/60-orvex-cable.rules
 # The file type as installed, through the system's MIME database the dpkg
 # trigger rebuilt: by name, and by content for a file renamed away from .kvx.
-mime=$(sed -n 's/.*<mime-type type="\([^"]*\)".*/\1/p' "$(grep '^/usr/share/mime/packages/' "$work/files")")
 cp "$work/x.kvx" "$work/renamed.bin"
 for file in x.kvx renamed.bin; do
     check "$file is $mime" sh -c "mkdir -p '$work/home' && XDG_DATA_HOME='$work/home' gio info -a standard::content-type '$work/$file' | grep -q 'content-type: $mime\$'"

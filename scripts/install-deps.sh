@@ -23,9 +23,9 @@ if [ -n "$missing" ]; then
     SUDO=""
     [ "$(id -u)" -ne 0 ] && SUDO="sudo"
     export DEBIAN_FRONTEND=noninteractive
-    $SUDO apt-get update -qq
+    $SUDO apt-get update -qq -o DPkg::Lock::Timeout=300
     # shellcheck disable=SC2086
-    $SUDO apt-get install -y -qq --no-install-recommends $missing
+    $SUDO apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 $missing
 fi
 # A locale with a decimal comma, so the test that the radio's frequencies
 # ignore the process locale has one to switch to.
