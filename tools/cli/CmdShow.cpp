@@ -7,6 +7,7 @@
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/CliJson.h"
 #include "ui/model/FormModel.h"
+#include "ui/model/VerifyTexts.h"
 
 namespace orvex::cli {
 namespace {
@@ -49,10 +50,11 @@ void PrintTable(const FormModel& form) {
     for (int row = 1; row <= kChannelCount; ++row)
         std::printf("  %-3s %2d   %s\n", RowLabel(row).c_str(), row, form.CellText(row).c_str());
     const int plan = form.ModeSelection();
-    std::printf("\nMode Select   : %s\n", plan < 0 ? "(none)" : std::string(BAND_PLAN_NAMES[plan]).c_str());
-    std::printf("Emg Channel   : %s (stored as %d)\n",
-                form.EmgList().ShownText().empty() ? "(none)" : form.EmgList().ShownText().c_str(),
-                form.EmgChannelForSave());
+    const std::string none(texts::kNoneShown);
+    const std::string planText = plan < 0 ? none : std::string(BAND_PLAN_NAMES[plan]);
+    const std::string emgText = form.EmgList().ShownText().empty() ? none : form.EmgList().ShownText();
+    std::printf("\nMode Select   : %s\n", planText.c_str());
+    std::printf("Emg Channel   : %s (stored as %d)\n", emgText.c_str(), form.EmgChannelForSave());
     std::printf("Channel Enable:");
     for (int n = 1; n <= kChannelEnableCount; ++n)
         if (s.b_CHcheck[n - 1]) std::printf(" %s", std::string(ChannelCaption(n)).c_str());

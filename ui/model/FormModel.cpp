@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "files/FileStore.h"
 #include "files/SettingsFile.h"
 #include "settings/RadioImage.h"
 #include "ui/model/FormTexts.h"
@@ -156,15 +157,9 @@ bool FormModel::New() {
 bool FormModel::Open(const std::string& path) {
     if (m_bTransferBusy) return false;
     m_bStopRequest = true;
-    // Through char8_t: the plain string forms use the ANSI code page on
-    // Windows, which garbles a UTF-8 name outside it.
-    const std::filesystem::path p(std::u8string(path.begin(), path.end()));
-    const auto utf8 = [](const std::filesystem::path& part) {
-        const std::u8string text = part.u8string();
-        return std::string(text.begin(), text.end());
-    };
-    const std::string caption = std::string(texts::kCaption) + " - " + utf8(p.stem());
-    m_fileName = utf8(p.filename());
+    const std::filesystem::path p = filestore::PathFromUtf8(path);
+    const std::string caption = std::string(texts::kCaption) + " - " + filestore::Utf8FromPath(p.stem());
+    m_fileName = filestore::Utf8FromPath(p.filename());
 
     const kvx::ReadResult read = kvx::ReadSettingsFile(path);
     if (read.status == kvx::FileStatus::NotSettingsFile) {

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "files/FileStore.h"
+#include "files/LocalTime.h"
 #include "ui/model/FormTexts.h"
 #include "ui/model/RecoveryFile.h"
 #include "ui/model/RecoveryTexts.h"
@@ -29,27 +30,6 @@ constexpr std::string_view kLockExtension = ".lock";
 // Views only move on status, progress and the port pane; nothing a user could lose.
 constexpr unsigned kNotState = kChangeStatus | kChangeProgress;
 
-std::tm LocalTime(std::time_t t) {
-    std::tm out{};
-#ifdef _WIN32
-    localtime_s(&out, &t);
-#else
-    localtime_r(&t, &out);
-#endif
-    return out;
-}
-
-std::string Format(const std::tm& tm, const char* format) {
-    char buf[64];
-    const std::size_t n = std::strftime(buf, sizeof buf, format, &tm);
-    return std::string(buf, n);
-}
-
-std::string Utf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
-}
-
 // The lock file a session holds beside its recovery file.
 std::string LockPathFor(const std::string& recoveryPath) {
     std::string path = recoveryPath;
@@ -59,9 +39,9 @@ std::string LockPathFor(const std::string& recoveryPath) {
 
 std::string TimeText(fs::file_time_type time) {
     const auto sys = std::chrono::file_clock::to_sys(time);
-    return Format(LocalTime(std::chrono::system_clock::to_time_t(
-                      std::chrono::time_point_cast<std::chrono::system_clock::duration>(sys))),
-                  "%Y-%m-%d %H:%M");
+    return FormatLocalTime(LocalTimeAt(std::chrono::system_clock::to_time_t(
+                               std::chrono::time_point_cast<std::chrono::system_clock::duration>(sys))),
+                           "%Y-%m-%d %H:%M");
 }
 
 struct Found {
@@ -76,11 +56,11 @@ std::vector<PendingRecovery> FindEarlier(const std::string& folder, const std::s
     for (fs::directory_iterator it(filestore::PathFromUtf8(folder), ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code fileEc;
         if (!it->is_regular_file(fileEc)) continue;
-        const std::string name = Utf8(it->path().filename());
+        const std::string name = filestore::Utf8FromPath(it->path().filename());
         if (name == ownName || !name.ends_with(recovery::kFileExtension)) continue;
         const fs::file_time_type time = it->last_write_time(fileEc);
         if (fileEc) continue;
-        const std::string path = Utf8(filestore::PathFromUtf8(folder) / it->path().filename());
+        const std::string path = filestore::Utf8FromPath(filestore::PathFromUtf8(folder) / it->path().filename());
         if (filestore::IsSessionLockHeld(LockPathFor(path))) continue;
         found.push_back({{path, TimeText(time)}, time});
     }
@@ -100,8 +80,7 @@ RecoverySession RecoverySession::ForThisProcess() {
 #else
     const long pid = static_cast<long>(::getpid());
 #endif
-    const std::tm now = LocalTime(std::time(nullptr));
-    return {std::string(kSessionPrefix) + Format(now, "%Y%m%d-%H%M%S") + "-" + std::to_string(pid) +
+    return {std::string(kSessionPrefix) + FormatLocalTime(LocalTimeNow(), "%Y%m%d-%H%M%S") + "-" + std::to_string(pid) +
             std::string(recovery::kFileExtension)};
 }
 
@@ -115,7 +94,7 @@ RecoveryKeeper::RecoveryKeeper(FormModel& form, IEventLoop& loop, std::string fo
     : m_form(form),
       m_loop(loop),
       m_folder(std::move(folder)),
-      m_path(Utf8(filestore::PathFromUtf8(m_folder) / filestore::PathFromUtf8(session.fileName))) {
+      m_path(filestore::Utf8FromPath(filestore::PathFromUtf8(m_folder) / filestore::PathFromUtf8(session.fileName))) {
     // Read now, so the menu and the status line offer only what a restore
     // can bring back.
     for (PendingRecovery& found : FindEarlier(m_folder, session.fileName)) {
@@ -206,9 +185,9 @@ void RecoveryKeeper::UpdateNewsAfterRestore(const PendingRecovery& dealtWith) {
 
 filestore::Result RecoveryKeeper::KeepAside() {
     if (filestore::Result made = MakeFolder(); !made.ok()) return made;
-    std::string name = Utf8(filestore::PathFromUtf8(m_path).filename());
+    std::string name = filestore::Utf8FromPath(filestore::PathFromUtf8(m_path).filename());
     name.resize(name.size() - std::min(name.size(), recovery::kFileExtension.size()));
-    const std::string path = Utf8(filestore::PathFromUtf8(m_folder) /
+    const std::string path = filestore::Utf8FromPath(filestore::PathFromUtf8(m_folder) /
                                   filestore::PathFromUtf8(name + "-" + std::to_string(++m_asideCount) +
                                                           std::string(recovery::kFileExtension)));
     // Locked before it exists, so no other session ever sees it unlocked.
