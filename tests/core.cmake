@@ -31,3 +31,8 @@ orvex_add_test(recovery_tests SOURCES
     model/RecoveryKeeperTest.cpp
     model/RecoverySessionLockTest.cpp
     DEPS orvex_formmodel orvex_simradio orvex_link LABELS core)
+
+# Two settings compared field by field and byte by byte.
+orvex_add_test(settings_compare_tests SOURCES
+    model/SettingsCompareTest.cpp
+    DEPS orvex_formmodel LABELS core)

@@ -4,6 +4,7 @@
 #include "settings/QMDataMng.h"
 #include "settings/RadioImage.h"
 #include "ui/model/FormTexts.h"
+#include "ui/model/SettingsCompare.h"
 #include "ui/model/VerifyTexts.h"
 
 namespace orvex {
@@ -12,14 +13,6 @@ namespace {
 // How often a step's end is looked for: small against the tenth of a
 // second the steps may lose between them in all.
 constexpr int kSettlePollMs = 5;
-
-std::string FrequencyShown(const std::string& cellText) {
-    if (cellText == texts::kVerifyRowNotReadBack) return cellText;
-    const std::optional<std::uint16_t> code = FrequencyCodeFromText(cellText);
-    if (!code) return "\"" + cellText + "\"";
-    const std::string text = FrequencyTextFromCode(*code);
-    return text.empty() ? std::string(texts::kVerifyEmptyChannel) : text;
-}
 
 // Each row's cell as the read-back records give it; rows no record names
 // hold the marker, which no frequency text can equal.
@@ -33,20 +26,10 @@ ChannelCells ReadBackCells(const RadioSettings& settings) {
     return cells;
 }
 
-std::string BandPlanShown(int modeSel) {
-    if (modeSel < 0 || modeSel >= kBandPlanCount) return std::string(texts::kVerifyNoBandPlan);
-    return std::string(BAND_PLAN_NAMES[modeSel]);
-}
-
 // The emergency channel a write sends: the one its list shows.
 int EmgChannelWritten(const FormSnapshot& s) {
     if (s.emgSelection < 0 || s.emgSelection >= static_cast<int>(s.emgItems.size())) return 0;
     return EmgChannelFromText(s.emgItems[s.emgSelection]);
-}
-
-std::string EmgShown(int n) {
-    if (n <= 0 || n >= static_cast<int>(EMG_CHANNEL_NAMES.size())) return std::string(texts::kVerifyNoEmgChannel);
-    return std::string(EMG_CHANNEL_NAMES[n]);
 }
 
 }  // namespace
@@ -70,29 +53,13 @@ std::string FormatDifferences(const std::vector<VerifyDifference>& differences, 
 }
 
 std::vector<VerifyDifference> CompareWritten(const FormSnapshot& written, const FormSnapshot& readBack) {
+    const ComparedFields sent{written.cells, written.modeSel, EmgChannelWritten(written), written.settings.b_CHcheck};
+    const ComparedFields back{readBack.cells, readBack.modeSel, LimitEmgChannel(readBack.settings.m_nEmgChannel),
+                              readBack.settings.b_CHcheck};
+    // Other plans have no emergency channel or flags the radio keeps.
     std::vector<VerifyDifference> out;
-    for (int row = 1; row <= kChannelCount; ++row) {
-        const std::string& w = written.cells[row - 1];
-        const std::string& r = readBack.cells[row - 1];
-        const bool missing = r == texts::kVerifyRowNotReadBack;
-        const std::optional<std::uint16_t> wc = FrequencyCodeFromText(w), rc = FrequencyCodeFromText(r);
-        const bool same = !missing && (wc && rc ? *wc == *rc : w == r);
-        if (!same) out.push_back({RowLabel(row), FrequencyShown(w), FrequencyShown(r)});
-    }
-    if (written.modeSel != readBack.modeSel)
-        out.push_back({std::string(texts::kVerifyBandPlanField), BandPlanShown(written.modeSel),
-                       BandPlanShown(readBack.modeSel)});
-    if (written.modeSel != kBandPlanSouthAfrica) return out;
-    const int emgWritten = EmgChannelWritten(written);
-    const int emgRead = LimitEmgChannel(readBack.settings.m_nEmgChannel);
-    if (emgWritten != emgRead)
-        out.push_back({std::string(texts::kVerifyEmgField), EmgShown(emgWritten), EmgShown(emgRead)});
-    for (int n = 1; n <= kChannelEnableCount; ++n) {
-        const bool w = written.settings.b_CHcheck[n - 1] != 0, r = readBack.settings.b_CHcheck[n - 1] != 0;
-        if (w != r)
-            out.push_back({std::string(ChannelCaption(n)), std::string(w ? texts::kVerifyOn : texts::kVerifyOff),
-                           std::string(r ? texts::kVerifyOn : texts::kVerifyOff)});
-    }
+    for (SettingDifference& d : CompareFields(sent, back, written.modeSel == kBandPlanSouthAfrica))
+        out.push_back({std::move(d.field), std::move(d.first), std::move(d.second)});
     return out;
 }
 
