@@ -24,3 +24,11 @@ if(NOT WIN32)
         DEPS orvex_formmodel orvex_simradio orvex_link LABELS engine TIMEOUT 300)
     add_dependencies(clone_cli_tests orvex-cli orvex-radio-sim)
 endif()
+
+# orvex-cli diff of files, and of a file against the simulator.
+if(NOT WIN32)
+    orvex_add_test(diff_cli_tests SOURCES
+        engine/DiffCliTest.cpp
+        DEPS orvex_formmodel orvex_simradio orvex_link LABELS engine TIMEOUT 120)
+    add_dependencies(diff_cli_tests orvex-cli orvex-radio-sim)
+endif()

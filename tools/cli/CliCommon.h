@@ -33,6 +33,7 @@ int CmdSearch(const Args& args);
 int CmdDoctor(const Args& args);
 int CmdClone(const Args& args);
 int CmdBackups(const Args& args);
+int CmdDiff(const Args& args);
 
 int UsageError(const std::string& what);
 

@@ -17,6 +17,9 @@ constexpr const char* kUsage =
     "  new FILE            write the settings file Save writes right after start-up\n"
     "  show FILE [--json]  open FILE and print what the form would show\n"
     "  resave IN OUT       open IN, then save it to OUT\n"
+    "  diff A B [--json] [--port DEV]  print each setting A and B hold differently; A and B are\n"
+    "                      settings files or the word radio (read the radio); exit 0 when the same,\n"
+    "                      1 when different, 2 when one could not be opened or read\n"
     "  read --port DEV -o FILE   read the radio, then save what was read to FILE\n"
     "  write --port DEV FILE     open FILE, then write it to the radio\n"
     "  write --verify --port DEV FILE  read the radio (kept as a backup), write FILE, read it\n"
@@ -63,6 +66,7 @@ int main(int argc, char** argv) {
         {"doctor", CmdDoctor},
         {"clone", CmdClone},
         {"backups", CmdBackups},
+        {"diff", CmdDiff},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return UsageError("unknown command '" + command + "'");
