@@ -46,6 +46,7 @@ constexpr Prompt kPrompts[] = {
     {ID_PORT_LIST, "The serial ports and what is behind them; choose the one to remember."},
     {ID_CONNECTION_CHECK, "Checks the cable's port and line, and says how to mend what is wrong."},
     {ID_FILE_OPEN_BACKUP, "Open a backup of what a radio held before it was written"},
+    {ID_FILE_COMPARE, "List the settings in which the form and a file differ"},
     {ID_FILE_RESTORE_EDITS, "Bring back the unsaved edits left when the program was last closed"},
     {ID_WRITE_AND_VERIFY, "Download the active data, read it back and compare; the radio's settings are kept first"},
     {ID_FILE_NEW, "Create a new document\nNew"},
@@ -137,6 +138,7 @@ void CMainFrame::CreateMenus() {
     QMenu* file = m_fileMenu = menuBar()->addMenu("&File");
     file->addAction(MakeAction(ID_FILE_OPEN, "&Open...", PromptOf(ID_FILE_OPEN)));
     file->addAction(MakeAction(ID_FILE_OPEN_BACKUP, "Open Backup...", PromptOf(ID_FILE_OPEN_BACKUP)));
+    file->addAction(MakeAction(ID_FILE_COMPARE, "Compare with File...", PromptOf(ID_FILE_COMPARE)));
     file->addAction(MakeAction(ID_FILE_SAVE, "&Save", PromptOf(ID_FILE_SAVE)));
     file->addAction(MakeAction(ID_FILE_RESTORE_EDITS, "Restore Unsaved Edits", PromptOf(ID_FILE_RESTORE_EDITS)));
     file->addSeparator();

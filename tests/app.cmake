@@ -60,3 +60,11 @@ if(ORVEX_HAVE_QT)
         ENVIRONMENT "ORVEX_APP=$<TARGET_FILE:orvex>")
     add_dependencies(frame_opening_files_tests orvex)
 endif()
+
+# File > Compare with File...
+if(ORVEX_HAVE_QT)
+    orvex_add_test(frame_compare_tests QTTEST SOURCES
+        app/CompareFileTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
+endif()

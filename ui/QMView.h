@@ -60,6 +60,7 @@ enum CommandId : int {
     ID_FILE_OPEN_BACKUP = 32788,
     ID_FILE_RESTORE_EDITS = 32789,
     ID_WRITE_AND_VERIFY = 32790,
+    ID_FILE_COMPARE = 32800,
 };
 
 struct ViewOptions {
@@ -110,6 +111,12 @@ public:
     void OnFileSave();
     // File > Open Backup...: the Open dialog, starting in the backup folder.
     void OnFileOpenBackup();
+    // File > Compare with File...: the differences between the form and a
+    // file the Open dialog names, in one message; the form stays as it is.
+    void OnFileCompare();
+    // The same without the dialog. False when the file was refused (Open's
+    // message has been shown) or a transfer runs.
+    bool CompareWithFile(const std::string& path);
     // File > Restore Unsaved Edits: brings back what an earlier session
     // left unsaved.
     void OnRestoreUnsavedEdits();
@@ -184,6 +191,8 @@ private:
     void OnFormChanged(unsigned changes) override;
     void BuildControls();
     void RunFileOpen(const QString& startFolder = QString());
+    // The Open dialog's choice of one settings file; empty when cancelled.
+    QString AskFileToOpen(const QString& startFolder);
     // False for commands that would change the form, the port or the
     // link between Write and Verify's steps.
     bool MayRunDuringVerify(int commandId) const;

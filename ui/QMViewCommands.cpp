@@ -15,6 +15,7 @@
 #include "ui/QMView.h"
 #include "ui/model/FileCommands.h"
 #include "ui/model/FormTexts.h"
+#include "ui/model/SettingsCompare.h"
 
 namespace orvex {
 namespace {
@@ -97,6 +98,7 @@ bool CQMView::OnCmdMsg(int id) {
         case ID_FILE_OPEN: OnFileOpen(); return true;
         case ID_FILE_SAVE: OnFileSave(); return true;
         case ID_FILE_OPEN_BACKUP: OnFileOpenBackup(); return true;
+        case ID_FILE_COMPARE: OnFileCompare(); return true;
         case ID_FILE_RESTORE_EDITS: OnRestoreUnsavedEdits(); return true;
         case ID_WRITE_AND_VERIFY: OnWriteAndVerify(); return true;
         case ID_READ_FROM_RADIO:
@@ -186,14 +188,38 @@ void CQMView::OnWriteAndVerify() {
     });
 }
 
-void CQMView::RunFileOpen(const QString& startFolder) {
-    m_form.RequestStopSearch();
+QString CQMView::AskFileToOpen(const QString& startFolder) {
     QFileDialog dialog(this, QString(), startFolder, "ORVEX Files (*.kvx);;All Files (*.*)");
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix("kvx");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    OpenFile(dialog.selectedFiles().first());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
+void CQMView::RunFileOpen(const QString& startFolder) {
+    m_form.RequestStopSearch();
+    const QString path = AskFileToOpen(startFolder);
+    if (!path.isEmpty()) OpenFile(path);
+}
+
+void CQMView::OnFileCompare() {
+    WhenFileMayRun([this] {
+        const QString path = AskFileToOpen(QString());
+        if (!path.isEmpty()) CompareWithFile(path.toStdString());
+    });
+}
+
+bool CQMView::CompareWithFile(const std::string& path) {
+    // Mid-transfer the form holds half of what is coming or going.
+    if (m_form.IsTableLocked() || VerifyRunning()) return false;
+    // The cell being edited is part of what the user compares.
+    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    FormModel file(m_form.Prompter());
+    file.StartUp();
+    if (!file.Open(path)) return false;
+    m_form.Prompter().Show(CompareWithFileMessage(CompareForms(m_form, file), FileNameOf(path)));
+    return true;
 }
 
 bool CQMView::OpenFile(const QString& path) { return OpenPath(path.toStdString()); }
