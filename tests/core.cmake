@@ -31,3 +31,9 @@ orvex_add_test(recovery_tests SOURCES
     model/RecoveryKeeperTest.cpp
     model/RecoverySessionLockTest.cpp
     DEPS orvex_formmodel orvex_simradio orvex_link LABELS core)
+
+# Undo and redo of the user's changes, around files and transfers in
+# virtual time.
+orvex_add_test(undo_tests SOURCES
+    model/UndoTest.cpp
+    DEPS orvex_formmodel orvex_simradio orvex_link LABELS core)
