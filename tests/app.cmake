@@ -60,3 +60,12 @@ if(ORVEX_HAVE_QT)
         ENVIRONMENT "ORVEX_APP=$<TARGET_FILE:orvex>")
     add_dependencies(frame_opening_files_tests orvex)
 endif()
+
+# The Edit menu: undo and redo by keys and menu, a paste undone at once, the
+# items' enabled state.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(frame_edit_menu_tests QTTEST SOURCES
+        app/EditMenuTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
+endif()
