@@ -274,6 +274,7 @@ bool CGridCtrl::HandleCommand(int commandId) {
         case ID_EDIT_COPY: OnEditCopy(); return true;
         case ID_EDIT_CUT: OnEditCut(); return true;
         case ID_EDIT_PASTE: OnEditPaste(); return true;
+        case ID_EDIT_CLEAR: OnEditClear(); return true;
         case ID_EDIT_SELECT_ALL: OnEditSelectAll(); return true;
     }
     return false;
@@ -314,6 +315,15 @@ void CGridCtrl::OnEditPaste() {
         rows += title.empty() ? std::to_string(c.row) : title;
     }
     ShowRefusal(rows);
+}
+
+void CGridCtrl::OnEditClear() {
+    if (m_editor) {
+        m_editor->del();
+        return;
+    }
+    m_core.DeleteSelection();
+    update();
 }
 
 void CGridCtrl::OnEditSelectAll() { m_core.SelectAll(); }

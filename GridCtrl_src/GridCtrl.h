@@ -14,6 +14,7 @@ class QScrollBar;
 namespace orvex {
 
 // Edit commands the grid takes when they are offered to it.
+inline constexpr int ID_EDIT_CLEAR = 57632;
 inline constexpr int ID_EDIT_COPY = 57634;
 inline constexpr int ID_EDIT_CUT = 57635;
 inline constexpr int ID_EDIT_PASTE = 57637;
@@ -62,11 +63,14 @@ public:
     // The editor's end: text, and the key that ended it.
     void OnEndInPlaceEdit(int row, int col, const QString& text, unsigned endKey);
 
-    // Copy, cut, paste and select all; true when the command is the grid's.
+    // Copy, cut, paste, clear and select all; true when the command is the grid's.
     bool HandleCommand(int commandId);
     void OnEditCopy();
     void OnEditCut();
     void OnEditPaste();
+    // Delete: the character at the editor's cursor while a cell is being
+    // edited, else the selected cells' texts.
+    void OnEditClear();
     void OnEditSelectAll();
 
     // Where the cell is drawn now; scrolled-off rows lie above the titles.

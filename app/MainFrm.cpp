@@ -49,6 +49,12 @@ constexpr Prompt kPrompts[] = {
     {ID_FILE_COMPARE, "List the settings in which the form and a file differ"},
     {ID_FILE_RESTORE_EDITS, "Bring back the unsaved edits left when the program was last closed"},
     {ID_WRITE_AND_VERIFY, "Download the active data, read it back and compare; the radio's settings are kept first"},
+    {ID_EDIT_UNDO, "Take back the last change to the form\nUndo"},
+    {ID_EDIT_REDO, "Make the change taken back again\nRedo"},
+    {ID_EDIT_CUT, "Copy the selected frequencies and clear them\nCut"},
+    {ID_EDIT_COPY, "Copy the selected frequencies\nCopy"},
+    {ID_EDIT_PASTE, "Put the copied frequencies into the table, from the selected cell on\nPaste"},
+    {ID_EDIT_CLEAR, "Clear the selected frequencies\nDelete"},
     {ID_FILE_NEW, "Create a new document\nNew"},
     {ID_FILE_OPEN, "Open an existing document\nOpen"},
     {ID_FILE_SAVE, "Save the active document\nSave"},
@@ -108,7 +114,12 @@ CMainFrame::CMainFrame(const ViewOptions& options) {
     move(0, 0);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The view goes with the window's children, after this part of the
+    // window: what it says while it goes (a cell edit ending) must not
+    // reach it.
+    disconnect(m_view, nullptr, this, nullptr);
+}
 
 QAction* CMainFrame::MakeAction(int id, const QString& text, const QString& prompt) {
     auto* action = new QAction(text, this);
@@ -143,6 +154,22 @@ void CMainFrame::CreateMenus() {
     file->addAction(MakeAction(ID_FILE_RESTORE_EDITS, "Restore Unsaved Edits", PromptOf(ID_FILE_RESTORE_EDITS)));
     file->addSeparator();
     file->addAction(MakeAction(ID_APP_EXIT, "E&xit", PromptOf(ID_APP_EXIT)));
+    // The keys shown are the accelerators' (CreateAccelerators; Del is the
+    // table's own): they work whatever the menu's state, and each command
+    // refuses what it cannot do.
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    edit->addAction(MakeAction(ID_EDIT_UNDO, "&Undo\tCtrl+Z", PromptOf(ID_EDIT_UNDO)));
+    edit->addAction(MakeAction(ID_EDIT_REDO, "&Redo\tCtrl+Y", PromptOf(ID_EDIT_REDO)));
+    edit->addSeparator();
+    edit->addAction(MakeAction(ID_EDIT_CUT, "Cu&t\tCtrl+X", PromptOf(ID_EDIT_CUT)));
+    edit->addAction(MakeAction(ID_EDIT_COPY, "&Copy\tCtrl+C", PromptOf(ID_EDIT_COPY)));
+    edit->addAction(MakeAction(ID_EDIT_PASTE, "&Paste\tCtrl+V", PromptOf(ID_EDIT_PASTE)));
+    edit->addAction(MakeAction(ID_EDIT_CLEAR, "&Delete\tDel", PromptOf(ID_EDIT_CLEAR)));
+    // Undo and Redo follow the form; the typing in a cell, the table's
+    // selection and the clipboard change unannounced: all are looked at
+    // again as the menu opens.
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::RefreshEditMenu);
+    connect(m_view, &CQMView::undoStateChanged, this, [this] { RefreshEditItems({ID_EDIT_UNDO, ID_EDIT_REDO}); });
     QMenu* program = menuBar()->addMenu("Pr&ogram");
     program->addAction(MakeAction(ID_READ_FROM_RADIO, "&Read from Radio", PromptOf(ID_READ_FROM_RADIO)));
     program->addAction(MakeAction(ID_WRITE_TO_RADIO, "Write to Radio", PromptOf(ID_WRITE_TO_RADIO)));
@@ -165,6 +192,16 @@ void CMainFrame::CreateMenus() {
     // Another window may have opened a file since.
     connect(file, &QMenu::aboutToShow, this, &CMainFrame::RefreshRecentFiles);
     RefreshRecentFiles();
+    RefreshEditMenu();
+}
+
+void CMainFrame::RefreshEditMenu() {
+    RefreshEditItems({ID_EDIT_UNDO, ID_EDIT_REDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_CLEAR});
+}
+
+void CMainFrame::RefreshEditItems(std::initializer_list<int> ids) {
+    for (const int id : ids)
+        if (QAction* a = Action(id)) a->setEnabled(m_view->EditCommandEnabled(id));
 }
 
 void CMainFrame::RefreshRecentFiles() {
@@ -268,7 +305,8 @@ void CMainFrame::CreateAccelerators() {
         {"Ctrl+N", ID_FILE_NEW},       {"Ctrl+P", ID_FILE_PRINT},    {"Ctrl+C", ID_EDIT_COPY},
         {"Ctrl+Ins", ID_EDIT_COPY},    {"Ctrl+X", ID_EDIT_CUT},      {"Shift+Del", ID_EDIT_CUT},
         {"Ctrl+V", ID_EDIT_PASTE},     {"Shift+Ins", ID_EDIT_PASTE}, {"Ctrl+Z", ID_EDIT_UNDO},
-        {"Alt+Backspace", ID_EDIT_UNDO}, {"F6", ID_NEXT_PANE},       {"Shift+F6", ID_PREV_PANE},
+        {"Alt+Backspace", ID_EDIT_UNDO}, {"Ctrl+Y", ID_EDIT_REDO},   {"Ctrl+Shift+Z", ID_EDIT_REDO},
+        {"F6", ID_NEXT_PANE},          {"Shift+F6", ID_PREV_PANE},
     };
     for (const Accel& a : accels) {
         auto* shortcut = new QShortcut(QKeySequence(a.keys), this);

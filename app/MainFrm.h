@@ -2,6 +2,7 @@
 // The main window: menu, toolbar and status bar around the form; a fixed
 // size at the top-left of the screen, sized to the form.
 #include <QMainWindow>
+#include <initializer_list>
 #include <map>
 
 class QLabel;
@@ -43,6 +44,9 @@ private:
     void CreateAccelerators();
     // The numbered recent files above E&xit, as the list is now.
     void RefreshRecentFiles();
+    // Edit's items enabled as their commands would act now.
+    void RefreshEditMenu();
+    void RefreshEditItems(std::initializer_list<int> commandIds);
 
     CQMView* m_view = nullptr;
     QToolBar* m_wndToolBar = nullptr;

@@ -68,3 +68,12 @@ if(ORVEX_HAVE_QT)
         app/support/FrameHarness.h
         DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
 endif()
+
+# The Edit menu: undo and redo by keys and menu, a paste undone at once, the
+# items' enabled state.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(frame_edit_menu_tests QTTEST SOURCES
+        app/EditMenuTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
+endif()

@@ -36,3 +36,9 @@ orvex_add_test(recovery_tests SOURCES
 orvex_add_test(settings_compare_tests SOURCES
     model/SettingsCompareTest.cpp
     DEPS orvex_formmodel LABELS core)
+
+# Undo and redo of the user's changes, around files and transfers in
+# virtual time.
+orvex_add_test(undo_tests SOURCES
+    model/UndoTest.cpp
+    DEPS orvex_formmodel orvex_simradio orvex_link LABELS core)

@@ -26,12 +26,29 @@ bool IsFrequencyText(const std::string& text) {
     return std::all_of(chars.begin(), chars.end(), CInPlaceEdit::AcceptsCharacter);
 }
 
+// The grid, with each key it takes one user change of the form: Delete
+// clears a whole selection at once, and that is undone at once. The grid
+// itself stays a plain table.
+class CChannelGrid final : public CGridCtrl {
+public:
+    CChannelGrid(FormModel& form, QWidget* parent) : CGridCtrl(parent), m_form(form) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        const FormModel::UserChange change(m_form);
+        CGridCtrl::keyPressEvent(e);
+    }
+
+private:
+    FormModel& m_form;
+};
+
 }  // namespace
 
 CChannelTable::CChannelTable(FormModel& form, IPrompter& prompter) : m_form(form), m_prompter(prompter) {}
 
 CGridCtrl* CChannelTable::CreateChannelTable(QWidget* parent, const QRect& rect) {
-    m_pGrid = new CGridCtrl(parent);
+    m_pGrid = new CChannelGrid(m_form, parent);
     m_pGrid->setObjectName("ChannelTable");
     m_pGrid->setGeometry(rect);
     m_pGrid->setFont(QApplication::font("QMessageBox"));  // the system's message font
@@ -73,6 +90,12 @@ grid::CellCheck CChannelTable::CheckCell(int row, int col, const std::string& te
     if (!IsFrequencyText(text)) return {false, m_pGrid->GetCellText(row, col).toStdString()};
     const FrequencyCheck check = ValidateFrequencyText(col, text);
     return {check.accepted, check.normalised};
+}
+
+bool CChannelTable::HandleCommand(int commandId) {
+    if (!m_pGrid) return false;
+    const FormModel::UserChange change(m_form);
+    return m_pGrid->HandleCommand(commandId);
 }
 
 void CChannelTable::WriteRowLabels() {

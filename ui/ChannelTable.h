@@ -19,6 +19,9 @@ public:
     CGridCtrl* Grid() const { return m_pGrid; }
 
     void WriteRowLabels();
+    // An edit command offered to the grid; whatever it changes in several
+    // cells (a paste, a cut, Delete) is one step of the undo history.
+    bool HandleCommand(int commandId);
     // Follows the model: cell texts into the grid, and the transfer lock.
     void OnModelChanged(unsigned changes);
 

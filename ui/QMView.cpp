@@ -296,6 +296,7 @@ void CQMView::OnFormChanged(unsigned changes) {
     if (changes & kChangeProgress) m_progress->setValue(m_form.Progress());
     if (changes & kChangeCaption) emit captionChanged(QString::fromStdString(m_form.Caption()));
     m_refreshing = false;
+    if (changes & (kChangeHistory | kChangeTableLock)) emit undoStateChanged();
 }
 
 bool CQMView::eventFilter(QObject* watched, QEvent* e) {

@@ -46,6 +46,7 @@ enum CommandId : int {
     ID_APP_ABOUT = 57664,
     ID_APP_EXIT = 57665,
     ID_EDIT_UNDO = 57643,
+    ID_EDIT_REDO = 57644,
     ID_NEXT_PANE = 57680,
     ID_PREV_PANE = 57681,
     ID_READ_FROM_RADIO = 32771,
@@ -105,6 +106,12 @@ public:
     void OnInitialUpdate();
     // Every command, offered to the channel table first. True if handled.
     bool OnCmdMsg(int commandId);
+    // Whether an Edit menu command would act now.
+    bool EditCommandEnabled(int commandId) const;
+    // Edit > Undo and Redo: the typing in a cell being edited, else the
+    // form's last change.
+    void OnEditUndo();
+    void OnEditRedo();
     // File commands with their dialogs; the *To forms skip the dialog.
     void OnFileNew();
     void OnFileOpen();
@@ -181,6 +188,8 @@ signals:
     void closeRequested();
     void recoveryPendingChanged(bool pending);
     void recentFilesChanged();
+    // What Undo and Redo can do may have changed.
+    void undoStateChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;

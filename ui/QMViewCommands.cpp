@@ -1,4 +1,6 @@
 // Start-up and the commands of the main form.
+#include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QUrl>
@@ -92,8 +94,10 @@ bool CQMView::OnCmdMsg(int id) {
     // Refused, as during a transfer: the steps hand the port back and forth
     // and nothing may change the form or the port between them.
     if (VerifyRunning() && !MayRunDuringVerify(id)) return true;
-    if (CGridCtrl* grid = m_table.Grid(); grid && grid->HandleCommand(id)) return true;
+    if (m_table.HandleCommand(id)) return true;
     switch (id) {
+        case ID_EDIT_UNDO: OnEditUndo(); return true;
+        case ID_EDIT_REDO: OnEditRedo(); return true;
         case ID_FILE_NEW: OnFileNew(); return true;
         case ID_FILE_OPEN: OnFileOpen(); return true;
         case ID_FILE_SAVE: OnFileSave(); return true;
@@ -112,6 +116,49 @@ bool CQMView::OnCmdMsg(int id) {
         case ID_TOOLBAR_EXIT: OnExitForm(); return true;
     }
     return false;
+}
+
+bool CQMView::EditCommandEnabled(int id) const {
+    if (VerifyRunning()) return id == ID_EDIT_COPY && m_table.Grid() && m_table.Grid()->Core().CanCopy();
+    const CGridCtrl* grid = m_table.Grid();
+    const CInPlaceEdit* editor = grid ? grid->Editor() : nullptr;
+    const bool locked = m_form.IsTableLocked();
+    switch (id) {
+        case ID_EDIT_UNDO: return (editor && editor->isUndoAvailable()) || m_form.CanUndo();
+        case ID_EDIT_REDO: return (editor && editor->isRedoAvailable()) || m_form.CanRedo();
+        case ID_EDIT_COPY: return editor ? editor->hasSelectedText() : grid && grid->Core().CanCopy();
+        // While a transfer runs, Cut would only copy and Delete do nothing.
+        case ID_EDIT_CUT: return !locked && grid && grid->Core().CanCut();
+        case ID_EDIT_CLEAR: return editor || (!locked && grid && grid->Core().CanCut());
+        case ID_EDIT_PASTE:
+            return grid && grid->Core().PasteAllowed() && !QApplication::clipboard()->text().isEmpty();
+    }
+    return false;
+}
+
+// A cell being edited has its own undo: the typing goes first. With none
+// left there, the edit ends (a changed cell is a step of its own, taken
+// back at once) and the form's history goes on.
+void CQMView::OnEditUndo() {
+    if (CGridCtrl* grid = m_table.Grid()) {
+        if (CInPlaceEdit* editor = grid->Editor(); editor && editor->isUndoAvailable()) {
+            editor->undo();
+            return;
+        }
+        grid->EndEditing();
+    }
+    m_form.Undo();
+}
+
+void CQMView::OnEditRedo() {
+    if (CGridCtrl* grid = m_table.Grid()) {
+        if (CInPlaceEdit* editor = grid->Editor(); editor && editor->isRedoAvailable()) {
+            editor->redo();
+            return;
+        }
+        grid->EndEditing();
+    }
+    m_form.Redo();
 }
 
 void CQMView::WhenFileMayRun(std::function<void()> command) {

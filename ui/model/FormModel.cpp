@@ -69,11 +69,13 @@ std::string FormModel::CellText(int row) const {
 
 void FormModel::SetCellText(int row, std::string text) {
     if (row < 1 || row > kChannelCount) return;
+    const UserChange change(*this);
     m_cells[row - 1] = std::move(text);
     Notify(kChangeCells);
 }
 
 void FormModel::SelectModeEntry(int index) {
+    const UserChange change(*this);
     SelectBandPlan(index);
     Notify(kChangeBandSection);
 }
@@ -99,6 +101,7 @@ void FormModel::SetProgress(int position) {
 }
 
 void FormModel::SelectEmgItem(int index) {
+    const UserChange change(*this);
     m_emgList.Select(index);
     Notify(kChangeEmgList);
 }
@@ -136,6 +139,7 @@ void FormModel::StartUp() {
     m_settings.SetOptionFlagsToDefaults();
     m_caption = std::string(texts::kCaption);
     MarkSaved();
+    StartNewHistory();
     Notify(kChangeAll);
 }
 
@@ -150,6 +154,7 @@ bool FormModel::New() {
     m_progress = 0;
     m_caption = std::string(texts::kCaption);
     MarkSaved();
+    StartNewHistory();
     Notify(kChangeAll);
     return true;
 }
@@ -193,6 +198,7 @@ bool FormModel::Open(const std::string& path) {
     m_caption = caption;
     ApplyLoaded(loaded, true);
     MarkSaved();
+    StartNewHistory();
     Notify(kChangeAll);
     return true;
 }
@@ -220,6 +226,7 @@ bool FormModel::SaveTo(const std::string& path) {
     }
     m_fileName.clear();
     m_caption = std::string(texts::kCaption);
+    m_history.SetCaption(m_caption);
     MarkSaved();
     Notify(kChangeCaption);
     return true;
@@ -250,6 +257,11 @@ bool FormModel::Restore(const FormSnapshot& state) { return Restore(state, m_bas
 
 bool FormModel::Restore(const FormSnapshot& state, const FormSnapshot& baseline) {
     if (m_bTransferBusy) return false;
+    Apply(state, baseline);
+    return true;
+}
+
+void FormModel::Apply(const FormSnapshot& state, const FormSnapshot& baseline) {
     m_settings = state.settings;
     m_cells = state.cells;
     m_modeSel = state.modeSel;
@@ -261,7 +273,55 @@ bool FormModel::Restore(const FormSnapshot& state, const FormSnapshot& baseline)
     m_southAfricaEnabled = IsSouthAfrica();
     m_baseline = baseline;
     Notify(kChangeAll);
+}
+
+// ---- Undo and redo -------------------------------------------------------------
+
+void FormModel::BeginUserChange() {
+    if (m_changeDepth++ > 0) return;
+    m_changeBefore = Snapshot();
+    m_changeGeneration = m_historyGeneration;
+}
+
+void FormModel::EndUserChange() {
+    if (m_changeDepth == 0 || --m_changeDepth > 0) return;
+    // A new history begun meanwhile (a read completed while a message was
+    // up) makes the state before meaningless as a step of it.
+    if (m_historyHeld || m_changeGeneration != m_historyGeneration || Snapshot() == m_changeBefore) return;
+    m_history.Record(std::move(m_changeBefore));
+    Notify(kChangeHistory);
+}
+
+bool FormModel::CanUndo() const {
+    return !m_bTransferBusy && !m_historyHeld && m_changeDepth == 0 && m_history.CanUndo();
+}
+
+bool FormModel::CanRedo() const {
+    return !m_bTransferBusy && !m_historyHeld && m_changeDepth == 0 && m_history.CanRedo();
+}
+
+bool FormModel::Undo() {
+    if (!CanUndo()) return false;
+    Apply(*m_history.Undo(Snapshot()), m_baseline);
     return true;
+}
+
+bool FormModel::Redo() {
+    if (!CanRedo()) return false;
+    Apply(*m_history.Redo(Snapshot()), m_baseline);
+    return true;
+}
+
+void FormModel::HoldHistory(bool hold) {
+    m_historyHeld = hold;
+    ++m_historyGeneration;  // a UserChange running across it records nothing
+    Notify(kChangeHistory);
+}
+
+void FormModel::StartNewHistory() {
+    m_history.Clear();
+    ++m_historyGeneration;
+    Notify(kChangeHistory);
 }
 
 void FormModel::TransferConfirmed(TransferDirection direction) {
@@ -284,6 +344,7 @@ void FormModel::OnModeSelect(int sel) {
         Notify(kChangeBandSection);
         return;
     }
+    const UserChange change(*this);
     ResetToDefaults();
     m_cells.fill(std::string{});
     SelectBandPlan(sel);
@@ -295,6 +356,7 @@ void FormModel::OnModeSelect(int sel) {
 
 void FormModel::ClickChannelBox(int n) {
     if (n < 1 || n > kChannelEnableCount || !m_southAfricaEnabled) return;
+    const UserChange change(*this);
     int& flag = m_settings.b_CHcheck[n - 1];
     flag = flag ? 0 : 1;
     OnChannelCheck(n);
@@ -427,6 +489,8 @@ void FormModel::ApplyReadResult(const std::array<int, kChannelEnableCount>& flag
         if (d.row >= 1 && d.row <= kChannelCount) m_cells[d.row - 1] = d.cellText;
         ApplyRecordBandPlan(d.bandPlan, d.emgChannel);
     }
+    // The radio's settings replace the form as a whole.
+    if (!m_historyHeld) StartNewHistory();
     Notify(kChangeAll);
 }
 

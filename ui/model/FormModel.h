@@ -16,6 +16,7 @@
 #include "files/SettingsFile.h"
 #include "ui/model/EmgChannelList.h"
 #include "ui/model/FormSnapshot.h"
+#include "ui/model/UndoHistory.h"
 
 namespace orvex {
 
@@ -31,6 +32,7 @@ enum FormChange : unsigned {
     kChangeTableLock = 1u << 7,
     kChangeHidden = 1u << 8,  // option selections, option flags, alignment
     kChangeSavedState = 1u << 9,  // what counts as saved: the form was written to the radio
+    kChangeHistory = 1u << 10,    // what Undo and Redo can do
     kChangeAll = ~0u,
 };
 
@@ -67,6 +69,9 @@ public:
     void SetMessageFilter(MessageFilter filter) { m_routed.filter = std::move(filter); }
 
     // ---- Values -------------------------------------------------------
+    // SetCellText, SelectModeEntry, SelectEmgItem, OnModeSelect and
+    // ClickChannelBox are the user's changes: each is a step of the undo
+    // history, unless it is part of a larger UserChange.
     const RadioSettings& Settings() const { return m_settings; }
 
     // Frequency cell of row 1..10; row 0 is the title row, whose text reads
@@ -126,17 +131,49 @@ public:
     const FormSnapshot& Baseline() const { return m_baseline; }
     bool HasUnsavedEdits() const { return Snapshot() != m_baseline; }
     // Brings a state back exactly; refused while a transfer runs. The
-    // second form also says which state counts as saved.
+    // second form also says which state counts as saved. Not a step of the
+    // history by itself: inside a UserChange it is one.
     bool Restore(const FormSnapshot& state);
     bool Restore(const FormSnapshot& state, const FormSnapshot& baseline);
     // The values Save would write now, without any of Save's effects on the
     // form; none when a cell cannot be stored.
     std::optional<kvx::KvxValues> ValuesForSave() const;
 
+    // ---- Undo and redo -----------------------------------------------------
+    // Every change made while one of these lives is one step, recorded when
+    // the outermost ends, and only if the form then differs. Scopes nest, so
+    // a command made of several calls (a paste, an import) is undone at once.
+    class UserChange {
+    public:
+        explicit UserChange(FormModel& form) : m_form(form) { m_form.BeginUserChange(); }
+        ~UserChange() { m_form.EndUserChange(); }
+        UserChange(const UserChange&) = delete;
+        UserChange& operator=(const UserChange&) = delete;
+
+    private:
+        FormModel& m_form;
+    };
+    void BeginUserChange();
+    void EndUserChange();
+    // Refused while a transfer runs, while the history is held and inside a
+    // UserChange. What is saved stays as it was: undoing back to the saved
+    // state leaves nothing unsaved.
+    bool CanUndo() const;
+    bool CanRedo() const;
+    bool Undo();
+    bool Redo();
+    // For a command that takes the form through transfers and gives it back
+    // as it found it (Write and Verify): while held, its reads start no new
+    // history and nothing is recorded, undone or redone.
+    void HoldHistory(bool hold);
+    bool HistoryHeld() const { return m_historyHeld; }
+
     // ---- Operations ----------------------------------------------------
     // The values the form has once started.
     void StartUp();
 
+    // StartUp, New, a successful Open and a completed read start a new
+    // undo history.
     // New. Does nothing while a transfer runs.
     bool New();
     // Open and Save of a named file (the dialogs are the front end's).
@@ -185,6 +222,9 @@ private:
     kvx::KvxValues SaveValues(const RadioSettings& settings) const;
 
     void Notify(unsigned changes);
+    // The form as state, without the checks of the public Restore.
+    void Apply(const FormSnapshot& state, const FormSnapshot& baseline);
+    void StartNewHistory();
     MsgAnswer Say(std::string_view text, std::string detail = {}, MsgIcon icon = MsgIcon::Stop);
     void ResetToDefaults();
     // Mode Select and the band plan behind it: the one place both change.
@@ -225,6 +265,13 @@ private:
     std::string m_status;
     std::string m_portPane;
     int m_progress = 0;
+
+    UndoHistory m_history;
+    int m_changeDepth = 0;
+    FormSnapshot m_changeBefore;  // the form when the outermost UserChange began
+    unsigned m_historyGeneration = 0;  // a new history while a UserChange runs drops it
+    unsigned m_changeGeneration = 0;
+    bool m_historyHeld = false;
 };
 
 }  // namespace orvex

@@ -28,7 +28,7 @@ constexpr std::string_view kSessionPrefix = "session-";
 constexpr std::string_view kLockExtension = ".lock";
 
 // Views only move on status, progress and the port pane; nothing a user could lose.
-constexpr unsigned kNotState = kChangeStatus | kChangeProgress;
+constexpr unsigned kNotState = kChangeStatus | kChangeProgress | kChangeHistory;
 
 // The lock file a session holds beside its recovery file.
 std::string LockPathFor(const std::string& recoveryPath) {
@@ -162,7 +162,11 @@ bool RecoveryKeeper::RestorePending() {
             return false;
         }
     }
-    if (!m_form.Restore(file.state)) return false;
+    {
+        // The user's own command: Undo takes the form back to what it was.
+        const FormModel::UserChange change(m_form);
+        if (!m_form.Restore(file.state)) return false;
+    }
     m_pending.erase(std::find_if(m_pending.begin(), m_pending.end(),
                                  [&](const PendingRecovery& p) { return p.path == pending->path; }));
     // The old file goes once ours holds its edits (or nothing is unsaved),

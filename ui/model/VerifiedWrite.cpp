@@ -120,6 +120,7 @@ VerifiedWrite::~VerifiedWrite() {
     if (m_run->poll) m_loop.CancelTimer(m_run->poll);
     m_form.SetMessageFilter({});
     if (m_backups) m_backups->Hold(false);
+    if (m_run->started) m_form.HoldHistory(false);
 }
 
 std::optional<UserMessage> WriteRefusal(const FormModel& form) {
@@ -155,6 +156,9 @@ void VerifiedWrite::Begin() {
         return;
     }
     m_run->started = true;
+    // The steps' reads are not the user's: the form comes back as it is
+    // now, with its undo history.
+    m_form.HoldHistory(true);
     m_run->written = m_form.Snapshot();
     m_run->savedBefore = m_form.Baseline();
     m_run->savedAfter = m_run->savedBefore;
@@ -257,6 +261,7 @@ void VerifiedWrite::Finish(VerifyResult result) {
     if (run->started)
         m_form.Restore(run->written,
                        result.status == VerifyResult::Status::Verified ? run->savedAfter : run->savedBefore);
+    if (run->started) m_form.HoldHistory(false);
     m_running = false;
     if (run->done) run->done(result);
 }

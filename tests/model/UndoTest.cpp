@@ -1,0 +1,262 @@
+// Undo and redo of the user's changes to the form: each kind of change, the
+// grouping of several calls, the bound, the saved state, and the history
+// around transfers, Open, New and Restore Unsaved Edits.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "engine/support/EngineRig.h"
+#include "engine/support/Samples.h"
+#include "support/FormState.h"
+#include "support/TempDir.h"
+#include "ui/model/FormTexts.h"
+#include "ui/model/RecoveryKeeper.h"
+#include "ui/model/UndoHistory.h"
+#include "ui/model/VerifiedWrite.h"
+
+namespace orvex {
+namespace {
+
+using test::SimRig;
+
+// The form as the user sees it, less the status line, which an undo leaves.
+std::string State(const FormModel& form) {
+    std::string s = test::FormState(form);
+    const std::size_t at = s.find("status=");
+    return s.erase(at, s.find(" progress=", at) - at);
+}
+
+class UndoTest : public ::testing::Test {
+protected:
+    UndoTest() { form.StartUp(); }
+
+    // A South Africa file with cells, three boxes and CH 07 chosen.
+    std::string SouthAfricaFile() { return test::SaveSample(dir, "sa.kvx", kBandPlanSouthAfrica, {3, 7, 12}); }
+
+    test::TempDir dir;
+    test::ScriptedPrompter prompter;
+    FormModel form{prompter};
+};
+
+TEST_F(UndoTest, EachKindOfChangeIsOneStepUndoneAndRedoneExactly) {
+    struct Case {
+        const char* name;
+        std::function<void(FormModel&)> before;
+        std::function<void(FormModel&)> change;
+    };
+    const Case cases[] = {
+        {"cell edit", [](FormModel& f) { f.SetCellText(2, "27.0050"); },
+         [](FormModel& f) { f.SetCellText(2, "28.1000"); }},
+        {"band plan", [](FormModel& f) { test::FillForm(f, 1); }, [](FormModel& f) { f.OnModeSelect(kBandPlanSouthAfrica); }},
+        {"channel box on", [](FormModel& f) { f.OnModeSelect(kBandPlanSouthAfrica); },
+         [](FormModel& f) { f.ClickChannelBox(9); }},
+        {"channel box off", [](FormModel& f) { test::FillForm(f, kBandPlanSouthAfrica, {4, 9}); },
+         [](FormModel& f) { f.ClickChannelBox(4); }},
+        {"emergency channel", [](FormModel& f) { test::FillForm(f, kBandPlanSouthAfrica, {4, 9, 20}); },
+         [](FormModel& f) { f.SelectEmgItem(2); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.New();
+        c.before(form);
+        const std::string before = State(form);
+        c.change(form);
+        const std::string after = State(form);
+        ASSERT_NE(before, after);
+        ASSERT_TRUE(form.CanUndo());
+        ASSERT_TRUE(form.Undo());
+        EXPECT_EQ(State(form), before);
+        ASSERT_TRUE(form.Redo());
+        EXPECT_EQ(State(form), after);
+        EXPECT_FALSE(form.CanRedo());
+    }
+}
+
+TEST_F(UndoTest, ABandPlanChangeClearsTheTableAndUndoBringsItAllBack) {
+    ASSERT_TRUE(form.Open(SouthAfricaFile()));
+    const std::string opened = State(form);
+    form.OnModeSelect(0);
+    EXPECT_EQ(form.CellText(1), "");
+    EXPECT_FALSE(form.ChannelFlag(7));
+    EXPECT_EQ(form.EmgList().Count(), 0);
+    EXPECT_TRUE(form.HasUnsavedEdits());
+
+    ASSERT_TRUE(form.Undo());
+    EXPECT_EQ(State(form), opened);
+    EXPECT_TRUE(form.SouthAfricaSetupEnabled());
+    EXPECT_FALSE(form.HasUnsavedEdits());
+    EXPECT_FALSE(form.CanUndo());  // Open began the history
+    ASSERT_TRUE(form.Redo());
+    EXPECT_EQ(form.CellText(1), "");
+    EXPECT_FALSE(form.SouthAfricaSetupEnabled());
+    EXPECT_TRUE(form.HasUnsavedEdits());
+}
+
+TEST_F(UndoTest, OnlyChangesAreRecordedWithinTheBoundAndANewOneEndsTheRedo) {
+    form.SetCellText(1, "");
+    form.ClickChannelBox(3);  // the section is off for this plan
+    form.SelectEmgItem(-1);
+    { const FormModel::UserChange nothing(form); }
+    EXPECT_FALSE(form.CanUndo());
+
+    const int edits = static_cast<int>(kUndoStepLimit) + 5;
+    for (int i = 1; i <= edits; ++i) form.SetCellText(1, std::to_string(i));
+    ASSERT_TRUE(form.Undo());
+    form.SetCellText(1, std::to_string(edits - 1));  // the table ends every edit, changed or not
+    ASSERT_TRUE(form.Redo());
+    ASSERT_TRUE(form.Undo());
+    form.SetCellText(2, "27.1000");
+    EXPECT_FALSE(form.Redo());
+    int undone = 0;
+    while (form.Undo()) ++undone;
+    EXPECT_EQ(undone, static_cast<int>(kUndoStepLimit));
+    EXPECT_EQ(form.CellText(1), "5");
+}
+
+TEST_F(UndoTest, CallsInsideOneUserChangeAreOneStepWhateverTheNesting) {
+    form.SetCellText(9, "26.5000");
+    const std::string before = State(form);
+    {
+        const FormModel::UserChange paste(form);
+        form.SetCellText(1, "27.0000");
+        {
+            const FormModel::UserChange inner(form);
+            form.SetCellText(2, "27.1000");
+        }
+        EXPECT_FALSE(form.Undo());  // not in the middle of a change
+        form.SetCellText(3, "27.2000");
+    }
+    ASSERT_TRUE(form.Undo());
+    EXPECT_EQ(State(form), before);
+}
+
+TEST_F(UndoTest, UndoingBackToTheSavedStateLeavesNothingUnsaved) {
+    form.SetCellText(1, "27.0000");
+    const std::string saved = dir.File("saved.kvx");
+    ASSERT_TRUE(form.Save(saved));
+    form.SetCellText(1, "28.0000");
+    EXPECT_TRUE(form.HasUnsavedEdits());
+    ASSERT_TRUE(form.Undo());
+    EXPECT_FALSE(form.HasUnsavedEdits());
+    ASSERT_TRUE(form.Undo());  // Save keeps the history: before the save is unsaved now
+    EXPECT_TRUE(form.HasUnsavedEdits());
+    ASSERT_TRUE(form.Redo());
+    EXPECT_FALSE(form.HasUnsavedEdits());
+}
+
+TEST_F(UndoTest, GoingBackPastASaveKeepsTheNameTheSaveGaveTheForm) {
+    ASSERT_TRUE(form.Open(SouthAfricaFile()));
+    ASSERT_NE(form.Caption(), texts::kCaption);
+    form.SetCellText(1, "28.0000");
+    ASSERT_TRUE(form.Save(dir.File("other.kvx")));
+    form.SetCellText(2, "28.1000");
+    while (form.Undo()) {
+    }
+    EXPECT_EQ(form.Caption(), texts::kCaption);
+    EXPECT_EQ(form.CellText(1), test::kSampleChannels[0].text);
+    EXPECT_TRUE(form.HasUnsavedEdits());
+}
+
+TEST_F(UndoTest, OpenAndNewStartANewHistoryAFailedOpenDoesNot) {
+    const std::string file = SouthAfricaFile();
+    form.SetCellText(1, "27.0000");
+    const std::string broken = dir.File("broken.kvx");
+    test::WriteBytes(broken, test::Bytes(100, 0));
+    EXPECT_FALSE(form.Open(broken));
+    EXPECT_FALSE(form.Open(dir.File("missing.kvx")));
+    EXPECT_TRUE(form.CanUndo());
+
+    ASSERT_TRUE(form.Open(file));
+    EXPECT_FALSE(form.CanUndo());
+    form.SetCellText(1, "27.0000");
+    ASSERT_TRUE(form.Undo());
+    ASSERT_TRUE(form.New());
+    EXPECT_FALSE(form.CanUndo());
+    EXPECT_FALSE(form.CanRedo());
+}
+
+TEST_F(UndoTest, NothingIsUndoneWhileATransferHasTheFormAndItsStoresAreNoSteps) {
+    form.SetCellText(1, "27.0000");
+    form.SetCellText(2, "27.1000");
+    ASSERT_TRUE(form.Undo());
+    form.LockChannelTable();
+    const std::string locked = State(form);
+    EXPECT_FALSE(form.CanUndo());
+    EXPECT_FALSE(form.CanRedo());
+    EXPECT_FALSE(form.Undo());
+    EXPECT_FALSE(form.Redo());
+    EXPECT_EQ(State(form), locked);
+    ChannelEntry record;
+    record.m_wFreq = 0x1234;
+    form.StoreReadRecord(3, record.ToBytes());
+    form.UnlockChannelTable();
+    EXPECT_TRUE(form.CanRedo());  // the record stored was no change of the user's
+    ASSERT_TRUE(form.Undo());
+    EXPECT_EQ(form.CellText(1), "");
+}
+
+TEST(UndoAroundTransfers, ACompletedReadStartsANewHistoryAFailedOneKeepsIt) {
+    SimRig rig(test::SampleRadio());
+    rig.form.SetCellText(1, "27.0000");
+    rig.link->OnReadFromRadio();
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.form.IsTableLocked(); }, 5000));
+    EXPECT_FALSE(rig.form.CanUndo());
+    ASSERT_TRUE(rig.RunUntilSettled());
+    ASSERT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
+    EXPECT_FALSE(rig.form.CanUndo());
+    EXPECT_FALSE(rig.form.CanRedo());
+    const std::string read = State(rig.form);
+    rig.form.OnModeSelect(0);
+    ASSERT_TRUE(rig.form.Undo());
+    EXPECT_EQ(State(rig.form), read);
+    EXPECT_FALSE(rig.form.HasUnsavedEdits());
+
+    SimRig silent(test::SampleRadio(), test::Fault("silent"));
+    silent.form.SetCellText(1, "27.0000");
+    silent.link->OnReadFromRadio();
+    ASSERT_TRUE(silent.RunUntilSettled());
+    ASSERT_NE(silent.link->Outcome(), TransferOutcome::Completed);
+    ASSERT_TRUE(silent.form.Undo());
+    EXPECT_EQ(silent.form.CellText(1), "");
+}
+
+// Its reads give the form back as the user had it: they are no new start.
+TEST(UndoAroundTransfers, WriteAndVerifyKeepsTheHistory) {
+    SimRig rig(test::SampleRadio());
+    test::FillForm(rig.form, 0);
+    rig.form.SetCellText(5, "29.0000");
+    VerifiedWrite verify(rig.form, *rig.link, rig.loop, nullptr);
+    std::optional<VerifyResult> result;
+    ASSERT_TRUE(verify.Start([&](const VerifyResult& r) { result = r; }));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.form.HistoryHeld(); }, 5000));
+    EXPECT_FALSE(rig.form.CanUndo());
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return result.has_value(); }, 60000));
+    ASSERT_EQ(result->status, VerifyResult::Status::Verified) << result->failure;
+    EXPECT_FALSE(rig.form.HistoryHeld());
+    ASSERT_TRUE(rig.form.Undo());
+    EXPECT_EQ(rig.form.CellText(5), test::kSampleChannels[4].text);
+}
+
+TEST(UndoAroundTransfers, RestoringUnsavedEditsIsOneStep) {
+    test::TempDir dir;
+    const std::string folder = dir.File("recovery");
+    SimRig earlier;
+    auto first = std::make_unique<RecoveryKeeper>(earlier.form, earlier.loop, folder, RecoverySession{"a.orvexrec"});
+    earlier.form.SetCellText(4, "28.0000");
+    earlier.loop.RunFor(RecoveryKeeper::kLatestMs);
+    first.reset();
+
+    SimRig later;
+    RecoveryKeeper second(later.form, later.loop, folder, RecoverySession{"b.orvexrec"});
+    const std::string own = State(later.form);
+    ASSERT_TRUE(second.RestorePending());
+    EXPECT_EQ(later.form.CellText(4), "28.0000");
+    ASSERT_TRUE(later.form.Undo());
+    EXPECT_EQ(State(later.form), own);
+    EXPECT_FALSE(later.form.HasUnsavedEdits());
+}
+
+}  // namespace
+}  // namespace orvex
