@@ -33,6 +33,8 @@ int CmdSearch(const Args& args);
 int CmdDoctor(const Args& args);
 int CmdClone(const Args& args);
 int CmdBackups(const Args& args);
+int CmdExport(const Args& args);
+int CmdImport(const Args& args);
 
 int UsageError(const std::string& what);
 

@@ -17,6 +17,13 @@ constexpr const char* kUsage =
     "  new FILE            write the settings file Save writes right after start-up\n"
     "  show FILE [--json]  open FILE and print what the form would show\n"
     "  resave IN OUT       open IN, then save it to OUT\n"
+    "  export FILE [--csv | --json] [-o OUT]\n"
+    "                      open FILE and print its channels as CSV (Channel,Frequency), or\n"
+    "                      everything it holds as JSON (the object show --json prints)\n"
+    "  import IN.csv|IN.json [--base FILE] -o OUT\n"
+    "                      open FILE (without --base: the values New gives), take in the\n"
+    "                      channels of a CSV or the values of a JSON, then save to OUT; a bad\n"
+    "                      row or value is named and nothing is written\n"
     "  read --port DEV -o FILE   read the radio, then save what was read to FILE\n"
     "  write --port DEV FILE     open FILE, then write it to the radio\n"
     "  write --verify --port DEV FILE  read the radio (kept as a backup), write FILE, read it\n"
@@ -63,6 +70,8 @@ int main(int argc, char** argv) {
         {"doctor", CmdDoctor},
         {"clone", CmdClone},
         {"backups", CmdBackups},
+        {"export", CmdExport},
+        {"import", CmdImport},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return UsageError("unknown command '" + command + "'");
