@@ -81,8 +81,12 @@ private:
             SkipBlanks();
             if (Peek() != '"') return Fail("expected a name in double quotes");
             std::string name;
+            const std::size_t nameAt = m_pos;
             if (!String(name)) return false;
-            if (out.Find(name)) return Fail("the name \"" + name + "\" appears twice");
+            if (out.Find(name)) {
+                m_pos = nameAt;
+                return Fail("the name \"" + name + "\" appears twice");
+            }
             SkipBlanks();
             if (Peek() != ':') return Fail("expected ':' after a name");
             ++m_pos;
