@@ -22,6 +22,7 @@ orvex_add_test(model_tests SOURCES
 if(NOT WIN32)
     orvex_add_test(cli_tests SOURCES
         cli/CliTest.cpp
+        cli/ExchangeCliTest.cpp
         DEPS orvex_formmodel LABELS core)
     add_dependencies(cli_tests orvex-cli)
 endif()
