@@ -93,7 +93,8 @@ private:
             SkipBlanks();
             JsonValue member;
             if (!Value(member, depth)) return false;
-            out.members.emplace_back(std::move(name), std::move(member));
+            out.names.push_back(std::move(name));
+            out.items.push_back(std::move(member));
             SkipBlanks();
             if (Peek() == ',') {
                 ++m_pos;
@@ -265,8 +266,9 @@ private:
 }  // namespace
 
 const JsonValue* JsonValue::Find(std::string_view name) const {
-    for (const auto& [key, value] : members)
-        if (key == name) return &value;
+    if (kind != Kind::Object) return nullptr;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name) return &items[i];
     return nullptr;
 }
 
@@ -276,7 +278,12 @@ std::string JsonValue::Describe() const {
         case Kind::Null: return "null";
         case Kind::Bool: return boolean ? "true" : "false";
         case Kind::Number: return text;
-        case Kind::String: return "\"" + (text.size() > kShown ? text.substr(0, kShown) + "..." : text) + "\"";
+        case Kind::String: {
+            if (text.size() <= kShown) return "\"" + text + "\"";
+            std::size_t cut = kShown;  // never inside a character
+            while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+            return "\"" + text.substr(0, cut) + "...\"";
+        }
         case Kind::Array: return "an array";
         case Kind::Object: return "an object";
     }

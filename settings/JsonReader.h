@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace orvex {
@@ -15,8 +14,8 @@ struct JsonValue {
     bool boolean = false;
     double number = 0;
     std::string text;  // a string's value, or a number as it was written
-    std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;  // in document order, names unique
+    std::vector<JsonValue> items;    // an array's items, or an object's values
+    std::vector<std::string> names;  // an object's names, unique, in document order beside items
 
     const JsonValue* Find(std::string_view name) const;
     // The value for a message: a string quoted, a number as written, else

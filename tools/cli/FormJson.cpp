@@ -91,7 +91,7 @@ public:
             const JsonValue& item = v.items[i];
             const std::string at = Index(where, i);
             if (item.kind != Kind::Object) return Fail(at, "expected an object, got " + item.Describe());
-            for (const auto& [name, value] : item.members)
+            for (const std::string& name : item.names)
                 if (name != "label" && name != "frequency") return Fail(at, "unknown key \"" + name + "\"");
             const JsonValue* label = item.Find("label");
             const JsonValue* frequency = item.Find("frequency");
@@ -123,7 +123,9 @@ public:
     bool Selections(const JsonValue& v, kvx::KvxValues& values) {
         const std::string where = Key("selections");
         if (v.kind != Kind::Object) return Fail(where, "expected an object, got " + v.Describe());
-        for (const auto& [name, value] : v.members) {
+        for (std::size_t m = 0; m < v.names.size(); ++m) {
+            const std::string& name = v.names[m];
+            const JsonValue& value = v.items[m];
             int id = 0;
             const auto [ptr, ec] = std::from_chars(name.data(), name.data() + name.size(), id);
             const int list = (ec == std::errc() && ptr == name.data() + name.size()) ? OptionListIndex(id) : -1;
@@ -243,7 +245,7 @@ bool ApplyFormJson(FormModel& form, std::string_view text, std::string& error) {
     const JsonValue& doc = *parsed.value;
     Reader read(error);
     if (doc.kind != Kind::Object) return read.Fail("the document", "expected an object, got " + doc.Describe());
-    for (const auto& [name, value] : doc.members)
+    for (const std::string& name : doc.names)
         if (std::find(std::begin(kKnownKeys), std::end(kKnownKeys), name) == std::end(kKnownKeys))
             return read.Fail(Key(name), "unknown key");
     if (!doc.Find("channels")) return read.Fail(Key("channels"), "missing: the document must list the channels");
