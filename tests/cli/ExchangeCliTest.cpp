@@ -105,11 +105,13 @@ TEST_F(ExchangeCliTest, WrongUsageExitsTwo) {
              {"import", csv, "--bogus", "-o", dir.File("o.kvx")},
              {"export"},
              {"export", kvx, "--csv", "--json"},
-             {"export", kvx, kvx}}) {
+             {"export", kvx, kvx},
+             {"export", kvx, "-o", kvx}}) {
         const CliResult run = Cli(args);
         EXPECT_EQ(run.exitCode, 2) << args[0] << " " << args.size() << ": " << run.err;
     }
     EXPECT_FALSE(test::Exists(dir.File("o.kvx")));
+    EXPECT_EQ(test::ReadBytes(kvx).size(), 2048u);
     const CliResult help = Cli({"help"});
     EXPECT_NE(help.out.find("  export FILE [--csv | --json] [-o OUT]\n"), std::string::npos);
     EXPECT_NE(help.out.find("  import IN.csv|IN.json [--base FILE] -o OUT\n"), std::string::npos);

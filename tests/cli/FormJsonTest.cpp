@@ -199,7 +199,7 @@ TEST_F(FormJsonTest, RefusesBadDocumentsNamingKeyAndValue) {
     EXPECT_EQ(Refusal("{" + ch + ", \"tone_a_hz\": \"569\"}"), "key \"tone_a_hz\": expected a number or null, got \"569\"");
     EXPECT_EQ(Refusal("{" + ch + ", \"tone_a_hz\": null}"),
               "key \"tone_a_hz\": is null (not a finite number) and key \"tone_a_bits\" is missing");
-    EXPECT_EQ(Refusal("{" + ch + ", \"tone_b_hz\": null, \"tone_b_bits\": \"7ff8\"}"),
+    EXPECT_EQ(Refusal("{" + ch + ", \"tone_b_hz\": 321.7, \"tone_b_bits\": \"7ff8\"}"),
               "key \"tone_b_bits\": expected 16 hexadecimal digits, got \"7ff8\"");
     std::string records = "[";
     for (int r = 0; r < kChannelCount; ++r) records += std::string(r ? ", " : "") + (r == 2 ? "[0, 0, 200, 0, 0, 0, 0, 0]" : "[0, 0, 0, 0, 0, 0, 0, 0]");

@@ -1,6 +1,7 @@
 // export and import: the form's values to and from CSV (the channels) and
 // JSON (everything Save writes), for spreadsheets and scripts.
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,6 +80,9 @@ int CmdExport(const Args& args) {
     if (!o.usage.empty()) return UsageError("export: " + o.usage);
     if (o.files.size() != 1) return UsageError("export takes one settings file: export FILE.kvx [--csv | --json] [-o OUT]");
     const Format format = o.format ? *o.format : FormatOfName(o.out).value_or(Format::Csv);
+    std::error_code ec;
+    if (!o.out.empty() && std::filesystem::equivalent(filestore::PathFromUtf8(o.files[0]), filestore::PathFromUtf8(o.out), ec))
+        return UsageError("export: -o names the settings file itself, which the export would replace");
     StderrPrompter prompter;
     FormModel form(prompter);
     form.StartUp();

@@ -1,5 +1,6 @@
 #include "tools/cli/FormJson.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cinttypes>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <type_traits>
 
 #include "settings/CodeTables.h"
 #include "settings/JsonReader.h"
@@ -143,21 +145,25 @@ public:
     }
 
     bool Tone(const JsonValue* hz, const JsonValue* bits, std::string_view hzKey, std::string_view bitsKey, double& tone) {
+        std::optional<double> exact;
+        if (bits) {
+            std::uint64_t raw = 0;
+            const std::string& t = bits->text;
+            const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), raw, 16);
+            if (bits->kind != Kind::String || t.size() != 16 || ec != std::errc() || ptr != t.data() + t.size())
+                return Fail(Key(bitsKey), "expected 16 hexadecimal digits, got " + bits->Describe());
+            exact = std::bit_cast<double>(raw);
+        }
+        // A number says it all; the bits speak where JSON has no number.
         if (hz && hz->kind == Kind::Number) {
             tone = hz->number;
-            return true;
+        } else if (hz && hz->kind != Kind::Null) {
+            return Fail(Key(hzKey), "expected a number or null, got " + hz->Describe());
+        } else if (exact) {
+            tone = *exact;
+        } else if (hz) {
+            return Fail(Key(hzKey), "is null (not a finite number) and " + Key(bitsKey) + " is missing");
         }
-        if (hz && hz->kind != Kind::Null) return Fail(Key(hzKey), "expected a number or null, got " + hz->Describe());
-        if (!bits) {
-            if (hz) return Fail(Key(hzKey), "is null (not a finite number) and " + Key(bitsKey) + " is missing");
-            return true;
-        }
-        std::uint64_t raw = 0;
-        const std::string& t = bits->text;
-        const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), raw, 16);
-        if (bits->kind != Kind::String || t.size() != 16 || ec != std::errc() || ptr != t.data() + t.size())
-            return Fail(Key(bitsKey), "expected 16 hexadecimal digits, got " + bits->Describe());
-        tone = std::bit_cast<double>(raw);
         return true;
     }
 
