@@ -164,23 +164,15 @@ TEST_F(FormJsonTest, OnlyTheKeysGivenChangeTheBase) {
 TEST_F(FormJsonTest, RefusesBadDocumentsNamingKeyAndValue) {
     const std::string ch = Channels();
     EXPECT_EQ(Refusal("{\"band_plan\": 1}"), "key \"channels\": missing: the document must list the channels");
-    EXPECT_EQ(Refusal("[]"), "the document: expected an object, got an array");
     EXPECT_EQ(Refusal("{" + ch + ", \"band_pln\": 1}"), "key \"band_pln\": unknown key");
     EXPECT_EQ(Refusal("{" + ch + ", \"band_plan\": \"x\"}"),
               "key \"band_plan\": expected a whole number from 0 to 4, got \"x\"");
-    EXPECT_EQ(Refusal("{" + ch + ", \"band_plan\": 5}"), "key \"band_plan\": expected a whole number from 0 to 4, got 5");
     EXPECT_EQ(Refusal("{" + ch + ", \"emergency_channel\": 2.5}"),
               "key \"emergency_channel\": expected a whole number from 0 to 255, got 2.5");
     EXPECT_EQ(Refusal("{" + ch + ", \"channel_enable\": [1, 0]}"),
               "key \"channel_enable\": expected an array of 23 numbers, got 2 items");
-    std::string block = "[256";
-    for (int i = 1; i < 23; ++i) block += ", 0";
-    EXPECT_EQ(Refusal("{" + ch + ", \"option_block\": " + block + "]}"),
-              "key \"option_block\"[0]: expected a whole number from 0 to 255, got 256");
     EXPECT_EQ(Refusal("{" + Channels("\"27.1263\"") + "}"),
               "key \"channels\"[0] (P1).frequency: \"27.1263\" is not on the 2.5 kHz step");
-    EXPECT_EQ(Refusal("{" + Channels("27.125") + "}"),
-              "key \"channels\"[0] (P1).frequency: expected a text such as \"27.1250\" or \"\", got 27.125");
     EXPECT_EQ(Refusal("{" + Channels("\"27,125\"") + "}"),
               "key \"channels\"[0] (P1).frequency: \"27,125\" is not a frequency in MHz (such as \"27.1250\", or \"\" for none)");
     EXPECT_EQ(Refusal("{" + Channels("\"200\"") + "}"), "key \"channels\"[0] (P1).frequency: \"200\" is too large to be stored");
@@ -195,8 +187,6 @@ TEST_F(FormJsonTest, RefusesBadDocumentsNamingKeyAndValue) {
               "key \"alignment\"[2]: 250 is beyond the largest value, 200");
     EXPECT_EQ(Refusal("{" + ch + ", \"selections\": {\"1004\": 200}}"),
               "key \"selections\".\"1004\": 200 is not an entry of that list, which has 6");
-    EXPECT_EQ(Refusal("{" + ch + ", \"selections\": {\"99\": 1}}"), "key \"selections\".\"99\": not the number of an option list");
-    EXPECT_EQ(Refusal("{" + ch + ", \"tone_a_hz\": \"569\"}"), "key \"tone_a_hz\": expected a number or null, got \"569\"");
     EXPECT_EQ(Refusal("{" + ch + ", \"tone_a_hz\": null}"),
               "key \"tone_a_hz\": is null (not a finite number) and key \"tone_a_bits\" is missing");
     EXPECT_EQ(Refusal("{" + ch + ", \"tone_b_hz\": 321.7, \"tone_b_bits\": \"7ff8\"}"),
