@@ -3,6 +3,8 @@ orvex_add_test(settings_tests SOURCES
     settings/CodeTablesTest.cpp
     settings/RadioSettingsTest.cpp
     settings/RadioImageTest.cpp
+    settings/ChannelCsvTest.cpp
+    settings/JsonReaderTest.cpp
     DEPS orvex_settings LABELS core)
 
 orvex_add_test(files_tests SOURCES
@@ -20,6 +22,7 @@ orvex_add_test(model_tests SOURCES
 if(NOT WIN32)
     orvex_add_test(cli_tests SOURCES
         cli/CliTest.cpp
+        cli/ExchangeCliTest.cpp
         DEPS orvex_formmodel LABELS core)
     add_dependencies(cli_tests orvex-cli)
 endif()
@@ -42,3 +45,11 @@ orvex_add_test(settings_compare_tests SOURCES
 orvex_add_test(undo_tests SOURCES
     model/UndoTest.cpp
     DEPS orvex_formmodel orvex_simradio orvex_link LABELS core)
+
+# Export and import through the form: the command line's JSON object, tested
+# without the tool, and the CSV step the window shares.
+orvex_add_test(exchange_tests SOURCES
+    cli/FormJsonTest.cpp
+    ${PROJECT_SOURCE_DIR}/tools/cli/FormJson.cpp
+    ${PROJECT_SOURCE_DIR}/tools/cli/CliJson.cpp
+    DEPS orvex_formmodel LABELS core)

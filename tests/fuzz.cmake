@@ -13,4 +13,8 @@ if(ORVEX_FUZZ)
         SOURCES fuzz/PasteFuzz.cpp DEPS orvex_gridcore LABELS fuzz)
     orvex_add_test(fuzz_recovery_file FUZZ SECONDS ${ORVEX_FUZZ_SECONDS} CORPUS recovery_file
         SOURCES fuzz/RecoveryFileFuzz.cpp DEPS orvex_formmodel LABELS fuzz)
+    orvex_add_test(fuzz_exchange FUZZ SECONDS ${ORVEX_FUZZ_SECONDS} CORPUS exchange
+        SOURCES fuzz/ExchangeFuzz.cpp ${PROJECT_SOURCE_DIR}/tools/cli/FormJson.cpp
+            ${PROJECT_SOURCE_DIR}/tools/cli/CliJson.cpp
+        DEPS orvex_formmodel LABELS fuzz)
 endif()

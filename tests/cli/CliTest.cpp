@@ -125,8 +125,8 @@ TEST_F(CliTest, ShowJson) {
     std::vector<std::string> keys;
     for (const auto& [key, value] : j.Obj()) keys.push_back(key);
     EXPECT_EQ(keys, (std::vector<std::string>{"alignment", "band_plan", "channel_enable", "channels",
-                                              "emergency_channel", "option_block", "option_flags", "selections",
-                                              "tone_a_hz", "tone_b_hz"}));
+                                              "emergency_channel", "option_block", "option_flags", "record_bytes",
+                                              "selections", "tone_a_bits", "tone_a_hz", "tone_b_bits", "tone_b_hz"}));
     EXPECT_EQ(j["band_plan"].Num(), 3);
     EXPECT_EQ(j["emergency_channel"].Num(), 7);
     ASSERT_EQ(j["channel_enable"].Arr().size(), 23u);

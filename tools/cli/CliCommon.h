@@ -34,6 +34,8 @@ int CmdDoctor(const Args& args);
 int CmdClone(const Args& args);
 int CmdBackups(const Args& args);
 int CmdDiff(const Args& args);
+int CmdExport(const Args& args);
+int CmdImport(const Args& args);
 
 int UsageError(const std::string& what);
 

@@ -6,42 +6,12 @@
 #include "settings/QMDataMng.h"
 #include "tools/cli/CliCommon.h"
 #include "tools/cli/CliJson.h"
+#include "tools/cli/FormJson.h"
 #include "ui/model/FormModel.h"
 #include "ui/model/VerifyTexts.h"
 
 namespace orvex::cli {
 namespace {
-
-std::string IntOrNull(int value) { return value < 0 ? "null" : std::to_string(value); }
-
-void PrintJson(const FormModel& form) {
-    const RadioSettings& s = form.Settings();
-    auto num = [](auto v) { return std::to_string(v); };
-    std::string channels = "[";
-    for (int row = 1; row <= kChannelCount; ++row) {
-        if (row > 1) channels += ", ";
-        channels += "{\"label\": " + JsonString(RowLabel(row)) + ", \"frequency\": " + JsonString(form.CellText(row)) + "}";
-    }
-    channels += "]";
-    std::array<unsigned, 4> alignment{};
-    for (int i = 0; i < 4; ++i) alignment[i] = s.Alignment(i);
-    std::array<int, kOptionFlagCount> flags{};
-    for (int i = 0; i < kOptionFlagCount; ++i) flags[i] = s.OptionFlag(i);
-    std::string selections = "{";
-    for (int i = 0; i < kOptionListCount; ++i) {
-        if (i) selections += ", ";
-        selections += "\"" + std::to_string(OptionLists()[i].controlId) + "\": " + IntOrNull(s.OptionSelection(i));
-    }
-    selections += "}";
-
-    std::printf("{\"band_plan\": %s, \"emergency_channel\": %d, \"channel_enable\": %s, \"channels\": %s, "
-                "\"alignment\": %s, \"option_flags\": %s, \"selections\": %s, \"option_block\": %s, "
-                "\"tone_a_hz\": %s, \"tone_b_hz\": %s}\n",
-                IntOrNull(form.ModeSelection()).c_str(), form.EmgChannelForSave(), JsonArray(s.b_CHcheck, num).c_str(),
-                channels.c_str(), JsonArray(alignment, num).c_str(), JsonArray(flags, num).c_str(), selections.c_str(),
-                JsonArray(s.m_optionBlock, num).c_str(), JsonFinite(s.m_dToneAFreq).c_str(),
-                JsonFinite(s.m_dToneBFreq).c_str());
-}
 
 void PrintTable(const FormModel& form) {
     const RadioSettings& s = form.Settings();
@@ -89,7 +59,7 @@ int CmdShow(const Args& args) {
     form.StartUp();
     if (!form.Open(path)) return kExitFailed;
     if (json)
-        PrintJson(form);
+        std::printf("%s\n", FormJson(form).c_str());
     else
         PrintTable(form);
     return kExitOk;

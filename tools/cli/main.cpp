@@ -20,6 +20,13 @@ constexpr const char* kUsage =
     "  diff A B [--json] [--port DEV]  print each setting A and B hold differently; A and B are\n"
     "                      settings files or the word radio (read the radio); exit 0 when the same,\n"
     "                      1 when different, 2 when one could not be opened or read\n"
+    "  export FILE [--csv | --json] [-o OUT]\n"
+    "                      open FILE and print its channels as CSV (Channel,Frequency), or\n"
+    "                      everything it holds as JSON (the object show --json prints)\n"
+    "  import IN.csv|IN.json [--base FILE] -o OUT\n"
+    "                      open FILE (without --base: the values New gives), take in the\n"
+    "                      channels of a CSV or the values of a JSON, then save to OUT; a bad\n"
+    "                      row or value is named and nothing is written\n"
     "  read --port DEV -o FILE   read the radio, then save what was read to FILE\n"
     "  write --port DEV FILE     open FILE, then write it to the radio\n"
     "  write --verify --port DEV FILE  read the radio (kept as a backup), write FILE, read it\n"
@@ -67,6 +74,8 @@ int main(int argc, char** argv) {
         {"clone", CmdClone},
         {"backups", CmdBackups},
         {"diff", CmdDiff},
+        {"export", CmdExport},
+        {"import", CmdImport},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) return UsageError("unknown command '" + command + "'");

@@ -175,8 +175,12 @@ bool FormModel::Open(const std::string& path) {
         Say(texts::kCantReadFile, read.detail);
         return false;
     }
-    const kvx::KvxValues& v = read.values;
+    m_caption = caption;
+    return Load(read.values);
+}
 
+bool FormModel::Load(const kvx::KvxValues& v) {
+    if (m_bTransferBusy) return false;
     for (int i = 0; i < kOptionListCount; ++i) m_settings.SelectOption(i, v.optionSelections[i]);
     // A stored alignment byte beyond its range is held at the range's end.
     for (int i = 0; i < 4; ++i) m_settings.Alignment(i) = std::min<unsigned>(v.alignment[i], kAlignmentSpecs[i].maximum);
@@ -195,7 +199,6 @@ bool FormModel::Open(const std::string& path) {
     m_settings.m_dToneAFreq = v.toneA;
     m_settings.m_dToneBFreq = v.toneB;
     UnpackChannelTable(m_settings, m_cells);
-    m_caption = caption;
     ApplyLoaded(loaded, true);
     MarkSaved();
     StartNewHistory();

@@ -178,6 +178,9 @@ public:
     bool New();
     // Open and Save of a named file (the dialogs are the front end's).
     bool Open(const std::string& path);
+    // Takes values as Open takes a file's, keeping the caption: what an
+    // import brings in is then saved exactly as an opened file would be.
+    bool Load(const kvx::KvxValues& values);
     // Everything Save does before its dialog: false when the table cannot
     // be stored (a message has been shown) or a transfer runs.
     bool PrepareSave();

@@ -1,0 +1,28 @@
+#pragma once
+// The channel table as CSV, for spreadsheets: a header row
+// "Channel,Frequency", then one row per channel, P1 first.
+#include <string>
+#include <string_view>
+
+#include "settings/QMDataMng.h"
+
+namespace orvex {
+
+// The CSV text of these cells as the table shows them, lines ending in LF.
+std::string WriteChannelCsv(const ChannelCells& cells);
+
+struct ChannelCsvRead {
+    bool ok = false;
+    ChannelCells cells;  // normalised as the table stores an entry ("27.1250"), P1 first
+    std::string error;   // what is wrong and where, when !ok
+};
+
+// Reads what WriteChannelCsv writes and what spreadsheets make of it: the
+// columns are found by their header names (other columns are passed over),
+// a UTF-8 byte-order mark, CRLF line ends, quoted fields and a decimal comma
+// inside a quoted field are taken. Every channel must have exactly one row;
+// a frequency must be empty or one the table takes. Rows are numbered as a
+// spreadsheet shows them, the header being row 1.
+ChannelCsvRead ReadChannelCsv(std::string_view text);
+
+}  // namespace orvex

@@ -1,0 +1,13 @@
+#pragma once
+// Text that came from outside (an imported file) is taken only as UTF-8.
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace orvex {
+
+// The offset of the first byte that does not belong to well-formed UTF-8
+// (no overlong forms, no surrogates, nothing beyond U+10FFFF), or none.
+std::optional<std::size_t> FirstInvalidUtf8(std::string_view text);
+
+}  // namespace orvex

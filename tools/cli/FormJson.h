@@ -1,0 +1,20 @@
+#pragma once
+// The form as one JSON object (show --json, export --json) and the way back
+// (import): one printer and one reader for both directions.
+#include <string>
+#include <string_view>
+
+#include "ui/model/FormModel.h"
+
+namespace orvex::cli {
+
+// The object on one line, without a line end.
+std::string FormJson(const FormModel& form);
+
+// Puts the values of a FormJson document into the form, which holds the
+// values the document does not carry. "channels" is required, every other
+// key optional. A value the form would not keep as given is refused: on any
+// refusal error names the key and the value, and the form is as it was.
+bool ApplyFormJson(FormModel& form, std::string_view text, std::string& error);
+
+}  // namespace orvex::cli
