@@ -47,6 +47,8 @@ constexpr Prompt kPrompts[] = {
     {ID_CONNECTION_CHECK, "Checks the cable's port and line, and says how to mend what is wrong."},
     {ID_FILE_OPEN_BACKUP, "Open a backup of what a radio held before it was written"},
     {ID_FILE_COMPARE, "List the settings in which the form and a file differ"},
+    {ID_FILE_IMPORT_CHANNELS, "Take the ten channels from a CSV file (Channel,Frequency), as a spreadsheet saves it"},
+    {ID_FILE_EXPORT_CHANNELS, "Save the ten channels as a CSV file (Channel,Frequency) for a spreadsheet"},
     {ID_FILE_RESTORE_EDITS, "Bring back the unsaved edits left when the program was last closed"},
     {ID_WRITE_AND_VERIFY, "Download the active data, read it back and compare; the radio's settings are kept first"},
     {ID_EDIT_UNDO, "Take back the last change to the form\nUndo"},
@@ -150,6 +152,8 @@ void CMainFrame::CreateMenus() {
     file->addAction(MakeAction(ID_FILE_OPEN, "&Open...", PromptOf(ID_FILE_OPEN)));
     file->addAction(MakeAction(ID_FILE_OPEN_BACKUP, "Open Backup...", PromptOf(ID_FILE_OPEN_BACKUP)));
     file->addAction(MakeAction(ID_FILE_COMPARE, "Compare with File...", PromptOf(ID_FILE_COMPARE)));
+    file->addAction(MakeAction(ID_FILE_IMPORT_CHANNELS, "Import Channels...", PromptOf(ID_FILE_IMPORT_CHANNELS)));
+    file->addAction(MakeAction(ID_FILE_EXPORT_CHANNELS, "Export Channels...", PromptOf(ID_FILE_EXPORT_CHANNELS)));
     file->addAction(MakeAction(ID_FILE_SAVE, "&Save", PromptOf(ID_FILE_SAVE)));
     file->addAction(MakeAction(ID_FILE_RESTORE_EDITS, "Restore Unsaved Edits", PromptOf(ID_FILE_RESTORE_EDITS)));
     file->addSeparator();

@@ -69,6 +69,14 @@ if(ORVEX_HAVE_QT)
         DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
 endif()
 
+# File > Import Channels... and Export Channels...
+if(ORVEX_HAVE_QT)
+    orvex_add_test(frame_channel_exchange_tests QTTEST SOURCES
+        app/ChannelExchangeTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
+endif()
+
 # The Edit menu: undo and redo by keys and menu, a paste undone at once, the
 # items' enabled state.
 if(ORVEX_HAVE_QT)

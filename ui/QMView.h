@@ -62,6 +62,8 @@ enum CommandId : int {
     ID_FILE_RESTORE_EDITS = 32789,
     ID_WRITE_AND_VERIFY = 32790,
     ID_FILE_COMPARE = 32800,
+    ID_FILE_IMPORT_CHANNELS = 32801,
+    ID_FILE_EXPORT_CHANNELS = 32802,
 };
 
 struct ViewOptions {
@@ -94,6 +96,11 @@ struct ViewOptions {
 namespace viewtexts {
 inline constexpr std::string_view kOnlyOneFileOpened = "Only one file is opened at a time; not opened: ";
 inline constexpr std::string_view kNotLocalFile = "Only files on this computer can be opened; not opened: ";
+// Each followed by the file's name; a refusal's reason is below it.
+inline constexpr std::string_view kChannelsNotImported = "No channel was changed; the channels were not imported from ";
+inline constexpr std::string_view kChannelsImported = "Channels imported from ";
+inline constexpr std::string_view kChannelsNotExported = "The channels were not exported to ";
+inline constexpr std::string_view kChannelsExported = "Channels exported to ";
 }  // namespace viewtexts
 
 class CQMView : public QWidget, private IFormObserver {
@@ -124,6 +131,14 @@ public:
     // The same without the dialog. False when the file was refused (Open's
     // message has been shown) or a transfer runs.
     bool CompareWithFile(const std::string& path);
+    // File > Import Channels... and Export Channels...: the ten channels
+    // from and to a CSV file; an import is one step Undo takes back. The
+    // *From/*To forms skip the dialog; false when nothing was done (a
+    // message or the refusal of a transfer says why).
+    void OnFileImportChannels();
+    bool ImportChannelsFrom(const std::string& path);
+    void OnFileExportChannels();
+    bool ExportChannelsTo(const std::string& path);
     // File > Restore Unsaved Edits: brings back what an earlier session
     // left unsaved.
     void OnRestoreUnsavedEdits();

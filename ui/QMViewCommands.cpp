@@ -15,6 +15,7 @@
 #include "ui/FormTemplate.h"
 #include "ui/PortListDialog.h"
 #include "ui/QMView.h"
+#include "ui/model/ChannelExchange.h"
 #include "ui/model/FileCommands.h"
 #include "ui/model/FormTexts.h"
 #include "ui/model/SettingsCompare.h"
@@ -103,6 +104,8 @@ bool CQMView::OnCmdMsg(int id) {
         case ID_FILE_SAVE: OnFileSave(); return true;
         case ID_FILE_OPEN_BACKUP: OnFileOpenBackup(); return true;
         case ID_FILE_COMPARE: OnFileCompare(); return true;
+        case ID_FILE_IMPORT_CHANNELS: OnFileImportChannels(); return true;
+        case ID_FILE_EXPORT_CHANNELS: OnFileExportChannels(); return true;
         case ID_FILE_RESTORE_EDITS: OnRestoreUnsavedEdits(); return true;
         case ID_WRITE_AND_VERIFY: OnWriteAndVerify(); return true;
         case ID_READ_FROM_RADIO:
@@ -266,6 +269,64 @@ bool CQMView::CompareWithFile(const std::string& path) {
     file.StartUp();
     if (!file.Open(path)) return false;
     m_form.Prompter().Show(CompareWithFileMessage(CompareForms(m_form, file), FileNameOf(path)));
+    return true;
+}
+
+void CQMView::OnFileImportChannels() {
+    WhenFileMayRun([this] {
+        QFileDialog dialog(this, QString(), QString(), "CSV Files (*.csv);;All Files (*)");
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            ImportChannelsFrom(dialog.selectedFiles().first().toStdString());
+    });
+}
+
+bool CQMView::ImportChannelsFrom(const std::string& path) {
+    if (VerifyRunning()) return false;
+    // A cell being edited ends first, as its own step: the import replaces
+    // it, and Undo gives back both in turn.
+    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    const auto refuse = [&](const std::string& why) {
+        m_form.Prompter().Show(UserMessage{std::string(viewtexts::kChannelsNotImported) + FileNameOf(path), why,
+                                           MsgIcon::Stop, MsgButtons::Ok});
+        return false;
+    };
+    if (m_form.IsTableLocked()) return refuse(std::string(kImportDuringTransfer));
+    const ImportText input = ReadImportFile(path);
+    if (!input.ok) return refuse(FileNameOf(path) + " " + input.error);
+    ChannelImport imported;
+    {
+        FormModel::UserChange change(m_form);
+        imported = ImportChannelCsv(m_form, input.text);
+    }
+    if (!imported.ok) return refuse(imported.error);
+    m_form.SetStatusText(std::string(viewtexts::kChannelsImported) + FileNameOf(path));
+    return true;
+}
+
+void CQMView::OnFileExportChannels() {
+    WhenFileMayRun([this] {
+        if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+        QFileDialog dialog(this, QString(), QString(), "CSV Files (*.csv)");
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix("csv");
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            ExportChannelsTo(dialog.selectedFiles().first().toStdString());
+    });
+}
+
+bool CQMView::ExportChannelsTo(const std::string& path) {
+    // Mid-transfer the table holds half of what is coming or going.
+    if (m_form.IsTableLocked() || VerifyRunning()) return false;
+    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    const filestore::Result written = ExportChannelCsvFile(m_form, path);
+    if (!written.ok()) {
+        m_form.Prompter().Show(UserMessage{std::string(viewtexts::kChannelsNotExported) + FileNameOf(path),
+                                           written.detail, MsgIcon::Stop, MsgButtons::Ok});
+        return false;
+    }
+    m_form.SetStatusText(std::string(viewtexts::kChannelsExported) + FileNameOf(path));
     return true;
 }
 

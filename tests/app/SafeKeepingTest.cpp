@@ -73,7 +73,8 @@ private slots:
 
     void newItemsSitBesideTheOldOnes() {
         FrameHarness h;
-        QCOMPARE(h.MenuItems("&File"), (QStringList{"&Open...", "Open Backup...", "Compare with File...", "&Save",
+        QCOMPARE(h.MenuItems("&File"), (QStringList{"&Open...", "Open Backup...", "Compare with File...",
+                                                     "Import Channels...", "Export Channels...", "&Save",
                                                      "Restore Unsaved Edits", "", "E&xit"}));
         QCOMPARE(h.MenuItems("Pr&ogram"), (QStringList{"&Read from Radio", "Write to Radio", "Write and Verify"}));
         QCOMPARE(h.frame->Action(ID_WRITE_AND_VERIFY)->shortcut(), QKeySequence("Ctrl+Shift+W"));

@@ -17,10 +17,6 @@ namespace {
 
 enum class Format { Csv, Json };
 
-// Far more than any channel list or settings document; a larger input is
-// not one of ours.
-constexpr std::size_t kMaxInputBytes = 1 << 20;
-
 bool EndsWithNoCase(const std::string& name, std::string_view suffix) {
     if (name.size() < suffix.size()) return false;
     for (std::size_t i = 0; i < suffix.size(); ++i) {
@@ -113,12 +109,9 @@ int CmdImport(const Args& args) {
     const std::optional<Format> format = o.format ? o.format : FormatOfName(in);
     if (!format) return UsageError("import: cannot tell the format of '" + in + "': name it .csv or .json, or give --csv or --json");
 
-    std::vector<std::uint8_t> bytes;
-    const filestore::Result read = filestore::ReadHead(in, kMaxInputBytes + 1, bytes);
-    if (!read.ok()) return Refuse(in, "cannot be read: " + read.detail);
-    if (bytes.size() > kMaxInputBytes)
-        return Refuse(in, "is larger than " + std::to_string(kMaxInputBytes / 1024) + " KiB, too large for a channel list");
-    const std::string text(bytes.begin(), bytes.end());
+    const ImportText input = ReadImportFile(in);
+    if (!input.ok) return Refuse(in, input.error);
+    const std::string& text = input.text;
 
     StderrPrompter prompter;
     FormModel form(prompter);

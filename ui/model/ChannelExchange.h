@@ -1,9 +1,11 @@
 #pragma once
 // The channel table to and from CSV text, for the command line and the
 // window's Import/Export Channels alike.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "files/FileStore.h"
 #include "ui/model/FormModel.h"
 
 namespace orvex {
@@ -11,8 +13,22 @@ namespace orvex {
 inline constexpr std::string_view kImportDuringTransfer =
     "Channels cannot be imported while the radio is being read or written.";
 
+// Far more than any channel list or settings document; a larger input is
+// not one of ours.
+inline constexpr std::size_t kMaxImportBytes = 1 << 20;
+
+// The whole text of a file to import; error says why there is none.
+struct ImportText {
+    bool ok = false;
+    std::string text;
+    std::string error;
+};
+ImportText ReadImportFile(const std::string& path);
+
 // The ten cells as the table shows them, as CSV.
 std::string ExportChannelCsv(const FormModel& form);
+// The same written to path, replacing it whole or not at all.
+filestore::Result ExportChannelCsvFile(const FormModel& form, const std::string& path);
 
 struct ChannelImport {
     bool ok = false;
