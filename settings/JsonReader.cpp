@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <unordered_set>
 
 #include "settings/Utf8Check.h"
 
@@ -77,13 +78,16 @@ private:
             ++m_pos;
             return true;
         }
+        // A set, not a scan of the names so far: an object of a hundred
+        // thousand names would otherwise take minutes to refuse.
+        std::unordered_set<std::string> seen;
         for (;;) {
             SkipBlanks();
             if (Peek() != '"') return Fail("expected a name in double quotes");
             std::string name;
             const std::size_t nameAt = m_pos;
             if (!String(name)) return false;
-            if (out.Find(name)) {
+            if (!seen.insert(name).second) {
                 m_pos = nameAt;
                 return Fail("the name \"" + name + "\" appears twice");
             }

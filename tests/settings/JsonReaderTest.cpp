@@ -53,6 +53,17 @@ TEST(JsonReader, RefusesDeepNestingAndForeignEncodings) {
     EXPECT_EQ(ErrorOf("{\"a\": \"caf\xE9\"}"), "the text is not UTF-8 (byte offset 10); save it as UTF-8 and try again");
 }
 
+// As large an object as an import takes: read in one pass, its duplicate
+// found at the end (a scan of the names so far would run for minutes).
+TEST(JsonReader, ALargeObjectIsReadWithoutRescanningItsNames) {
+    std::string doc = "{";
+    for (int i = 0; i < 100'000; ++i) doc += "\"" + std::to_string(i) + "\":0,";
+    const JsonParse whole = ParseJson(doc.substr(0, doc.size() - 1) + "}");
+    ASSERT_TRUE(whole.value) << whole.error;
+    EXPECT_EQ(whole.value->names.size(), 100'000u);
+    EXPECT_NE(ErrorOf(doc + "\"99999\":1}").find("\"99999\" appears twice"), std::string::npos);
+}
+
 TEST(Utf8Check, FindsTheFirstBadByte) {
     EXPECT_EQ(FirstInvalidUtf8("plain \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"), std::nullopt);
     EXPECT_EQ(FirstInvalidUtf8("ab\xC0\xAF"), 2u);             // overlong "/"
