@@ -98,6 +98,8 @@ TEST_F(ExchangeCliTest, RefusedInputWritesNothing) {
 
 TEST_F(ExchangeCliTest, WrongUsageExitsTwo) {
     const std::string kvx = PutImage("radio.kvx"), csv = Put("in.csv", "");
+    const std::string sheet = "Channel,Frequency\nP1,27.125\nP2,\nP3,\nP4,\nP5,\nP6,\nP7,\nP8,\nP9,\nP0,\n";
+    const std::string self = Put("self.csv", sheet);
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"import", csv},
              {"import", Put("in.txt", ""), "-o", dir.File("o.kvx")},
@@ -106,12 +108,14 @@ TEST_F(ExchangeCliTest, WrongUsageExitsTwo) {
              {"export"},
              {"export", kvx, "--csv", "--json"},
              {"export", kvx, kvx},
-             {"export", kvx, "-o", kvx}}) {
+             {"export", kvx, "-o", kvx},
+             {"import", self, "-o", self}}) {
         const CliResult run = Cli(args);
         EXPECT_EQ(run.exitCode, 2) << args[0] << " " << args.size() << ": " << run.err;
     }
     EXPECT_FALSE(test::Exists(dir.File("o.kvx")));
     EXPECT_EQ(test::ReadBytes(kvx).size(), 2048u);
+    EXPECT_EQ(test::ReadBytes(self), test::Bytes(sheet.begin(), sheet.end()));
     const CliResult help = Cli({"help"});
     EXPECT_NE(help.out.find("  export FILE [--csv | --json] [-o OUT]\n"), std::string::npos);
     EXPECT_NE(help.out.find("  import IN.csv|IN.json [--base FILE] -o OUT\n"), std::string::npos);

@@ -64,9 +64,18 @@ Options ParseOptions(const Args& args, bool takesBase) {
     return o;
 }
 
+constexpr const char* kNothingWritten = "Nothing was written.";
+
 int Refuse(const std::string& path, const std::string& why) {
-    std::fprintf(stderr, "orvex-cli: %s: %s\nNothing was written.\n", path.c_str(), why.c_str());
+    std::fprintf(stderr, "orvex-cli: %s: %s\n%s\n", path.c_str(), why.c_str(), kNothingWritten);
     return kExitFailed;
+}
+
+// An output that is the input itself would be overwritten before, or while,
+// it is read.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(filestore::PathFromUtf8(a), filestore::PathFromUtf8(b), ec);
 }
 
 }  // namespace
@@ -76,8 +85,7 @@ int CmdExport(const Args& args) {
     if (!o.usage.empty()) return UsageError("export: " + o.usage);
     if (o.files.size() != 1) return UsageError("export takes one settings file: export FILE.kvx [--csv | --json] [-o OUT]");
     const Format format = o.format ? *o.format : FormatOfName(o.out).value_or(Format::Csv);
-    std::error_code ec;
-    if (!o.out.empty() && std::filesystem::equivalent(filestore::PathFromUtf8(o.files[0]), filestore::PathFromUtf8(o.out), ec))
+    if (!o.out.empty() && SameFile(o.files[0], o.out))
         return UsageError("export: -o names the settings file itself, which the export would replace");
     StderrPrompter prompter;
     FormModel form(prompter);
@@ -108,6 +116,7 @@ int CmdImport(const Args& args) {
     const std::string& in = o.files[0];
     const std::optional<Format> format = o.format ? o.format : FormatOfName(in);
     if (!format) return UsageError("import: cannot tell the format of '" + in + "': name it .csv or .json, or give --csv or --json");
+    if (SameFile(in, o.out)) return UsageError("import: -o names the input itself, which the import would replace");
 
     const ImportText input = ReadImportFile(in);
     if (!input.ok) return Refuse(in, input.error);
@@ -117,7 +126,7 @@ int CmdImport(const Args& args) {
     FormModel form(prompter);
     form.StartUp();
     if (o.base.empty() ? !form.New() : !form.Open(o.base)) {
-        std::fprintf(stderr, "Nothing was written.\n");
+        std::fprintf(stderr, "%s\n", kNothingWritten);
         return kExitFailed;
     }
     std::string error;
