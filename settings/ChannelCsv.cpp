@@ -21,16 +21,6 @@ struct Field {
 };
 using Record = std::vector<Field>;
 
-std::string Quoted(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 bool EqualNoCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
@@ -100,10 +90,8 @@ std::optional<std::string> CheckFrequency(const Field& field, std::string& why) 
     if (field.quoted && std::count(text.begin(), text.end(), ',') == 1 && text.find('.') == std::string::npos)
         std::replace(text.begin(), text.end(), ',', '.');
     if (text.empty()) return std::string{};
-    const bool digitsAndPoint = std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; }) &&
-                                std::count(text.begin(), text.end(), '.') <= 1 && text != ".";
     const std::string shown = "\"" + field.text + "\"";
-    if (!digitsAndPoint) {
+    if (!IsDigitsAndPoint(text)) {
         why = "frequency " + shown + " is not a number in MHz (write it as 27.1250, or leave it empty)";
         return std::nullopt;
     }
@@ -112,21 +100,25 @@ std::optional<std::string> CheckFrequency(const Field& field, std::string& why) 
     if (!IsInBand(ParseFrequencyText(text)))
         why = "frequency " + shown + " is outside " + FormatMHz(FREQ_MIN_MHZ) + " .. " + FormatMHz(FREQ_MAX_MHZ) + " MHz";
     else
-        why = "frequency " + shown + " is not on the 2.5 kHz step";
+        why = "frequency " + shown + std::string(kNotOnStep);
     return std::nullopt;
-}
-
-int RowOfLabel(const std::string& label) {
-    for (int row = 1; row <= kChannelCount; ++row)
-        if (EqualNoCase(label, RowLabel(row))) return row;
-    return 0;
 }
 
 }  // namespace
 
+std::string CsvQuoted(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
 std::string WriteChannelCsv(const ChannelCells& cells) {
     std::string out = std::string(kChannelHeader) + "," + std::string(kFrequencyHeader) + "\n";
-    for (int row = 1; row <= kChannelCount; ++row) out += RowLabel(row) + "," + Quoted(cells[row - 1]) + "\n";
+    for (int row = 1; row <= kChannelCount; ++row) out += RowLabel(row) + "," + CsvQuoted(cells[row - 1]) + "\n";
     return out;
 }
 
@@ -169,9 +161,24 @@ ChannelCsvRead ReadChannelCsv(std::string_view text) {
         const Record& record = records[r];
         if (IsBlankRecord(record)) continue;
         const std::string rowName = "row " + std::to_string(r + 1);
-        if (record.size() > header.size()) {
-            result.error = rowName + ": more fields than the header has; a decimal comma must be inside quotes "
-                                     "(\"27,1250\"), or write a point (27.1250)";
+        // A spreadsheet may end a row with empty fields; anything more is a
+        // decimal comma that split the frequency.
+        const bool splitBeyondHeader = std::any_of(record.begin() + std::min(record.size(), header.size()), record.end(),
+                                                   [](const Field& f) { return !Trim(f.text).empty(); });
+        // The same split where another column follows the frequency: "27"
+        // and "1250" would silently become 27.0000 and a note.
+        const std::size_t next = *frequencyColumn + 1;
+        const bool splitIntoNext = next < record.size() && !record[*frequencyColumn].quoted && !record[next].quoted &&
+                                   !Trim(record[*frequencyColumn].text).empty() &&
+                                   Trim(record[*frequencyColumn].text).find('.') == std::string::npos &&
+                                   !Trim(record[next].text).empty() && IsDigitsAndPoint(Trim(record[next].text)) &&
+                                   Trim(record[next].text).find('.') == std::string::npos;
+        if (splitIntoNext || splitBeyondHeader) {
+            const std::string found = splitIntoNext ? "the frequency is split in two (\"" + record[*frequencyColumn].text +
+                                                          "\", \"" + record[next].text + "\")"
+                                                    : "more fields than the header has";
+            result.error = rowName + ": " + found +
+                           "; a decimal comma must be inside quotes (\"27,1250\"), or write a point (27.1250)";
             return result;
         }
         if (record.size() <= std::max(*channelColumn, *frequencyColumn)) {
@@ -181,7 +188,7 @@ ChannelCsvRead ReadChannelCsv(std::string_view text) {
         const std::string label = Trim(record[*channelColumn].text);
         const int row = RowOfLabel(label);
         if (row == 0) {
-            result.error = rowName + ": unknown channel \"" + label + "\" (the channels are P1 .. P9 and P0)";
+            result.error = rowName + ": unknown channel \"" + label + "\"" + std::string(kChannelLabelsNamed);
             return result;
         }
         const std::string where = rowName + " (" + RowLabel(row) + ")";

@@ -10,6 +10,9 @@ namespace orvex {
 
 // The CSV text of these cells as the table shows them, lines ending in LF.
 std::string WriteChannelCsv(const ChannelCells& cells);
+// One field as CSV writes it: quoted, its quotes doubled, only where a
+// comma, quote or line end inside would otherwise split it.
+std::string CsvQuoted(std::string_view text);
 
 struct ChannelCsvRead {
     bool ok = false;

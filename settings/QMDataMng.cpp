@@ -1,5 +1,7 @@
 #include "settings/QMDataMng.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -121,6 +123,22 @@ std::string RowLabel(int row) {
     char label[16];
     std::snprintf(label, sizeof label, "P%d", row == kChannelCount ? 0 : row);
     return label;
+}
+
+int RowOfLabel(std::string_view label) {
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (int row = 1; row <= kChannelCount; ++row) {
+        const std::string name = RowLabel(row);
+        if (label.size() == name.size() &&
+            std::equal(label.begin(), label.end(), name.begin(), [&](char a, char b) { return lower(a) == lower(b); }))
+            return row;
+    }
+    return 0;
+}
+
+bool IsDigitsAndPoint(std::string_view text) {
+    return text != "." && std::count(text.begin(), text.end(), '.') <= 1 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
 }
 
 }  // namespace orvex

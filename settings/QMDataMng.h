@@ -69,5 +69,15 @@ void UnpackChannelTable(RadioSettings& settings, ChannelCells& cells);
 
 // The row label of channel row 1..10: "P1".."P9", "P0".
 std::string RowLabel(int row);
+// The row 1..10 a label names, in any letter case ("p3"); 0 for none.
+int RowOfLabel(std::string_view label);
+// Follows an unknown label in a message.
+inline constexpr std::string_view kChannelLabelsNamed = " (the channels are P1 .. P9 and P0)";
+// Follows a frequency a message quotes.
+inline constexpr std::string_view kNotOnStep = " is not on the 2.5 kHz step";
+
+// Only ASCII digits and at most one point, as the table's editor takes a
+// frequency; "." alone is none.
+bool IsDigitsAndPoint(std::string_view text);
 
 }  // namespace orvex

@@ -72,9 +72,15 @@ TEST(ChannelCsv, RefusesBadRowsNamingRowAndValue) {
     EXPECT_EQ(ErrorOf(Rows(Ten("27.1263"))), "row 2 (P1): frequency \"27.1263\" is not on the 2.5 kHz step");
     EXPECT_EQ(ErrorOf(Rows(Ten("25.9975"))), "row 2 (P1): frequency \"25.9975\" is outside 26.0000 .. 30.0000 MHz");
     EXPECT_EQ(ErrorOf(Rows(Ten("30.0025"))), "row 2 (P1): frequency \"30.0025\" is outside 26.0000 .. 30.0000 MHz");
-    EXPECT_EQ(ErrorOf(Rows(Ten("27,125"))),
-              "row 2: more fields than the header has; a decimal comma must be inside quotes (\"27,1250\"), or write a "
-              "point (27.1250)");
+    const std::string commaAdvice = "; a decimal comma must be inside quotes (\"27,1250\"), or write a point (27.1250)";
+    EXPECT_EQ(ErrorOf(Rows(Ten("27,125"))), "row 2: the frequency is split in two (\"27\", \"125\")" + commaAdvice);
+    // A column after the frequency would otherwise take the decimals.
+    EXPECT_EQ(ErrorOf("Channel,Frequency,Note\nP1,27,1250\n"), "row 2: the frequency is split in two (\"27\", \"1250\")" + commaAdvice);
+    EXPECT_EQ(ErrorOf("Channel,Frequency\nP1,27.125,x\n"), "row 2: more fields than the header has" + commaAdvice);
+    // Empty fields a spreadsheet leaves at a row's end are nothing.
+    std::string trailing = Rows(Ten("27.125"));
+    trailing.replace(trailing.find("27.125\n"), 7, "27.125,,\n");
+    EXPECT_TRUE(ReadChannelCsv(trailing).ok) << ReadChannelCsv(trailing).error;
     for (const char* notNumber : {"27.1 MHz", "-27.125", "2.7e1", "27.12.5", "\"27,1,25\""})
         EXPECT_NE(ErrorOf(Rows(Ten(notNumber))).find("is not a number in MHz"), std::string::npos) << notNumber;
     EXPECT_EQ(ErrorOf("Chan,Frequency\n"), "row 1: the header row has no \"Channel\" column");

@@ -8,6 +8,7 @@
 
 #include "files/FileStore.h"
 #include "files/LocalTime.h"
+#include "settings/ChannelCsv.h"
 
 namespace orvex::cli {
 namespace {
@@ -27,16 +28,6 @@ bool EndsWithNewline(const std::filesystem::path& file, std::uintmax_t size) {
 }
 
 }  // namespace
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
 
 std::string ReportTime() { return ShownLocalTime(LocalTimeNow()); }
 
@@ -72,8 +63,8 @@ bool CloneReport::Open(const std::string& path, std::string& error) {
 
 bool CloneReport::Append(const CloneRow& row, std::string& error) {
     errno = 0;
-    m_out << CsvField(row.time) << ',' << row.radio << ',' << CsvField(row.port) << ',' << CsvField(row.backup) << ','
-          << CsvField(row.result) << ',' << CsvField(row.differences) << "\n";
+    m_out << CsvQuoted(row.time) << ',' << row.radio << ',' << CsvQuoted(row.port) << ',' << CsvQuoted(row.backup) << ','
+          << CsvQuoted(row.result) << ',' << CsvQuoted(row.differences) << "\n";
     if (!m_out.flush()) {
         error = Reason(m_path);
         return false;

@@ -16,10 +16,6 @@ struct CloneRow {
     std::string differences;
 };
 
-// A field as CSV has it: quoted, quotes doubled, when it holds a comma, a
-// quote or a line break.
-std::string CsvField(const std::string& text);
-
 // The local time now, as the report writes it.
 std::string ReportTime();
 

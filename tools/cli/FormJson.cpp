@@ -99,24 +99,20 @@ public:
             const JsonValue* frequency = item.Find("frequency");
             if (!label || !frequency) return Fail(at, std::string("missing key \"") + (label ? "frequency" : "label") + "\"");
             if (label->kind != Kind::String) return Fail(at + ".label", "expected a text such as \"P1\", got " + label->Describe());
-            int row = 0;
-            for (int r = 1; r <= kChannelCount; ++r)
-                if (label->text == RowLabel(r)) row = r;
-            if (row == 0) return Fail(at + ".label", "unknown channel " + label->Describe() + " (the channels are P1 .. P9 and P0)");
+            const int row = RowOfLabel(label->text);
+            if (row == 0) return Fail(at + ".label", "unknown channel " + label->Describe() + std::string(kChannelLabelsNamed));
             if (seen[row - 1]) return Fail(at + ".label", "channel " + RowLabel(row) + " appears twice");
             seen[row - 1] = true;
             const std::string fat = at + " (" + RowLabel(row) + ").frequency";
             if (frequency->kind != Kind::String)
                 return Fail(fat, "expected a text such as \"27.1250\" or \"\", got " + frequency->Describe());
             const std::string& text = frequency->text;
-            const bool numeric = std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; }) &&
-                                 std::count(text.begin(), text.end(), '.') <= 1 && text != ".";
-            if (!numeric) return Fail(fat, frequency->Describe() + " is not a frequency in MHz (such as \"27.1250\", or \"\" for none)");
+            if (!IsDigitsAndPoint(text)) return Fail(fat, frequency->Describe() + " is not a frequency in MHz (such as \"27.1250\", or \"\" for none)");
             PackError why = PackError::None;
             const auto code = FrequencyCodeFromText(text, &why);
             if (!code)
-                return Fail(fat, frequency->Describe() + (why == PackError::OffStep ? " is not on the 2.5 kHz step"
-                                                                                   : " is too large to be stored"));
+                return Fail(fat, frequency->Describe() + (why == PackError::OffStep ? std::string(kNotOnStep)
+                                                                                   : std::string(" is too large to be stored")));
             values.records[row - 1].m_wFreq = *code;
         }
         return true;
