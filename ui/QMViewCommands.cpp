@@ -295,11 +295,7 @@ bool CQMView::ImportChannelsFrom(const std::string& path) {
     if (m_form.IsTableLocked()) return refuse(std::string(kImportDuringTransfer));
     const ImportText input = ReadImportFile(path);
     if (!input.ok) return refuse(FileNameOf(path) + " " + input.error);
-    ChannelImport imported;
-    {
-        FormModel::UserChange change(m_form);
-        imported = ImportChannelCsv(m_form, input.text);
-    }
+    const ChannelImport imported = ImportChannelCsv(m_form, input.text);
     if (!imported.ok) return refuse(imported.error);
     m_form.SetStatusText(std::string(viewtexts::kChannelsImported) + FileNameOf(path));
     return true;

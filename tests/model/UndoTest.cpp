@@ -11,6 +11,7 @@
 #include "engine/support/Samples.h"
 #include "support/FormState.h"
 #include "support/TempDir.h"
+#include "ui/model/ChannelExchange.h"
 #include "ui/model/FormTexts.h"
 #include "ui/model/RecoveryKeeper.h"
 #include "ui/model/UndoHistory.h"
@@ -56,6 +57,11 @@ TEST_F(UndoTest, EachKindOfChangeIsOneStepUndoneAndRedoneExactly) {
          [](FormModel& f) { f.ClickChannelBox(4); }},
         {"emergency channel", [](FormModel& f) { test::FillForm(f, kBandPlanSouthAfrica, {4, 9, 20}); },
          [](FormModel& f) { f.SelectEmgItem(2); }},
+        {"channel import", [](FormModel& f) { test::FillForm(f, 1); },
+         [](FormModel& f) {
+             ASSERT_TRUE(ImportChannelCsv(f, "Channel,Frequency\nP1,26.965\nP2,\nP3,\nP4,\nP5,\nP6,\nP7,\nP8,\nP9,\n"
+                                             "P0,30\n").ok);
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -181,20 +187,35 @@ TEST_F(UndoTest, NothingIsUndoneWhileATransferHasTheFormAndItsStoresAreNoSteps) 
     form.SetCellText(1, "27.0000");
     form.SetCellText(2, "27.1000");
     ASSERT_TRUE(form.Undo());
+    form.OnModeSelect(kBandPlanSouthAfrica);
+    form.ClickChannelBox(4);
     form.LockChannelTable();
     const std::string locked = State(form);
     EXPECT_FALSE(form.CanUndo());
     EXPECT_FALSE(form.CanRedo());
     EXPECT_FALSE(form.Undo());
     EXPECT_FALSE(form.Redo());
+    // The form's own controls change nothing either: no step to take back later.
+    form.ClickChannelBox(5);
+    form.SelectEmgItem(0);
+    form.SelectModeEntry(1);
     EXPECT_EQ(State(form), locked);
     ChannelEntry record;
     record.m_wFreq = 0x1234;
     form.StoreReadRecord(3, record.ToBytes());
     form.UnlockChannelTable();
-    EXPECT_TRUE(form.CanRedo());  // the record stored was no change of the user's
+    ASSERT_TRUE(form.Undo());  // the box ticked before the transfer, not after
+    EXPECT_FALSE(form.ChannelFlag(4));
+    ASSERT_TRUE(form.Undo());
     ASSERT_TRUE(form.Undo());
     EXPECT_EQ(form.CellText(1), "");
+
+    // Nor while a write that has disabled the band section is opening the port.
+    form.SetCellText(1, "27.0000");
+    form.DisableBandSectionForWrite();
+    EXPECT_FALSE(form.Undo());
+    form.EnableFormControls(true);
+    EXPECT_TRUE(form.Undo());
 }
 
 TEST(UndoAroundTransfers, ACompletedReadStartsANewHistoryAFailedOneKeepsIt) {

@@ -28,6 +28,7 @@ ChannelImport ImportChannelCsv(FormModel& form, std::string_view csv) {
     if (form.IsTableLocked()) return {false, std::string(kImportDuringTransfer)};
     ChannelCsvRead read = ReadChannelCsv(csv);
     if (!read.ok) return {false, std::move(read.error)};
+    const FormModel::UserChange change(form);  // one step Undo takes back
     FormSnapshot state = form.Snapshot();
     state.cells = std::move(read.cells);
     if (!form.Restore(state)) return {false, std::string(kImportDuringTransfer)};

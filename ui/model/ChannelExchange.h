@@ -35,8 +35,8 @@ struct ChannelImport {
     std::string error;  // for the user, naming the row and the value
 };
 
-// Puts the channels of csv into the form's cells as one change of the form
-// (the values a CSV does not carry stay as they are). Nothing changes when
+// Puts the channels of csv into the form's cells as one change of the form,
+// one step Undo takes back (the values a CSV does not carry stay as they are). Nothing changes when
 // the text is refused or a transfer runs.
 ChannelImport ImportChannelCsv(FormModel& form, std::string_view csv);
 

@@ -22,8 +22,7 @@ std::string FormatNotSettingsFile(const std::string& fileName) {
 
 std::string DescribePackFailure(const PackResult& r, const std::string& cellText) {
     const std::string where = RowLabel(r.failedRow) + ": \"" + cellText + "\"";
-    return where + (r.error == PackError::OffStep ? " is not on the 2.5 kHz step"
-                                                  : " cannot be stored as a frequency");
+    return where + (r.error == PackError::OffStep ? std::string(kNotOnStep) : std::string(" cannot be stored as a frequency"));
 }
 
 }  // namespace
@@ -75,6 +74,10 @@ void FormModel::SetCellText(int row, std::string text) {
 }
 
 void FormModel::SelectModeEntry(int index) {
+    if (m_bTransferBusy) {
+        Notify(kChangeBandSection);  // the list shows the plan in use again
+        return;
+    }
     const UserChange change(*this);
     SelectBandPlan(index);
     Notify(kChangeBandSection);
@@ -101,6 +104,12 @@ void FormModel::SetProgress(int position) {
 }
 
 void FormModel::SelectEmgItem(int index) {
+    // A read fills the list from the radio; the user's pick would either be
+    // lost or, if the read fails, left as a change nobody could take back.
+    if (m_bTransferBusy) {
+        Notify(kChangeEmgList);
+        return;
+    }
     const UserChange change(*this);
     m_emgList.Select(index);
     Notify(kChangeEmgList);
@@ -295,13 +304,15 @@ void FormModel::EndUserChange() {
     Notify(kChangeHistory);
 }
 
-bool FormModel::CanUndo() const {
-    return !m_bTransferBusy && !m_historyHeld && m_changeDepth == 0 && m_history.CanUndo();
+bool FormModel::HistoryMayMove() const {
+    // A write that has disabled the band section is starting: a step taken
+    // now would enable it again and change what is about to be sent.
+    return !m_bTransferBusy && m_bandListEnabled && !m_historyHeld && m_changeDepth == 0;
 }
 
-bool FormModel::CanRedo() const {
-    return !m_bTransferBusy && !m_historyHeld && m_changeDepth == 0 && m_history.CanRedo();
-}
+bool FormModel::CanUndo() const { return HistoryMayMove() && m_history.CanUndo(); }
+
+bool FormModel::CanRedo() const { return HistoryMayMove() && m_history.CanRedo(); }
 
 bool FormModel::Undo() {
     if (!CanUndo()) return false;
@@ -359,6 +370,10 @@ void FormModel::OnModeSelect(int sel) {
 
 void FormModel::ClickChannelBox(int n) {
     if (n < 1 || n > kChannelEnableCount || !m_southAfricaEnabled) return;
+    if (m_bTransferBusy) {
+        Notify(kChangeChannelFlags);  // the box shows its flag again
+        return;
+    }
     const UserChange change(*this);
     int& flag = m_settings.b_CHcheck[n - 1];
     flag = flag ? 0 : 1;

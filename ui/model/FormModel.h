@@ -234,6 +234,8 @@ private:
     void SelectBandPlan(int plan);
     bool IsSouthAfrica() const { return m_settings.m_nBandPlan == kBandPlanSouthAfrica; }
     void OnChannelCheck(int n);
+    // Undo and Redo may act: no transfer, none starting, no change open.
+    bool HistoryMayMove() const;
     void RebuildEmgChannelList();
     // Puts flags loaded from a file or the radio into the boxes and clears
     // the option flags; rebuilds the emergency list if a loader asked.
