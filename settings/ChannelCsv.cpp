@@ -125,8 +125,7 @@ std::string WriteChannelCsv(const ChannelCells& cells) {
 ChannelCsvRead ReadChannelCsv(std::string_view text) {
     ChannelCsvRead result;
     if (const auto bad = FirstInvalidUtf8(text)) {
-        result.error = "the file is not UTF-8 text (byte offset " + std::to_string(*bad) +
-                       "); save it from the spreadsheet as CSV UTF-8";
+        result.error = NotUtf8Message(*bad, "save it from the spreadsheet as CSV UTF-8");
         return result;
     }
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());

@@ -296,8 +296,7 @@ std::string JsonValue::Describe() const {
 
 JsonParse ParseJson(std::string_view text) {
     if (const auto bad = FirstInvalidUtf8(text))
-        return {std::nullopt, "the text is not UTF-8 (byte offset " + std::to_string(*bad) +
-                                  "); save it as UTF-8 and try again"};
+        return {std::nullopt, NotUtf8Message(*bad, "save it as UTF-8 and try again")};
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     return Parser(text).Run();
 }

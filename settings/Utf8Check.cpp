@@ -34,4 +34,8 @@ std::optional<std::size_t> FirstInvalidUtf8(std::string_view text) {
     return std::nullopt;
 }
 
+std::string NotUtf8Message(std::size_t offset, std::string_view howToSave) {
+    return "the text is not UTF-8 (byte offset " + std::to_string(offset) + "); " + std::string(howToSave);
+}
+
 }  // namespace orvex

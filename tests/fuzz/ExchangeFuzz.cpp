@@ -16,16 +16,6 @@ using namespace orvex;
 
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::string out;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return out;
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-    std::fclose(f);
-    return out;
-}
-
 // What the form saves after taking json on top of New; empty when refused.
 std::string SavedAfterImport(const std::string& json, const std::string& path) {
     fuzz::SilentPrompter prompter;
@@ -39,7 +29,7 @@ std::string SavedAfterImport(const std::string& json, const std::string& path) {
     }
     std::remove(path.c_str());
     if (!form.Save(path)) std::abort();  // what import took must be storable
-    return Slurp(path);
+    return fuzz::ReadFile(path);
 }
 
 void CheckCsv(std::string_view text) {
@@ -64,7 +54,7 @@ void CheckSettingsFile(const std::uint8_t* data, std::size_t size) {
     std::remove(resaved.c_str());
     const std::string json = cli::FormJson(form);
     if (!form.Save(resaved)) std::abort();
-    if (SavedAfterImport(json, imported) != Slurp(resaved)) std::abort();
+    if (SavedAfterImport(json, imported) != fuzz::ReadFile(resaved)) std::abort();
 }
 
 void CheckJson(const std::string& text) {

@@ -9,20 +9,6 @@
 
 using namespace orvex;
 
-namespace {
-
-std::string Slurp(const std::string& path) {
-    std::string out;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return out;
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-    std::fclose(f);
-    return out;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string in = fuzz::ScratchFile("in.kvx");
     static const std::string once = fuzz::ScratchFile("once.kvx");
@@ -38,6 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FormModel again(prompter);
     again.StartUp();
     if (!again.Open(once) || !again.Save(twice)) std::abort();
-    if (Slurp(once) != Slurp(twice)) std::abort();
+    if (fuzz::ReadFile(once) != fuzz::ReadFile(twice)) std::abort();
     return 0;
 }

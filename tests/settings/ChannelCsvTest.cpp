@@ -94,7 +94,7 @@ TEST(ChannelCsv, RefusesBadRowsNamingRowAndValue) {
 TEST(ChannelCsv, RefusesTextThatIsNotUtf8WithItsOffset) {
     // Latin-1 "é" as a spreadsheet in a Western code page saves it.
     const std::string latin1 = "Channel,Frequency,Note\nP1,,caf\xE9\n";
-    EXPECT_EQ(ErrorOf(latin1), "the file is not UTF-8 text (byte offset 30); save it from the spreadsheet as CSV UTF-8");
+    EXPECT_EQ(ErrorOf(latin1), "the text is not UTF-8 (byte offset 30); save it from the spreadsheet as CSV UTF-8");
     // UTF-16 as some spreadsheets export it.
     EXPECT_NE(ErrorOf(std::string("\xFF\xFE" "C\0h\0", 6)).find("byte offset 0"), std::string::npos);
 }
