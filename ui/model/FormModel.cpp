@@ -74,10 +74,8 @@ void FormModel::SetCellText(int row, std::string text) {
 }
 
 void FormModel::SelectModeEntry(int index) {
-    if (m_bTransferBusy) {
-        Notify(kChangeBandSection);  // the list shows the plan in use again
-        return;
-    }
+    // Not refused during a transfer: the band plan a write sends is the one
+    // the list shows when the radio asks for it.
     const UserChange change(*this);
     SelectBandPlan(index);
     Notify(kChangeBandSection);
