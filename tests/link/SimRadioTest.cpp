@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 
+#include "link/EventLoop.h"
 #include "settings/ProtocolBytes.h"
 #include "settings/QMDataMng.h"
 #include "settings/RadioImage.h"
 #include "tools/sim/SimControl.h"
+#include "tools/sim/SimLinePort.h"
 #include "tools/sim/SimRadio.h"
 
 namespace orvex::sim {
@@ -16,7 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 // The application's burst gap: a pause longer than this starts a new batch.
 constexpr int kAppBurstGapMs = 80;
 
-Bytes Feed(SimRadio& radio, std::initializer_list<std::uint8_t> bytes) {
+Bytes Feed(SimRadio& radio, const Bytes& bytes) {
     Bytes out;
     for (std::uint8_t b : bytes)
         for (const Emission& e : radio.Feed(b)) out.insert(out.end(), e.bytes.begin(), e.bytes.end());
@@ -48,17 +51,21 @@ struct WriteReplies {
     Bytes handshake, blocks, closing;
 };
 
+// The block a write sends for channel c.
+Bytes Block(std::uint8_t plan, int c, std::uint8_t emg) {
+    std::uint8_t a = 0, b = 0;
+    ComputeSlots(plan, c, a, b);
+    const std::uint16_t rx = RxCode(c), tx = TxCode(c);
+    return {QM_PROTO_ACK, a, b, std::uint8_t(rx >> 8), std::uint8_t(rx), std::uint8_t(tx >> 8),
+            std::uint8_t(tx), 0, 0, 0, emg, QM_PROTO_BLOCK_END};
+}
+
 // A write up to, not including, the final acknowledge.
 WriteReplies WriteAllBlocks(SimRadio& radio, std::uint8_t plan, const Bytes& flags, std::uint8_t emg) {
     WriteReplies r;
     r.handshake = Feed(radio, {QM_PROTO_CHK_DEV, QM_PROTO_SET_DOWNLOAD, plan});
     for (int c = 1; c <= kChannelCount; ++c) {
-        std::uint8_t a = 0, b = 0;
-        ComputeSlots(plan, c, a, b);
-        const std::uint16_t rx = RxCode(c), tx = TxCode(c);
-        const Bytes block = {QM_PROTO_ACK, a, b, std::uint8_t(rx >> 8), std::uint8_t(rx), std::uint8_t(tx >> 8),
-                             std::uint8_t(tx), 0, 0, 0, emg, QM_PROTO_BLOCK_END};
-        for (std::uint8_t byte : block) {
+        for (std::uint8_t byte : Block(plan, c, emg)) {
             const Bytes reply = Feed(radio, {byte});
             r.blocks.insert(r.blocks.end(), reply.begin(), reply.end());
         }
@@ -151,6 +158,80 @@ TEST(SimRadioWrite, BlocksAreAcknowledgedAndKeptOnlyOnTheFinalAcknowledge) {
         ASSERT_EQ(closing.size(), kClosingBlockMinSize);
         EXPECT_EQ(Bytes(closing.begin() + 1, closing.end()), kept);
     }
+}
+
+// A transfer cut off where the line goes: the radio gives it up and answers
+// the next device check, and a write leaves what it delivered (its band plan
+// and whole blocks) over what the radio held, as nothing undoes them.
+TEST(SimRadioCutOff, AfterTheLineDropsTheRadioAnswersAgainAndHoldsWhatTheWriteDelivered) {
+    const RadioMemory before = SampleMemory();
+    const Bytes flags(kChannelEnableCount, 1);
+    auto writeUpTo = [](SimRadio& r, int blocks, int bytesOfNext) {
+        Feed(r, {QM_PROTO_CHK_DEV, QM_PROTO_SET_DOWNLOAD, 0});
+        for (int c = 1; c <= blocks; ++c) Feed(r, Block(0, c, 12));
+        const Bytes next = Block(0, blocks + 1, 12);
+        Feed(r, Bytes(next.begin(), next.begin() + bytesOfNext));
+    };
+    struct Case {
+        const char* where;
+        std::function<void(SimRadio&)> cut;
+        bool write;
+        int blocksKept;
+        std::uint8_t plan;
+    };
+    const Case cases[] = {
+        {"a read awaiting a record's checksum",
+         [](SimRadio& r) { Feed(r, {QM_PROTO_CHK_DEV, QM_PROTO_SET_UPLOAD, QM_PROTO_UPLOAD_REQ, QM_PROTO_ACK}); },
+         false, 0, before.bandPlan},
+        {"a write between blocks 3 and 4", [&](SimRadio& r) { writeUpTo(r, 3, 0); }, true, 3, 0},
+        {"a write inside block 4", [&](SimRadio& r) { writeUpTo(r, 3, 5); }, true, 3, 0},
+        {"a write awaiting its final acknowledge",
+         [&](SimRadio& r) { WriteAllBlocks(r, kBandPlanSouthAfrica, flags, 12); }, true, kChannelCount,
+         kBandPlanSouthAfrica},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        SimRadio radio(before);
+        c.cut(radio);
+        EXPECT_EQ(radio.LineDropped(), c.write);
+        EXPECT_EQ(Feed(radio, {QM_PROTO_CHK_DEV}), Bytes{QM_PROTO_CHK_DEV_ACK});
+        EXPECT_EQ(ReadToTheEnd(radio).size(), kClosingBlockMinSize);
+        EXPECT_EQ(radio.ReadsCompleted(), 1);
+        EXPECT_EQ(radio.WritesCompleted(), 0);
+        EXPECT_FALSE(radio.TakeWriteCompleted());
+        const RadioMemory& m = radio.Memory();
+        EXPECT_EQ(m.bandPlan, c.plan);
+        for (int ch = 1; ch <= kChannelCount; ++ch)
+            EXPECT_EQ(m.records[ch - 1].m_wFreq, ch <= c.blocksKept ? TxCode(ch) : before.records[ch - 1].m_wFreq)
+                << "channel " << ch;
+        EXPECT_EQ(Bytes(m.flags.begin(), m.flags.end()),
+                  c.blocksKept == kChannelCount ? flags : Bytes(before.flags.begin(), before.flags.end()));
+    }
+}
+
+// The same on the simulated line, through the cable's own unplug and plug.
+TEST(SimRadioCutOff, ACablePulledDuringAWriteAndPluggedInAgainFindsTheRadioAnswering) {
+    EventLoop loop{EventLoop::Clock::Virtual};
+    SimRadio radio(SampleMemory());
+    SimLinePort port(loop, radio);
+    auto send = [&](const Bytes& bytes) {
+        port.WriteComm(bytes.data(), static_cast<int>(bytes.size()));
+        loop.RunFor(500);
+        return port.WithQueue([](CByteQueue& q) {
+            Bytes got;
+            for (std::uint8_t b = 0; q.GetByte(b);) got.push_back(b);
+            return got;
+        });
+    };
+    ASSERT_TRUE(port.OpenPort("sim0", kBaudRate, 0));
+    send({QM_PROTO_CHK_DEV, QM_PROTO_SET_DOWNLOAD, 0});
+    const Bytes block = Block(0, 1, 12);
+    send(Bytes(block.begin(), block.begin() + 5));
+    port.Unplug();
+    loop.RunFor(1000);
+    port.Plug();
+    ASSERT_TRUE(port.OpenPort("sim0", kBaudRate, 0)) << port.LastError();
+    EXPECT_EQ(send({QM_PROTO_CHK_DEV}), (Bytes{QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK}));
 }
 
 TEST(SimRadioFaults, ArgumentsAreParsedOrRefusedWithAReason) {

@@ -84,8 +84,14 @@ void SimLinePort::ConnectRadio(SimRadio& radio) {
     m_radioFreeAt = 0;
 }
 
+void SimLinePort::RadioAway() {
+    if (m_radio) m_radio->LineDropped();
+    m_radio = nullptr;
+}
+
 void SimLinePort::Unplug() {
     m_unplugged = true;
+    if (m_radio) m_radio->LineDropped();
     if (m_connected) HangUpSoon();
 }
 

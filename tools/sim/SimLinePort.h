@@ -49,7 +49,7 @@ public:
 
     // The radio is taken off the cable: the cable still echoes, nothing
     // answers. Answers already on the wire still arrive.
-    void RadioAway() { m_radio = nullptr; }
+    void RadioAway();
     // A radio is plugged into the cable (another one, or the same again).
     void ConnectRadio(SimRadio& radio);
     bool RadioPresent() const { return m_radio != nullptr; }

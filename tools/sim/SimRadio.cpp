@@ -120,6 +120,16 @@ bool SimRadio::TakeWriteCompleted() {
     return was;
 }
 
+bool SimRadio::LineDropped() {
+    const bool writing =
+        m_state == State::WriteBlocks || m_state == State::WriteFlags || m_state == State::AwaitFinalAck;
+    m_state = State::Idle;
+    m_collect.clear();
+    if (!writing) return false;
+    m_memory = m_pending;
+    return true;
+}
+
 std::vector<std::uint8_t> SimRadio::Answer(Step step, int index, std::vector<std::uint8_t> normal) {
     const bool indexed = step == Step::Record || step == Step::Block;
     m_refused = false;

@@ -81,6 +81,12 @@ public:
     int ReadsCompleted() const { return m_reads; }
     // True once after each completed write (the simulator saves then).
     bool TakeWriteCompleted();
+    // The line to the application went (cable pulled, radio taken off):
+    // whatever transfer was under way is over, and the radio waits for a
+    // device check again. A write cut off leaves what it delivered in the
+    // radio, as nothing undoes the blocks already sent; true for such a
+    // write (the memory may have changed).
+    bool LineDropped();
 
     // The frequency a radio with the store-wrong fault keeps instead of code.
     static std::uint16_t WrongFrequency(std::uint16_t code);
@@ -100,7 +106,7 @@ private:
     void StoreBlock(int channel, const std::vector<std::uint8_t>& block);
 
     RadioMemory m_memory;
-    RadioMemory m_pending;  // what a write builds up until its final acknowledge
+    RadioMemory m_pending;  // what a write builds up until its final acknowledge or its cut-off
     Faults m_faults;
     State m_state = State::Idle;
     int m_record = 0;

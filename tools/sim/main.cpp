@@ -211,6 +211,7 @@ void Simulator::Apply(const ControlCommand& command) {
         case ControlCommand::Kind::Unplug:
             if (m_master < 0) return;
             CloseDevice();
+            if (m_radio && m_radio->LineDropped()) Save();
             Say("cable unplugged");
             return;
         case ControlCommand::Kind::Plug:
@@ -312,6 +313,7 @@ int Simulator::Run() {
             ::close(m_master);
             ::close(m_slave);
             m_master = m_slave = -1;
+            if (m_radio) m_radio->LineDropped();
             Save();
             std::fprintf(stderr, "orvex-radio-sim: hang-up\n");
             return 0;
