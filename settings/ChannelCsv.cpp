@@ -28,9 +28,47 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
            });
 }
 
-// RFC 4180 records; false with a message for a quote left open or text
-// after a closing quote.
-bool SplitRecords(std::string_view text, std::vector<Record>& records, std::string& error) {
+// The field separator the sheet was saved with, seen in its header row: of
+// comma, semicolon and tab the one that splits it into a "Channel" and a
+// "Frequency" name (so commas in a note's header name do not decide it),
+// else the one found most often outside quotes (a comma on a tie or where
+// there is none).
+char HeaderSeparator(std::string_view text) {
+    char best = ',';
+    int bestCount = 0;
+    for (const char separator : {',', ';', '\t'}) {
+        int count = 0;
+        bool quoted = false, channel = false, frequency = false;
+        std::string name;
+        const auto endName = [&] {
+            channel = channel || EqualNoCase(Trim(name), kChannelHeader);
+            frequency = frequency || EqualNoCase(Trim(name), kFrequencyHeader);
+            name.clear();
+        };
+        for (const char c : text) {
+            if (c == '"') quoted = !quoted;
+            else if (!quoted && (c == '\n' || c == '\r')) break;
+            else if (!quoted && c == separator) ++count, endName();
+            else name += c;
+        }
+        endName();
+        if (channel && frequency) return separator;
+        if (count > bestCount) best = separator, bestCount = count;
+    }
+    return best;
+}
+
+// What a missing column's message adds: the separator the header row was
+// split by, where it is not the comma the format is named after.
+std::string SeparatorNamed(char separator) {
+    if (separator == ';') return " (fields separated by ';')";
+    if (separator == '\t') return " (fields separated by tabs)";
+    return {};
+}
+
+// RFC 4180 records with this separator; false with a message for a quote
+// left open or text after a closing quote.
+bool SplitRecords(std::string_view text, char separator, std::vector<Record>& records, std::string& error) {
     std::size_t i = 0;
     while (i < text.size()) {
         Record record;
@@ -57,16 +95,16 @@ bool SplitRecords(std::string_view text, std::vector<Record>& records, std::stri
                     field.text += text[i++];
                 }
                 // Blanks may follow a closing quote; anything else is a stray quote.
-                while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-                if (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r') {
+                while (i < text.size() && text[i] != separator && (text[i] == ' ' || text[i] == '\t')) ++i;
+                if (i < text.size() && text[i] != separator && text[i] != '\n' && text[i] != '\r') {
                     error = "row " + std::to_string(row) + ": text after a closing quote";
                     return false;
                 }
             } else {
-                while (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r') field.text += text[i++];
+                while (i < text.size() && text[i] != separator && text[i] != '\n' && text[i] != '\r') field.text += text[i++];
             }
             record.push_back(std::move(field));
-            if (i < text.size() && text[i] == ',') {
+            if (i < text.size() && text[i] == separator) {
                 ++i;
                 continue;
             }
@@ -84,10 +122,12 @@ bool IsBlankRecord(const Record& record) {
 }
 
 // The frequency text the table would take, or a message why not.
-std::optional<std::string> CheckFrequency(const Field& field, std::string& why) {
+// A spreadsheet in a decimal-comma locale writes "27,125": quoted where
+// commas separate the fields, as it is where semicolons or tabs do.
+std::optional<std::string> CheckFrequency(const Field& field, bool commaIsDecimal, std::string& why) {
     std::string text = Trim(field.text);
-    // A spreadsheet in a decimal-comma locale quotes "27,125".
-    if (field.quoted && std::count(text.begin(), text.end(), ',') == 1 && text.find('.') == std::string::npos)
+    if ((field.quoted || commaIsDecimal) && std::count(text.begin(), text.end(), ',') == 1 &&
+        text.find('.') == std::string::npos)
         std::replace(text.begin(), text.end(), ',', '.');
     if (text.empty()) return std::string{};
     const std::string shown = "\"" + field.text + "\"";
@@ -129,8 +169,11 @@ ChannelCsvRead ReadChannelCsv(std::string_view text) {
         return result;
     }
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    const char separator = HeaderSeparator(text);
+    // Only where commas separate the fields can a decimal comma split one.
+    const bool commaSeparated = separator == ',';
     std::vector<Record> records;
-    if (!SplitRecords(text, records, result.error)) return result;
+    if (!SplitRecords(text, separator, records, result.error)) return result;
     if (records.empty() || IsBlankRecord(records.front())) {
         result.error = "row 1: expected the header row \"Channel,Frequency\"";
         return result;
@@ -150,7 +193,7 @@ ChannelCsvRead ReadChannelCsv(std::string_view text) {
     }
     for (auto [wanted, column] : {std::pair{kChannelHeader, channelColumn}, std::pair{kFrequencyHeader, frequencyColumn}}) {
         if (!column) {
-            result.error = "row 1: the header row has no \"" + std::string(wanted) + "\" column";
+            result.error = "row 1: the header row has no \"" + std::string(wanted) + "\" column" + SeparatorNamed(separator);
             return result;
         }
     }
@@ -160,14 +203,15 @@ ChannelCsvRead ReadChannelCsv(std::string_view text) {
         const Record& record = records[r];
         if (IsBlankRecord(record)) continue;
         const std::string rowName = "row " + std::to_string(r + 1);
-        // A spreadsheet may end a row with empty fields; anything more is a
-        // decimal comma that split the frequency.
+        // A spreadsheet may end a row with empty fields; anything more is,
+        // in a comma sheet, a decimal comma that split the frequency.
         const bool splitBeyondHeader = std::any_of(record.begin() + std::min(record.size(), header.size()), record.end(),
                                                    [](const Field& f) { return !Trim(f.text).empty(); });
         // The same split where another column follows the frequency: "27"
         // and "1250" would silently become 27.0000 and a note.
         const std::size_t next = *frequencyColumn + 1;
-        const bool splitIntoNext = next < record.size() && !record[*frequencyColumn].quoted && !record[next].quoted &&
+        const bool splitIntoNext = commaSeparated && next < record.size() && !record[*frequencyColumn].quoted &&
+                                   !record[next].quoted &&
                                    !Trim(record[*frequencyColumn].text).empty() &&
                                    Trim(record[*frequencyColumn].text).find('.') == std::string::npos &&
                                    !Trim(record[next].text).empty() && IsDigitsAndPoint(Trim(record[next].text)) &&
@@ -176,8 +220,9 @@ ChannelCsvRead ReadChannelCsv(std::string_view text) {
             const std::string found = splitIntoNext ? "the frequency is split in two (\"" + record[*frequencyColumn].text +
                                                           "\", \"" + record[next].text + "\")"
                                                     : "more fields than the header has";
-            result.error = rowName + ": " + found +
-                           "; a decimal comma must be inside quotes (\"27,1250\"), or write a point (27.1250)";
+            const std::string advice =
+                commaSeparated ? "; a decimal comma must be inside quotes (\"27,1250\"), or write a point (27.1250)" : "";
+            result.error = rowName + ": " + found + advice;
             return result;
         }
         if (record.size() <= std::max(*channelColumn, *frequencyColumn)) {
@@ -197,7 +242,7 @@ ChannelCsvRead ReadChannelCsv(std::string_view text) {
         }
         seenAt[row - 1] = r + 1;
         std::string why;
-        const auto frequency = CheckFrequency(record[*frequencyColumn], why);
+        const auto frequency = CheckFrequency(record[*frequencyColumn], !commaSeparated, why);
         if (!frequency) {
             result.error = where + ": " + why;
             return result;

@@ -21,11 +21,13 @@ struct ChannelCsvRead {
 };
 
 // Reads what WriteChannelCsv writes and what spreadsheets make of it: the
-// columns are found by their header names (other columns are passed over),
-// a UTF-8 byte-order mark, CRLF line ends, quoted fields and a decimal comma
-// inside a quoted field are taken. Every channel must have exactly one row;
-// a frequency must be empty or one the table takes. Rows are numbered as a
-// spreadsheet shows them, the header being row 1.
+// fields are separated by commas, semicolons or tabs, whichever the header
+// row uses; the columns are found by their header names (other columns are
+// passed over); a UTF-8 byte-order mark, CRLF line ends and quoted fields
+// are taken, and so is a decimal comma where semicolons or tabs separate
+// the fields or, in a comma sheet, inside quotes. Every channel must have
+// exactly one row; a frequency must be empty or one the table takes. Rows
+// are numbered as a spreadsheet shows them, the header being row 1.
 ChannelCsvRead ReadChannelCsv(std::string_view text);
 
 }  // namespace orvex

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "settings/ChannelCsv.h"
+#include "support/TempDir.h"
 
 namespace orvex {
 namespace {
@@ -89,6 +92,44 @@ TEST(ChannelCsv, RefusesBadRowsNamingRowAndValue) {
     EXPECT_EQ(ErrorOf("Channel,Frequency\nP1,\"27.125\n"), "row 2: a quoted field is not closed");
     EXPECT_EQ(ErrorOf("Channel,Frequency\nP1,\"27.125\"x\n"), "row 2: text after a closing quote");
     EXPECT_EQ(ErrorOf("Note,Channel,Frequency\nx,P1\n"), "row 2: fewer fields than the header has");
+}
+
+// One sheet with a notes column (a comma, a quote, a semicolon, an umlaut),
+// saved by LibreOffice Calc in the C and de_DE locales with each separator,
+// quoting all text or not, and this program's export resaved by the German
+// Calc. Calc writes LF and no BOM; other spreadsheets add those.
+TEST(ChannelCsv, TakesSheetsAsCalcSavesThemInTheCAndAGermanLocale) {
+    const char* source = std::getenv("ORVEX_SOURCE_DIR");
+    ASSERT_TRUE(source) << "ORVEX_SOURCE_DIR is not set";
+    for (const char* name : {"c-comma", "c-tab-quoted", "de-comma", "de-semicolon", "de-semicolon-quoted", "de-tab",
+                             "de-export-resaved"}) {
+        const test::Bytes bytes = test::ReadBytes(std::string(source) + "/tests/settings/fixtures/calc-" + name + ".csv");
+        std::string saved(bytes.begin(), bytes.end()), crlf;
+        for (const char c : saved) crlf += c == '\n' ? "\r\n" : std::string(1, c);
+        for (const std::string& csv : {saved, crlf, "\xEF\xBB\xBF" + saved, "\xEF\xBB\xBF" + crlf}) {
+            const ChannelCsvRead read = ReadChannelCsv(csv);
+            EXPECT_TRUE(read.ok) << name << ": " << read.error;
+            EXPECT_EQ(read.cells, (ChannelCells{"26.9650", "", "27.1250", "27.4050", "", "28.0000", "29.6000", "26.0000",
+                                                "30.0000", "27.2150"})) << name;
+        }
+    }
+}
+
+TEST(ChannelCsv, SemicolonAndTabSheetsNeverSplitAFrequencyAndNameTheirSeparator) {
+    const std::pair<std::string, std::string> cases[] = {  // header and P1, then P1's cell or the message
+        {"Channel;Frequency;Notes, misc, more\nP1;27;1250", "27.0000"},
+        {"Channel;Frequency\nP1;27,1263", "row 2 (P1): frequency \"27,1263\" is not on the 2.5 kHz step"},
+        {"Channel;Frequency\nP1;27,125;x", "row 2: more fields than the header has"},
+        {"Kanal;Frequenz\n", "row 1: the header row has no \"Channel\" column (fields separated by ';')"},
+        {"Channel\tFrequenz\n", "row 1: the header row has no \"Frequency\" column (fields separated by tabs)"},
+    };
+    for (const auto& [start, result] : cases) {
+        std::string csv = start + "\n";
+        const char* emptyRest = start.find('\t') == std::string::npos ? ";\n" : "\t\n";
+        for (int row = 2; row <= kChannelCount; ++row) csv += RowLabel(row) + emptyRest;
+        const ChannelCsvRead read = ReadChannelCsv(csv);
+        EXPECT_EQ(read.ok ? read.cells[0] : read.error, result) << csv;
+    }
 }
 
 TEST(ChannelCsv, RefusesTextThatIsNotUtf8WithItsOffset) {
