@@ -22,6 +22,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# One message has a Korean headline, which shows as empty boxes where no
+# font covers Hangul: the fonts Debian's Korean desktop has, and the first
+# fontconfig takes for Korean sans-serif text. scripts/install-deps.sh
+# installs what is named here, so keep it on one line.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-nanum)
 # The long description; CPack puts the summary before it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "ORVEX Programmer reads the channel frequencies, band plan, emergency
 channel and channel flags of an ORVEX 27 MHz radio through its serial

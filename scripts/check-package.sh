@@ -64,7 +64,7 @@ set -- "$dir"/*.deb
 [ $# -eq 1 ] && [ -f "$1" ] || { echo "cpack made no single package: $*"; exit 1; }
 deb=$(realpath "$1")
 echo "-- $deb"
-dpkg-deb -I "$deb" | sed -n 's/^ \(Package\|Version\|Depends\|Section\):/  \1:/p'
+dpkg-deb -I "$deb" | sed -n 's/^ \(Package\|Version\|Depends\|Recommends\|Section\):/  \1:/p'
 
 echo "-- lintian"
 lintian --fail-on error,warning --suppress-tags "$accepted" --info "$deb" 2>&1 |

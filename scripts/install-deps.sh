@@ -1,10 +1,14 @@
 #!/bin/sh
-# Installs everything the build, the tests and the GUI need on Debian 12,
-# with the GTK platform theme and xdotool to try the window as on a GNOME
-# desktop, and what makes and checks the Debian package and its desktop
-# files.
+# Installs everything the build, the tests and the GUI need on Debian 12:
+# the GTK platform theme and xdotool to try the window as on a GNOME
+# desktop, what makes and checks the Debian package and its desktop files,
+# and what the package recommends (a font for the Korean headline of one
+# message), as cmake/OrvexPackage.cmake names it.
 # Safe to run again: apt-get skips what is already there.
 set -eu
+recommends=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_RECOMMENDS \(.*\))$/\1/p' \
+    "$(dirname "$0")/../cmake/OrvexPackage.cmake" | tr ',' ' ')
+[ -n "$recommends" ] || { echo "no CPACK_DEBIAN_PACKAGE_RECOMMENDS line in cmake/OrvexPackage.cmake"; exit 1; }
 PKGS="build-essential cmake ninja-build pkg-config git
       googletest libgtest-dev libgmock-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev libudev-dev
@@ -14,7 +18,8 @@ PKGS="build-essential cmake ninja-build pkg-config git
       g++-mingw-w64-x86-64-posix wine wine64
       locales
       dpkg-dev lintian file man-db librsvg2-bin
-      desktop-file-utils appstream shared-mime-info libglib2.0-bin libxml2-utils"
+      desktop-file-utils appstream shared-mime-info libglib2.0-bin libxml2-utils
+      $recommends"
 missing=""
 for p in $PKGS; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

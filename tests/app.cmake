@@ -36,6 +36,11 @@ if(ORVEX_HAVE_QT)
         RUNS "x2:QT_SCALE_FACTOR=2" "dpi144:QT_FONT_DPI=144")
 endif()
 
+# A message in a script other than Latin, with the machine's own fonts.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(message_font_tests QTTEST SOURCES app/MessageFontTest.cpp DEPS orvex_ui LABELS gui)
+endif()
+
 # Backups of reads, Write and Verify, Open Backup and unsaved edits brought
 # back by the next window.
 if(ORVEX_HAVE_QT)
