@@ -41,6 +41,14 @@ if(ORVEX_HAVE_QT)
     orvex_add_test(message_font_tests QTTEST SOURCES app/MessageFontTest.cpp DEPS orvex_ui LABELS gui)
 endif()
 
+# The demonstration scripts/run.sh starts, on a virtual screen, keeps what it
+# keeps out of the user's folders.
+if(ORVEX_HAVE_QT AND NOT WIN32)
+    orvex_add_test(demo_folders_tests COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/demo-folders-test.sh
+        ${PROJECT_SOURCE_DIR}/scripts/demo.sh ${PROJECT_BINARY_DIR}
+        DEPS orvex orvex-radio-sim orvex-window-shot LABELS gui TIMEOUT 60)
+endif()
+
 # Backups of reads, Write and Verify, Open Backup and unsaved edits brought
 # back by the next window.
 if(ORVEX_HAVE_QT)
