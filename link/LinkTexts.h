@@ -12,6 +12,15 @@ inline constexpr std::string_view kPleaseAgain = "Please Again !!";
 inline constexpr std::string_view kRadioError = "ORVEX RADIO ERROR !!";
 inline constexpr std::string_view kFrequencyOutOfRange = "Frequency is out of range or Not setp 2.5Khz";
 inline constexpr std::string_view kChecksumError = "Download CheckSum Value Error";
+// What a write in doubt says after its first line.
+inline constexpr std::string_view kNotConfirmedIntro = "The radio did not confirm ";
+inline constexpr std::string_view kClosingBlockName = "the closing block";
+inline constexpr std::string_view kPartlyWritten =
+    "The radio may now hold only part of the settings: use Read from Radio to see what it holds, "
+    "or Write and Verify to write them again and check them.";
+inline constexpr std::string_view kCutOffAdvice =
+    "The radio may now hold part of the new settings: write them again, or use Write and Verify.";
+inline constexpr std::string_view kLastBackupIntro = "What the radio held at the last read is kept in ";
 // A write with no band plan selected (a file or a radio named one above 4).
 inline constexpr std::string_view kNoBandPlan = "Select a band plan in Mode Select before writing to the radio.";
 inline constexpr std::string_view kNoBandPlanDetail =

@@ -5,6 +5,7 @@
 
 #include "link/LinkTexts.h"
 #include "settings/ProtocolBytes.h"
+#include "settings/QMDataMng.h"
 #include "settings/Trace.h"
 
 namespace orvex {
@@ -34,14 +35,58 @@ void CRadioLink::Say(std::string_view text, MsgIcon icon, std::string detail) {
     m_form.Prompter().Show(UserMessage{std::string(text), std::move(detail), icon, MsgButtons::Ok});
 }
 
-void CRadioLink::SayTransferError(std::string_view text) {
-    m_bErrorShown = true;
-    Say(text, MsgIcon::Stop);
+void CRadioLink::SayWhileRunning(std::string_view text, MsgIcon icon) {
+    // Reading a box is no silence of the radio: the watchdog waits until it
+    // is closed, then gives the radio its full time again. Left running, it
+    // would end the transfer and put its own message on top.
+    const bool paused = m_bWatchRunning && m_bWatchArmed;
+    if (paused) {
+        m_loop.CancelTimer(m_watchTimer);
+        m_bWatchArmed = false;
+    }
+    Say(text, icon);
+    if (paused && m_bWatchRunning && !m_bWatchArmed) ArmWatchdog();
+}
+
+void CRadioLink::NoteWrongAnswer() {
+    m_unconfirmed.push_back(m_nCh - 1);  // the counter has moved past the block answered
+    if (m_wrongAnswers == WrongAnswerReport::EachAtOnce) SayWhileRunning(texts::kChecksumError, MsgIcon::Stop);
 }
 
 void CRadioLink::NoteLostBytes() {
     // Bytes were lost: a write that still runs to its end is in doubt.
-    if (m_form.IsTableLocked()) m_bErrorShown = true;
+    if (m_form.IsTableLocked()) m_bBytesLost = true;
+}
+
+std::string CRadioLink::NotConfirmedLine() const {
+    std::string names;
+    for (std::size_t i = 0; i < m_unconfirmed.size(); ++i) {
+        if (i > 0) names += i + 1 == m_unconfirmed.size() ? " and " : ", ";
+        const int block = m_unconfirmed[i];
+        names += block == kChClosingBlock ? std::string(texts::kClosingBlockName) : RowLabel(block);
+    }
+    return std::string(texts::kNotConfirmedIntro) + names + ".";
+}
+
+std::string CRadioLink::Advice(std::string_view firstAdvice) const {
+    std::string out(firstAdvice);
+    const std::string backup = m_lastBackup ? m_lastBackup() : std::string();
+    if (!backup.empty()) out += "\n" + std::string(texts::kLastBackupIntro) + backup;
+    return out;
+}
+
+std::string CRadioLink::WithWhatIsLeft(std::string detail) const {
+    if (m_nDirection != TransferDirection::Writing) return detail;
+    const auto add = [&detail](const std::string& line) {
+        if (!detail.empty()) detail += '\n';
+        detail += line;
+    };
+    // Wrong answers not told yet are told with the end they led to.
+    if (m_wrongAnswers == WrongAnswerReport::Summary && !m_unconfirmed.empty()) add(NotConfirmedLine());
+    // Blocks sent stay in the radio; before the first one it holds what it held.
+    const bool blockSent = m_nCh > 1;
+    if (blockSent && m_bRecoveryAdvice) add(Advice(texts::kCutOffAdvice));
+    return detail;
 }
 
 // ---- Ends of a transfer ------------------------------------------------------
@@ -52,14 +97,17 @@ void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
         say = !m_bMsgShown;
         m_bMsgShown = true;
     }
-    if (say && end.messageFirst) Say(end.message, end.icon, detail);
-    if (end.markDone) m_bTransferDone = true;
+    // The watchdog goes first: while the end's message is up it can neither
+    // end the transfer a second time nor cover the message with its own.
     switch (end.watchdog) {
         case WatchdogAtEnd::Stop: StopWatchdog(true); break;
         case WatchdogAtEnd::StopWithoutWake: StopWatchdog(false); break;
         case WatchdogAtEnd::Expired: m_bWatchRunning = false; break;
         case WatchdogAtEnd::KeepRunning: break;
     }
+    if (say && end.outcome == TransferOutcome::Failed) detail = WithWhatIsLeft(std::move(detail));
+    if (say && end.messageFirst) Say(end.message, end.icon, detail);
+    if (end.markDone) m_bTransferDone = true;
     const TransferDirection direction = m_nDirection;
     if (end.toIdle) m_nDirection = TransferDirection::Idle;
     if (end.outcome == TransferOutcome::Completed)
@@ -75,7 +123,7 @@ void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
 }
 
 TransferOutcome CRadioLink::CompletedOutcome() const {
-    return m_bErrorShown ? TransferOutcome::CompletedWithErrors : TransferOutcome::Completed;
+    return m_bBytesLost || !m_unconfirmed.empty() ? TransferOutcome::CompletedWithErrors : TransferOutcome::Completed;
 }
 
 // ---- Port -------------------------------------------------------------
@@ -92,7 +140,7 @@ void CRadioLink::OnPortQueueFull() {
     m_loop.Post([this, alive] {
         if (!alive.lock()) return;
         NoteLostBytes();
-        Say(texts::kQueueFull, MsgIcon::None);
+        SayWhileRunning(texts::kQueueFull, MsgIcon::None);
     });
 }
 
@@ -106,9 +154,11 @@ void CRadioLink::OnPortHangUp() {
         m_seq.Cancel();
         m_bStarting = false;
         StopWatchdog(true);
-        m_nDirection = TransferDirection::Idle;
         m_pComm->ClosePort();
-        if (!running) return;
+        if (!running) {
+            m_nDirection = TransferDirection::Idle;
+            return;
+        }
         m_bMsgShown = true;
         EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Stop, false, true, false, texts::kPortLost, MsgIcon::Stop},
                     "the device hung up");
@@ -182,7 +232,8 @@ void CRadioLink::ResetTransferState(TransferDirection direction) {
     m_nCh = kChHandshake;
     m_bMsgShown = false;
     m_bResendDue = false;
-    m_bErrorShown = false;
+    m_bBytesLost = false;
+    m_unconfirmed.clear();
     m_pSentBytes.clear();
     m_pRecvBytes.clear();
 }
@@ -242,7 +293,7 @@ int CRadioLink::DrainQueue(std::array<std::uint8_t, kMaxBatch>& data) {
     if (n < 1 || n >= kMaxBatch) return 0;
     if (getFailed) {
         NoteLostBytes();
-        Say(texts::kGetByteFailed, MsgIcon::None);
+        SayWhileRunning(texts::kGetByteFailed, MsgIcon::None);
     }
     std::string dbg = "strDbgRecvData - ";
     for (int i = 0; i < n; ++i) {
@@ -297,7 +348,7 @@ void CRadioLink::TakeBlockReply(int& n, std::uint8_t* data) {
     if (m_pSentBytes.empty()) {
         // The whole block and an answer equal to the expected byte were
         // seen; a different byte behind them is still a wrong answer.
-        if (m_byExpectedLast != m_byLastRaw) SayTransferError(texts::kChecksumError);
+        if (m_byExpectedLast != m_byLastRaw) NoteWrongAnswer();
         m_pRecvBytes.push_back(QM_PROTO_ACK);
         n = 1;
     } else if (n == 0) {
@@ -307,7 +358,7 @@ void CRadioLink::TakeBlockReply(int& n, std::uint8_t* data) {
         // this batch or in one of its own after the echo. The entry that
         // stood for its answer will never be matched, and left in place it
         // would swallow the echo of the next block and stall the write.
-        SayTransferError(texts::kChecksumError);
+        NoteWrongAnswer();
         if (m_pSentBytes.back() == m_byExpectedLast) m_pSentBytes.pop_back();
     }
     m_bAwaitReply = false;

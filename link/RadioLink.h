@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/EventLoop.h"
 #include "link/RadioPortBase.h"
@@ -21,6 +22,13 @@ namespace orvex {
 // exit status). CompletedWithErrors: it ran to its end, but the radio gave
 // an answer the link had to report on the way, so what it holds is in doubt.
 enum class TransferOutcome { None, Running, Completed, CompletedWithErrors, Failed };
+
+// How the radio's wrong answers to written blocks reach the user. Summary:
+// once, when the write has ended, naming the blocks; a box that waits for
+// the user never opens while the radio waits for the next block. EachAtOnce:
+// each as it comes, and the write then ends with its completion message, as
+// a log that never waits for anyone prints it.
+enum class WrongAnswerReport { Summary, EachAtOnce };
 
 // The port search's side of a probe: whether one is running, and the
 // radio's answer to it, which the receive handler spots.
@@ -71,6 +79,18 @@ public:
     void ShowPortInPane(int comNumber);
     // A watchdog still waiting must not speak once the user stopped.
     void SilenceWatchdog() { m_bMsgShown = true; }
+
+    // ---- A write that leaves the radio in doubt -------------------------
+    void SetWrongAnswerReport(WrongAnswerReport how) { m_wrongAnswers = how; }
+    // Whether such a write tells the user how to get back to known settings
+    // (on unless turned off: Write and Verify tells its own way back).
+    void SetRecoveryAdvice(bool give) { m_bRecoveryAdvice = give; }
+    bool RecoveryAdvice() const { return m_bRecoveryAdvice; }
+    // The backup of the last read, for that advice to name ("" for none).
+    void SetLastBackup(std::function<std::string()> path) { m_lastBackup = std::move(path); }
+    // The blocks of the last write the radio answered wrongly, in order:
+    // rows 1..10 (P1..P0), then kChClosingBlock for the closing block.
+    const std::vector<int>& UnconfirmedBlocks() const { return m_unconfirmed; }
 
     // ---- State for front ends and tests ---------------------------------
     // A transfer, a start sequence or a pending pause is under way.
@@ -123,8 +143,8 @@ private:
         bool resetStage;    // the handshake stage goes back to its start
         std::string_view message{};
         MsgIcon icon = MsgIcon::None;
-        // Shown before the transfer's state changes at all: the table is
-        // still locked and the watchdog still waiting while it is up.
+        // Shown before the rest of the transfer's state changes: the table
+        // is still locked while it is up (the watchdog has ended already).
         bool messageFirst = false;
         // Shown only if this transfer has shown no such message yet, and
         // then a watchdog that is still waiting stays silent.
@@ -168,10 +188,18 @@ private:
     void PopRecvFront();
     void EndTransfer(const TransferEnd& end, std::string detail = {});
     void Say(std::string_view text, MsgIcon icon, std::string detail = {});
-    // Messages during a transfer that put its result in doubt.
-    void SayTransferError(std::string_view text);
+    // A message that leaves a running transfer running.
+    void SayWhileRunning(std::string_view text, MsgIcon icon);
+    // The radio answered the block just sent with another byte.
+    void NoteWrongAnswer();
     void NoteLostBytes();
     TransferOutcome CompletedOutcome() const;
+    // The lines a write in doubt adds to its message: the blocks the radio
+    // did not confirm, and (after firstAdvice) the way back.
+    std::string NotConfirmedLine() const;
+    std::string Advice(std::string_view firstAdvice) const;
+    // detail with what a failing write has left in the radio.
+    std::string WithWhatIsLeft(std::string detail) const;
 
     // Watchdog.
     void StartWatchdog();
@@ -192,7 +220,11 @@ private:
     bool m_bStarting = false;  // a command's start sequence is running
     bool m_bDataDeferred = false;
     TransferOutcome m_outcome = TransferOutcome::None;
-    bool m_bErrorShown = false;  // an error message was shown during this transfer
+    bool m_bBytesLost = false;  // received bytes were lost during this transfer
+    std::vector<int> m_unconfirmed;
+    WrongAnswerReport m_wrongAnswers = WrongAnswerReport::Summary;
+    bool m_bRecoveryAdvice = true;
+    std::function<std::string()> m_lastBackup;
 
     // Transfer state, named as the protocol describes it.
     TransferDirection m_nDirection = TransferDirection::Idle;

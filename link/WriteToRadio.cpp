@@ -76,7 +76,8 @@ void CRadioLink::HandleWriteByte(const std::uint8_t* batch, int count) {
 void CRadioLink::HandleWriteNak() {
     if (m_nCh == kChannelCount && m_nStage == kStageBlocks) return;
     if (m_nTimeoutCount == 0 || m_nCh == kChHandshake) {
-        EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::KeepRunning, true, false, false,
+        // The refusal is the message: the watchdog has nothing to add.
+        EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Stop, true, false, false,
                      m_nTimeoutCount == 0 ? texts::kRadioError : texts::kPleaseAgain, MsgIcon::Stop, true, true});
         return;
     }
@@ -123,6 +124,12 @@ void CRadioLink::CompleteWrite() {
     m_seq.Then([this] {
         m_outcome = CompletedOutcome();
         if (m_outcome == TransferOutcome::Completed) m_form.TransferConfirmed(TransferDirection::Writing);
+        if (m_wrongAnswers == WrongAnswerReport::Summary && !m_unconfirmed.empty()) {
+            std::string detail = NotConfirmedLine();
+            if (m_bRecoveryAdvice) detail += "\n" + Advice(texts::kPartlyWritten);
+            Say(texts::kChecksumError, MsgIcon::Stop, std::move(detail));
+            return;
+        }
         Say(texts::kDownloadComplete, MsgIcon::None);
     });
 }

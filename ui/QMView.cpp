@@ -174,6 +174,8 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     m_readBackups = std::make_unique<ReadBackups>(m_form, *m_backupStore,
                                                   [this](const std::string& news) { m_form.SetStatusText(news); });
     m_verify = std::make_unique<VerifiedWrite>(m_form, *m_link, m_loop, m_readBackups.get());
+    // A write cut off names the last read's backup as a way back.
+    m_link->SetLastBackup([this] { return m_readBackups ? m_readBackups->LastPath() : std::string(); });
     // Without a data folder there is nowhere safe to keep edits; a relative
     // path would scatter them into whatever folder the program started in.
     if (const std::string recoveryFolder = RecoveryFolder(folders); !recoveryFolder.empty())

@@ -200,16 +200,16 @@ TEST(WriteAndVerify, ARowTheRadioGaveBackUnderNoNumberIsNamed) {
     EXPECT_TRUE(rig.form.HasUnsavedEdits());
 }
 
-// Right after a failed write its watchdog still runs for a moment: the
-// command waits for it instead of doing nothing.
-TEST(WriteAndVerify, StartedWhileAFailedTransferSettlesItWaitsAndRuns) {
-    VerifyRig rig(SampleRadio(), Fault("nak=chk"));
+// Right after a write its completion is still to come: the command waits
+// for the link to settle instead of doing nothing.
+TEST(WriteAndVerify, StartedWhileAWriteSettlesItWaitsAndRuns) {
+    VerifyRig rig(SampleRadio());
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
-    ASSERT_TRUE(rig.RunUntilShown(texts::kPleaseAgain));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.form.IsTableLocked() && rig.link->Stage() == kStageStart; }, 60000));
     ASSERT_FALSE(rig.link->Settled());
-    rig.prompter.seen.clear();
     const VerifyResult result = rig.Run();
+    EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kDownloadComplete)});
     EXPECT_EQ(result.status, VerifyResult::Status::Verified) << result.failure;
 }
 

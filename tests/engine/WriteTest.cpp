@@ -1,6 +1,8 @@
 // Write to Radio against the simulated cable and radio, in virtual time.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "engine/support/EngineRig.h"
 #include "engine/support/Samples.h"
 #include "link/LinkTexts.h"
@@ -200,42 +202,94 @@ TEST_P(HandshakeRefusal, SaysPleaseAgainOnceAndNoTimeoutFollows) {
 INSTANTIATE_TEST_SUITE_P(Steps, HandshakeRefusal, ::testing::Values("nak=chk", "nak=dir", "nak=ready"),
                          [](const auto& info) { return std::string(info.param).substr(4); });
 
-// A wrong answer is reported, with a stop icon, wherever it stands; the
-// write still goes on to its end, which then counts as one with errors.
-class WrongAnswer : public ::testing::TestWithParam<const char*> {};
+// Wrong answers are noted wherever they stand and the write goes on to its
+// end; then one message names what the radio did not confirm. A log that
+// never waits is told each wrong answer as it comes, as it always was.
+struct WrongAnswerCase {
+    const char* fault;
+    std::string notConfirmed;  // "" where each is told at once
+};
 
-TEST_P(WrongAnswer, IsReportedOnceAndTheWriteGoesOnToItsEnd) {
-    SimRig rig(sim::SampleMemory(), Fault(GetParam()));
+class WrongAnswer : public ::testing::TestWithParam<WrongAnswerCase> {};
+
+TEST_P(WrongAnswer, TheWriteGoesOnToItsEndAndOneMessageNamesTheBlocks) {
+    const WrongAnswerCase& c = GetParam();
+    SimRig rig(sim::SampleMemory(), Fault(c.fault));
+    if (c.notConfirmed.empty()) rig.link->SetWrongAnswerReport(WrongAnswerReport::EachAtOnce);
     FillForm(rig.form, kBandPlanSouthAfrica, kTicked);
     rig.link->OnWriteToRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
     rig.loop.RunFor(5000);
     EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(kBandPlanSouthAfrica, kTickedEmg, kTicked)));
-    EXPECT_EQ(rig.prompter.Texts(),
-              (std::vector<std::string>{std::string(texts::kChecksumError), std::string(texts::kDownloadComplete)}));
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::CompletedWithErrors);
     EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
+    if (c.notConfirmed.empty()) {
+        EXPECT_EQ(rig.prompter.Texts(), (std::vector<std::string>{std::string(texts::kChecksumError),
+                                                                  std::string(texts::kDownloadComplete)}));
+        return;
+    }
+    ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kChecksumError)});
+    EXPECT_FALSE(rig.prompter.seen[0].tableLocked);
+    EXPECT_EQ(rig.prompter.shown[0].detail, std::string(texts::kNotConfirmedIntro) + c.notConfirmed + ".\n" +
+                                                std::string(texts::kPartlyWritten));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, WrongAnswer,
+                         ::testing::Values(WrongAnswerCase{"reply=2:0x55", "P2"},
+                                           WrongAnswerCase{"reply=11:0x55", "the closing block"},
+                                           WrongAnswerCase{"reply=10:0xFF", "P0"},
+                                           // every fifth answer has a stray byte behind it
+                                           WrongAnswerCase{"noise=5", "P2 and P7"},
+                                           WrongAnswerCase{"reply=2:0x55", ""}),
+                         [](const auto& info) {
+                             std::string name = std::string(info.param.fault) + (info.param.notConfirmed.empty() ? "_each" : "");
+                             for (char& ch : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return name;
+                         });
+
+TEST(Write, ARadioRefusingEveryBlockGetsTheWholeWriteAndOneMessageNamingAllOfThem) {
+    HandRig rig;
+    FillForm(rig.form, 0);
+    rig.WriteThroughHandshake();
+    for (int c = 1; c <= kChannelCount; ++c) rig.Arrive(HandRig::Concat(ExpectedBlock(c, 0, 0), {0x55}));
+    rig.Arrive({QM_PROTO_CLOSING, 0x55});
+    rig.loop.RunFor(5000);
+    EXPECT_EQ(rig.port->WrittenBytes(), BytesOf(ExpectedWrite(0, 0)));
+    ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kChecksumError)});
+    EXPECT_EQ(rig.prompter.shown[0].detail.substr(0, rig.prompter.shown[0].detail.find('\n')),
+              std::string(texts::kNotConfirmedIntro) + "P1, P2, P3, P4, P5, P6, P7, P8, P9, P0 and the closing block.");
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::CompletedWithErrors);
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, WrongAnswer, ::testing::Values("reply=2:0x55", "reply=11:0x55", "reply=10:0xFF"),
-                         [](const auto& info) {
-                             std::string name = std::string(info.param).substr(6);
-                             for (char& c : name)
-                                 if (c == ':') c = '_';
-                             return "block_" + name;
-                         });
-
-TEST(Write, AStrayByteAfterABlocksAnswerIsReportedAndTheWriteGoesOn) {
-    // Every fifth answer of the radio is followed by a stray byte: the
-    // answers to blocks 2 and 7.
-    SimRig rig(sim::SampleMemory(), Fault("noise=5"));
-    FillForm(rig.form, 0);
-    rig.link->OnWriteToRadio();
-    ASSERT_TRUE(rig.RunUntilSettled());
-    EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(0, 0)));
-    EXPECT_EQ(rig.prompter.Count(texts::kChecksumError), 2);
-    EXPECT_EQ(rig.prompter.Count(texts::kDownloadComplete), 1);
-    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::CompletedWithErrors);
+// A box of a running transfer is read as long as the user likes: the
+// watchdog never ends the transfer under it nor covers it with its own.
+TEST(Write, NoBoxOfTheWriteIsCoveredByTheWatchdogHoweverLongItStaysOpen) {
+    struct Case {
+        const char* name;
+        const char* fault;
+        bool eachAtOnce;
+        const char* cell4;  // "" leaves the sample
+        std::vector<std::string_view> shown;
+    };
+    const std::vector<Case> cases = {
+        {"a wrong answer", "reply=3:0x55", false, "", {texts::kChecksumError}},
+        {"a wrong answer told at once", "reply=3:0x55", true, "", {texts::kChecksumError, texts::kDownloadComplete}},
+        {"a cell out of range", "", false, "30.0025", {texts::kFrequencyOutOfRange}},
+        {"a refused handshake", "nak=chk", false, "", {texts::kPleaseAgain}},
+    };
+    for (const Case& c : cases) {
+        SimRig rig(sim::SampleMemory(), *c.fault ? Fault(c.fault) : sim::Faults{});
+        rig.link->SetWrongAnswerReport(c.eachAtOnce ? WrongAnswerReport::EachAtOnce : WrongAnswerReport::Summary);
+        FillForm(rig.form, 0);
+        if (*c.cell4) rig.form.SetCellText(4, c.cell4);
+        rig.prompter.onShow = [&](const UserMessage&) { rig.loop.RunFor(3000); };
+        rig.link->OnWriteToRadio();
+        ASSERT_TRUE(rig.RunUntilSettled()) << c.name;
+        rig.loop.RunFor(5000);
+        EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>(c.shown.begin(), c.shown.end())) << c.name;
+        EXPECT_FALSE(rig.form.IsTableLocked()) << c.name;
+    }
 }
 
 TEST(Write, ALineLostBeforeTheCompletionMessageLeavesTheWriteUnconfirmed) {
@@ -249,6 +303,43 @@ TEST(Write, ALineLostBeforeTheCompletionMessageLeavesTheWriteUnconfirmed) {
     EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(0, 0)));
     EXPECT_EQ(rig.prompter.Count(texts::kDownloadComplete), 0);
     EXPECT_NE(rig.link->Outcome(), TransferOutcome::Completed);
+}
+
+// A write cut off once a block has gone out says that the radio may hold
+// part of it and how to get back, naming the last read's backup; one cut
+// off before any block says nothing more.
+TEST(Write, ACutOffWriteSaysWhatItLeavesOnlyOnceABlockHasGoneOut) {
+    struct Case {
+        const char* fault;
+        std::string_view message;
+        bool leavesPart;
+        bool backup;
+    };
+    // The handshake is 3 bytes, each block 12.
+    const std::vector<Case> cases = {
+        {"hangup-after=30", texts::kPortLost, true, true},  // the cable pulled in block 3
+        {"hangup-after=30", texts::kPortLost, true, false},
+        {"mute-after=15", texts::kTimeout, true, true},     // silent after block 1
+        {"mute-after=2", texts::kTimeout, false, true},     // silent before the first block
+        {"hangup-after=2", texts::kPortLost, false, true},
+    };
+    const std::string backup = "/data/orvex/backups/2026-03-01_14-05-09.kvx";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fault) + (c.backup ? " with a backup" : ""));
+        SimRig rig(sim::SampleMemory(), Fault(c.fault));
+        if (c.backup) rig.link->SetLastBackup([&] { return backup; });
+        FillForm(rig.form, 0);
+        rig.link->OnWriteToRadio();
+        ASSERT_TRUE(rig.RunUntilSettled());
+        rig.loop.RunFor(5000);
+        ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(c.message)});
+        const std::string& detail = rig.prompter.shown[0].detail;
+        EXPECT_EQ(detail.find(texts::kCutOffAdvice) != std::string::npos, c.leavesPart) << detail;
+        EXPECT_EQ(detail.find(std::string(texts::kLastBackupIntro) + backup) != std::string::npos,
+                  c.leavesPart && c.backup)
+            << detail;
+        EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
+    }
 }
 
 // The table unlocks before the completion message; what is typed then was

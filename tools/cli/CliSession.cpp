@@ -24,6 +24,9 @@ CliSession::CliSession(const std::string& port) : m_form(m_prompter), m_loop(Eve
     if (!port.empty()) resolve = [device = m_ports->Resolve(port)](int) { return device; };
     m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::make_unique<CRadioPort>(), resolve);
     m_link->SetConfiguredPort(com ? *com - 1 : (port.empty() ? m_remembered.index : 0));
+    // Printing never keeps the radio waiting: each wrong answer is told as
+    // it comes, a line of the log as it always was.
+    m_link->SetWrongAnswerReport(WrongAnswerReport::EachAtOnce);
 }
 
 std::string CliSession::IdentityOf(int comNumber) const { return StableIdentity(m_ports->DeviceFor(comNumber)); }
