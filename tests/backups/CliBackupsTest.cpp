@@ -2,11 +2,18 @@
 // lists them; against the simulator on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "engine/support/Processes.h"
+#include "engine/support/Samples.h"
 #include "settings/CodeTables.h"
 #include "support/MiniJson.h"
+#include "ui/model/ReadBackups.h"
 
 namespace orvex {
 namespace {
@@ -14,6 +21,23 @@ namespace {
 using namespace test;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+
+// One of our programs as the unprivileged user where the tests run as root,
+// for whom a read-only folder is none; as this user otherwise.
+bool StartAs(ChildProcess& child, const Unprivileged& user, std::vector<std::string> argv,
+             const ChildProcess::Env& env = {}) {
+    return child.Fork(
+        [&]() -> int {
+            for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+            std::vector<char*> args;
+            for (std::string& a : argv) args.push_back(a.data());
+            args.push_back(nullptr);
+            ::execv(args[0], args.data());
+            std::perror(args[0]);
+            return 127;
+        },
+        &user);
+}
 
 TEST(CliBackups, ReadKeepsABackupInTheDataFolderAndBackupsListsIt) {
     ASSERT_FALSE(BinDir().empty()) << "ORVEX_BIN_DIR is not set";
@@ -68,6 +92,74 @@ TEST(CliBackups, ABackupThatCannotBeKeptLeavesReadSucceeding) {
               std::string::npos)
         << read.err;
     EXPECT_EQ(ReadBytes(dir.File("read.kvx")).size(), 2048u);
+}
+
+// Write and Verify and clone program no radio whose settings they could not
+// keep: they stop after the first read, naming the folder, the reason and
+// the fix, exit 1, and the radio is never written.
+TEST(CliBackups, WriteVerifyAndCloneWriteNoRadioWhoseBackupCannotBeKept) {
+    ASSERT_FALSE(BinDir().empty()) << "ORVEX_BIN_DIR is not set";
+    struct Case {
+        const char* name;
+        std::vector<std::string> command;
+        bool readOnly;  // else a file stands where the folder should be
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"write --verify, a read-only folder", {"write", "--verify"}, true, "Permission denied"},
+        {"clone, a read-only folder", {"clone", "--count", "2"}, true, "Permission denied"},
+        {"write --verify, a file in the folder's place", {"write", "--verify"}, false, "is a file"},
+        {"clone, a file in the folder's place", {"clone"}, false, "is a file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string folder = dir.File("data") + "/orvex/backups";
+        fs::create_directories(c.readOnly ? folder : dir.File("data") + "/orvex");
+        if (!c.readOnly) WriteBytes(folder, Bytes(1, 0));
+        const std::string mine = SaveSample(dir, "mine.kvx", 0);
+        const Unprivileged user;
+        user.Own(dir.Path());
+        if (c.readOnly) fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+
+        const std::string link = dir.File("ttyRADIO"), log = dir.File("sim.log"), saved = dir.File("radio.json");
+        ChildProcess sim;
+        ASSERT_TRUE(StartAs(sim, user,
+                            {BinDir() + "/sim/orvex-radio-sim", "--link", link, "--log", log, "--save-json", saved}));
+        ASSERT_FALSE(sim.FirstLine(10'000).empty()) << sim.Stderr();
+        std::vector<std::string> argv = {BinDir() + "/cli/orvex-cli"};
+        argv.insert(argv.end(), c.command.begin(), c.command.end());
+        argv.insert(argv.end(), {"--port", link, mine});
+        ChildProcess cli;
+        ASSERT_TRUE(StartAs(cli, user, argv, {{"XDG_DATA_HOME", dir.File("data")}, {"ORVEX_PORT_FILE", dir.File("ORVEX.CFG")}}));
+        const Exit exit = cli.Finish(60'000);
+        sim.Signal(SIGTERM);
+        sim.Finish(5000);
+
+        const std::string said = "stdout:\n" + cli.Stdout() + "stderr:\n" + cli.Stderr();
+        EXPECT_TRUE(exit.exited && exit.status == 1) << said;
+        for (const std::string& part : {std::string(kBackupNeeded), std::string(c.reason), std::string(kBackupFolderFixIntro) + folder})
+            EXPECT_NE(cli.Stderr().find(part), std::string::npos) << part << "\n" << said;
+        EXPECT_EQ(cli.Stdout().find("VERIFY OK"), std::string::npos) << said;
+        EXPECT_EQ(cli.Stdout().find("Connect radio 2"), std::string::npos) << said;
+        // The radio was read once and never written.
+        const Bytes json = ReadBytes(saved);
+        const auto radio = Json::Parse(std::string(json.begin(), json.end()));
+        ASSERT_TRUE(radio.has_value()) << said;
+        EXPECT_EQ((*radio)["writes"].Num(), 0);
+        EXPECT_EQ((*radio)["reads"].Num(), 1);
+        // A write would have begun with the device check and its direction.
+        const Bytes logged = ReadBytes(log);
+        std::istringstream lines(std::string(logged.begin(), logged.end()));
+        std::string at, what, byte, received;
+        while (lines >> at >> what >> byte)
+            if (what == "RX") received += byte + " ";
+        EXPECT_NE(received.find("11 44 "), std::string::npos) << received;
+        EXPECT_EQ(received.find("11 22 "), std::string::npos) << received;
+        if (c.readOnly) {
+            EXPECT_TRUE(fs::is_empty(folder));
+        }
+    }
 }
 
 }  // namespace

@@ -156,6 +156,10 @@ TEST(WriteAndVerify, AFailedStepIsNamedWithItsOwnMessage) {
         EXPECT_EQ(told.text, c.message) << c.fault;
         EXPECT_EQ(told.icon, MsgIcon::Stop);
         EXPECT_NE(told.detail.find(StepName(c.step)), std::string::npos) << told.detail;
+        // The step's own words on what it leaves; the plain write's advice
+        // is not said a second time, and is back for the next plain write.
+        EXPECT_EQ(told.detail.find(texts::kCutOffAdvice), std::string::npos) << told.detail;
+        EXPECT_TRUE(rig.link->RecoveryAdvice());
         EXPECT_EQ(rig.radio.WritesCompleted(), c.writes) << c.fault;
     }
 }
@@ -211,6 +215,47 @@ TEST(WriteAndVerify, StartedWhileAWriteSettlesItWaitsAndRuns) {
     const VerifyResult result = rig.Run();
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kDownloadComplete)});
     EXPECT_EQ(result.status, VerifyResult::Status::Verified) << result.failure;
+}
+
+// Without a backup of what the radio holds nothing is written: the command
+// stops after the first read, says where and why the backup failed and how
+// to mend it, and leaves the form as the user had it.
+TEST(WriteAndVerify, ARadioWhoseBackupCannotBeKeptIsNotWritten) {
+    TempDir dir;
+    const WholeFileWriter diskFull = [](const std::string& path, std::span<const std::uint8_t>) {
+        return filestore::Result{filestore::Status::WriteFailed, path + ": No space left on device"};
+    };
+    WriteBytes(dir.File("afile"), Bytes(1, 0));
+    struct Case {
+        const char* name;
+        BackupStore store;
+    };
+    Case cases[] = {{"a full disk", BackupStore(dir.File("full"), LocalTimeNow, diskFull)},
+                    {"a file in the folder's place", BackupStore(dir.File("afile"))}};
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VerifyRig rig(SampleRadio());
+        ReadBackups backups(rig.form, c.store, {});
+        FillForm(rig.form, 0);
+        const FormSnapshot before = rig.form.Snapshot();
+        const VerifyResult result = rig.Run(&backups);
+        EXPECT_EQ(result.status, VerifyResult::Status::Failed);
+        EXPECT_EQ(result.step, VerifyStep::ReadBefore);
+        EXPECT_TRUE(result.noBackup);
+        EXPECT_EQ(rig.radio.ReadsCompleted(), 1);
+        EXPECT_EQ(rig.radio.WritesCompleted(), 0);
+        const Bytes sent = rig.WrittenBytes();
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), QM_PROTO_SET_DOWNLOAD), 0) << "a write began";
+        EXPECT_TRUE(rig.form.Snapshot() == before) << FormState(rig.form);
+        EXPECT_TRUE(rig.form.HasUnsavedEdits());
+        EXPECT_TRUE(rig.prompter.seen.empty());
+        const UserMessage told = VerifyMessage(result);
+        EXPECT_EQ(told.text, kBackupNeeded);
+        EXPECT_EQ(told.icon, MsgIcon::Stop);
+        for (const std::string& part : {std::string(texts::kStepReadBeforeLeaves), backups.LastProblem(),
+                                        std::string(kBackupFolderFixIntro) + c.store.Folder()})
+            EXPECT_NE(told.detail.find(part), std::string::npos) << part << "\n" << told.detail;
+    }
 }
 
 TEST(CompareWritten, NamesEachRowAndFieldThatCameBackOtherwise) {

@@ -14,6 +14,9 @@
 namespace orvex::cli {
 namespace {
 
+constexpr const char* kStoppingWithoutBackups =
+    "Stopping: no radio is written while what it holds cannot be kept as a backup.";
+
 struct CloneOptions {
     std::string file;
     std::string report;
@@ -152,6 +155,11 @@ private:
         if (m_report && !m_report->Append(row, error)) {
             std::fprintf(stderr, "The report could not be written: %s. Stopping after this radio.\n", error.c_str());
             m_reportFailed = true;
+            m_stopping = true;
+        }
+        // Every radio after this one would be refused the same way.
+        if (r.noBackup && !m_stopping) {
+            std::fprintf(stderr, "%s\n", kStoppingWithoutBackups);
             m_stopping = true;
         }
         std::printf("Radio %d: %s, disconnect it\n", m_radio, line.c_str());

@@ -1,6 +1,24 @@
 #include "ui/model/ReadBackups.h"
 
+#include <cstdio>
+
 namespace orvex {
+namespace {
+
+// The variable that names the data folder the backups folder is in.
+#ifdef _WIN32
+constexpr const char* kDataFolderVariable = "LOCALAPPDATA";
+#else
+constexpr const char* kDataFolderVariable = "XDG_DATA_HOME";
+#endif
+
+std::string WithVariable(std::string_view format) {
+    char text[256];
+    std::snprintf(text, sizeof text, std::string(format).c_str(), kDataFolderVariable);
+    return text;
+}
+
+}  // namespace
 
 ReadBackups::ReadBackups(FormModel& form, BackupStore& store, Report report)
     : m_form(form), m_store(store), m_report(std::move(report)) {
@@ -8,6 +26,17 @@ ReadBackups::ReadBackups(FormModel& form, BackupStore& store, Report report)
 }
 
 ReadBackups::~ReadBackups() { m_form.RemoveResultListener(this); }
+
+UserMessage ReadBackups::NotKeptMessage() const {
+    std::string fix;
+    if (m_lastProblem == kBackupUnstorable)
+        fix = std::string(kUnstorableFix);
+    else if (m_store.Folder().empty())
+        fix = WithVariable(kNoBackupFolderFix);
+    else
+        fix = std::string(kBackupFolderFixIntro) + m_store.Folder() + WithVariable(kBackupFolderFix);
+    return {std::string(kBackupNeeded), m_lastProblem.empty() ? fix : m_lastProblem + "\n" + fix, MsgIcon::Stop};
+}
 
 void ReadBackups::OnTransferConfirmed(TransferDirection direction) {
     if (direction != TransferDirection::Reading || m_held) return;

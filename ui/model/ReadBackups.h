@@ -16,6 +16,17 @@ inline constexpr std::string_view kBackupKeptNews = "Backup of the radio kept: "
 inline constexpr std::string_view kBackupNotKeptNews = "No backup of the radio kept: ";
 inline constexpr std::string_view kBackupUnstorable =
     "a frequency read from the radio cannot be stored in a settings file";
+// Write and Verify writes no radio whose settings could not be kept; then
+// the problem and what to do follow.
+inline constexpr std::string_view kBackupNeeded =
+    "The radio was not written: what it holds could not be kept as a backup";
+inline constexpr std::string_view kBackupFolderFixIntro = "Backups are kept in ";
+inline constexpr std::string_view kBackupFolderFix =
+    ": make that folder writable, free some space on its disk, or set %s to a folder where they can be kept; "
+    "then try again.";
+inline constexpr std::string_view kNoBackupFolderFix = "Set %s to a folder where backups can be kept, then try again.";
+inline constexpr std::string_view kUnstorableFix =
+    "Read from Radio shows what the radio holds; Write to Radio writes without keeping a backup.";
 
 class ReadBackups : public IReadKeeping, private ITransferResultListener {
 public:
@@ -35,6 +46,7 @@ public:
     const std::string& LastPath() const override { return m_lastPath; }
     // Why the last confirmed read was not kept.
     const std::string& LastProblem() const { return m_lastProblem; }
+    UserMessage NotKeptMessage() const override;
 
 private:
     void OnTransferConfirmed(TransferDirection direction) override;

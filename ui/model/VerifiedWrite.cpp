@@ -110,7 +110,27 @@ struct VerifiedWrite::Run {
     std::string backupPath;
     IEventLoop::TimerId poll = 0;
     bool started = false;  // the form's state was taken: it is given back at the end
+    bool linkAdvice = true;  // the link's own recovery advice, given back at the end
 };
+
+namespace {
+
+// A step that failed, with what it said.
+VerifyResult StepFailed(VerifyStep step, std::vector<UserMessage> said, std::string backupPath) {
+    VerifyResult result;
+    result.status = VerifyResult::Status::Failed;
+    result.step = step;
+    for (const UserMessage& m : said) {
+        if (!result.failure.empty()) result.failure += '\n';
+        result.failure += m.text;
+        if (!m.detail.empty()) result.failure += " (" + m.detail + ")";
+    }
+    result.said = std::move(said);
+    result.backupPath = std::move(backupPath);
+    return result;
+}
+
+}  // namespace
 
 VerifiedWrite::VerifiedWrite(FormModel& form, CRadioLink& link, IEventLoop& loop, IReadKeeping* backups)
     : m_form(form), m_link(link), m_loop(loop), m_backups(backups) {}
@@ -120,7 +140,12 @@ VerifiedWrite::~VerifiedWrite() {
     if (m_run->poll) m_loop.CancelTimer(m_run->poll);
     m_form.SetMessageFilter({});
     if (m_backups) m_backups->Hold(false);
-    if (m_run->started) m_form.HoldHistory(false);
+    if (m_run->started) ReleaseLink();
+}
+
+void VerifiedWrite::ReleaseLink() {
+    m_form.HoldHistory(false);
+    m_link.SetRecoveryAdvice(m_run->linkAdvice);
 }
 
 std::optional<UserMessage> WriteRefusal(const FormModel& form) {
@@ -163,6 +188,10 @@ void VerifiedWrite::Begin() {
     m_run->savedBefore = m_form.Baseline();
     m_run->savedAfter = m_run->savedBefore;
     m_form.SetMessageFilter([this](const UserMessage& m) { return Filter(m); });
+    // A failed step's result says what it leaves and names the backup; the
+    // plain write's advice would say it twice.
+    m_run->linkAdvice = m_link.RecoveryAdvice();
+    m_link.SetRecoveryAdvice(false);
     BeginStep(VerifyStep::ReadBefore);
 }
 
@@ -206,28 +235,29 @@ void VerifiedWrite::OnStepSettled() {
     Run& run = *m_run;
     const TransferOutcome outcome = m_link.Outcome();
     if (outcome != TransferOutcome::Completed) {
-        VerifyResult result;
+        VerifyResult result = StepFailed(run.step, run.said, run.backupPath);
         // A read the user declined to start has sent nothing and said
         // nothing: the command simply did not run.
         const bool declined = outcome == TransferOutcome::None && run.said.empty();
-        result.status = declined && run.step == VerifyStep::ReadBefore ? VerifyResult::Status::NotStarted
-                                                                       : VerifyResult::Status::Failed;
-        result.step = run.step;
-        result.said = run.said;
-        for (const UserMessage& m : run.said) {
-            if (!result.failure.empty()) result.failure += '\n';
-            result.failure += m.text;
-            if (!m.detail.empty()) result.failure += " (" + m.detail + ")";
-        }
+        if (declined && run.step == VerifyStep::ReadBefore) result.status = VerifyResult::Status::NotStarted;
         if (result.failure.empty() && outcome == TransferOutcome::None && run.step != VerifyStep::ReadBefore)
             result.failure = std::string(texts::kVerifyStepDeclined);
-        result.backupPath = run.backupPath;
         Finish(std::move(result));
         return;
     }
     switch (run.step) {
         case VerifyStep::ReadBefore:
-            if (m_backups) run.backupPath = m_backups->LastPath();
+            if (m_backups) {
+                run.backupPath = m_backups->LastPath();
+                // The write overwrites what the radio holds: with no copy of
+                // it kept there would be no way back.
+                if (run.backupPath.empty()) {
+                    VerifyResult result = StepFailed(run.step, {m_backups->NotKeptMessage()}, {});
+                    result.noBackup = true;
+                    Finish(std::move(result));
+                    return;
+                }
+            }
             m_form.Restore(run.written, run.savedBefore);
             BeginStep(VerifyStep::Write);
             return;
@@ -252,16 +282,17 @@ void VerifiedWrite::OnStepSettled() {
 }
 
 void VerifiedWrite::Finish(VerifyResult result) {
-    std::unique_ptr<Run> run = std::move(m_run);
     m_form.SetMessageFilter({});
     if (m_backups) m_backups->Hold(false);
     // Whatever the steps left in the form, it shows what the user had. It
     // counts as saved only when the radio gave it back: edits the radio did
     // not keep stay unsaved, and so stay in the recovery file.
-    if (run->started)
-        m_form.Restore(run->written,
-                       result.status == VerifyResult::Status::Verified ? run->savedAfter : run->savedBefore);
-    if (run->started) m_form.HoldHistory(false);
+    if (m_run->started) {
+        m_form.Restore(m_run->written,
+                       result.status == VerifyResult::Status::Verified ? m_run->savedAfter : m_run->savedBefore);
+        ReleaseLink();
+    }
+    std::unique_ptr<Run> run = std::move(m_run);
     m_running = false;
     if (run->done) run->done(result);
 }

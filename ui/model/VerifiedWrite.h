@@ -17,12 +17,15 @@
 namespace orvex {
 
 // What Write and Verify asks of the keeping of reads as backups: its own
-// read-back is not kept, and the first read's backup is named in the result.
+// read-back is not kept, and the first read's backup is named in the result;
+// without one nothing is written.
 class IReadKeeping {
 public:
     virtual ~IReadKeeping() = default;
     virtual void Hold(bool hold) = 0;
     virtual const std::string& LastPath() const = 0;
+    // Why the last confirmed read was not kept, with what to do about it.
+    virtual UserMessage NotKeptMessage() const = 0;
 };
 
 enum class VerifyStep { ReadBefore, Write, ReadBack };
@@ -47,6 +50,9 @@ struct VerifyResult {
     std::string failure;                       // the same as one line each
     std::vector<VerifyDifference> differences;
     std::string backupPath;  // the backup of what the radio held before the write, if kept
+    // Failed after the first read because it could not be kept: nothing was
+    // written, and nothing will be until the backups can be kept again.
+    bool noBackup = false;
 };
 
 // The step as users read it in "Write and Verify stopped while <...>".
@@ -94,6 +100,9 @@ private:
     void OnStepSettled();
     void Finish(VerifyResult result);
     std::optional<MsgAnswer> Filter(const UserMessage& message);
+
+    // Gives the history and the link's advice back, once the form is restored.
+    void ReleaseLink();
 
     FormModel& m_form;
     CRadioLink& m_link;
