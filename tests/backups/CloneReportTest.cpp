@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "files/LocalTime.h"
 #include "support/TempDir.h"
@@ -61,6 +63,30 @@ TEST(CloneReport, EveryRowStartsOnItsOwnLineHoweverTheFileWasLeft) {
     Put(crlf, std::string("time,radio\r\n"));
     ASSERT_EQ(AppendRows(crlf, {Row(3)}), "");
     EXPECT_EQ(Text(crlf), "time,radio\r\n2026-03-01 14:05:09,3,/dev/ttyUSB0,,OK,\n");
+}
+
+// A batch adding to a report numbers on from its highest radio, however
+// the rows were quoted, edited or left.
+TEST(CloneReport, TheLastRadioIsTheHighestNumberOfTheRowsAlreadyThere) {
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"", 0},
+        {kHeader, 0},
+        {std::string(kHeader) + "t,1,p,,OK,\nt,2,p,,FAILED,x\n", 2},
+        {std::string(kHeader) + "t,7,p,,OK,\r\nt,3,p,,OK,\r\n", 7},  // edited: out of order, CRLF
+        {std::string(kHeader) + "\"t, \"\"quoted\"\"\",\"4\",p,,OK,\n", 4},
+        // a line break inside a quoted field is no new row
+        {std::string(kHeader) + "t,2,p,\"a\n99,b\",OK,\nt,x,p,,OK,\n", 2},
+        {std::string(kHeader) + "t,5,/dev/tty", 5},  // cut off mid-row
+    };
+    TempDir dir;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::string path = dir.File("report" + std::to_string(i) + ".csv");
+        if (!cases[i].first.empty()) Put(path, cases[i].first);
+        cli::CloneReport report;
+        std::string error;
+        ASSERT_TRUE(report.Open(path, error)) << error;
+        EXPECT_EQ(report.LastRadio(), cases[i].second) << cases[i].first;
+    }
 }
 
 TEST(LocalTime, WritesBothShapesWithEveryFieldPadded) {

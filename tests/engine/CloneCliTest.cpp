@@ -151,14 +151,17 @@ TEST(CloneCli, TwoRadiosOnOneCableAreEachBackedUpWrittenVerifiedAndReported) {
     EXPECT_EQ(Frequencies(dir, backups[1]), Frequencies(dir, other));
     EXPECT_NE(ReadBytes(backups[0]), ReadBytes(backups[1]));
 
-    // A second batch adds to the report, without a second header.
+    // A second batch adds to the report, without a second header, and its
+    // radios go on from the report's last number.
     ASSERT_TRUE(sim.Tell("connect", "radio connected: sample"));
     CloneCli again;
     ASSERT_TRUE(again.Start(dir, dataHome, {mine, "--count", "1", "--report", report, "--port", sim.link}));
     EXPECT_EQ(again.child.Wait(kStepMs), 0) << again.Describe();
+    EXPECT_NE(again.child.Stdout().find("Connect radio 3 (1 of 1)"), std::string::npos) << again.Describe();
+    EXPECT_NE(again.child.Stdout().find("Radio 3: OK, disconnect it"), std::string::npos) << again.Describe();
     const auto more = ReadCsv(report);
     ASSERT_EQ(more.size(), 4u);
-    EXPECT_EQ(more[3][1], "1");
+    EXPECT_EQ(more[3][1], "3");
     EXPECT_EQ(more[3][4], "OK");
 }
 

@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 
 #include "files/FileStore.h"
@@ -27,9 +29,48 @@ bool EndsWithNewline(const std::filesystem::path& file, std::uintmax_t size) {
     return true;
 }
 
+// The whole file, or nothing when it cannot be read.
+std::string ReadAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int RadioNumber(const std::string& field) {
+    if (field.empty() || field.size() > 9 || field.find_first_not_of("0123456789") != std::string::npos) return 0;
+    return std::stoi(field);
+}
+
 }  // namespace
 
 std::string ReportTime() { return ShownLocalTime(LocalTimeNow()); }
+
+int HighestRadio(std::string_view csv) {
+    // Quoted fields may hold commas, quotes and line breaks of their own.
+    int highest = 0, column = 0;
+    bool quoted = false;
+    std::string radio;
+    for (std::size_t i = 0; i < csv.size(); ++i) {
+        const char c = csv[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < csv.size() && csv[i + 1] == '"')
+                ++i;
+            else if (c == '"')
+                quoted = false;
+            if (column == 1 && quoted) radio += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            ++column;
+        } else if (c == '\n') {
+            highest = std::max(highest, RadioNumber(radio));
+            radio.clear();
+            column = 0;
+        } else if (column == 1 && c != '\r') {
+            radio += c;
+        }
+    }
+    return std::max(highest, RadioNumber(radio));
+}
 
 bool CloneReport::Open(const std::string& path, std::string& error) {
     m_path = path;
@@ -44,6 +85,7 @@ bool CloneReport::Open(const std::string& path, std::string& error) {
     // A file cut short, or edited by hand, may end mid-row: the next row
     // must not be glued onto it.
     const bool openRow = !fresh && !EndsWithNewline(file, size);
+    m_lastRadio = fresh ? 0 : HighestRadio(ReadAll(file));
     errno = 0;
     m_out.open(file, std::ios::binary | std::ios::app);
     if (!m_out) {

@@ -4,6 +4,7 @@
 // row written before.
 #include <fstream>
 #include <string>
+#include <string_view>
 
 namespace orvex::cli {
 
@@ -19,18 +20,26 @@ struct CloneRow {
 // The local time now, as the report writes it.
 std::string ReportTime();
 
+// The highest number in the radio column of a report's text (0 for none);
+// rows whose radio is not a number, the header among them, are passed over.
+int HighestRadio(std::string_view csv);
+
 class CloneReport {
 public:
     // Opens path for appending (created when missing; the header line goes
     // into a file that is new or empty). False with the reason in error.
     bool Open(const std::string& path, std::string& error);
     bool IsOpen() const { return m_out.is_open(); }
+    // The highest radio number of the rows the file held when opened (0 for
+    // none): a batch that adds to the report numbers its radios on from it.
+    int LastRadio() const { return m_lastRadio; }
     // Appends the row and flushes it; false with the reason in error.
     bool Append(const CloneRow& row, std::string& error);
 
 private:
     std::string m_path;
     std::ofstream m_out;
+    int m_lastRadio = 0;
 };
 
 }  // namespace orvex::cli

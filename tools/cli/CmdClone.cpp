@@ -60,7 +60,9 @@ public:
           m_options(options),
           m_report(report),
           m_presence(session.Link(), session.Loop()),
-          m_verify(session.Form(), session.Link(), session.Loop(), session.Backups()) {
+          m_verify(session.Form(), session.Link(), session.Loop(), session.Backups()),
+          m_before(report ? report->LastRadio() : 0),
+          m_radio(m_before) {
         m_presence.SetObserver([this](const RadioPresence::Probe& p) { OnProbe(p); });
     }
 
@@ -86,13 +88,21 @@ public:
     }
 
 private:
+    // Radios asked for in this run, and whether all that were asked for are.
+    int ThisRun() const { return m_radio - m_before; }
+    bool AllAskedFor() const { return m_options.count > 0 && ThisRun() >= m_options.count; }
+
     void NextRadio() {
-        if (m_stopping || (m_options.count > 0 && m_radio >= m_options.count)) {
+        if (m_stopping || AllAskedFor()) {
             Finish();
             return;
         }
         ++m_radio;
-        if (m_options.count > 0)
+        // A batch that adds to a report goes on with its numbers, so each
+        // radio keeps the number of its row.
+        if (m_options.count > 0 && m_before > 0)
+            std::printf("Connect radio %d (%d of %d)\n", m_radio, ThisRun(), m_options.count);
+        else if (m_options.count > 0)
             std::printf("Connect radio %d of %d\n", m_radio, m_options.count);
         else
             std::printf("Connect radio %d (Ctrl+C ends)\n", m_radio);
@@ -164,7 +174,7 @@ private:
         }
         std::printf("Radio %d: %s, disconnect it\n", m_radio, line.c_str());
         std::fflush(stdout);
-        if (m_stopping || (m_options.count > 0 && m_radio >= m_options.count)) {
+        if (m_stopping || AllAskedFor()) {
             Finish();
             return;
         }
@@ -184,7 +194,8 @@ private:
     CloneReport* m_report;
     RadioPresence m_presence;
     VerifiedWrite m_verify;
-    int m_radio = 0;       // the radio asked for last
+    int m_before;          // the last radio of the report's earlier batches
+    int m_radio;           // the radio asked for last
     int m_programmed = 0;  // radios a write and verify ran for
     int m_verified = 0;
     int m_reported = 0;  // the radio whose verdict was given last
