@@ -98,3 +98,12 @@ if(ORVEX_HAVE_QT)
         app/support/FrameHarness.h
         DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
 endif()
+
+# What the user typed or chose is never replaced behind their back: refused
+# entries, channel boxes and the emergency channel, New, Open and a read.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(frame_user_data_tests QTTEST SOURCES
+        app/UserDataTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
+endif()

@@ -86,10 +86,13 @@ CGridCtrl* CChannelTable::CreateChannelTable(QWidget* parent, const QRect& rect)
 
 grid::CellCheck CChannelTable::CheckCell(int row, int col, const std::string& text) const {
     if (col != kFrequencyColumn) return {true, text};
-    // Refused text of another kind leaves the cell as it was.
-    if (!IsFrequencyText(text)) return {false, m_pGrid->GetCellText(row, col).toStdString()};
+    // A refused entry leaves the cell as it was: putting the check's
+    // stand-in (26.0000, or nothing) there would send the radio a frequency
+    // nobody typed.
+    const std::string before = m_pGrid->GetCellText(row, col).toStdString();
+    if (!IsFrequencyText(text)) return {false, before};
     const FrequencyCheck check = ValidateFrequencyText(col, text);
-    return {check.accepted, check.normalised};
+    return {check.accepted, check.accepted ? check.normalised : before};
 }
 
 bool CChannelTable::HandleCommand(int commandId) {

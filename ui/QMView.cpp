@@ -297,6 +297,9 @@ void CQMView::OnFormChanged(unsigned changes) {
     }
     if (changes & kChangeProgress) m_progress->setValue(m_form.Progress());
     if (changes & kChangeCaption) emit captionChanged(QString::fromStdString(m_form.Caption()));
+    // Edits New, Open or a read replaced are set aside by the keeper, which
+    // then says so on the status line.
+    if (changes & (kChangeReplacedEdits | kChangeStatus)) emit recoveryPendingChanged(RecoveryPending());
     m_refreshing = false;
     if (changes & (kChangeHistory | kChangeTableLock)) emit undoStateChanged();
 }

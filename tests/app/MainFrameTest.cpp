@@ -461,19 +461,19 @@ private slots:
         h.ClickBox(2);
         QCOMPARE(h.CheckedBoxes(), Ints({2, 5}));
         QCOMPARE(h.EmgItems(), (QStringList{"CH 02", "CH 05"}));
-        QCOMPARE(h.EmgShown(), QString("CH 02"));
+        QCOMPARE(h.EmgShown(), QString("CH 05"));  // the first one ticked, kept since
         h.ClickBox(2);
         QCOMPARE(h.EmgItems(), QStringList{"CH 05"});
         QCOMPARE(h.EmgShown(), QString("CH 05"));
 
-        // Every click moves the selection back to the lowest enabled channel.
+        // Clicks on other boxes keep the channel chosen.
         h.ClickBox(23);
         h.ClickBox(11);
         h.ChooseEmg("CH 23");
         QCOMPARE(h.EmgShown(), QString("CH 23"));
         h.ClickBox(1);
         QCOMPARE(h.EmgItems(), (QStringList{"CH 01", "CH 05", "CH 11", "CH 23"}));
-        QCOMPARE(h.EmgShown(), QString("CH 01"));
+        QCOMPARE(h.EmgShown(), QString("CH 23"));
     }
 
     void changingTheBandPlanClearsTheForm() {

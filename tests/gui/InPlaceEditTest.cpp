@@ -74,15 +74,17 @@ private slots:
         QTest::addColumn<int>("focusRow");
 
         QTest::newRow("on step") << 3 << "28.0000" << "27.125" << int(Qt::Key_Return) << "27.1250" << 0 << 3;
-        QTest::newRow("off step") << 3 << "" << "27.126" << int(Qt::Key_Return) << "26.0000" << 1 << 3;
-        QTest::newRow("three decimals off step") << 3 << "" << "27.001" << int(Qt::Key_Return) << "26.0000" << 1 << 3;
-        QTest::newRow("above the band, Tab") << 3 << "28.0000" << "31" << int(Qt::Key_Tab) << "" << 1 << 4;
+        // A refused entry leaves what the cell held, never a stand-in value.
+        QTest::newRow("off step") << 6 << "28.0000" << "27.0126" << int(Qt::Key_Return) << "28.0000" << 1 << 6;
+        QTest::newRow("three decimals off step") << 3 << "" << "27.001" << int(Qt::Key_Return) << "" << 1 << 3;
+        QTest::newRow("above the band, Tab") << 3 << "28.0000" << "31" << int(Qt::Key_Tab) << "28.0000" << 1 << 4;
+        QTest::newRow("off step, Down") << 3 << "27.5000" << "27.126" << int(Qt::Key_Down) << "27.5000" << 1 << 4;
         QTest::newRow("Tab on the last row") << 10 << "" << "27" << int(Qt::Key_Tab) << "27.0000" << 0 << 10;
         QTest::newRow("zero empties") << 3 << "28.0000" << "0" << int(Qt::Key_Return) << "" << 0 << 3;
         QTest::newRow("bottom of the band") << 3 << "" << "26" << int(Qt::Key_Return) << "26.0000" << 0 << 3;
         QTest::newRow("top of the band") << 3 << "" << "30" << int(Qt::Key_Return) << "30.0000" << 0 << 3;
         QTest::newRow("one step above") << 3 << "" << "30.0025" << int(Qt::Key_Return) << "" << 1 << 3;
-        QTest::newRow("one step below") << 3 << "" << "25.9975" << int(Qt::Key_Return) << "" << 1 << 3;
+        QTest::newRow("one step below, Up") << 3 << "26.5000" << "25.9975" << int(Qt::Key_Up) << "26.5000" << 1 << 2;
         QTest::newRow("one step, Down") << 3 << "" << "26.0025" << int(Qt::Key_Down) << "26.0025" << 0 << 4;
         QTest::newRow("Up") << 5 << "" << "27.5" << int(Qt::Key_Up) << "27.5000" << 0 << 4;
         QTest::newRow("keypad Enter") << 3 << "" << "29.99" << int(Qt::Key_Enter) << "29.9900" << 0 << 3;
@@ -153,8 +155,8 @@ private slots:
         QTest::newRow("valid text, typed over") << "digit" << "27.1250" << "27.1250" << 0;
         QTest::newRow("empty cell, typed") << "digit" << "" << "" << 0;
         QTest::newRow("valid text, F2") << "F2" << "28.5000" << "28.5000" << 0;
-        // Pasted text is unchecked; leaving the editor checks it after all.
-        QTest::newRow("pasted off-step text") << "click" << "27.126" << "26.0000" << 1;
+        // Text the cell held unchecked is checked on leaving, and stays.
+        QTest::newRow("unchecked off-step text") << "click" << "27.126" << "27.126" << 1;
     }
     void escapeRestoresThePreviousText() {
         QFETCH(QString, start);
@@ -185,7 +187,7 @@ private slots:
         w->Focus(4);
         TableWindow::Type("31-");
         QVERIFY(!w->Editor());
-        QCOMPARE(w->Text(4), QString());
+        QCOMPARE(w->Text(4), QString());  // as it was
         QCOMPARE(w->RefusalCount(), 1);
 
         // A space is not part of a frequency either, once the edit runs.
@@ -524,7 +526,7 @@ private slots:
         TableWindow::Key(Qt::Key_Return);
         QVERIFY(!w->Editor());
         QCOMPARE(w->RefusalCount(), 1);
-        QCOMPARE(w->Text(3), QString("26.0000"));
+        QCOMPARE(w->Text(3), QString());
 
         w->grid->setFocus();
         w->Focus(4);

@@ -5,6 +5,7 @@
 #include "support/TempDir.h"
 #include "ui/model/EmgChannelList.h"
 #include "ui/model/FormModel.h"
+#include "ui/model/FormTexts.h"
 
 namespace orvex {
 namespace {
@@ -100,19 +101,38 @@ TEST_F(BandSectionTest, ModeSelectClearsTheTableAndTheSection) {
     EXPECT_EQ(form.Settings().m_nEmgChannel, 9);
 }
 
-TEST_F(BandSectionTest, EveryClickSelectsTheLowestEnabledChannel) {
-    form.OnModeSelect(3);
-    form.ClickChannelBox(5);
-    form.ClickChannelBox(2);
-    EXPECT_EQ(form.EmgList().Items(), (Items{"CH 02", "CH 05"}));
-    EXPECT_EQ(form.EmgList().ShownText(), "CH 02");
-    form.ClickChannelBox(2);
-    EXPECT_FALSE(form.ChannelFlag(2));
-    EXPECT_EQ(form.EmgList().Items(), (Items{"CH 05"}));
-    EXPECT_EQ(form.EmgList().ShownText(), "CH 05");
-    form.ClickChannelBox(5);
-    EXPECT_EQ(form.EmgList().Count(), 0);
-    EXPECT_EQ(form.EmgChannelForSave(), 25);
+// A click on a box leaves the emergency channel the user has: only
+// clearing that channel's own box moves it, and the status line says where.
+TEST_F(BandSectionTest, AClickKeepsTheEmergencyChannelUnlessItsOwnBoxIsCleared) {
+    const std::string hint(texts::kTotalRangeHint);
+    const struct {
+        int click;
+        Items items;
+        std::string shown, status;
+    } steps[] = {
+        {4, {"CH 01", "CH 04", "CH 07"}, "CH 07", hint},
+        {4, {"CH 01", "CH 07"}, "CH 07", hint},
+        {7, {"CH 01"}, "CH 01", "CH 07 is disabled: Emg Channel is now CH 01"},
+        {7, {"CH 01", "CH 07"}, "CH 01", "CH 07 is disabled: Emg Channel is now CH 01"},
+        {1, {"CH 07"}, "CH 07", "CH 01 is disabled: Emg Channel is now CH 07"},
+        {7, {}, "", "CH 07 is disabled: Emg Channel is now none (enable a channel to choose one)"},
+        {9, {"CH 09"}, "CH 09", "CH 07 is disabled: Emg Channel is now none (enable a channel to choose one)"},
+    };
+    OpenWith(3, 7, {1, 7});
+    for (const auto& step : steps) {
+        form.ClickChannelBox(step.click);
+        EXPECT_EQ(form.EmgList().Items(), step.items) << "CH " << step.click;
+        EXPECT_EQ(form.EmgList().ShownText(), step.shown) << "CH " << step.click;
+        EXPECT_EQ(form.StatusText(), step.status) << "CH " << step.click;
+    }
+    EXPECT_EQ(form.BlockSource(1).emgChannel, 9);
+
+    // A blank emergency channel, as a file may hold it, stays blank.
+    OpenWith(3, 0, {1, 7});
+    form.ClickChannelBox(4);
+    EXPECT_EQ(form.EmgList().ShownText(), "     ");
+    form.ClickChannelBox(1);
+    EXPECT_EQ(form.EmgList().ShownText(), "     ");
 }
 
 TEST_F(BandSectionTest, EmergencyChannelAfterOpen) {

@@ -14,6 +14,7 @@
 #include "ui/model/ChannelExchange.h"
 #include "ui/model/FormTexts.h"
 #include "ui/model/RecoveryKeeper.h"
+#include "ui/model/RecoveryTexts.h"
 #include "ui/model/UndoHistory.h"
 #include "ui/model/VerifiedWrite.h"
 
@@ -22,11 +23,11 @@ namespace {
 
 using test::SimRig;
 
-// The form as the user sees it, less the status line, which an undo leaves.
+// The form as the user sees it, less the status line and the progress bar.
 std::string State(const FormModel& form) {
     std::string s = test::FormState(form);
     const std::size_t at = s.find("status=");
-    return s.erase(at, s.find(" progress=", at) - at);
+    return s.erase(at);  // the progress bar too
 }
 
 class UndoTest : public ::testing::Test {
@@ -93,7 +94,7 @@ TEST_F(UndoTest, ABandPlanChangeClearsTheTableAndUndoBringsItAllBack) {
     EXPECT_EQ(State(form), opened);
     EXPECT_TRUE(form.SouthAfricaSetupEnabled());
     EXPECT_FALSE(form.HasUnsavedEdits());
-    EXPECT_FALSE(form.CanUndo());  // Open began the history
+    EXPECT_TRUE(form.CanUndo());  // the Open itself is the step before
     ASSERT_TRUE(form.Redo());
     EXPECT_EQ(form.CellText(1), "");
     EXPECT_FALSE(form.SouthAfricaSetupEnabled());
@@ -158,29 +159,23 @@ TEST_F(UndoTest, GoingBackPastASaveKeepsTheNameTheSaveGaveTheForm) {
     form.SetCellText(1, "28.0000");
     ASSERT_TRUE(form.Save(dir.File("other.kvx")));
     form.SetCellText(2, "28.1000");
-    while (form.Undo()) {
-    }
+    ASSERT_TRUE(form.Undo());
+    ASSERT_TRUE(form.Undo());
     EXPECT_EQ(form.Caption(), texts::kCaption);
     EXPECT_EQ(form.CellText(1), test::kSampleChannels[0].text);
     EXPECT_TRUE(form.HasUnsavedEdits());
 }
 
-TEST_F(UndoTest, OpenAndNewStartANewHistoryAFailedOpenDoesNot) {
-    const std::string file = SouthAfricaFile();
+TEST_F(UndoTest, AFailedOpenIsNoStep) {
     form.SetCellText(1, "27.0000");
     const std::string broken = dir.File("broken.kvx");
     test::WriteBytes(broken, test::Bytes(100, 0));
+    const std::string edited = State(form);
     EXPECT_FALSE(form.Open(broken));
     EXPECT_FALSE(form.Open(dir.File("missing.kvx")));
-    EXPECT_TRUE(form.CanUndo());
-
-    ASSERT_TRUE(form.Open(file));
-    EXPECT_FALSE(form.CanUndo());
-    form.SetCellText(1, "27.0000");
+    EXPECT_EQ(State(form), edited);
     ASSERT_TRUE(form.Undo());
-    ASSERT_TRUE(form.New());
     EXPECT_FALSE(form.CanUndo());
-    EXPECT_FALSE(form.CanRedo());
 }
 
 TEST_F(UndoTest, NothingIsUndoneWhileATransferHasTheFormAndItsStoresAreNoSteps) {
@@ -217,22 +212,57 @@ TEST_F(UndoTest, NothingIsUndoneWhileATransferHasTheFormAndItsStoresAreNoSteps) 
     EXPECT_TRUE(form.Undo());
 }
 
-TEST(UndoAroundTransfers, ACompletedReadStartsANewHistoryAFailedOneKeepsIt) {
-    SimRig rig(test::SampleRadio());
-    rig.form.SetCellText(1, "27.0000");
-    rig.link->OnReadFromRadio();
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.form.IsTableLocked(); }, 5000));
-    EXPECT_FALSE(rig.form.CanUndo());
-    ASSERT_TRUE(rig.RunUntilSettled());
-    ASSERT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
-    EXPECT_FALSE(rig.form.CanUndo());
-    EXPECT_FALSE(rig.form.CanRedo());
-    const std::string read = State(rig.form);
-    rig.form.OnModeSelect(0);
-    ASSERT_TRUE(rig.form.Undo());
-    EXPECT_EQ(State(rig.form), read);
-    EXPECT_FALSE(rig.form.HasUnsavedEdits());
+// New, Open and a completed read replace the form without a question:
+// each is one step that brings back the form exactly, saved or not, and
+// unsaved edits they replaced are also kept for Restore Unsaved Edits.
+TEST(UndoAroundTransfers, NewOpenAndAReadAreOneStepAndSetUnsavedEditsAside) {
+    test::TempDir dir;
+    const std::string file = test::SaveSample(dir, "sa.kvx", kBandPlanSouthAfrica, {3, 7, 12});
+    struct Case {
+        const char* name;
+        bool edited;  // the form has unsaved edits when it is replaced
+        std::function<bool(SimRig&)> replace;
+    };
+    const auto read = [](SimRig& rig) {
+        rig.link->OnReadFromRadio();
+        return rig.RunUntilSettled() && rig.link->Outcome() == TransferOutcome::Completed;
+    };
+    const Case cases[] = {
+        {"New", true, [](SimRig& rig) { return rig.form.New(); }},
+        {"Open", true, [&](SimRig& rig) { return rig.form.Open(file); }},
+        {"read", true, read},
+        {"read of a saved form", false, read},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimRig rig(test::SampleRadio());
+        RecoveryKeeper keeper(rig.form, rig.loop, dir.File(std::string("recovery-") + c.name), RecoverySession{"s.orvexrec"});
+        test::FillForm(rig.form, 1);
+        ASSERT_TRUE(rig.form.Save(dir.File("saved.kvx")));
+        if (c.edited) rig.form.SetCellText(2, "28.1000");
+        const std::string before = State(rig.form);
+        ASSERT_TRUE(c.replace(rig));
+        const std::string after = State(rig.form);
+        ASSERT_NE(after, before);
+        EXPECT_FALSE(rig.form.HasUnsavedEdits());
+        EXPECT_EQ(keeper.Pending().has_value(), c.edited);
+        if (c.edited && c.name != std::string("read")) {  // a read's news is its backup's
+            EXPECT_EQ(rig.form.StatusText(), texts::kRecoveryReplacedKept);
+        }
 
+        ASSERT_TRUE(rig.form.Undo());
+        EXPECT_EQ(State(rig.form), before);
+        EXPECT_EQ(rig.form.HasUnsavedEdits(), c.edited);
+        ASSERT_TRUE(rig.form.Redo());
+        EXPECT_EQ(State(rig.form), after);
+        EXPECT_FALSE(rig.form.HasUnsavedEdits());
+        if (!c.edited) continue;
+        // Also once the history is gone: the kept file brings the edits back.
+        ASSERT_TRUE(keeper.RestorePending());
+        EXPECT_EQ(State(rig.form), before);
+    }
+
+    // A failed read leaves the form and its history as they were.
     SimRig silent(test::SampleRadio(), test::Fault("silent"));
     silent.form.SetCellText(1, "27.0000");
     silent.link->OnReadFromRadio();
@@ -240,6 +270,7 @@ TEST(UndoAroundTransfers, ACompletedReadStartsANewHistoryAFailedOneKeepsIt) {
     ASSERT_NE(silent.link->Outcome(), TransferOutcome::Completed);
     ASSERT_TRUE(silent.form.Undo());
     EXPECT_EQ(silent.form.CellText(1), "");
+    EXPECT_FALSE(silent.form.CanUndo());
 }
 
 // Its reads give the form back as the user had it: they are no new start.

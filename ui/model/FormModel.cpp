@@ -116,6 +116,8 @@ void FormModel::SelectEmgItem(int index) {
 int FormModel::EmgChannelForSave() const { return EmgChannelFromText(m_emgList.ShownText()); }
 
 void FormModel::LockChannelTable() {
+    // The records a read stores change the values before the read is done.
+    if (!m_bTransferBusy) m_beforeTransfer = Whole();
     m_bTransferBusy = true;
     Notify(kChangeTableLock);
 }
@@ -152,6 +154,7 @@ void FormModel::StartUp() {
 
 bool FormModel::New() {
     if (m_bTransferBusy) return false;
+    WholeState before = Whole();
     ResetToDefaults();
     m_bStopRequest = true;
     UnpackChannelTable(m_settings, m_cells);
@@ -161,7 +164,8 @@ bool FormModel::New() {
     m_progress = 0;
     m_caption = std::string(texts::kCaption);
     MarkSaved();
-    StartNewHistory();
+    ResetStatusLine();
+    RecordReplaced(std::move(before));
     Notify(kChangeAll);
     return true;
 }
@@ -182,12 +186,25 @@ bool FormModel::Open(const std::string& path) {
         Say(texts::kCantReadFile, read.detail);
         return false;
     }
+    WholeState before = Whole();
     m_caption = caption;
-    return Load(read.values);
+    LoadValues(read.values);
+    ResetStatusLine();
+    RecordReplaced(std::move(before));
+    Notify(kChangeAll);
+    return true;
 }
 
 bool FormModel::Load(const kvx::KvxValues& v) {
     if (m_bTransferBusy) return false;
+    WholeState before = Whole();
+    LoadValues(v);
+    RecordReplaced(std::move(before));
+    Notify(kChangeAll);
+    return true;
+}
+
+void FormModel::LoadValues(const kvx::KvxValues& v) {
     for (int i = 0; i < kOptionListCount; ++i) m_settings.SelectOption(i, v.optionSelections[i]);
     // A stored alignment byte beyond its range is held at the range's end.
     for (int i = 0; i < 4; ++i) m_settings.Alignment(i) = std::min<unsigned>(v.alignment[i], kAlignmentSpecs[i].maximum);
@@ -208,9 +225,6 @@ bool FormModel::Load(const kvx::KvxValues& v) {
     UnpackChannelTable(m_settings, m_cells);
     ApplyLoaded(loaded, true);
     MarkSaved();
-    StartNewHistory();
-    Notify(kChangeAll);
-    return true;
 }
 
 bool FormModel::PrepareSave() {
@@ -238,6 +252,7 @@ bool FormModel::SaveTo(const std::string& path) {
     m_caption = std::string(texts::kCaption);
     m_history.SetCaption(m_caption);
     MarkSaved();
+    ResetStatusLine();
     Notify(kChangeCaption);
     return true;
 }
@@ -298,7 +313,7 @@ void FormModel::EndUserChange() {
     // A new history begun meanwhile (a read completed while a message was
     // up) makes the state before meaningless as a step of it.
     if (m_historyHeld || m_changeGeneration != m_historyGeneration || Snapshot() == m_changeBefore) return;
-    m_history.Record(std::move(m_changeBefore));
+    m_history.Record({std::move(m_changeBefore), std::nullopt});
     Notify(kChangeHistory);
 }
 
@@ -314,14 +329,46 @@ bool FormModel::CanRedo() const { return HistoryMayMove() && m_history.CanRedo()
 
 bool FormModel::Undo() {
     if (!CanUndo()) return false;
-    Apply(*m_history.Undo(Snapshot()), m_baseline);
+    ApplyStep(*m_history.Undo(Snapshot(), m_baseline));
     return true;
 }
 
 bool FormModel::Redo() {
     if (!CanRedo()) return false;
-    Apply(*m_history.Redo(Snapshot()), m_baseline);
+    ApplyStep(*m_history.Redo(Snapshot(), m_baseline));
     return true;
+}
+
+void FormModel::ApplyStep(const UndoStep& step) {
+    Apply(step.state, step.baseline ? *step.baseline : m_baseline);
+    ResetStatusLine();
+}
+
+FormModel::WholeState FormModel::Whole() const { return {Snapshot(), m_baseline}; }
+
+void FormModel::RecordReplaced(WholeState before) {
+    // A UserChange still open (a message up while a read completed) began
+    // on the form now replaced: its step would take back the wrong thing.
+    ++m_historyGeneration;
+    if (m_historyHeld || before == Whole()) return;
+    if (before.state != before.baseline) {
+        m_replacedEdits = before.state;
+        Notify(kChangeReplacedEdits);
+    }
+    m_history.Record({std::move(before.state), std::move(before.baseline)});
+    Notify(kChangeHistory);
+}
+
+std::optional<FormSnapshot> FormModel::TakeReplacedEdits() {
+    std::optional<FormSnapshot> taken = std::move(m_replacedEdits);
+    m_replacedEdits.reset();
+    return taken;
+}
+
+void FormModel::ResetStatusLine() {
+    // What an earlier command said belongs to the form it acted on.
+    m_status = std::string(m_nCurCol == kFrequencyColumn ? texts::kColumnRangeHint : texts::kTotalRangeHint);
+    Notify(kChangeStatus);
 }
 
 void FormModel::HoldHistory(bool hold) {
@@ -375,15 +422,37 @@ void FormModel::ClickChannelBox(int n) {
     const UserChange change(*this);
     int& flag = m_settings.b_CHcheck[n - 1];
     flag = flag ? 0 : 1;
-    OnChannelCheck(n);
+    // The list keeps its selection on its item: a click on another box
+    // must not change the emergency channel the next write sends.
+    const bool hadChoice = m_emgList.Selection() >= 0;
+    ListChannelFlag(n);
+    if (m_emgList.Selection() < 0) {
+        m_emgList.Select(0);
+        if (hadChoice) {
+            std::string news(texts::kEmgChannelMovedFormat);
+            news.replace(news.find("%s"), 2, ChannelCaption(n));
+            std::string now = m_emgList.ShownText();
+            if (m_emgList.Count() == 0)
+                now = texts::kNoEmgChannel;
+            else if (EmgChannelFromText(now) == 0)
+                now = texts::kBlankEmgChannel;  // the five-space item sorts first
+            news.replace(news.find("%s"), 2, now);
+            SetStatusText(std::move(news));
+        }
+    }
+    Notify(kChangeChannelFlags | kChangeEmgList);
 }
 
-void FormModel::OnChannelCheck(int n) {
+void FormModel::ListChannelFlag(int n) {
     const std::string_view text = ChannelCaption(n);
     if (m_settings.b_CHcheck[n - 1])
         m_emgList.Add(text);
     else
         m_emgList.DeleteByPrefix(text);
+}
+
+void FormModel::OnChannelCheck(int n) {
+    ListChannelFlag(n);
     m_emgList.Select(0);
     Notify(kChangeChannelFlags | kChangeEmgList);
 }
@@ -505,8 +574,10 @@ void FormModel::ApplyReadResult(const std::array<int, kChannelEnableCount>& flag
         if (d.row >= 1 && d.row <= kChannelCount) m_cells[d.row - 1] = d.cellText;
         ApplyRecordBandPlan(d.bandPlan, d.emgChannel);
     }
-    // The radio's settings replace the form as a whole.
-    if (!m_historyHeld) StartNewHistory();
+    // The radio's settings replace the form as a whole, as one step Undo
+    // takes back to the form the user had when the read began.
+    if (m_beforeTransfer) RecordReplaced(std::move(*m_beforeTransfer));
+    m_beforeTransfer.reset();
     Notify(kChangeAll);
 }
 

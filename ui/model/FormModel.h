@@ -33,6 +33,7 @@ enum FormChange : unsigned {
     kChangeHidden = 1u << 8,  // option selections, option flags, alignment
     kChangeSavedState = 1u << 9,  // what counts as saved: the form was written to the radio
     kChangeHistory = 1u << 10,    // what Undo and Redo can do
+    kChangeReplacedEdits = 1u << 11,  // unsaved edits were replaced as a whole: see TakeReplacedEdits
     kChangeAll = ~0u,
 };
 
@@ -172,8 +173,10 @@ public:
     // The values the form has once started.
     void StartUp();
 
-    // StartUp, New, a successful Open and a completed read start a new
-    // undo history.
+    // New, a successful Open or Load and a completed read replace the form
+    // without a question, each as one undo step that brings back the form
+    // as it was, saved or not; unsaved edits they replaced are also offered
+    // through TakeReplacedEdits, for keeping where Undo cannot reach.
     // New. Does nothing while a transfer runs.
     bool New();
     // Open and Save of a named file (the dialogs are the front end's).
@@ -190,8 +193,12 @@ public:
     // The user chose entry sel of Mode Select; refused while a transfer
     // runs (observers are told, so a list can show the plan in use again).
     void OnModeSelect(int sel);
-    // The user clicked channel box n: its state flips, then the handler runs.
+    // The user clicked channel box n: its state flips, then the handler
+    // runs. The emergency channel stays as chosen unless its own box was
+    // cleared; the status line then names the one now selected.
     void ClickChannelBox(int n);
+    // Unsaved edits the last New, Open, Load or read replaced, once.
+    std::optional<FormSnapshot> TakeReplacedEdits();
 
     void EnableFormControls(bool enable) override;
     // Write's own disabling of Mode Select, the list and the boxes.
@@ -219,6 +226,20 @@ private:
         IPrompter& target;
         MessageFilter filter;
     };
+    // The form with what counts as saved in it.
+    struct WholeState {
+        FormSnapshot state;
+        FormSnapshot baseline;
+        bool operator==(const WholeState&) const = default;
+    };
+    WholeState Whole() const;
+    // The form was replaced as a whole; before is what it was.
+    void RecordReplaced(WholeState before);
+    void ApplyStep(const UndoStep& step);
+    // The status line's hint for the focus column, in place of news that
+    // belonged to the form before.
+    void ResetStatusLine();
+    void LoadValues(const kvx::KvxValues& values);
     // The current state becomes the saved one.
     void MarkSaved();
     // What Save writes for these settings with the form's selections.
@@ -233,6 +254,9 @@ private:
     // Mode Select and the band plan behind it: the one place both change.
     void SelectBandPlan(int plan);
     bool IsSouthAfrica() const { return m_settings.m_nBandPlan == kBandPlanSouthAfrica; }
+    // Box n's caption into or out of the emergency list.
+    void ListChannelFlag(int n);
+    // As a loader rebuilds the list: the first item becomes the selection.
     void OnChannelCheck(int n);
     // Undo and Redo may act: no transfer, none starting, no change open.
     bool HistoryMayMove() const;
@@ -252,6 +276,8 @@ private:
     std::vector<ITransferResultListener*> m_resultListeners;
     FormSnapshot m_baseline;
     std::optional<FormSnapshot> m_sentState;  // the state the running write sends
+    std::optional<WholeState> m_beforeTransfer;  // the form when the table locked
+    std::optional<FormSnapshot> m_replacedEdits;
 
     RadioSettings m_settings;
     ChannelCells m_cells;

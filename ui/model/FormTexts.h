@@ -13,5 +13,10 @@ inline constexpr std::string_view kFrequencyRefused = "Frequency is out of range
 inline constexpr std::string_view kTotalRangeHint = "TOTAL FREQUENCY RANGE : 26.0000 MHz ~ 30.0000 MHz";
 inline constexpr std::string_view kColumnRangeHint = "FREQUENCY RANGE : 26.0000 MHz ~ 30.0000 MHz";
 inline constexpr std::string_view kEmgChannelCheck = " Emg Channel check !";
+// The status line after the emergency channel's own box was cleared: the
+// channel cleared, then the one now selected.
+inline constexpr std::string_view kEmgChannelMovedFormat = "%s is disabled: Emg Channel is now %s";
+inline constexpr std::string_view kNoEmgChannel = "none (enable a channel to choose one)";
+inline constexpr std::string_view kBlankEmgChannel = "blank";
 
 }  // namespace orvex::texts

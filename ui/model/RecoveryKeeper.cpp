@@ -154,7 +154,7 @@ bool RecoveryKeeper::RestorePending() {
     // them back.
     const bool setAside = m_form.HasUnsavedEdits();
     if (setAside) {
-        const filestore::Result aside = KeepAside();
+        const filestore::Result aside = KeepAside(m_form.Snapshot());
         if (!aside.ok()) {
             m_form.Prompter().Show({std::string(texts::kRecoveryRefused),
                                     std::string(texts::kRecoveryAsideFailed) + aside.detail, MsgIcon::Stop,
@@ -187,7 +187,7 @@ void RecoveryKeeper::UpdateNewsAfterRestore(const PendingRecovery& dealtWith) {
     m_form.SetStatusText(next ? PendingRecoveryText(*next) : std::string(texts::kTotalRangeHint));
 }
 
-filestore::Result RecoveryKeeper::KeepAside() {
+filestore::Result RecoveryKeeper::KeepAside(const FormSnapshot& state) {
     if (filestore::Result made = MakeFolder(); !made.ok()) return made;
     std::string name = filestore::Utf8FromPath(filestore::PathFromUtf8(m_path).filename());
     name.resize(name.size() - std::min(name.size(), recovery::kFileExtension.size()));
@@ -196,7 +196,7 @@ filestore::Result RecoveryKeeper::KeepAside() {
                                                           std::string(recovery::kFileExtension)));
     // Locked before it exists, so no other session ever sees it unlocked.
     std::unique_ptr<filestore::SessionLock> lock = filestore::SessionLock::Take(LockPathFor(path));
-    const filestore::Result written = recovery::WriteFile(path, m_form.Snapshot());
+    const filestore::Result written = recovery::WriteFile(path, state);
     if (!written.ok()) return written;
     if (lock) m_asideLocks.push_back(std::move(lock));
     std::error_code ec;
@@ -206,8 +206,19 @@ filestore::Result RecoveryKeeper::KeepAside() {
 }
 
 void RecoveryKeeper::OnFormChanged(unsigned changes) {
+    if (changes & kChangeReplacedEdits) KeepReplaced();
     if ((changes & ~kNotState) == 0) return;
     Schedule();
+}
+
+void RecoveryKeeper::KeepReplaced() {
+    const std::optional<FormSnapshot> replaced = m_form.TakeReplacedEdits();
+    if (!replaced) return;
+    // Undo brings them back too, but not once the window is closed or the
+    // history has moved on.
+    const filestore::Result aside = KeepAside(*replaced);
+    m_form.SetStatusText(aside.ok() ? std::string(texts::kRecoveryReplacedKept)
+                                    : std::string(texts::kRecoveryNotKept) + aside.detail);
 }
 
 void RecoveryKeeper::Schedule() {

@@ -77,8 +77,10 @@ private:
     void CancelTimer(std::optional<IEventLoop::TimerId>& timer);
     void RemoveFile(const std::string& path);
     filestore::Result MakeFolder() const;
-    // Writes the form's state to a new file of this session, offered first.
-    filestore::Result KeepAside();
+    // Writes state to a new file of this session, offered first.
+    filestore::Result KeepAside(const FormSnapshot& state);
+    // Unsaved edits New, Open or a read replaced go aside as KeepAside puts them.
+    void KeepReplaced();
     // Removes files whose edits our own file now holds (or that nothing
     // unsaved needs any more), with their lock files.
     void DropHandedOver();

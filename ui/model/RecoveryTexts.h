@@ -16,6 +16,9 @@ inline constexpr std::string_view kRecoveryUnreadableMoreFormat = " (and %d more
 // After a restore replaced unsaved edits of this session.
 inline constexpr std::string_view kRecoveryKeptAside =
     "The edits the form had are kept: File > Restore Unsaved Edits brings them back";
+// After New, Open or a read replaced unsaved edits.
+inline constexpr std::string_view kRecoveryReplacedKept =
+    "The edits the form had are kept: Edit > Undo or File > Restore Unsaved Edits brings them back";
 // Followed by the reason the form's edits could not be written.
 inline constexpr std::string_view kRecoveryAsideFailed = "The edits the form has now could not be kept first: ";
 // Followed by the reason the file could not be written.

@@ -4,36 +4,39 @@
 
 namespace orvex {
 
-void UndoHistory::Push(std::deque<FormSnapshot>& steps, FormSnapshot state) {
+void UndoHistory::Push(std::deque<UndoStep>& steps, UndoStep step) {
     if (m_limit == 0) return;
-    steps.push_back(std::move(state));
+    steps.push_back(std::move(step));
     while (steps.size() > m_limit) steps.pop_front();
 }
 
-void UndoHistory::Record(FormSnapshot before) {
+void UndoHistory::Record(UndoStep before) {
     Push(m_undo, std::move(before));
     m_redo.clear();
 }
 
-std::optional<FormSnapshot> UndoHistory::Undo(FormSnapshot current) {
-    if (m_undo.empty()) return std::nullopt;
-    FormSnapshot back = std::move(m_undo.back());
-    m_undo.pop_back();
-    Push(m_redo, std::move(current));
-    return back;
+std::optional<UndoStep> UndoHistory::Move(std::deque<UndoStep>& from, std::deque<UndoStep>& to, FormSnapshot current,
+                                          const FormSnapshot& currentBaseline) {
+    if (from.empty()) return std::nullopt;
+    UndoStep step = std::move(from.back());
+    from.pop_back();
+    std::optional<FormSnapshot> baseline;
+    if (step.baseline) baseline = currentBaseline;
+    Push(to, {std::move(current), std::move(baseline)});
+    return step;
 }
 
-std::optional<FormSnapshot> UndoHistory::Redo(FormSnapshot current) {
-    if (m_redo.empty()) return std::nullopt;
-    FormSnapshot again = std::move(m_redo.back());
-    m_redo.pop_back();
-    Push(m_undo, std::move(current));
-    return again;
+std::optional<UndoStep> UndoHistory::Undo(FormSnapshot current, const FormSnapshot& currentBaseline) {
+    return Move(m_undo, m_redo, std::move(current), currentBaseline);
+}
+
+std::optional<UndoStep> UndoHistory::Redo(FormSnapshot current, const FormSnapshot& currentBaseline) {
+    return Move(m_redo, m_undo, std::move(current), currentBaseline);
 }
 
 void UndoHistory::SetCaption(const std::string& caption) {
-    for (std::deque<FormSnapshot>* steps : {&m_undo, &m_redo})
-        for (FormSnapshot& state : *steps) state.caption = caption;
+    for (std::deque<UndoStep>* steps : {&m_undo, &m_redo})
+        for (auto it = steps->rbegin(); it != steps->rend() && !it->baseline; ++it) it->state.caption = caption;
 }
 
 void UndoHistory::Clear() {
