@@ -8,6 +8,7 @@
 # the recent files, the port settings) stays in a folder of its own, removed
 # at the end, so nothing of the simulated radio lands among the user's own.
 set -eu
+[ $# -ge 1 ] || { echo "usage: scripts/demo.sh BUILD [PICTURE]" >&2; exit 2; }
 build=$(cd "$1" && pwd)
 shot=${2:-orvex-window.png}
 
