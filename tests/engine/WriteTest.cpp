@@ -222,6 +222,7 @@ TEST_P(WrongAnswer, TheWriteGoesOnToItsEndAndOneMessageNamesTheBlocks) {
     rig.loop.RunFor(5000);
     EXPECT_EQ(rig.WrittenBytes(), BytesOf(ExpectedWrite(kBandPlanSouthAfrica, kTickedEmg, kTicked)));
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::CompletedWithErrors);
+    ASSERT_FALSE(rig.prompter.seen.empty());
     EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
     if (c.notConfirmed.empty()) {
         EXPECT_EQ(rig.prompter.Texts(), (std::vector<std::string>{std::string(texts::kChecksumError),
