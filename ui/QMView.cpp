@@ -25,6 +25,7 @@
 #include "ui/FormTemplate.h"
 #include "ui/UdevDeviceEvents.h"
 #include "ui/model/RecoveryFile.h"
+#include "ui/model/RecoveryTexts.h"
 #include "ui/readonlycombo_src/ReadOnlyComboBox.h"
 
 namespace orvex {
@@ -171,8 +172,13 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     const IUserFolders& folders = options.folders ? *options.folders : m_systemFolders;
     m_backupStore = std::make_unique<BackupStore>(BackupFolder(folders));
     // A backup that cannot be kept never fails the read: the status line says why.
-    m_readBackups = std::make_unique<ReadBackups>(m_form, *m_backupStore,
-                                                  [this](const std::string& news) { m_form.SetStatusText(news); });
+    m_readBackups = std::make_unique<ReadBackups>(m_form, *m_backupStore, [this](const std::string& news) {
+        // Edits the read replaced were set aside while it ran: that stays news.
+        if (m_form.StatusText() == texts::kRecoveryReplacedKept)
+            m_form.SetStatusText(news + ". " + std::string(texts::kRecoveryReplacedKeptShort));
+        else
+            m_form.SetStatusText(news);
+    });
     m_verify = std::make_unique<VerifiedWrite>(m_form, *m_link, m_loop, m_readBackups.get());
     // A write cut off names the last read's backup as a way back.
     m_link->SetLastBackup([this] { return m_readBackups ? m_readBackups->LastPath() : std::string(); });
@@ -180,6 +186,7 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     // path would scatter them into whatever folder the program started in.
     if (const std::string recoveryFolder = RecoveryFolder(folders); !recoveryFolder.empty())
         m_keeper = std::make_unique<RecoveryKeeper>(m_form, m_loop, recoveryFolder, SessionOfThisWindow());
+    if (m_keeper) m_keeper->SetPendingListener([this] { emit recoveryPendingChanged(RecoveryPending()); });
 
     BuildControls();
     m_form.AddObserver(this);
@@ -297,9 +304,6 @@ void CQMView::OnFormChanged(unsigned changes) {
     }
     if (changes & kChangeProgress) m_progress->setValue(m_form.Progress());
     if (changes & kChangeCaption) emit captionChanged(QString::fromStdString(m_form.Caption()));
-    // Edits New, Open or a read replaced are set aside by the keeper, which
-    // then says so on the status line.
-    if (changes & (kChangeReplacedEdits | kChangeStatus)) emit recoveryPendingChanged(RecoveryPending());
     m_refreshing = false;
     if (changes & (kChangeHistory | kChangeTableLock)) emit undoStateChanged();
 }

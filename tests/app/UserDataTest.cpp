@@ -81,8 +81,10 @@ private slots:
         QVERIFY(h.Cells() != edited);
         QVERIFY(!h.View().Form().HasUnsavedEdits());
         QVERIFY(h.frame->Action(ID_FILE_RESTORE_EDITS)->isEnabled());
-        // A read's news is its backup's.
-        if (how != "read")
+        // A read's news is its backup's, then this.
+        if (how == "read")
+            QVERIFY(h.View().StatusLine()->Text().endsWith(". The edits the form had are kept: Edit > Undo"));
+        else
             QCOMPARE(h.View().StatusLine()->Text(), QString("The edits the form had are kept: Edit > Undo or File > "
                                                             "Restore Unsaved Edits brings them back"));
 
@@ -91,6 +93,7 @@ private slots:
         QCOMPARE(h.Cells(), edited);
         QCOMPARE(h.frame->windowTitle(), caption);
         QVERIFY(h.View().Form().HasUnsavedEdits());
+        QVERIFY(!h.frame->Action(ID_FILE_RESTORE_EDITS)->isEnabled());  // nothing else to bring back
         // The status line no longer speaks of the form that was undone.
         QCOMPARE(h.View().StatusLine()->Text(), QString("FREQUENCY RANGE : 26.0000 MHz ~ 30.0000 MHz"));
     }

@@ -160,11 +160,18 @@ TEST_F(RecoveryKeeperTest, AnUnwritableFolderIsSaidOnceAndTriedAgainQuietly) {
     EXPECT_EQ(status.CountStartingWith(texts::kRecoveryNotKept), 1);
     EXPECT_NE(status.texts.front().find(folder), std::string::npos) << status.texts.front();
     EXPECT_EQ(rig.form.CellText(5), "27.2000");
+    // Where a command's news gives way, the warning comes back.
+    ASSERT_TRUE(rig.form.Undo());
+    EXPECT_TRUE(rig.form.StatusText().starts_with(texts::kRecoveryNotKept)) << rig.form.StatusText();
+    ASSERT_TRUE(rig.form.Redo());
+    const int said = status.CountStartingWith(texts::kRecoveryNotKept);
 
     fs::remove(folder);
     rig.loop.RunFor(RecoveryKeeper::kRetryMs);
     EXPECT_TRUE(Kept(*keeper));
-    EXPECT_EQ(status.CountStartingWith(texts::kRecoveryNotKept), 1);
+    EXPECT_EQ(status.CountStartingWith(texts::kRecoveryNotKept), said);
+    ASSERT_TRUE(rig.form.Undo());
+    EXPECT_EQ(rig.form.StatusText(), texts::kTotalRangeHint);
 }
 
 TEST_F(RecoveryKeeperTest, ClosingKeepsUnsavedEditsOnlyAndNeverAsks) {
@@ -207,6 +214,8 @@ TEST_F(RecoveryKeeperTest, ANewSessionBringsBackTheEditsExactly) {
     EXPECT_EQ(second.Pending()->path, leftBehind);
     EXPECT_TRUE(second.AnnouncePending());
     EXPECT_FALSE(second.AnnouncePending());
+    EXPECT_EQ(later.form.StatusText(), PendingRecoveryText(*second.Pending()));
+    ASSERT_TRUE(later.form.New());  // as an Open from the command line would, right after start
     EXPECT_EQ(later.form.StatusText(), PendingRecoveryText(*second.Pending()));
 
     const test::Bytes pendingBytes = test::ReadBytes(leftBehind);

@@ -3,6 +3,7 @@
 // around transfers, Open, New and Restore Unsaved Edits.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -253,13 +254,21 @@ TEST(UndoAroundTransfers, NewOpenAndAReadAreOneStepAndSetUnsavedEditsAside) {
         ASSERT_TRUE(rig.form.Undo());
         EXPECT_EQ(State(rig.form), before);
         EXPECT_EQ(rig.form.HasUnsavedEdits(), c.edited);
+        EXPECT_FALSE(keeper.Pending());  // the form holds them again
         ASSERT_TRUE(rig.form.Redo());
         EXPECT_EQ(State(rig.form), after);
         EXPECT_FALSE(rig.form.HasUnsavedEdits());
+        EXPECT_EQ(keeper.Pending().has_value(), c.edited);
         if (!c.edited) continue;
-        // Also once the history is gone: the kept file brings the edits back.
+        // Also once the history is gone: the kept file brings the edits
+        // back, and is then no longer offered, nor left behind once saved.
         ASSERT_TRUE(keeper.RestorePending());
         EXPECT_EQ(State(rig.form), before);
+        EXPECT_FALSE(keeper.Pending());
+        ASSERT_TRUE(rig.form.Save(dir.File("saved.kvx")));
+        rig.loop.RunFor(RecoveryKeeper::kLatestMs);
+        for (const auto& left : std::filesystem::directory_iterator(dir.File(std::string("recovery-") + c.name)))
+            EXPECT_NE(left.path().extension(), ".orvexrec") << left.path();  // the session's lock stays
     }
 
     // A failed read leaves the form and its history as they were.

@@ -340,8 +340,16 @@ bool FormModel::Redo() {
 }
 
 void FormModel::ApplyStep(const UndoStep& step) {
+    // Going over a New, Open or read again replaces the form as they did:
+    // edits it leaves behind go aside as theirs did.
+    std::optional<FormSnapshot> replaced;
+    if (step.baseline && HasUnsavedEdits()) replaced = Snapshot();
     Apply(step.state, step.baseline ? *step.baseline : m_baseline);
     ResetStatusLine();
+    if (replaced) {
+        m_replacedEdits = std::move(replaced);
+        Notify(kChangeReplacedEdits);
+    }
 }
 
 FormModel::WholeState FormModel::Whole() const { return {Snapshot(), m_baseline}; }
@@ -367,7 +375,10 @@ std::optional<FormSnapshot> FormModel::TakeReplacedEdits() {
 
 void FormModel::ResetStatusLine() {
     // What an earlier command said belongs to the form it acted on.
-    m_status = std::string(m_nCurCol == kFrequencyColumn ? texts::kColumnRangeHint : texts::kTotalRangeHint);
+    if (!m_statusNotice.empty())
+        m_status = m_statusNotice;
+    else
+        m_status = std::string(m_nCurCol == kFrequencyColumn ? texts::kColumnRangeHint : texts::kTotalRangeHint);
     Notify(kChangeStatus);
 }
 

@@ -199,6 +199,10 @@ public:
     void ClickChannelBox(int n);
     // Unsaved edits the last New, Open, Load or read replaced, once.
     std::optional<FormSnapshot> TakeReplacedEdits();
+    // A standing notice (edits waiting to be brought back, edits that are
+    // not being kept) that the status line shows again where a command's
+    // news gives way; empty for the range hint.
+    void SetStatusNotice(std::string text) { m_statusNotice = std::move(text); }
 
     void EnableFormControls(bool enable) override;
     // Write's own disabling of Mode Select, the list and the boxes.
@@ -295,6 +299,7 @@ private:
     std::string m_fileName;
     std::string m_status;
     std::string m_portPane;
+    std::string m_statusNotice;
     int m_progress = 0;
 
     UndoHistory m_history;

@@ -112,6 +112,7 @@ RecoveryKeeper::~RecoveryKeeper() {
     CancelTimer(m_timer);
     CancelTimer(m_retry);
     m_closing = true;
+    m_pendingListener = nullptr;  // whoever listens may be going too
     KeepNow();
 }
 
@@ -136,6 +137,7 @@ bool RecoveryKeeper::AnnouncePending() {
     }
     m_announcedText = text;
     m_form.SetStatusText(std::move(text));
+    PendingChanged();
     return true;
 }
 
@@ -145,6 +147,7 @@ bool RecoveryKeeper::RestorePending() {
     const recovery::Decoded file = recovery::ReadFile(pending->path);
     if (!file.ok) {
         m_pending.erase(m_pending.begin());
+        PendingChanged();
         m_form.Prompter().Show({std::string(texts::kRecoveryRefused), file.reason, MsgIcon::Stop, MsgButtons::Ok});
         UpdateNewsAfterRestore(*pending);
         return false;
@@ -162,16 +165,18 @@ bool RecoveryKeeper::RestorePending() {
             return false;
         }
     }
+    // Handed over below, not retired on the way as the form takes its state.
+    std::erase_if(m_asides, [&](const auto& aside) { return aside.first == pending->path; });
     {
         // The user's own command: Undo takes the form back to what it was.
         const FormModel::UserChange change(m_form);
         if (!m_form.Restore(file.state)) return false;
     }
-    m_pending.erase(std::find_if(m_pending.begin(), m_pending.end(),
-                                 [&](const PendingRecovery& p) { return p.path == pending->path; }));
+    std::erase_if(m_pending, [&](const PendingRecovery& p) { return p.path == pending->path; });
     // The old file goes once ours holds its edits (or nothing is unsaved),
     // so no moment has the edits in neither.
     m_handedOver.push_back(pending->path);
+    PendingChanged();
     KeepNow();
     if (setAside)
         m_form.SetStatusText(std::string(texts::kRecoveryKeptAside));
@@ -202,12 +207,41 @@ filestore::Result RecoveryKeeper::KeepAside(const FormSnapshot& state) {
     std::error_code ec;
     const fs::file_time_type time = fs::last_write_time(filestore::PathFromUtf8(path), ec);
     m_pending.insert(m_pending.begin(), {path, ec ? std::string() : TimeText(time)});
+    m_asides.emplace_back(path, state);
+    PendingChanged();
     return written;
+}
+
+void RecoveryKeeper::RetireAsides() {
+    if (m_asides.empty() || m_form.IsTableLocked()) return;
+    const FormSnapshot now = m_form.Snapshot();
+    bool retired = false;
+    for (auto it = m_asides.begin(); it != m_asides.end();) {
+        if (it->second != now && it->second != m_form.Baseline()) {
+            ++it;
+            continue;
+        }
+        std::erase_if(m_pending, [&](const PendingRecovery& p) { return p.path == it->first; });
+        m_handedOver.push_back(it->first);
+        it = m_asides.erase(it);
+        retired = true;
+    }
+    if (retired) PendingChanged();
+}
+
+void RecoveryKeeper::PendingChanged() {
+    // A keeper that cannot write speaks louder than edits waiting.
+    const auto pending = Pending();
+    m_form.SetStatusNotice(!m_failureText.empty() ? m_failureText
+                           : pending              ? PendingRecoveryText(*pending)
+                                                  : std::string());
+    if (m_pendingListener) m_pendingListener();
 }
 
 void RecoveryKeeper::OnFormChanged(unsigned changes) {
     if (changes & kChangeReplacedEdits) KeepReplaced();
     if ((changes & ~kNotState) == 0) return;
+    RetireAsides();
     Schedule();
 }
 
@@ -248,10 +282,17 @@ void RecoveryKeeper::KeepNow() {
         RemoveFile(m_path);
         m_kept.reset();
         DropHandedOver();
+        if (!m_failureText.empty()) {
+            m_failureText.clear();  // nothing is left to keep
+            PendingChanged();
+        }
         return;
     }
     FormSnapshot state = m_form.Snapshot();
-    if (m_kept && *m_kept == state) return;
+    if (m_kept && *m_kept == state) {
+        DropHandedOver();
+        return;
+    }
 
     filestore::Result result = MakeFolder();
     if (result.ok()) {
@@ -263,13 +304,20 @@ void RecoveryKeeper::KeepNow() {
         m_failureShown = false;
         CancelTimer(m_retry);
         DropHandedOver();
+        if (!m_failureText.empty()) {
+            m_failureText.clear();
+            PendingChanged();
+        }
         return;
     }
     m_kept.reset();
-    // The user's work goes on undisturbed: one line of news, then quiet retries.
+    // The user's work goes on undisturbed: one line of news, then quiet
+    // retries; the line comes back wherever the status line is reset.
     if (!m_failureShown) {
         m_failureShown = true;
-        m_form.SetStatusText(std::string(texts::kRecoveryNotKept) + result.detail);
+        m_failureText = std::string(texts::kRecoveryNotKept) + result.detail;
+        m_form.SetStatusText(m_failureText);
+        PendingChanged();
     }
     // A closing keeper arms nothing: the timer would outlive it.
     if (!m_retry && !m_closing)

@@ -3,9 +3,11 @@
 // that closing the window (which never asks to save) or a crash loses
 // nothing, and offers the edits an earlier session left behind.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/FileStore.h"
@@ -71,6 +73,9 @@ public:
     // Keeps the current state now, as the debounce would (not during a transfer).
     void KeepNow();
 
+    // Told whenever what Pending() offers may have changed.
+    void SetPendingListener(std::function<void()> listener) { m_pendingListener = std::move(listener); }
+
 private:
     void OnFormChanged(unsigned changes) override;
     void Schedule();
@@ -81,6 +86,11 @@ private:
     filestore::Result KeepAside(const FormSnapshot& state);
     // Unsaved edits New, Open or a read replaced go aside as KeepAside puts them.
     void KeepReplaced();
+    // Files set aside whose edits the form holds again (an undo) or has
+    // saved are handed over, so they are neither offered nor left behind.
+    void RetireAsides();
+    // The status line's standing notice and the listener follow m_pending.
+    void PendingChanged();
     // Removes files whose edits our own file now holds (or that nothing
     // unsaved needs any more), with their lock files.
     void DropHandedOver();
@@ -99,6 +109,10 @@ private:
     std::unique_ptr<filestore::SessionLock> m_lock;
     // Files of this session holding edits a restore replaced.
     std::vector<std::unique_ptr<filestore::SessionLock>> m_asideLocks;
+    // What each file this session set aside holds.
+    std::vector<std::pair<std::string, FormSnapshot>> m_asides;
+    std::function<void()> m_pendingListener;
+    std::string m_failureText;  // why our file cannot be written; empty when it can
     int m_asideCount = 0;
     std::string m_announcedText;
 

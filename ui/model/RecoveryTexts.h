@@ -19,6 +19,8 @@ inline constexpr std::string_view kRecoveryKeptAside =
 // After New, Open or a read replaced unsaved edits.
 inline constexpr std::string_view kRecoveryReplacedKept =
     "The edits the form had are kept: Edit > Undo or File > Restore Unsaved Edits brings them back";
+// The same after a read's own news.
+inline constexpr std::string_view kRecoveryReplacedKeptShort = "The edits the form had are kept: Edit > Undo";
 // Followed by the reason the form's edits could not be written.
 inline constexpr std::string_view kRecoveryAsideFailed = "The edits the form has now could not be kept first: ";
 // Followed by the reason the file could not be written.
