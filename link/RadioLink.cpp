@@ -9,6 +9,12 @@
 #include "settings/Trace.h"
 
 namespace orvex {
+namespace {
+
+// The detail of a lost connection.
+constexpr std::string_view kHungUp = "the device hung up";
+
+}  // namespace
 
 CRadioLink::CRadioLink(ITransferForm& form, IEventLoop& loop, std::unique_ptr<IRadioPort> port,
                        PortResolver resolver)
@@ -76,7 +82,6 @@ std::string CRadioLink::Advice(std::string_view firstAdvice) const {
 }
 
 std::string CRadioLink::WithWhatIsLeft(std::string detail) const {
-    if (m_nDirection != TransferDirection::Writing) return detail;
     const auto add = [&detail](const std::string& line) {
         if (!detail.empty()) detail += '\n';
         detail += line;
@@ -105,7 +110,8 @@ void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
         case WatchdogAtEnd::Expired: m_bWatchRunning = false; break;
         case WatchdogAtEnd::KeepRunning: break;
     }
-    if (say && end.outcome == TransferOutcome::Failed) detail = WithWhatIsLeft(std::move(detail));
+    if (say && end.outcome == TransferOutcome::Failed && m_nDirection == TransferDirection::Writing)
+        detail = WithWhatIsLeft(std::move(detail));
     if (say && end.messageFirst) Say(end.message, end.icon, detail);
     if (end.markDone) m_bTransferDone = true;
     const TransferDirection direction = m_nDirection;
@@ -157,11 +163,18 @@ void CRadioLink::OnPortHangUp() {
         m_pComm->ClosePort();
         if (!running) {
             m_nDirection = TransferDirection::Idle;
+            // A write whose closing message was still to come (the table is
+            // unlocked for it) ends here: its message went with the pause,
+            // so this one tells what it would have and that the line went.
+            if (m_outcome == TransferOutcome::Running) {
+                m_outcome = TransferOutcome::Failed;
+                Say(texts::kPortLost, MsgIcon::Stop, WithWhatIsLeft(std::string(kHungUp)));
+            }
             return;
         }
         m_bMsgShown = true;
         EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Stop, false, true, false, texts::kPortLost, MsgIcon::Stop},
-                    "the device hung up");
+                    std::string(kHungUp));
     });
 }
 

@@ -315,6 +315,7 @@ TEST(Write, ACutOffWriteSaysWhatItLeavesOnlyOnceABlockHasGoneOut) {
         std::string_view message;
         bool leavesPart;
         bool backup;
+        const char* reply = "";  // a wrong answer to P2, told with the cut-off
     };
     // The handshake is 3 bytes, each block 12.
     const std::vector<Case> cases = {
@@ -323,11 +324,16 @@ TEST(Write, ACutOffWriteSaysWhatItLeavesOnlyOnceABlockHasGoneOut) {
         {"mute-after=15", texts::kTimeout, true, true},     // silent after block 1
         {"mute-after=2", texts::kTimeout, false, true},     // silent before the first block
         {"hangup-after=2", texts::kPortLost, false, true},
+        // pulled in the pause before the closing message, the table unlocked
+        {"hangup-after=125", texts::kPortLost, true, true, "reply=2:0x55"},
     };
     const std::string backup = "/data/orvex/backups/2026-03-01_14-05-09.kvx";
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.fault) + (c.backup ? " with a backup" : ""));
-        SimRig rig(sim::SampleMemory(), Fault(c.fault));
+        SCOPED_TRACE(std::string(c.fault) + " " + c.reply + (c.backup ? " with a backup" : ""));
+        sim::Faults faults = Fault(c.fault);
+        std::string error;
+        ASSERT_TRUE(!*c.reply || sim::ParseFault(c.reply, faults, error)) << error;
+        SimRig rig(sim::SampleMemory(), faults);
         if (c.backup) rig.link->SetLastBackup([&] { return backup; });
         FillForm(rig.form, 0);
         rig.link->OnWriteToRadio();
@@ -338,6 +344,8 @@ TEST(Write, ACutOffWriteSaysWhatItLeavesOnlyOnceABlockHasGoneOut) {
         EXPECT_EQ(detail.find(texts::kCutOffAdvice) != std::string::npos, c.leavesPart) << detail;
         EXPECT_EQ(detail.find(std::string(texts::kLastBackupIntro) + backup) != std::string::npos,
                   c.leavesPart && c.backup)
+            << detail;
+        EXPECT_EQ(detail.find(std::string(texts::kNotConfirmedIntro) + "P2.") != std::string::npos, *c.reply != 0)
             << detail;
         EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
     }
