@@ -91,6 +91,10 @@ private:
     // Radios asked for in this run, and whether all that were asked for are.
     int ThisRun() const { return m_radio - m_before; }
     bool AllAskedFor() const { return m_options.count > 0 && ThisRun() >= m_options.count; }
+    // The last read's backup failed for what the radio held, not the folder.
+    bool RadioUnstorable() {
+        return m_session.Backups() && m_session.Backups()->LastProblem() == kBackupUnstorable;
+    }
 
     void NextRadio() {
         if (m_stopping || AllAskedFor()) {
@@ -167,8 +171,10 @@ private:
             m_reportFailed = true;
             m_stopping = true;
         }
-        // Every radio after this one would be refused the same way.
-        if (r.noBackup && !m_stopping) {
+        // A folder that could not keep this radio's backup keeps no other
+        // radio's either; a frequency this radio holds that no settings file
+        // can store is its own problem, and the batch goes on.
+        if (r.noBackup && !m_stopping && !RadioUnstorable()) {
             std::fprintf(stderr, "%s\n", kStoppingWithoutBackups);
             m_stopping = true;
         }
