@@ -118,6 +118,7 @@ struct FaultCase {
     int exitStatus;
     std::string message;     // shown exactly once
     std::string notShown{};  // must not appear
+    std::string err{};       // all of stderr, where given: the text scripts match
 };
 
 const std::string kTimeout(texts::kTimeout);
@@ -135,7 +136,7 @@ std::vector<FaultCase> FaultCases() {
         {"read muted after the first record", "read", {"mute-after=4"}, 1, kTimeout},
         {"read muted mid-way", "read", {"mute-after=13"}, 1, kTimeout},
         {"write muted before the first block's answer", "write", {"mute-after=3"}, 1, kTimeout},
-        {"write muted mid-way", "write", {"mute-after=60"}, 1, kTimeout},
+        {"write muted mid-way", "write", {"mute-after=60"}, 1, kTimeout, "", kTimeout + "\n"},
         {"read, device check refused", "read", {"nak=chk"}, 1, kTimeout},
         {"write, device check refused", "write", {"nak=chk"}, 1, kPleaseAgain, kTimeout},
         {"read, record request refused once", "read", {"nak=ready"}, 0, kUpload, kTimeout},
@@ -150,7 +151,7 @@ std::vector<FaultCase> FaultCases() {
         {"read flooded", "read", {"flood=ready"}, 1, kTimeout},
         {"write flooded", "write", {"flood=ready"}, 1, kTimeout},
         {"read, line drops", "read", {"hangup-after=6"}, 1, kLost, kTimeout},
-        {"write, line drops", "write", {"hangup-after=30"}, 1, kLost, kTimeout},
+        {"write, line drops", "write", {"hangup-after=30"}, 1, kLost, kTimeout, kLost + "\n  the device hung up\n"},
     };
 }
 
@@ -202,6 +203,9 @@ TEST(CliAgainstSim, EveryFaultEndsPromptlyWithItsMessageAndExitStatus) {
         EXPECT_EQ(Occurrences(run.cli.err, fc.message), 1) << Describe(run.cli);
         if (!fc.notShown.empty()) {
             EXPECT_EQ(Occurrences(run.cli.err, fc.notShown), 0) << Describe(run.cli);
+        }
+        if (!fc.err.empty()) {
+            EXPECT_EQ(run.cli.err, fc.err);
         }
         if (std::string(fc.command) == "read") {
             EXPECT_EQ(run.saved, fc.exitStatus == 0);

@@ -27,6 +27,9 @@ CliSession::CliSession(const std::string& port) : m_form(m_prompter), m_loop(Eve
     // Printing never keeps the radio waiting: each wrong answer is told as
     // it comes, a line of the log as it always was.
     m_link->SetWrongAnswerReport(WrongAnswerReport::EachAtOnce);
+    // The window's way back names its own commands; a script reads the exit
+    // status, and the lines it matches stay as they were.
+    m_link->SetRecoveryAdvice(false);
 }
 
 std::string CliSession::IdentityOf(int comNumber) const { return StableIdentity(m_ports->DeviceFor(comNumber)); }
