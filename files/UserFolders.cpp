@@ -11,9 +11,12 @@ namespace {
 
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
+constexpr const char* kAppFolder = "ORVEX";
 #else
 constexpr char kSeparator = '/';
+constexpr const char* kAppFolder = "orvex";
 #endif
+constexpr const char* kBackups = "backups";
 
 std::string Child(const std::string& folder, const char* name) {
     if (folder.empty()) return {};
@@ -22,9 +25,10 @@ std::string Child(const std::string& folder, const char* name) {
 
 #ifdef _WIN32
 // The variable as UTF-8: the narrow getenv would give it in the ANSI code
-// page, garbling a user name outside it.
-std::string WideEnv(const wchar_t* name) {
-    const wchar_t* value = ::_wgetenv(name);
+// page, garbling a user name outside it. The name itself is ASCII.
+std::string WideEnv(const char* name) {
+    const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+    const wchar_t* value = ::_wgetenv(wideName.c_str());
     if (!value || !*value) return {};
     const std::wstring wide(value);
     const int size = static_cast<int>(wide.size());
@@ -45,22 +49,24 @@ std::string Env(const char* name) {
 namespace detail {
 
 std::string PosixDataFolder(const std::string& xdgDataHome, const std::string& home) {
-    if (!xdgDataHome.empty() && xdgDataHome.front() == '/') return xdgDataHome + "/orvex";
+    if (!xdgDataHome.empty() && xdgDataHome.front() == '/') return Child(xdgDataHome, kAppFolder);
     if (home.empty()) return {};
-    return home + "/.local/share/orvex";
+    return Child(home + "/.local/share", kAppFolder);
 }
 
 }  // namespace detail
 
 std::string SystemUserFolders::DataFolder() const {
 #ifdef _WIN32
-    return Child(WideEnv(L"LOCALAPPDATA"), "ORVEX");
+    return Child(WideEnv(kDataFolderVariable), kAppFolder);
 #else
-    return detail::PosixDataFolder(Env("XDG_DATA_HOME"), Env("HOME"));
+    return detail::PosixDataFolder(Env(kDataFolderVariable), Env("HOME"));
 #endif
 }
 
-std::string BackupFolder(const IUserFolders& folders) { return Child(folders.DataFolder(), "backups"); }
+std::string BackupFolder(const IUserFolders& folders) { return Child(folders.DataFolder(), kBackups); }
+
+std::string BackupFolderWithin() { return Child(kAppFolder, kBackups); }
 
 std::string RecoveryFolder(const IUserFolders& folders) { return Child(folders.DataFolder(), "recovery"); }
 

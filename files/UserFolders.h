@@ -21,8 +21,19 @@ public:
     std::string DataFolder() const override;
 };
 
+// The environment variable that moves the data folder (to its value's
+// orvex, or ORVEX on Windows), for the messages that tell the user to set it.
+#ifdef _WIN32
+inline constexpr const char* kDataFolderVariable = "LOCALAPPDATA";
+#else
+inline constexpr const char* kDataFolderVariable = "XDG_DATA_HOME";
+#endif
+
 // The automatic backups of what was read from a radio.
 std::string BackupFolder(const IUserFolders& folders);
+// Where in the folder kDataFolderVariable names the backups go
+// ("orvex/backups"; "ORVEX\backups" on Windows).
+std::string BackupFolderWithin();
 // Unsaved edits kept across a closing.
 std::string RecoveryFolder(const IUserFolders& folders);
 

@@ -2,19 +2,16 @@
 
 #include <cstdio>
 
+#include "files/UserFolders.h"
+
 namespace orvex {
 namespace {
 
-// The variable that names the data folder the backups folder is in.
-#ifdef _WIN32
-constexpr const char* kDataFolderVariable = "LOCALAPPDATA";
-#else
-constexpr const char* kDataFolderVariable = "XDG_DATA_HOME";
-#endif
-
+// A fix that names the variable moving the data folder, and where in it
+// the backups then go.
 std::string WithVariable(std::string_view format) {
-    char text[256];
-    std::snprintf(text, sizeof text, std::string(format).c_str(), kDataFolderVariable);
+    char text[512];
+    std::snprintf(text, sizeof text, std::string(format).c_str(), kDataFolderVariable, BackupFolderWithin().c_str());
     return text;
 }
 

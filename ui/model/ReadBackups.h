@@ -21,10 +21,12 @@ inline constexpr std::string_view kBackupUnstorable =
 inline constexpr std::string_view kBackupNeeded =
     "The radio was not written: what it holds could not be kept as a backup";
 inline constexpr std::string_view kBackupFolderFixIntro = "Backups are kept in ";
+// %s: the variable, then where in the folder it names the backups go.
 inline constexpr std::string_view kBackupFolderFix =
-    ": make that folder writable, free some space on its disk, or set %s to a folder where they can be kept; "
-    "then try again.";
-inline constexpr std::string_view kNoBackupFolderFix = "Set %s to a folder where backups can be kept, then try again.";
+    ": make that folder writable, free some space on its disk, or set %s to an absolute folder where they can be "
+    "kept (backups go to its %s); then try again.";
+inline constexpr std::string_view kNoBackupFolderFix =
+    "Set %s to an absolute folder where backups can be kept (they go to its %s), then try again.";
 inline constexpr std::string_view kUnstorableFix =
     "Read from Radio shows what the radio holds; Write to Radio writes without keeping a backup.";
 
