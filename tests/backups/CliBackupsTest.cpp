@@ -105,11 +105,11 @@ TEST(CliBackups, WriteVerifyAndCloneWriteNoRadioWhoseBackupCannotBeKept) {
         bool readOnly;  // else a file stands where the folder should be
         const char* reason;
     };
+    // Each command with one of the folder's faults: the refusal is the
+    // same whatever the fault.
     const std::vector<Case> cases = {
         {"write --verify, a read-only folder", {"write", "--verify"}, true, "Permission denied"},
-        {"clone, a read-only folder", {"clone", "--count", "2"}, true, "Permission denied"},
-        {"write --verify, a file in the folder's place", {"write", "--verify"}, false, "is a file"},
-        {"clone, a file in the folder's place", {"clone"}, false, "is a file"},
+        {"clone, a file in the folder's place", {"clone", "--count", "2"}, false, "is a file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

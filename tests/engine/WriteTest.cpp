@@ -277,7 +277,6 @@ TEST(Write, NoBoxOfTheWriteIsCoveredByTheWatchdogHoweverLongItStaysOpen) {
         {"a wrong answer", "reply=3:0x55", false, "", {texts::kChecksumError}},
         {"a wrong answer told at once", "reply=3:0x55", true, "", {texts::kChecksumError, texts::kDownloadComplete}},
         {"a cell out of range", "", false, "30.0025", {texts::kFrequencyOutOfRange}},
-        {"a refused handshake", "nak=chk", false, "", {texts::kPleaseAgain}},
     };
     for (const Case& c : cases) {
         SimRig rig(sim::SampleMemory(), *c.fault ? Fault(c.fault) : sim::Faults{});

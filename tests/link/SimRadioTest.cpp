@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <initializer_list>
 
 #include "link/EventLoop.h"
@@ -166,33 +165,34 @@ TEST(SimRadioWrite, BlocksAreAcknowledgedAndKeptOnlyOnTheFinalAcknowledge) {
 TEST(SimRadioCutOff, AfterTheLineDropsTheRadioAnswersAgainAndHoldsWhatTheWriteDelivered) {
     const RadioMemory before = SampleMemory();
     const Bytes flags(kChannelEnableCount, 1);
-    auto writeUpTo = [](SimRadio& r, int blocks, int bytesOfNext) {
-        Feed(r, {QM_PROTO_CHK_DEV, QM_PROTO_SET_DOWNLOAD, 0});
-        for (int c = 1; c <= blocks; ++c) Feed(r, Block(0, c, 12));
-        const Bytes next = Block(0, blocks + 1, 12);
-        Feed(r, Bytes(next.begin(), next.begin() + bytesOfNext));
-    };
-    struct Case {
+    // blocks: whole blocks written before the cut (none for the read), then
+    // partOfNext bytes of the next; all of them leaves the closing block
+    // sent too, under another band plan, awaiting the final acknowledge.
+    const struct {
         const char* where;
-        std::function<void(SimRadio&)> cut;
         bool write;
-        int blocksKept;
-        std::uint8_t plan;
+        int blocks, partOfNext;
+    } cases[] = {
+        {"a read awaiting a record's checksum", false, 0, 0},
+        {"a write between blocks 3 and 4", true, 3, 0},
+        {"a write inside block 4", true, 3, 5},
+        {"a write awaiting its final acknowledge", true, kChannelCount, 0},
     };
-    const Case cases[] = {
-        {"a read awaiting a record's checksum",
-         [](SimRadio& r) { Feed(r, {QM_PROTO_CHK_DEV, QM_PROTO_SET_UPLOAD, QM_PROTO_UPLOAD_REQ, QM_PROTO_ACK}); },
-         false, 0, before.bandPlan},
-        {"a write between blocks 3 and 4", [&](SimRadio& r) { writeUpTo(r, 3, 0); }, true, 3, 0},
-        {"a write inside block 4", [&](SimRadio& r) { writeUpTo(r, 3, 5); }, true, 3, 0},
-        {"a write awaiting its final acknowledge",
-         [&](SimRadio& r) { WriteAllBlocks(r, kBandPlanSouthAfrica, flags, 12); }, true, kChannelCount,
-         kBandPlanSouthAfrica},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
         SimRadio radio(before);
-        c.cut(radio);
+        const bool whole = c.blocks == kChannelCount;
+        const std::uint8_t plan = !c.write ? before.bandPlan : whole ? kBandPlanSouthAfrica : 0;
+        if (!c.write) {
+            Feed(radio, {QM_PROTO_CHK_DEV, QM_PROTO_SET_UPLOAD, QM_PROTO_UPLOAD_REQ, QM_PROTO_ACK});
+        } else if (whole) {
+            WriteAllBlocks(radio, plan, flags, 12);
+        } else {
+            Feed(radio, {QM_PROTO_CHK_DEV, QM_PROTO_SET_DOWNLOAD, plan});
+            for (int ch = 1; ch <= c.blocks; ++ch) Feed(radio, Block(plan, ch, 12));
+            const Bytes next = Block(plan, c.blocks + 1, 12);
+            Feed(radio, Bytes(next.begin(), next.begin() + c.partOfNext));
+        }
         EXPECT_EQ(radio.LineDropped(), c.write);
         EXPECT_EQ(Feed(radio, {QM_PROTO_CHK_DEV}), Bytes{QM_PROTO_CHK_DEV_ACK});
         EXPECT_EQ(ReadToTheEnd(radio).size(), kClosingBlockMinSize);
@@ -200,12 +200,11 @@ TEST(SimRadioCutOff, AfterTheLineDropsTheRadioAnswersAgainAndHoldsWhatTheWriteDe
         EXPECT_EQ(radio.WritesCompleted(), 0);
         EXPECT_FALSE(radio.TakeWriteCompleted());
         const RadioMemory& m = radio.Memory();
-        EXPECT_EQ(m.bandPlan, c.plan);
+        EXPECT_EQ(m.bandPlan, plan);
         for (int ch = 1; ch <= kChannelCount; ++ch)
-            EXPECT_EQ(m.records[ch - 1].m_wFreq, ch <= c.blocksKept ? TxCode(ch) : before.records[ch - 1].m_wFreq)
+            EXPECT_EQ(m.records[ch - 1].m_wFreq, ch <= c.blocks ? TxCode(ch) : before.records[ch - 1].m_wFreq)
                 << "channel " << ch;
-        EXPECT_EQ(Bytes(m.flags.begin(), m.flags.end()),
-                  c.blocksKept == kChannelCount ? flags : Bytes(before.flags.begin(), before.flags.end()));
+        EXPECT_EQ(Bytes(m.flags.begin(), m.flags.end()), whole ? flags : Bytes(before.flags.begin(), before.flags.end()));
     }
 }
 
