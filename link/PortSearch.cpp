@@ -17,8 +17,8 @@ std::string Format(std::string_view format, int value) {
 
 }  // namespace
 
-CPortSearch::CPortSearch(ITransferForm& form, CRadioLink& link, IEventLoop& loop, std::string settingsPath)
-    : m_form(form), m_link(link), m_loop(loop), m_settingsPath(std::move(settingsPath)) {
+CPortSearch::CPortSearch(ITransferForm& form, CRadioLink& link, IEventLoop& loop, PortSettingsPlaces settings)
+    : m_form(form), m_link(link), m_loop(loop), m_settings(std::move(settings)) {
     m_link.SetProbeListener(this);
 }
 
@@ -103,11 +103,14 @@ void CPortSearch::OnTimer() {
         m_form.ShowColumnHintAfter(m_checkingText);
         // The port is used for this run either way; the user must know when
         // the next start will not find it.
-        std::string error;
         std::string detail;
         const std::string identity = m_identityOf ? m_identityOf(m_nPortIndex) : std::string{};
-        if (!WritePortSettings(m_settingsPath, m_nPortIndex - 1, &error, identity))
-            detail = "COM" + std::to_string(m_nPortIndex) + " is not remembered for the next start: " + error;
+        const PortSettingsWrite written = WritePortSettingsTo(m_settings, m_nPortIndex - 1, identity);
+        if (!written.ok)
+            detail = "COM" + std::to_string(m_nPortIndex) + " is not remembered for the next start: " + written.error;
+        // A port remembered in the second place is found there, but the
+        // user who looks for the first place's file must learn where it is.
+        if (written.moved) m_form.SetStatusText(MovedPortSettingsText(m_nPortIndex, m_settings));
         m_form.Prompter().Show(UserMessage{std::string(texts::kSearchSuccess), detail, MsgIcon::None, MsgButtons::Ok});
         Trace("============ %d ==============\n", m_nPortIndex - 1);
         return;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "link/EventLoop.h"
+#include "link/PortSettingsFile.h"
 #include "link/RadioLink.h"
 #include "link/TransferForm.h"
 
@@ -22,7 +23,7 @@ public:
     // search starts; the others are passed over without a tick.
     using ProbeList = std::function<std::vector<int>()>;
 
-    CPortSearch(ITransferForm& form, CRadioLink& link, IEventLoop& loop, std::string settingsPath);
+    CPortSearch(ITransferForm& form, CRadioLink& link, IEventLoop& loop, PortSettingsPlaces settings);
     ~CPortSearch();
 
     // Without a list every number, COM1..COM256, is probed.
@@ -52,7 +53,7 @@ private:
     ITransferForm& m_form;
     CRadioLink& m_link;
     IEventLoop& m_loop;
-    std::string m_settingsPath;
+    PortSettingsPlaces m_settings;
     ProbeList m_probeList;
     std::function<std::string(int)> m_identityOf;
     std::vector<int> m_toProbe;  // this search's COM numbers

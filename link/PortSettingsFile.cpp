@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/FileStore.h"
+#include "files/UserFolders.h"
 #include "settings/TextUtil.h"
 #include "settings/Trace.h"
 
@@ -42,10 +43,11 @@ std::string IdentityLine(const std::string& text) {
 
 }  // namespace
 
-std::string PortSettingsPath() {
-    if (const char* env = std::getenv("ORVEX_PORT_FILE"); env && *env) return env;
+PortSettingsPlaces DefaultPortSettingsPlaces() {
+    if (const char* env = std::getenv("ORVEX_PORT_FILE"); env && *env) return PortSettingsPlaces(env);
 #ifdef _WIN32
-    return "C:\\ORVEX.CFG";
+    const std::string data = SystemUserFolders().DataFolder();
+    return {"C:\\ORVEX.CFG", data.empty() ? std::string() : data + "\\ORVEX.CFG"};
 #else
     std::string base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
@@ -54,8 +56,57 @@ std::string PortSettingsPath() {
         base = std::string(home) + "/.config";
     else
         base = "/tmp";
-    return base + "/orvex/ORVEX.CFG";
+    return PortSettingsPlaces(base + "/orvex/ORVEX.CFG");
 #endif
+}
+
+std::string PortSettingsPath() { return PortSettingsInUse(DefaultPortSettingsPlaces()); }
+
+const PortSettingsFileSystem& RealPortSettingsFiles() {
+    static const PortSettingsFileSystem files{
+        [](const std::string& path) {
+            std::error_code ec;
+            return std::filesystem::exists(filestore::PathFromUtf8(path), ec);
+        },
+        [](const std::string& path) { return ReadPortSettings(path); },
+        [](const std::string& path, int index, std::string* error, const std::string& identity) {
+            return WritePortSettings(path, index, error, identity);
+        },
+    };
+    return files;
+}
+
+std::string PortSettingsInUse(const PortSettingsPlaces& places, const PortSettingsFileSystem& files) {
+    return !places.fallback.empty() && files.exists(places.fallback) ? places.fallback : places.primary;
+}
+
+PortSettingsRead ReadPortSettingsFrom(const PortSettingsPlaces& places, const PortSettingsFileSystem& files) {
+    return files.read(PortSettingsInUse(places, files));
+}
+
+PortSettingsWrite WritePortSettingsTo(const PortSettingsPlaces& places, int index, const std::string& identity,
+                                      const PortSettingsFileSystem& files) {
+    PortSettingsWrite w;
+    const std::string inUse = PortSettingsInUse(places, files);
+    if (files.write(inUse, index, &w.error, identity)) {
+        w.ok = true;
+        w.path = inUse;
+        w.error.clear();
+        return w;
+    }
+    if (inUse != places.primary || places.fallback.empty()) return w;
+    std::string second;
+    if (!files.write(places.fallback, index, &second, identity)) {
+        w.error += "; " + second;
+        return w;
+    }
+    w = PortSettingsWrite{true, places.fallback, {}, true};
+    return w;
+}
+
+std::string MovedPortSettingsText(int comNumber, const PortSettingsPlaces& places) {
+    return "COM" + std::to_string(comNumber) + " is remembered in " + places.fallback + " (" + places.primary +
+           " cannot be written)";
 }
 
 PortSettingsRead ReadPortSettings(const std::string& path) {

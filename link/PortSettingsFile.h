@@ -5,15 +5,35 @@
 // the devices were renumbered: "device=/dev/serial/by-id/..." or
 // "serial=<USB serial number>". Readers that know no second line stop at
 // the first.
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace orvex {
 
 inline constexpr int kPortIndexMax = 255;  // COM256
 
-// Where the file lives: ORVEX_PORT_FILE if set; on Windows "C:\ORVEX.CFG";
-// elsewhere $XDG_CONFIG_HOME/orvex/ORVEX.CFG (~/.config/orvex/ORVEX.CFG).
+// Where the file may be: the place every version reads, and a second one
+// for when the first cannot be written (a standard Windows user may not
+// create files at the root of C:). Once the second holds a file, it is the
+// one read and written: the first may hold an older port by then.
+struct PortSettingsPlaces {
+    PortSettingsPlaces() = default;
+    // One place and no second: a file named by the user or a test.
+    PortSettingsPlaces(std::string only) : primary(std::move(only)) {}  // NOLINT(google-explicit-constructor)
+    PortSettingsPlaces(std::string first, std::string second)
+        : primary(std::move(first)), fallback(std::move(second)) {}
+    std::string primary;
+    std::string fallback;  // "" when there is none
+};
+
+// ORVEX_PORT_FILE alone if set; on Windows "C:\ORVEX.CFG", then
+// %LOCALAPPDATA%\ORVEX\ORVEX.CFG; elsewhere $XDG_CONFIG_HOME/orvex/ORVEX.CFG
+// (~/.config/orvex/ORVEX.CFG) alone.
+PortSettingsPlaces DefaultPortSettingsPlaces();
+
+// The file the default places mean now (see PortSettingsInUse).
 std::string PortSettingsPath();
 
 struct PortSettingsRead {
@@ -32,6 +52,39 @@ PortSettingsRead ReadPortSettings(const std::string& path);
 // replacing the file as a whole.
 bool WritePortSettings(const std::string& path, int index, std::string* error = nullptr,
                        const std::string& identity = {});
+
+// The file calls the two places are handled with; tests put their own in.
+struct PortSettingsFileSystem {
+    std::function<bool(const std::string& path)> exists;
+    std::function<PortSettingsRead(const std::string& path)> read;
+    std::function<bool(const std::string& path, int index, std::string* error, const std::string& identity)> write;
+};
+const PortSettingsFileSystem& RealPortSettingsFiles();
+
+// The second place once it holds a file, else the first.
+std::string PortSettingsInUse(const PortSettingsPlaces& places,
+                              const PortSettingsFileSystem& files = RealPortSettingsFiles());
+// ReadPortSettings of the file in use: a missing first place is created
+// holding 0 as ever; the second place is never made just for that.
+PortSettingsRead ReadPortSettingsFrom(const PortSettingsPlaces& places,
+                                      const PortSettingsFileSystem& files = RealPortSettingsFiles());
+
+struct PortSettingsWrite {
+    bool ok = false;
+    std::string path;   // where the port went; "" when nowhere
+    std::string error;  // why it went nowhere
+    // The first place refused it, so it went to the second, which is read
+    // from now on: the user is told so once, at this write.
+    bool moved = false;
+};
+// Writes the port into the file in use; when that is the first place and it
+// cannot be written, into the second.
+PortSettingsWrite WritePortSettingsTo(const PortSettingsPlaces& places, int index, const std::string& identity = {},
+                                      const PortSettingsFileSystem& files = RealPortSettingsFiles());
+
+// What the status line says after a write that moved: "COM3 is remembered
+// in <second place> (<first place> cannot be written)".
+std::string MovedPortSettingsText(int comNumber, const PortSettingsPlaces& places);
 
 // The identity lines the file may hold.
 inline constexpr std::string_view kIdentityDevice = "device=";

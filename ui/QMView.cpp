@@ -122,7 +122,9 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
       m_prompter(options.prompter ? *options.prompter : static_cast<IPrompter&>(m_qtPrompter)),
       m_form(m_prompter),
       m_table(m_form, m_prompter),
-      m_portSettingsPath(options.portSettingsPath.empty() ? PortSettingsPath() : options.portSettingsPath),
+      m_portSettings(options.portSettingsPath.empty()
+                         ? DefaultPortSettingsPlaces()
+                         : PortSettingsPlaces(options.portSettingsPath, options.portSettingsFallback)),
       m_recentStore(std::make_unique<SettingsRecentFilesStore>(options.settingsPath)) {
     setObjectName("QMView");
     setFont(FormFont());
@@ -130,7 +132,7 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     m_formSize = Px(0, 0, form::kFormWidth, form::kFormHeight).size();
     setFixedSize(m_formSize);
 
-    const PortSettingsRead remembered = ReadPortSettings(m_portSettingsPath);
+    const PortSettingsRead remembered = ReadPortSettingsFrom(m_portSettings);
     // The remembered cable keeps its number, whatever name it has now.
     m_ports = std::make_shared<PortMap>(PortMap::FromSystem(nullptr, &remembered));
     m_scan = options.scanDevices;
@@ -163,7 +165,7 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     if (m_deviceEvents) m_deviceEvents->SetHandler([this](const DeviceEvent& e) { OnDeviceEvent(e); });
     std::unique_ptr<IRadioPort> port = options.makePort ? options.makePort(m_loop) : std::make_unique<CRadioPort>();
     m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::move(port), resolve);
-    m_search = std::make_unique<CPortSearch>(m_form, *m_link, m_loop, m_portSettingsPath);
+    m_search = std::make_unique<CPortSearch>(m_form, *m_link, m_loop, m_portSettings);
     m_search->SetProbeList(std::move(probeList));
     m_search->SetIdentityOf(std::move(identityOf));
     m_link->SetConfiguredPort(remembered.index);

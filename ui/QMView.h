@@ -73,8 +73,11 @@ struct ViewOptions {
     std::function<std::unique_ptr<IRadioPort>(IEventLoop&)> makePort;
     // COM index to device; null means the system's port map.
     CRadioLink::PortResolver resolver;
-    // The port settings file; empty means the platform's place.
+    // The port settings file; empty means the platform's places.
     std::string portSettingsPath;
+    // Where the port goes when portSettingsPath cannot be written; "" for
+    // nowhere. Only with portSettingsPath: the platform's places have their own.
+    std::string portSettingsFallback;
     // The serial devices present now, in COM order, for the port map the
     // view keeps when no resolver is given; null means the system's scan.
     std::function<std::vector<std::string>()> scanDevices;
@@ -179,6 +182,8 @@ public:
     // Makes COM n the port used from now on and at the next start, as a
     // successful search does. False (and the user told) if the file
     // could not be written; the port is used for this run all the same.
+    // The status line says where the file went when its first place
+    // refused it.
     bool RememberPort(int com);
     // What the system reported, as the view takes it.
     void OnDeviceEvent(const DeviceEvent& event);
@@ -243,7 +248,7 @@ private:
     std::unique_ptr<CRadioLink> m_link;
     std::unique_ptr<CPortSearch> m_search;
     CChannelTable m_table;
-    std::string m_portSettingsPath;
+    PortSettingsPlaces m_portSettings;
     std::shared_ptr<PortMap> m_ports;
     std::function<std::vector<std::string>()> m_scan;
     std::string m_systemRoot;

@@ -439,9 +439,11 @@ bool CQMView::RememberPort(int com) {
     // The next opening uses it; a transfer running now keeps its port.
     m_link->SetConfiguredPort(com - 1);
     m_link->ShowPortInPane(com);
-    std::string error;
-    if (WritePortSettings(m_portSettingsPath, com - 1, &error, m_mapResolves ? IdentityOf(com) : std::string{})) return true;
-    m_prompter.Show(UserMessage{"COM" + std::to_string(com) + " is not remembered for the next start.", error,
+    const PortSettingsWrite written =
+        WritePortSettingsTo(m_portSettings, com - 1, m_mapResolves ? IdentityOf(com) : std::string{});
+    if (written.moved) m_form.SetStatusText(MovedPortSettingsText(com, m_portSettings));
+    if (written.ok) return true;
+    m_prompter.Show(UserMessage{"COM" + std::to_string(com) + " is not remembered for the next start.", written.error,
                                 MsgIcon::Stop, MsgButtons::Ok});
     return false;
 }

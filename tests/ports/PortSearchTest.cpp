@@ -2,6 +2,7 @@
 // what the status line and the port pane say, and what is remembered.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,26 @@ TEST(PortSearch, FindsTheRadioOnCom3ProbingOnePortATickAndRemembersIt) {
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
     EXPECT_EQ(rig.prompter.LastText(), "UPLOAD COMPLETE");
     EXPECT_EQ(rig.port->opens.back().name, SimDevice(3));
+}
+
+// A standard Windows user may not write the first place: the search
+// succeeds all the same, and the status line says where the port went.
+TEST(PortSearch, APortTheFileCannotTakeGoesToTheSecondPlace) {
+    SearchRig rig;
+    rig.PlaceRadio(2);
+    std::filesystem::create_directories(rig.portFile + "/in-the-way");
+    const PortSettingsPlaces places(rig.portFile, rig.dir.File("Local/ORVEX/ORVEX.CFG"));
+    rig.search.reset();
+    rig.search = std::make_unique<CPortSearch>(rig.form, *rig.link, rig.loop, places);
+    rig.StartSearch();
+    ASSERT_TRUE(rig.RunUntilSettled());
+
+    ASSERT_EQ(rig.prompter.seen.size(), 1u);
+    EXPECT_EQ(rig.prompter.seen[0].message.text, "Successful connection!!");
+    EXPECT_EQ(rig.prompter.seen[0].message.detail, "");
+    EXPECT_EQ(rig.form.StatusText(), MovedPortSettingsText(2, places));
+    EXPECT_EQ(ReadPortSettingsFrom(places).index, 1);
+    EXPECT_EQ(rig.link->ConfiguredPort(), 1);
 }
 
 TEST(PortSearch, PortsThatCannotBeOpenedCostOnlyTheirTick) {

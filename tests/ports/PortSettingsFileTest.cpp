@@ -16,7 +16,9 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "link/PortSettingsFile.h"
 #include "support/ChildProcess.h"
@@ -297,16 +299,120 @@ TEST(PortSettingsFile, AFailedWriteSaysWhyAndKeepsTheOldFile) {
 #endif
 }
 
+// Two places in a made-up file system: which files exist, what they hold,
+// which paths refuse to be written, and what was read and written.
+struct FakeFiles {
+    std::map<std::string, int> files;
+    std::set<std::string> refusing;
+    std::vector<std::string> reads, writes;
+
+    PortSettingsFileSystem Calls() {
+        return {[this](const std::string& p) { return files.count(p) > 0; },
+                [this](const std::string& p) {
+                    reads.push_back(p);
+                    PortSettingsRead r;
+                    if (files.count(p)) r.index = files[p];
+                    return r;
+                },
+                [this](const std::string& p, int index, std::string* error, const std::string&) {
+                    writes.push_back(p);
+                    if (refusing.count(p)) {
+                        if (error) *error = p + ": Access is denied";
+                        return false;
+                    }
+                    files[p] = index;
+                    return true;
+                }};
+    }
+};
+
+TEST(PortSettingsPlaces, TheSecondPlaceTakesThePortTheFirstRefusesAndIsReadFirstFromThenOn) {
+    const std::string first = "C:\\ORVEX.CFG", second = "C:\\Users\\ann\\AppData\\Local\\ORVEX\\ORVEX.CFG";
+    const struct {
+        const char* name;
+        bool firstExists, secondExists, firstRefuses, secondRefuses, noSecond;
+        const char* readFrom;  // "first", "second"
+        const char* writtenTo;  // "first", "second", "" (nowhere)
+        bool moved;
+    } cases[] = {
+        {"first place writable", true, false, false, false, false, "first", "first", false},
+        {"first place refuses", true, false, true, false, false, "first", "second", true},
+        {"first place missing and refusing", false, false, true, false, false, "first", "second", true},
+        {"second place holds a file", true, true, false, false, false, "second", "second", false},
+        {"both refuse", true, false, true, true, false, "first", "", false},
+        {"no second place", true, false, true, false, true, "first", "", false},
+        // A port written into the first place now would not be read.
+        {"second place holds a file it refuses", true, true, false, true, false, "second", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFiles fake;
+        if (c.firstExists) fake.files[first] = 4;
+        if (c.secondExists) fake.files[second] = 6;
+        if (c.firstRefuses) fake.refusing.insert(first);
+        if (c.secondRefuses) fake.refusing.insert(second);
+        const PortSettingsPlaces places = c.noSecond ? PortSettingsPlaces(first) : PortSettingsPlaces(first, second);
+        const auto path = [&](const std::string& which) { return which == "first" ? first : which == "second" ? second : ""; };
+
+        ReadPortSettingsFrom(places, fake.Calls());
+        EXPECT_EQ(fake.reads, std::vector<std::string>{path(c.readFrom)});
+        const PortSettingsWrite w = WritePortSettingsTo(places, 2, {}, fake.Calls());
+        EXPECT_EQ(w.ok, *c.writtenTo != '\0');
+        EXPECT_EQ(w.path, path(c.writtenTo));
+        EXPECT_EQ(w.moved, c.moved);
+        if (w.ok) {
+            EXPECT_EQ(fake.files[w.path], 2);
+            EXPECT_EQ(w.error, "");
+            // What was written is what the next start reads.
+            EXPECT_EQ(ReadPortSettingsFrom(places, fake.Calls()).index, 2);
+        } else {
+            for (const std::string& tried : fake.writes) EXPECT_NE(w.error.find(tried), std::string::npos) << w.error;
+        }
+    }
+}
+
+TEST(PortSettingsPlaces, TheMoveIsToldAtTheFirstWriteOnly) {
+    test::TempDir dir;
+    // A folder where the first place's file should be: nothing is written there.
+    const std::string first = dir.File("ORVEX.CFG");
+    fs::create_directories(first + "/in-the-way");
+    const PortSettingsPlaces places(first, (dir.Path() / "Local" / "ORVEX" / "ORVEX.CFG").string());
+
+    const PortSettingsWrite w = WritePortSettingsTo(places, 2);
+    ASSERT_TRUE(w.ok) << w.error;
+    EXPECT_TRUE(w.moved);
+    EXPECT_EQ(Text(places.fallback), "2\n");
+    EXPECT_EQ(MovedPortSettingsText(3, places), "COM3 is remembered in " + places.fallback + " (" + first +
+                                                    " cannot be written)");
+    const PortSettingsWrite again = WritePortSettingsTo(places, 5, "serial=A1B2C3");
+    EXPECT_TRUE(again.ok);
+    EXPECT_FALSE(again.moved);
+    EXPECT_EQ(PortSettingsInUse(places), places.fallback);
+    const PortSettingsRead r = ReadPortSettingsFrom(places);
+    EXPECT_EQ(r.index, 5);
+    EXPECT_EQ(r.identity, "serial=A1B2C3");
+}
+
 TEST(PortSettingsFile, LocationFollowsTheEnvironment) {
     EnvGuard env;
     env.Set("ORVEX_PORT_FILE", "/somewhere/port.cfg");
     env.Set("XDG_CONFIG_HOME", "/cfg");
     EXPECT_EQ(PortSettingsPath(), "/somewhere/port.cfg");
 
+    EXPECT_EQ(DefaultPortSettingsPlaces().fallback, "");
+
 #ifdef _WIN32
-    // The place is fixed, whatever the home and configuration folders are.
+    // The place is fixed, whatever the home and configuration folders are;
+    // the second one is the user's own.
+    test::TempDir local;
+    env.Set("LOCALAPPDATA", local.Path().string().c_str());
     env.Set("ORVEX_PORT_FILE", "");
     EXPECT_EQ(PortSettingsPath(), "C:\\ORVEX.CFG");
+    EXPECT_EQ(DefaultPortSettingsPlaces().fallback, local.Path().string() + "\\ORVEX\\ORVEX.CFG");
+    fs::create_directories(local.Path() / "ORVEX");
+    Put(local.Path().string() + "\\ORVEX\\ORVEX.CFG", "3\n");
+    EXPECT_EQ(PortSettingsPath(), local.Path().string() + "\\ORVEX\\ORVEX.CFG");
+    fs::remove_all(local.Path() / "ORVEX");
     env.Set("ORVEX_PORT_FILE", nullptr);
     env.Set("XDG_CONFIG_HOME", nullptr);
     env.Set("HOME", "/home/someone");
