@@ -11,6 +11,7 @@
 
 #include "link/EventLoop.h"
 #include "link/RadioPortBase.h"
+#include "link/WindowsPorts.h"
 
 namespace orvex {
 
@@ -35,9 +36,15 @@ struct CheckSources {
 // The facts of this process: its user, its groups and its pid, root "/".
 CheckSources SourcesOfThisProcess();
 
-// The checks that look at the system without opening the device. On
-// Windows only the line test can tell anything, so this says so in a note.
+// The checks that look at the system before the line test. On Windows they
+// are CheckWindowsPort's of this system, and sources is not used.
 std::vector<Finding> CheckDevice(const std::string& device, const CheckSources& sources);
+
+// On Windows: whether the port exists, whether its driver runs it (and any
+// serial adapter Windows could not set up), and whether another program
+// has it open, which shows only by opening it for a moment: the caller's
+// own hold on the port must be let go first.
+std::vector<Finding> CheckWindowsPort(const std::string& device, const WindowsPortSystem& system);
 
 // What came back from the line after one device check byte.
 enum class LineAnswer { Radio, EchoOnly, Silent, Other, NotTested };

@@ -9,8 +9,15 @@ namespace orvex {
 struct DeviceEvent {
     enum class Kind { Added, Removed };
     Kind kind = Kind::Added;
-    std::string device;  // the device node, e.g. /dev/ttyUSB0
+    std::string device;  // the device node, e.g. /dev/ttyUSB0, or \\.\COM3 on Windows
 };
+
+// The status line's news of an event for COM number com: "COM1: FT232R USB
+// UART (ttyUSB0) connected", "COM1: ttyUSB0 disconnected"; where the device
+// is named by its COM number itself (Windows), "COM3: USB-SERIAL CH340
+// connected" and "COM3 disconnected". product is "" when the device tells
+// none.
+std::string DeviceEventNews(const DeviceEvent& event, int com, const std::string& product);
 
 class IDeviceEventSource {
 public:

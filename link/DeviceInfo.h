@@ -1,7 +1,7 @@
 #pragma once
 // What the system knows about a serial device beyond its name: the stable
-// name udev gives it, the driver behind it and the USB adapter it belongs
-// to. A field the system does not tell is "".
+// name udev gives it, the driver behind it, the USB adapter it belongs to
+// and whether it works. A field the system does not tell is "".
 #include <string>
 
 namespace orvex {
@@ -14,11 +14,12 @@ struct DeviceInfo {
     std::string manufacturer;  // the adapter's own strings, made printable
     std::string product;
     std::string serial;
+    std::string problem;       // what the system says is wrong with it (Windows)
 };
 
 // The device's information as the system under root shows it (Linux: the
-// /dev/serial/by-id links and sysfs); nothing for a device that is gone.
-// Windows tells nothing cheaply, so there every field is "".
+// /dev/serial/by-id links and sysfs; Windows: the device tree, root
+// ignored, no by-id name or serial); nothing for a device that is gone.
 DeviceInfo ReadDeviceInfo(const std::string& device, const std::string& root = "/");
 
 // A string from a device made fit to print: control characters and bytes

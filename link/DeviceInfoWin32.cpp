@@ -1,9 +1,12 @@
 #include "link/DeviceInfo.h"
+#include "link/WindowsPorts.h"
 
 namespace orvex {
 
-// The adapter behind a COM name shows only through the SetupAPI device
-// tree, a slow walk for a listing; the names are all Windows gives cheaply.
-DeviceInfo ReadDeviceInfo(const std::string&, const std::string&) { return {}; }
+DeviceInfo ReadDeviceInfo(const std::string& device, const std::string&) {
+    const std::vector<WindowsPortNode> nodes = ReadWindowsDeviceTree();
+    const WindowsPortNode* node = FindPortNode(nodes, device);
+    return node ? DeviceInfoOf(*node) : DeviceInfo{};
+}
 
 }  // namespace orvex

@@ -32,3 +32,19 @@ if(NOT WIN32)
         DEPS orvex_link LABELS ports TIMEOUT 90)
     add_dependencies(doctor_tests orvex-cli orvex-radio-sim)
 endif()
+
+# Windows ports from made-up device trees: USB ids and names, the news of
+# ports coming and going, the connection check's findings. Plain code, run
+# on every platform.
+orvex_add_test(windows_ports_tests SOURCES
+    ports/WindowsPortsTest.cpp
+    DEPS orvex_link LABELS ports)
+
+# The same in the window: a cable named as Device Manager names it, and the
+# port the port settings file's first place refuses kept in its second.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(frame_windows_ports_tests QTTEST SOURCES
+        app/WindowsPortNewsTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
+endif()

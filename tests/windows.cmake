@@ -46,6 +46,14 @@ orvex_add_test(win32_port_tests SOURCES
     ENVIRONMENT ORVEX_HOST_BUILD=${ORVEX_HOST_BUILD} ORVEX_TEST_WATCH=polling
     RUNS events:ORVEX_TEST_WATCH=events events:ORVEX_WINE_PRELOAD=${_shim} events:ORVEX_WINE_COM=COM9)
 
+# The window that hears ports come and go, and the connection check over
+# the system's own calls, with the simulator's terminal as COM11.
+orvex_add_test(win32_ports_system_tests SOURCES
+    win32/WindowsPortsWin32Test.cpp
+    DEPS orvex_link LABELS win32 TIMEOUT 120
+    WRAPPER ${_wine}/with-sim.sh COM11 -- ${_wine}/wine-run.sh
+    ENVIRONMENT ORVEX_HOST_BUILD=${ORVEX_HOST_BUILD})
+
 orvex_add_test(win32_cli_end_to_end
     COMMAND ${_wine}/cli-end-to-end.sh $<TARGET_FILE:orvex-cli> ${ORVEX_HOST_BUILD}/tools/cli/orvex-cli
         ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/kvx_open

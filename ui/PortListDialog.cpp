@@ -18,6 +18,7 @@ QString StateText(const PortEntry& e) {
         state += " by";
         for (const DeviceHolder& h : e.holders) state += " " + HolderText(h);
     }
+    if (!e.info.problem.empty()) state += ", " + e.info.problem;
     return QString::fromStdString(state);
 }
 
@@ -58,6 +59,13 @@ CPortListDialog::CPortListDialog(std::vector<PortEntry> entries, QWidget* parent
         set(kProduct, QString::fromStdString(e.info.product));
         set(kSerial, QString::fromStdString(e.info.serial));
         set(kState, StateText(e));
+    }
+    // What no port's system tells (Windows has no by-id names) would only
+    // be an empty column.
+    for (int c = 0; c < kColumns; ++c) {
+        bool empty = true;
+        for (int row = 0; row < m_table->rowCount() && empty; ++row) empty = m_table->item(row, c)->text().isEmpty();
+        m_table->setColumnHidden(c, empty && m_table->rowCount() > 0);
     }
     m_table->resizeColumnsToContents();
     m_table->horizontalHeader()->setStretchLastSection(true);

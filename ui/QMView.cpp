@@ -11,7 +11,6 @@
 #include <QSettings>
 #include <QSignalBlocker>
 #include <algorithm>
-#include <filesystem>
 #include <tuple>
 
 #include "link/CRadioPort.h"
@@ -23,7 +22,11 @@
 #include "settings/CodeTables.h"
 #include "ui/CFontStatic_src/FontStatic.h"
 #include "ui/FormTemplate.h"
+#ifdef _WIN32
+#include "ui/Win32DeviceEvents.h"
+#else
 #include "ui/UdevDeviceEvents.h"
+#endif
 #include "ui/model/RecoveryFile.h"
 #include "ui/model/RecoveryTexts.h"
 #include "ui/readonlycombo_src/ReadOnlyComboBox.h"
@@ -137,6 +140,8 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     m_ports = std::make_shared<PortMap>(PortMap::FromSystem(nullptr, &remembered));
     m_scan = options.scanDevices;
     m_systemRoot = options.systemRoot.empty() ? std::string("/") : options.systemRoot;
+    m_deviceInfo = options.deviceInfo;
+    if (!m_deviceInfo) m_deviceInfo = [this](const std::string& device) { return ReadDeviceInfo(device, m_systemRoot); };
     CRadioLink::PortResolver resolve = options.resolver;
     CPortSearch::ProbeList probeList;
     std::function<std::string(int)> identityOf;
@@ -156,11 +161,16 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     }
     m_deviceEvents = options.deviceEvents;
     if (!m_deviceEvents && !options.resolver && !options.scanDevices) {
-        // Without udev (a container, another system) the window works the
-        // same; only the news of plugged cables waits for the next opening.
-        auto* udev = new UdevDeviceEvents(this);
-        if (udev->Start()) m_deviceEvents = udev;
-        else delete udev;
+        // Without the system's news (no udev in a container, no window for
+        // it) the window works the same; only the news of plugged cables
+        // waits for the next opening.
+#ifdef _WIN32
+        auto* system = new Win32DeviceEvents(this);
+#else
+        auto* system = new UdevDeviceEvents(this);
+#endif
+        if (system->Start()) m_deviceEvents = system;
+        else delete system;
     }
     if (m_deviceEvents) m_deviceEvents->SetHandler([this](const DeviceEvent& e) { OnDeviceEvent(e); });
     std::unique_ptr<IRadioPort> port = options.makePort ? options.makePort(m_loop) : std::make_unique<CRadioPort>();
@@ -372,15 +382,7 @@ void CQMView::OnDeviceEvent(const DeviceEvent& event) {
     // or probe finds the device; a cable pulled during a transfer ends it
     // through the port's own error.
     if (m_form.IsTableLocked() || m_search->Active()) return;
-    const std::string name = std::filesystem::path(event.device).filename().string();
-    std::string text = "COM" + std::to_string(com) + ": ";
-    if (added) {
-        const std::string product = ReadDeviceInfo(event.device, m_systemRoot).product;
-        text += (product.empty() ? name : product + " (" + name + ")") + " connected";
-    } else {
-        text += name + " disconnected";
-    }
-    m_form.SetStatusText(text);
+    m_form.SetStatusText(DeviceEventNews(event, com, added ? m_deviceInfo(event.device).product : std::string()));
 }
 
 void CQMView::keyPressEvent(QKeyEvent* e) {

@@ -14,6 +14,7 @@
 #include "files/BackupStore.h"
 #include "files/UserFolders.h"
 #include "link/DeviceEvents.h"
+#include "link/DeviceInfo.h"
 #include "link/PortMap.h"
 #include "link/PortSearch.h"
 #include "link/RadioLink.h"
@@ -86,6 +87,9 @@ struct ViewOptions {
     // Devices coming and going; null means the system's own where the
     // devices are the system's (no resolver and no scan given), else none.
     IDeviceEventSource* deviceEvents = nullptr;
+    // What the system tells about a device that came; null means what
+    // ReadDeviceInfo finds under systemRoot.
+    std::function<DeviceInfo(const std::string& device)> deviceInfo;
     // Where backups and unsaved edits are kept; null means the user's own
     // data folder. It must outlive the view.
     const IUserFolders* folders = nullptr;
@@ -253,6 +257,7 @@ private:
     std::function<std::vector<std::string>()> m_scan;
     std::string m_systemRoot;
     IDeviceEventSource* m_deviceEvents = nullptr;
+    std::function<DeviceInfo(const std::string&)> m_deviceInfo;
     bool m_mapResolves = false;  // the COM numbers are m_ports', not a given resolver's
     bool m_initialised = false;
     bool m_refreshing = false;

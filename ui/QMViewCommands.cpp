@@ -421,8 +421,10 @@ void CQMView::OnConnectionCheck() {
     // has it.
     if (m_form.IsTableLocked() || m_link->Busy() || m_search->Active()) return;
     const std::string device = m_link->ConfiguredDevice();
+    // Our own hold on the port would pass for another program's where the
+    // check learns of holders by opening the port (Windows).
+    m_link->StopTransfer();
     std::vector<Finding> findings = CheckDevice(device, SourcesOfThisProcess());
-    m_link->StopTransfer();  // lets go of the port for the line test
     EventLoop lineLoop(EventLoop::Clock::Real);
     CRadioPort linePort;
     const LineTestResult line = RunLineTest(linePort, device, lineLoop);

@@ -10,6 +10,7 @@
 
 #include "app/support/FrameHarness.h"
 #include "link/LinkTexts.h"
+#include "support/FakeDeviceEvents.h"
 #include "ui/PortListDialog.h"
 #include "ui/UdevDeviceEvents.h"
 
@@ -17,18 +18,6 @@ namespace orvex::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-class FakeDeviceEvents : public IDeviceEventSource {
-public:
-    void SetHandler(Handler handler) override { m_handler = std::move(handler); }
-    bool Connected() const { return static_cast<bool>(m_handler); }
-    void Send(DeviceEvent::Kind kind, const std::string& device) {
-        if (m_handler) m_handler(DeviceEvent{kind, device});
-    }
-
-private:
-    Handler m_handler;
-};
 
 // The simulated line, whose cable can be pulled: the port then reports the
 // hang-up as the system's port does when its device goes.
