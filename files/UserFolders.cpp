@@ -9,12 +9,15 @@
 namespace orvex {
 namespace {
 
+// The POSIX rules hold their own names on every platform, so that they
+// can be tested everywhere.
+constexpr const char* kPosixAppFolder = "orvex";
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
 constexpr const char* kAppFolder = "ORVEX";
 #else
 constexpr char kSeparator = '/';
-constexpr const char* kAppFolder = "orvex";
+constexpr const char* kAppFolder = kPosixAppFolder;
 #endif
 constexpr const char* kBackups = "backups";
 
@@ -49,9 +52,9 @@ std::string Env(const char* name) {
 namespace detail {
 
 std::string PosixDataFolder(const std::string& xdgDataHome, const std::string& home) {
-    if (!xdgDataHome.empty() && xdgDataHome.front() == '/') return Child(xdgDataHome, kAppFolder);
+    if (!xdgDataHome.empty() && xdgDataHome.front() == '/') return xdgDataHome + "/" + kPosixAppFolder;
     if (home.empty()) return {};
-    return Child(home + "/.local/share", kAppFolder);
+    return home + "/.local/share/" + kPosixAppFolder;
 }
 
 }  // namespace detail
