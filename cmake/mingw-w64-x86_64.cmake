@@ -1,21 +1,11 @@
-# Cross build for 64-bit Windows with Debian's mingw-w64 (the posix thread
-# model, which std::thread needs). Test programs run under Wine through the
+# Cross build for 64-bit Windows. The compiler's runtime is a DLL beside the
+# programs, as it is for the Qt DLLs built with the same compilers: one
+# libstdc++ in the process. Test programs run under Wine through the
 # emulator below, so CTest drives them as it drives native ones.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(_triple x86_64-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${_triple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${_triple}-g++-posix)
-set(CMAKE_RC_COMPILER ${_triple}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${_triple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Self-contained executables: no libstdc++, libgcc or winpthread DLLs to ship.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-compilers.cmake)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/wine/wine-run.sh)
+# A Qt for Windows named by CMAKE_PREFIX_PATH lies outside the compilers'
+# own root, where packages are looked for.
+if(CMAKE_PREFIX_PATH)
+    list(APPEND CMAKE_FIND_ROOT_PATH ${CMAKE_PREFIX_PATH})
+endif()
