@@ -81,10 +81,10 @@ public:
         // The narrow arguments are in the ANSI code page; the file calls
         // take UTF-8, which the toolkit's own list gives.
         line.files.clear();
-        bool options = true;
+        bool optionsMayFollow = true;
         for (const QString& a : QCoreApplication::arguments().mid(1)) {
-            if (options && a == "--") options = false;
-            else if (!options || !a.startsWith('-') || a == "-") line.files.push_back(a.toStdString());
+            if (optionsMayFollow && a == "--") optionsMayFollow = false;
+            else if (!optionsMayFollow || !a.startsWith('-') || a == "-") line.files.push_back(a.toStdString());
         }
 #endif
         ViewOptions options;

@@ -2,6 +2,7 @@
 // items, Write and Verify against the simulated radio, the backup of every
 // read and the folder Open Backup starts in, and unsaved edits brought back
 // by a later window.
+#include <QDir>
 #include <QFileDialog>
 #include <QTest>
 
@@ -51,7 +52,7 @@ struct DialogWatch {
                   w->close();
                   return;
               }
-              folders << d->directory().absolutePath();
+              folders << QDir::toNativeSeparators(d->directory().absolutePath());
               modes << d->acceptMode();
               if (path.isEmpty())
                   d->reject();
@@ -185,7 +186,7 @@ private slots:
             DialogWatch dialogs({});
             h.frame->Action(ID_FILE_OPEN_BACKUP)->trigger();
             QTRY_COMPARE_WITH_TIMEOUT(dialogs.watch.Count(), 1, 3000);
-            QCOMPARE(dialogs.folders, QStringList{folder});
+            QCOMPARE(dialogs.folders, QStringList{QDir::toNativeSeparators(folder)});
             QCOMPARE(dialogs.modes.value(0), QFileDialog::AcceptOpen);
         }
         QVERIFY(h.ReadFromRadio());
@@ -196,7 +197,7 @@ private slots:
         DialogWatch dialogs(QString::fromStdString(backup));
         h.frame->Action(ID_FILE_OPEN_BACKUP)->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(dialogs.watch.Count(), 1, 3000);
-        QCOMPARE(dialogs.folders, QStringList{folder});
+        QCOMPARE(dialogs.folders, QStringList{QDir::toNativeSeparators(folder)});
         QCOMPARE(h.Cells(), SampleCells());
         QVERIFY(h.frame->windowTitle().endsWith(QString::fromStdString(fs::path(backup).stem().string())));
         QCOMPARE(h.Messages(), QStringList{Text(texts::kUploadComplete)});
@@ -267,7 +268,7 @@ private slots:
         QVERIFY(!h.frame->Action(ID_FILE_RESTORE_EDITS)->isEnabled());
         const QString status = h.View().StatusLine()->Text();
         QVERIFY2(status.startsWith(Text(texts::kRecoveryUnreadable)), qPrintable(status));
-        QVERIFY2(status.contains(QString::fromStdString(foreign)), qPrintable(status));
+        QVERIFY2(status.contains(QDir::toNativeSeparators(QString::fromStdString(foreign))), qPrintable(status));
         QVERIFY(h.prompts.shown.empty());
         QVERIFY(fs::exists(foreign));
     }

@@ -225,7 +225,7 @@ private slots:
         QApplication::setFont(f);
         w = std::make_unique<TableWindow>();
         QVERIFY2(w->ShowAndFocus(), "the grid cannot take the keyboard focus");
-        QCOMPARE(QFontInfo(w->grid->font()).pointSize(), points);
+        QCOMPARE(w->grid->font().pointSize(), points);
     }
 
     void digitsStopAtSevenCharacters_data() { FontSizes(); }

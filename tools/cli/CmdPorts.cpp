@@ -107,7 +107,8 @@ int CmdSearch(const Args& args) {
     CliSession session("");
     StatusPrinter printer(session.Form());
     session.Form().AddObserver(&printer);
-    CPortSearch search(session.Form(), session.Link(), session.Loop(), PortSettingsPath());
+    // The fallback place too: a search never fails for a file it cannot write.
+    CPortSearch search(session.Form(), session.Link(), session.Loop(), DefaultPortSettingsPlaces());
     search.SetProbeList([&session] {
         session.Ports().Refresh();
         return session.Ports().PresentNumbers();
