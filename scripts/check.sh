@@ -1,7 +1,9 @@
 #!/bin/sh
-# Installs what is needed, builds, and runs every test: the normal build,
-# the Windows cross build with its tests under Wine, the same suite with the
-# window (Qt offscreen) under AddressSanitizer + UndefinedBehaviorSanitizer,
+# Installs what is needed, builds, and runs every test: the Windows cross
+# build (the window program on a Qt for Windows built from
+# Debian's source) with its tests and its installer under Wine, the whole
+# suite with the window (Qt offscreen) under AddressSanitizer +
+# UndefinedBehaviorSanitizer,
 # the threaded link code under ThreadSanitizer, the fuzz targets, and the
 # Debian package (built, checked by lintian, installed, tried and removed).
 # A test that reports a skipped case fails (see orvex_add_test), so
@@ -35,19 +37,26 @@ stage() {  # title, command...
 "
 }
 
-normal() {
-    run_build build all "" -DCMAKE_BUILD_TYPE=Debug
+host_tools() {
+    # The simulator and the modem-line preload the Windows tests use; the
+    # suite itself runs once, under the sanitizers below.
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
+        cmake --build build -j "$JOBS" --target orvex-radio-sim orvex_pty_modem_lines
 }
 
 windows() {
-    # The Windows port tests talk to the native build's simulator. The Wine
-    # prefix lives in the build folder, so every clean build starts a fresh one.
+    # Qt for Windows comes from the cache outside the clone, or is built
+    # into it first (once a machine). The Windows port tests talk to the
+    # native build's simulator. The Wine prefix lives in the build folder,
+    # so every clean build starts a fresh one.
+    qt=$(./scripts/build-qt-windows.sh | tail -n 1) || return
     ORVEX_WINEPREFIX="$PWD/build-win/wineprefix"
     export ORVEX_WINEPREFIX
     bash -c '. tests/wine/prefix.sh && orvex_wine_prefix'
     status=0
     run_build build-win all "" -DCMAKE_BUILD_TYPE=Debug \
-        -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DORVEX_BUILD_GUI=OFF -DORVEX_HOST_BUILD="$PWD/build" ||
+        -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr \
+        -DORVEX_HOST_BUILD="$PWD/build" ||
         status=$?
     WINEPREFIX="$ORVEX_WINEPREFIX" wineserver -k 2>/dev/null || true
     return $status
@@ -79,8 +88,8 @@ package() {
 }
 
 all_started=$(date +%s)
-stage "build and test" normal
-stage "Windows (mingw-w64 cross build, tests under Wine)" windows
+stage "host tools (the simulator for the Windows tests)" host_tools
+stage "Windows (Qt for Windows, mingw-w64 cross build, tests and the installer under Wine)" windows
 stage "AddressSanitizer + UndefinedBehaviorSanitizer, the window included" address
 stage "ThreadSanitizer (link)" thread
 stage "fuzzing (libFuzzer with AddressSanitizer + UndefinedBehaviorSanitizer, $FUZZ_SECONDS s a target)" fuzz

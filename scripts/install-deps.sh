@@ -15,7 +15,7 @@ PKGS="build-essential cmake ninja-build pkg-config git
       xvfb xauth x11-utils fonts-dejavu-core
       qt6-gtk-platformtheme xdotool
       clang libclang-rt-14-dev
-      g++-mingw-w64-x86-64-posix wine wine64
+      g++-mingw-w64-x86-64-posix wine wine64 xz-utils nsis icoutils zip
       locales
       dpkg-dev lintian file man-db librsvg2-bin
       desktop-file-utils appstream shared-mime-info libglib2.0-bin libxml2-utils

@@ -59,3 +59,12 @@ orvex_add_test(win32_cli_end_to_end
         ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/kvx_open
     DEPS orvex-cli LABELS win32 TIMEOUT 180 RESOURCE_LOCK wine_c_drive
     ENVIRONMENT ORVEX_HOST_BUILD=${ORVEX_HOST_BUILD})
+
+# What a Windows user downloads: the zip and the installer made from this
+# build, the installer run silently in a fresh prefix, the installed window
+# reading the simulator on COM1 under Xvfb, the installed CLI, the uninstall.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(win32_installer
+        COMMAND ${_wine}/installer-test.sh ${PROJECT_BINARY_DIR} ${ORVEX_HOST_BUILD}
+        DEPS orvex orvex-cli LABELS win32 TIMEOUT 300 RESOURCE_LOCK wine_c_drive)
+endif()
