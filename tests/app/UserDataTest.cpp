@@ -2,6 +2,7 @@
 // by keys and clicks: a refused entry keeps the cell's value, a click on a
 // channel box keeps the emergency channel the next write sends, and New,
 // Open and a read are undone like any change, their unsaved edits kept.
+#include <QFileInfo>
 #include <QTest>
 
 #include "app/support/FrameHarness.h"
@@ -96,6 +97,20 @@ private slots:
         QVERIFY(!h.frame->Action(ID_FILE_RESTORE_EDITS)->isEnabled());  // nothing else to bring back
         // The status line no longer speaks of the form that was undone.
         QCOMPARE(h.View().StatusLine()->Text(), QString("FREQUENCY RANGE : 26.0000 MHz ~ 30.0000 MHz"));
+    }
+
+    // Windows' narrow calls would lose these characters; the file calls and
+    // the caption take the name as it is.
+    void aFileNamedOutsideTheAnsiCodePageSavesOpensAndNamesTheCaption() {
+        FrameHarness h;
+        QVERIFY(h.Ready());
+        const QString path = QString::fromStdString(h.dir.File("")) + QString::fromUtf8("Радио ✓ 한.kvx");
+        h.TypeIntoCell(2, "27.125");
+        QVERIFY(h.View().SaveFileTo(path));
+        QVERIFY(QFileInfo::exists(path));
+        QVERIFY(h.View().OpenFile(path));
+        QCOMPARE(h.frame->windowTitle(), QString::fromUtf8("ORVEX Programmer Ver 1.1.2 - Радио ✓ 한"));
+        QCOMPARE(h.Cell(2), QString("27.1250"));
     }
 
     void earlierNewsGivesWayAfterOpenSaveAndNew() {
