@@ -38,10 +38,10 @@ stage() {  # title, command...
 }
 
 host_tools() {
-    # The simulator and the modem-line preload the Windows tests use; the
-    # suite itself runs once, under the sanitizers below.
+    # The simulator, the native CLI and the modem-line preload the Windows
+    # tests use; the suite itself runs once, under the sanitizers below.
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
-        cmake --build build -j "$JOBS" --target orvex-radio-sim orvex_pty_modem_lines
+        cmake --build build -j "$JOBS" --target orvex-radio-sim orvex-cli orvex_pty_modem_lines
 }
 
 windows() {
