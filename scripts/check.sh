@@ -21,7 +21,9 @@ run_build() {  # dir, target, ctest-args, cmake-args...
     # Each step says its own status: set -e does not hold inside a caller's
     # "|| status=$?".
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || return
+    built=$(date +%s)
     cmake --build "$dir" -j "$JOBS" --target "$target" || return
+    echo "-- built in $(($(date +%s) - built)) s"
     # shellcheck disable=SC2086
     ctest --test-dir "$dir" --output-on-failure -j "$JOBS" $ctest_args
 }
@@ -54,7 +56,9 @@ windows() {
     export ORVEX_WINEPREFIX
     bash -c '. tests/wine/prefix.sh && orvex_wine_prefix'
     status=0
-    run_build build-win all "" -DCMAKE_BUILD_TYPE=Debug \
+    # No debug information: it would make up most of what the cross
+    # linker reads and writes, and a failure here is looked into natively.
+    run_build build-win all "" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g0 \
         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr \
         -DORVEX_HOST_BUILD="$PWD/build" ||
         status=$?
@@ -64,11 +68,13 @@ windows() {
 
 address() {
     # Leaks are reported, except those of the system libraries Qt loads
-    # (fonts, platform plugins), which are theirs to keep until exit.
+    # (fonts, platform plugins), which are theirs to keep until exit. Line
+    # tables are all a report needs of the debug information.
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppressions=0" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        run_build build-asan orvex_tests "" -DCMAKE_BUILD_TYPE=Debug -DORVEX_SANITIZE="address;undefined"
+        run_build build-asan orvex_tests "" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
+        -DORVEX_SANITIZE="address;undefined"
 }
 
 thread() {

@@ -48,8 +48,14 @@ orvex_add_test(undo_tests SOURCES
 
 # Export and import through the form: the command line's JSON object, tested
 # without the tool, and the CSV step the window shares.
+# The round trip of every corpus and random file is the same std-only code
+# on every platform; under Wine its few thousand file calls take minutes.
+set(_exchange_env)
+if(WIN32)
+    set(_exchange_env GTEST_FILTER=-FormJsonTest.ImportOfExportIsResaveForCorpusSamplesAndRandomFiles)
+endif()
 orvex_add_test(exchange_tests SOURCES
     cli/FormJsonTest.cpp
     ${PROJECT_SOURCE_DIR}/tools/cli/FormJson.cpp
     ${PROJECT_SOURCE_DIR}/tools/cli/CliJson.cpp
-    DEPS orvex_formmodel LABELS core)
+    DEPS orvex_formmodel LABELS core ENVIRONMENT ${_exchange_env})
