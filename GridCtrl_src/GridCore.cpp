@@ -77,7 +77,7 @@ bool GridCore::SetRows(int n) {
         m_cells[r].resize(static_cast<std::size_t>(m_cols));
         for (auto& c : m_cells[r]) c.SetFormat(m_default.GetFormat());
     }
-    if (m_focus.row >= n) m_focus = {};
+    if (m_focus.row >= n) MoveFocusTo({});
     std::erase_if(m_selected, [n](const CellId& c) { return c.row >= n; });
     ApplyFixedMarks();
     return true;
@@ -92,7 +92,7 @@ bool GridCore::SetCols(int n) {
     }
     m_cols = n;
     m_colWidths.resize(static_cast<std::size_t>(n), kDefaultColWidth);
-    if (m_focus.col >= n) m_focus = {};
+    if (m_focus.col >= n) MoveFocusTo({});
     std::erase_if(m_selected, [n](const CellId& c) { return c.col >= n; });
     ApplyFixedMarks();
     return true;
@@ -103,7 +103,7 @@ bool GridCore::SetFixedRows(int n) {
     if (n == m_fixedRows) return true;
     if (n > GetRows()) SetRows(n);
     m_fixedRows = n;
-    m_focus = {};
+    MoveFocusTo({});
     m_selected.clear();
     ApplyFixedMarks();
     Changed();
@@ -115,7 +115,7 @@ bool GridCore::SetFixedCols(int n) {
     if (n == m_fixedCols) return true;
     if (n > m_cols) SetCols(n);
     m_fixedCols = n;
-    m_focus = {};
+    MoveFocusTo({});
     m_selected.clear();
     ApplyFixedMarks();
     Changed();
@@ -153,14 +153,14 @@ void GridCore::AutoSizeAll(const std::function<std::pair<int, int>(const std::st
 
 bool GridCore::SetCell(int row, int col, const std::string& text, unsigned format) {
     if (!IsValid(row, col)) return false;
-    m_cells[row][col].SetText(text);
+    PutText(row, col, text);
     m_cells[row][col].SetFormat(format);
     return true;
 }
 
 bool GridCore::SetCellText(int row, int col, const std::string& text) {
     if (!IsValid(row, col)) return false;
-    m_cells[row][col].SetText(text);
+    PutText(row, col, text);
     m_cells[row][col].Mark(GVIS_MODIFIED, true);
     return true;
 }
@@ -194,7 +194,7 @@ void GridCore::SelectCell(CellId cell, bool on) {
 void GridCore::SetFocusCell(CellId cell, bool notifyChanging, bool notifyChanged) {
     if (!IsValid(cell.row, cell.col) || IsCellFixed(cell.row, cell.col)) return;
     if (notifyChanging) Notify(LVN_ITEMCHANGING, cell.row, cell.col);
-    m_focus = cell;
+    MoveFocusTo(cell);
     m_selected = {cell};
     ApplyFixedMarks();
     if (notifyChanged) Notify(LVN_ITEMCHANGED, cell.row, cell.col);
@@ -295,7 +295,7 @@ bool GridCore::ReplaceText(int row, int col, const std::string& text) {
     Notify(LVN_BEGINLABELEDIT, row, col);
     const bool changed = m_cells[row][col].GetText() != text;
     if (changed) {
-        m_cells[row][col].SetText(text);
+        PutText(row, col, text);
         m_cells[row][col].Mark(GVIS_MODIFIED, true);
     }
     Notify(LVN_ENDLABELEDIT, row, col);
@@ -364,12 +364,24 @@ bool GridCore::EndEdit(int row, int col, const std::string& text) {
     if (!IsValid(row, col)) return false;
     const bool changed = m_cells[row][col].GetText() != text;
     if (changed) {
-        m_cells[row][col].SetText(text);
+        PutText(row, col, text);
         m_cells[row][col].Mark(GVIS_MODIFIED, true);
         Changed();
     }
     Notify(LVN_ENDLABELEDIT, row, col);
     return changed;
+}
+
+void GridCore::PutText(int row, int col, const std::string& text) {
+    const bool different = m_cells[row][col].GetText() != text;
+    m_cells[row][col].SetText(text);
+    if (different && onCellTextChanged) onCellTextChanged({row, col});
+}
+
+void GridCore::MoveFocusTo(CellId cell) {
+    if (cell == m_focus) return;
+    m_focus = cell;
+    if (onFocusMoved) onFocusMoved(cell);
 }
 
 }  // namespace orvex::grid

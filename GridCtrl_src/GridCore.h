@@ -152,6 +152,10 @@ public:
 
     // Repaint request for a front end.
     std::function<void()> onChanged;
+    // For a front end that tells assistive technology: a cell's text is
+    // different now, and the focus cell has moved (or gone: invalid).
+    std::function<void(CellId)> onCellTextChanged;
+    std::function<void(CellId)> onFocusMoved;
 
 private:
     bool InRows(int r) const { return r >= 0 && r < GetRows(); }
@@ -161,6 +165,9 @@ private:
     void Changed() const {
         if (onChanged) onChanged();
     }
+    // Every change of a cell's text goes through here.
+    void PutText(int row, int col, const std::string& text);
+    void MoveFocusTo(CellId cell);
 
     Listener m_listener;
     int m_controlId = 0;

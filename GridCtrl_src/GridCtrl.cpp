@@ -1,5 +1,6 @@
 #include "GridCtrl_src/GridCtrl.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -8,6 +9,8 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <cmath>
+
+#include "GridCtrl_src/GridAccessible.h"
 
 namespace orvex {
 namespace {
@@ -45,6 +48,11 @@ CGridCtrl::CGridCtrl(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     m_core.onChanged = [this] { update(); };
+    GridAccessible::Install();
+    m_core.onCellTextChanged = [this](grid::CellId cell) { Announce(QAccessible::NameChanged, cell); };
+    m_core.onFocusMoved = [this](grid::CellId cell) {
+        if (hasFocus()) Announce(QAccessible::Focus, cell);
+    };
     m_vScroll = new QScrollBar(Qt::Vertical, this);
     m_vScroll->setFocusPolicy(Qt::NoFocus);
     m_vScroll->hide();
@@ -61,7 +69,34 @@ void CGridCtrl::ShowRefusal(const std::string& detail) {
         m_prompter->Show(UserMessage{m_refusal, detail, MsgIcon::Stop, MsgButtons::Ok});
 }
 
-CGridCtrl::~CGridCtrl() { m_core.onChanged = nullptr; }
+CGridCtrl::~CGridCtrl() {
+    m_core.onChanged = nullptr;
+    m_core.onCellTextChanged = nullptr;
+    m_core.onFocusMoved = nullptr;
+}
+
+void CGridCtrl::Announce(QAccessible::Event what, grid::CellId cell) {
+    if (!QAccessible::isActive()) return;
+    const int child = GridAccessible::ChildIndexOf(this, cell);
+    if (child < 0) return;
+    QAccessibleEvent event(this, what);
+    event.setChild(child);
+    QAccessible::updateAccessibility(&event);
+}
+
+void CGridCtrl::FocusOutOfTable(bool forward) {
+    EndEditing();
+    if (!hasFocus()) setFocus(Qt::OtherFocusReason);
+    focusNextPrevChild(forward);
+}
+
+// Ctrl+Tab and Ctrl+Shift+Tab leave the table, where Tab moves between cells.
+bool CGridCtrl::LeavesTable(const QKeyEvent* key, bool* forward) {
+    if (!(key->modifiers() & Qt::ControlModifier)) return false;
+    if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab) return false;
+    *forward = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+    return true;
+}
 
 // The count it already has changes nothing, so a running edit goes on: the
 // table is unlocked again each time the port closes, also mid-edit.
@@ -227,7 +262,8 @@ void CGridCtrl::paintEvent(QPaintEvent*) {
                 text = p.fontMetrics().elidedText(text, Qt::ElideRight, textRect.width());
             p.setPen(fore);
             p.drawText(textRect, static_cast<int>(AlignmentOf(gc->GetFormat())) | Qt::TextSingleLine, text);
-            if (m_core.FocusCell() == grid::CellId{r, c}) {
+            // The frame marks where typing goes, so only while it goes here.
+            if (m_core.FocusCell() == grid::CellId{r, c} && (hasFocus() || m_editor)) {
                 p.setPen(QPen(pal.color(QPalette::Text), 1));
                 p.drawRect(cell.adjusted(1, 1, -2, -2));
             }
@@ -254,7 +290,10 @@ bool CGridCtrl::EditCell(int row, int col, const EditStart& first) {
                                     QString::fromStdString(cell->GetText()), first);
     // A first key that cannot be part of the text has ended the edit already;
     // the keys after it must start a new one, not reach the closed editor.
-    if (!editor->isHidden()) m_editor = editor;
+    if (!editor->isHidden()) {
+        m_editor = editor;
+        editor->setAccessibleName(CellDescription({row, col}));
+    }
     return true;
 }
 
@@ -328,7 +367,33 @@ void CGridCtrl::OnEditClear() {
 
 void CGridCtrl::OnEditSelectAll() { m_core.SelectAll(); }
 
+QString CGridCtrl::CellDescription(grid::CellId cell) const {
+    QStringList parts;
+    for (int c = 0; c < m_core.GetFixedCols(); ++c)
+        if (m_core.ColWidth(c) > 0) parts << QString::fromStdString(m_core.GetCellText(cell.row, c)).trimmed();
+    for (int r = 0; r < m_core.GetFixedRows(); ++r)
+        if (m_core.RowHeight(r) > 0) parts << QString::fromStdString(m_core.GetCellText(r, cell.col)).trimmed();
+    parts.removeAll(QString());
+    return parts.join(' ');
+}
+
+void CGridCtrl::focusInEvent(QFocusEvent* e) {
+    QWidget::focusInEvent(e);
+    Announce(QAccessible::Focus, m_core.FocusCell());
+    update();
+}
+
+void CGridCtrl::focusOutEvent(QFocusEvent* e) {
+    QWidget::focusOutEvent(e);
+    update();
+}
+
 bool CGridCtrl::event(QEvent* e) {
+    bool forward = true;
+    if (e->type() == QEvent::KeyPress && LeavesTable(static_cast<QKeyEvent*>(e), &forward)) {
+        FocusOutOfTable(forward);
+        return true;
+    }
     if (QKeyEvent* tab = TabKeyPress(e)) {
         keyPressEvent(tab);
         return true;

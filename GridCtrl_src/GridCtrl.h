@@ -1,6 +1,7 @@
 #pragma once
 // The table widget: draws a GridCore, turns mouse and keys into its
 // operations, and runs the in-place editor.
+#include <QAccessible>
 #include <QPointer>
 #include <QWidget>
 #include <string>
@@ -82,8 +83,16 @@ public:
     // Unfixed rows scrolled off the top.
     int ScrolledRows() const { return m_nScrollRows; }
     void EnsureRowVisible(int row);
+    // The cell's fixed-column and header texts ("P3 FREQUENCY"), as a
+    // screen reader names its editor.
+    QString CellDescription(grid::CellId cell) const;
+    // Ends any edit and gives the focus to the next (or previous) control.
+    void FocusOutOfTable(bool forward);
+    static bool LeavesTable(const QKeyEvent* key, bool* forward);
 
 protected:
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -104,6 +113,8 @@ private:
     int MaxScrollRows() const;
     void ScrollTo(int rows);
     void UpdateScrollBar();
+    // Tells assistive technology about a cell, when one listens.
+    void Announce(QAccessible::Event what, grid::CellId cell);
 
     grid::GridCore m_core;
     QPointer<CInPlaceEdit> m_editor;

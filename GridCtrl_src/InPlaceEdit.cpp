@@ -76,7 +76,13 @@ CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, unsigned format, 
 }
 
 bool CInPlaceEdit::event(QEvent* e) {
-    // Tab and Shift+Tab end the edit instead of moving the focus along.
+    // Ctrl+Tab leaves the table with the edit taken; Tab and Shift+Tab end
+    // the edit instead of moving the focus along.
+    bool forward = true;
+    if (e->type() == QEvent::KeyPress && CGridCtrl::LeavesTable(static_cast<QKeyEvent*>(e), &forward)) {
+        m_grid->FocusOutOfTable(forward);
+        return true;
+    }
     if (QKeyEvent* tab = TabKeyPress(e)) {
         keyPressEvent(tab);
         return true;

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
@@ -80,6 +82,17 @@ PromptParts SplitPrompt(const QString& prompt) {
     return {parts.value(0), parts.size() > 1 ? std::optional<QString>(parts.value(1)) : std::nullopt};
 }
 
+// Exactly as large as the form where the screen has room for it.
+class FormScroller final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        if (!widget()) return QScrollArea::sizeHint();
+        const int frame = 2 * frameWidth();
+        return widget()->size() + QSize(frame, frame);
+    }
+};
+
 // 65 x 38, or more where the desktop's font needs it: the style draws the
 // text under the icon inside its frame and elides what does not fit.
 QSize ButtonSize(const QToolButton& b) {
@@ -96,7 +109,14 @@ CMainFrame::CMainFrame(const ViewOptions& options) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     m_view = new CQMView(options, this);
-    setCentralWidget(m_view);
+    // The form keeps its size; where the screen is smaller (large scales,
+    // small screens) it scrolls inside the window instead of being cut.
+    auto* scroller = new FormScroller(this);
+    scroller->setObjectName("FormScroller");
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setFocusPolicy(Qt::NoFocus);  // the form's controls take the focus, not their frame
+    scroller->setWidget(m_view);
+    setCentralWidget(scroller);
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
@@ -112,8 +132,29 @@ CMainFrame::CMainFrame(const ViewOptions& options) {
     if (QWidget* grid = m_view->Grid()) grid->setFocus(Qt::OtherFocusReason);
     // Sized to the form and fixed: the window cannot be resized or maximised.
     adjustSize();
-    setFixedSize(sizeHint());
+    setFixedSize(FittedSize());
     move(0, 0);
+}
+
+QSize CMainFrame::FittedSize() const {
+    const QScreen* shown = screen();
+    if (!shown) return sizeHint();
+    // The window manager's frame is known once the window is shown; before
+    // that the style's title bar stands in for it.
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.isEmpty()) frame = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    return sizeHint().boundedTo(shown->availableGeometry().size() - frame);
+}
+
+void CMainFrame::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    // Once: the real frame may be larger than the estimate.
+    QMetaObject::invokeMethod(
+        this, [this] {
+            const QSize fitted = FittedSize();
+            if (fitted != size()) setFixedSize(fitted);
+        },
+        Qt::QueuedConnection);
 }
 
 CMainFrame::~CMainFrame() {
@@ -148,14 +189,15 @@ void CMainFrame::OnCommand(int id) {
 }
 
 void CMainFrame::CreateMenus() {
+    // Every menu and item has a mnemonic, so the keyboard alone reaches them.
     QMenu* file = m_fileMenu = menuBar()->addMenu("&File");
     file->addAction(MakeAction(ID_FILE_OPEN, "&Open...", PromptOf(ID_FILE_OPEN)));
-    file->addAction(MakeAction(ID_FILE_OPEN_BACKUP, "Open Backup...", PromptOf(ID_FILE_OPEN_BACKUP)));
-    file->addAction(MakeAction(ID_FILE_COMPARE, "Compare with File...", PromptOf(ID_FILE_COMPARE)));
-    file->addAction(MakeAction(ID_FILE_IMPORT_CHANNELS, "Import Channels...", PromptOf(ID_FILE_IMPORT_CHANNELS)));
-    file->addAction(MakeAction(ID_FILE_EXPORT_CHANNELS, "Export Channels...", PromptOf(ID_FILE_EXPORT_CHANNELS)));
+    file->addAction(MakeAction(ID_FILE_OPEN_BACKUP, "Open &Backup...", PromptOf(ID_FILE_OPEN_BACKUP)));
+    file->addAction(MakeAction(ID_FILE_COMPARE, "&Compare with File...", PromptOf(ID_FILE_COMPARE)));
+    file->addAction(MakeAction(ID_FILE_IMPORT_CHANNELS, "&Import Channels...", PromptOf(ID_FILE_IMPORT_CHANNELS)));
+    file->addAction(MakeAction(ID_FILE_EXPORT_CHANNELS, "&Export Channels...", PromptOf(ID_FILE_EXPORT_CHANNELS)));
     file->addAction(MakeAction(ID_FILE_SAVE, "&Save", PromptOf(ID_FILE_SAVE)));
-    file->addAction(MakeAction(ID_FILE_RESTORE_EDITS, "Restore Unsaved Edits", PromptOf(ID_FILE_RESTORE_EDITS)));
+    file->addAction(MakeAction(ID_FILE_RESTORE_EDITS, "&Restore Unsaved Edits", PromptOf(ID_FILE_RESTORE_EDITS)));
     file->addSeparator();
     file->addAction(MakeAction(ID_APP_EXIT, "E&xit", PromptOf(ID_APP_EXIT)));
     // The keys shown are the accelerators' (CreateAccelerators; Del is the
@@ -176,14 +218,14 @@ void CMainFrame::CreateMenus() {
     connect(m_view, &CQMView::undoStateChanged, this, [this] { RefreshEditItems({ID_EDIT_UNDO, ID_EDIT_REDO}); });
     QMenu* program = menuBar()->addMenu("Pr&ogram");
     program->addAction(MakeAction(ID_READ_FROM_RADIO, "&Read from Radio", PromptOf(ID_READ_FROM_RADIO)));
-    program->addAction(MakeAction(ID_WRITE_TO_RADIO, "Write to Radio", PromptOf(ID_WRITE_TO_RADIO)));
-    program->addAction(MakeAction(ID_WRITE_AND_VERIFY, "Write and Verify", PromptOf(ID_WRITE_AND_VERIFY)));
-    QMenu* port = menuBar()->addMenu("Select Port");
-    port->addAction(MakeAction(ID_AUTO_SEARCH, "Auto Search", PromptOf(ID_AUTO_SEARCH)));
-    port->addAction(MakeAction(ID_AUTO_STOP, "Auto Stop", PromptOf(ID_AUTO_STOP)));
-    port->addAction(MakeAction(ID_PORT_LIST, "Port List...", PromptOf(ID_PORT_LIST)));
+    program->addAction(MakeAction(ID_WRITE_TO_RADIO, "&Write to Radio", PromptOf(ID_WRITE_TO_RADIO)));
+    program->addAction(MakeAction(ID_WRITE_AND_VERIFY, "Write and &Verify", PromptOf(ID_WRITE_AND_VERIFY)));
+    QMenu* port = menuBar()->addMenu("&Select Port");
+    port->addAction(MakeAction(ID_AUTO_SEARCH, "&Auto Search", PromptOf(ID_AUTO_SEARCH)));
+    port->addAction(MakeAction(ID_AUTO_STOP, "Auto S&top", PromptOf(ID_AUTO_STOP)));
+    port->addAction(MakeAction(ID_PORT_LIST, "&Port List...", PromptOf(ID_PORT_LIST)));
     QMenu* help = menuBar()->addMenu("&Help");
-    help->addAction(MakeAction(ID_CONNECTION_CHECK, "Connection Check...", PromptOf(ID_CONNECTION_CHECK)));
+    help->addAction(MakeAction(ID_CONNECTION_CHECK, "&Connection Check...", PromptOf(ID_CONNECTION_CHECK)));
     help->addAction(MakeAction(ID_APP_ABOUT, "&About NUV...", QString()));
     Action(ID_FILE_OPEN)->setShortcut(QKeySequence("Ctrl+O"));
     Action(ID_FILE_SAVE)->setShortcut(QKeySequence("Ctrl+S"));
@@ -283,8 +325,12 @@ void CMainFrame::CreateToolBar() {
 }
 
 void CMainFrame::CreateStatusBar() {
+    menuBar()->setAccessibleName("Menu bar");
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
+    // The bar paints its prompts: a screen reader gets them as its description.
+    bar->setAccessibleName("Status bar");
+    connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& m) { bar->setAccessibleDescription(m.trimmed()); });
     bar->showMessage(" ");
     m_portPane = new QLabel(this);
     m_portPane->setObjectName("PortPane");

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: menu, toolbar and status bar around the form; a fixed
-// size at the top-left of the screen, sized to the form.
+// size at the top-left of the screen, sized to the form, or to the screen
+// where the form does not fit (it scrolls then).
 #include <QMainWindow>
 #include <initializer_list>
 #include <map>
@@ -35,6 +36,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     QAction* MakeAction(int id, const QString& text, const QString& prompt);
@@ -42,6 +44,8 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateAccelerators();
+    // The window's size: the form's, within the screen's free area.
+    QSize FittedSize() const;
     // The numbered recent files above E&xit, as the list is now.
     void RefreshRecentFiles();
     // Edit's items enabled as their commands would act now.

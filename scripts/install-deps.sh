@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs everything the build, the tests and the GUI need on Debian 12:
-# the GTK platform theme and xdotool to try the window as on a GNOME
-# desktop, what makes and checks the Debian package and its desktop files,
+# the GTK platform theme, its dark and high-contrast themes and xdotool to
+# try the window as on a GNOME desktop, the accessibility bus and its Python
+# client to read it as a screen reader does, what makes and checks the Debian package and its desktop files,
 # and what the package recommends (a font for the Korean headline of one
 # message), as cmake/OrvexPackage.cmake names it.
 # Safe to run again: apt-get skips what is already there.
@@ -13,7 +14,8 @@ PKGS="build-essential cmake ninja-build pkg-config git
       googletest libgtest-dev libgmock-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev libudev-dev
       xvfb xauth x11-utils fonts-dejavu-core
-      qt6-gtk-platformtheme xdotool
+      qt6-gtk-platformtheme xdotool gnome-themes-extra
+      at-spi2-core dbus dbus-x11 python3-gi gir1.2-atspi-2.0
       clang libclang-rt-14-dev
       g++-mingw-w64-x86-64-posix wine wine64 xz-utils nsis icoutils zip
       locales

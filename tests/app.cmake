@@ -110,3 +110,22 @@ if(ORVEX_HAVE_QT)
         app/support/FrameHarness.h
         DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
 endif()
+
+# The window read as a screen reader reads it, through the accessibility
+# bus on the X11 platform: every control's name, the channel table's cells
+# after a read, and the keyboard's way through the form.
+if(ORVEX_HAVE_QT AND NOT WIN32)
+    orvex_add_test(window_accessibility_tests
+        COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/accessibility/atspi-test.sh
+        $<TARGET_FILE:orvex> $<TARGET_FILE:orvex-radio-sim> $<TARGET_FILE:orvex-cli>
+        ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/kvx_open/south_africa.kvx
+        DEPS orvex orvex-radio-sim orvex-cli LABELS gui TIMEOUT 120)
+endif()
+
+# The form's own painted texts in light, dark and high-contrast themes.
+if(ORVEX_HAVE_QT)
+    orvex_add_test(theme_contrast_tests QTTEST SOURCES
+        app/ThemeContrastTest.cpp
+        app/support/FrameHarness.h
+        DEPS orvex_app orvex_simradio LABELS gui TIMEOUT 90)
+endif()

@@ -10,6 +10,12 @@ if(ORVEX_HAVE_QT)
         gui/support/TableWindow.h
         DEPS orvex_ui orvex_grid orvex_formmodel LABELS gui TIMEOUT 60)
 
+    # The table as screen readers get it, here and under Wine.
+    orvex_add_test(grid_accessible_tests QTTEST SOURCES
+        gui/GridAccessibleTest.cpp
+        gui/support/TableWindow.h
+        DEPS orvex_ui orvex_grid orvex_formmodel LABELS gui TIMEOUT 60)
+
     orvex_add_test(channel_table_tests QTTEST SOURCES
         gui/ChannelTableTest.cpp
         gui/support/TableWindow.h

@@ -7,6 +7,11 @@ struct DluRect {
     int x, y, w, h;
 };
 
+// The painted titles; they also name their frames for a screen reader.
+inline constexpr const char* kChannelTitleText = "Channel Status";
+inline constexpr const char* kSystemTitleText = "System Option";
+inline constexpr const char* kProgressName = "Progress";
+
 inline constexpr int kFormWidth = 355;
 inline constexpr int kFormHeight = 213;
 

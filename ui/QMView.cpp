@@ -223,6 +223,19 @@ QRect CQMView::Px(int x, int y, int w, int h) const {
     return QRect(left, top, px(x + w, m_base.width(), 4) - left, px(y + h, m_base.height(), 8) - top);
 }
 
+void CQMView::SetTabOrder() {
+    Grid()->setAccessibleName(form::kChannelTitleText);  // the table is the frame's content
+    // The table, then the band plan section in reading order.
+    QWidget* previous = Grid();
+    auto next = [&previous](QWidget* w) {
+        setTabOrder(previous, w);
+        previous = w;
+    };
+    for (QCheckBox* box : m_boxes) next(box);
+    next(m_cbEmgChannel);
+    next(m_cbModeSelect);
+}
+
 void CQMView::BuildControls() {
     using namespace form;
     auto rect = [this](const DluRect& r) { return Px(r.x, r.y, r.w, r.h); };
@@ -231,19 +244,24 @@ void CQMView::BuildControls() {
         g->setGeometry(rect(r));
         return g;
     };
-    // These two frames' own captions lie under the painted titles.
-    group("channel status", kChannelGroup)->setTitle(QString());
-    group("system option", kSystemGroup)->setTitle(QString());
+    // These two frames' own captions lie under the painted titles, which
+    // name them for a screen reader.
+    for (const auto& [caption, at, title] : {std::tuple{"channel status", kChannelGroup, kChannelTitleText},
+                                             std::tuple{"system option", kSystemGroup, kSystemTitleText}}) {
+        QGroupBox* frame = group(caption, at);
+        frame->setTitle(QString());
+        frame->setAccessibleName(title);
+    }
     m_southAfrica = group("South Africa Setup", kSouthAfricaGroup);
     m_channelEnable = group("Channel Enable/Disable", kChannelEnableGroup);
     group("Band Option", kBandGroup);
 
     m_titleChannel = new CFontStatic(this);
     m_titleChannel->setGeometry(rect(kChannelTitle));
-    m_titleChannel->SetText("Channel Status");
+    m_titleChannel->SetText(kChannelTitleText);
     m_titleSystem = new CFontStatic(this);
     m_titleSystem->setGeometry(rect(kSystemTitle));
-    m_titleSystem->SetText("System Option");
+    m_titleSystem->SetText(kSystemTitleText);
     for (CFontStatic* title : {m_titleChannel, m_titleSystem}) title->SetFontStatic("Comic Sans MS", 20, true, QColor(0, 0, 32));
 
     for (int n = 1; n <= kChannelEnableCount; ++n) {
@@ -264,6 +282,7 @@ void CQMView::BuildControls() {
         label->setGeometry(rect(labelAt));
         auto* combo = new CReadOnlyComboBox(this);
         combo->setObjectName(name);
+        label->setBuddy(combo);  // names the list for a screen reader
         const QRect r = rect(listAt);
         combo->setGeometry(r.x(), r.y(), r.width(), combo->sizeHint().height());
         connect(combo, &QComboBox::currentIndexChanged, this, [this, pick](int index) {
@@ -282,6 +301,7 @@ void CQMView::BuildControls() {
     m_progress->setGeometry(rect(kProgress));
     m_progress->setRange(0, kChannelCount);
     m_progress->setTextVisible(false);
+    m_progress->setAccessibleName(kProgressName);
     OnFormChanged(kChangeAll & ~kChangeCells);
 }
 

@@ -223,6 +223,7 @@ protected:
 private:
     void OnFormChanged(unsigned changes) override;
     void BuildControls();
+    void SetTabOrder();
     void RunFileOpen(const QString& startFolder = QString());
     // The Open dialog's choice of one settings file; empty when cancelled.
     QString AskFileToOpen(const QString& startFolder);

@@ -71,6 +71,7 @@ void CQMView::OnInitialUpdate() {
     using namespace form;
     m_table.CreateChannelTable(this, Px(kChannelTable.x, kChannelTable.y, kChannelTable.w, kChannelTable.h));
     m_table.WriteRowLabels();
+    SetTabOrder();
     m_form.SetStatusText(m_form.StatusText());
     emit captionChanged(QString::fromStdString(m_form.Caption()));
     if (m_keeper) m_keeper->AnnouncePending();

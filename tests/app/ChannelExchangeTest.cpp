@@ -51,8 +51,8 @@ private slots:
         WriteText(sheet, kSheet);
 
         const QStringList items = h.MenuItems("&File");
-        const int at = static_cast<int>(items.indexOf("Compare with File..."));
-        QCOMPARE(items.mid(at + 1, 2), (QStringList{"Import Channels...", "Export Channels..."}));
+        const int at = static_cast<int>(items.indexOf("&Compare with File..."));
+        QCOMPARE(items.mid(at + 1, 2), (QStringList{"&Import Channels...", "&Export Channels..."}));
         ModalWatch watch([&](QWidget* w) { AnswerFileDialog(w, QFileDialog::AcceptOpen, sheet); });
         h.Menu("&File")->actions().at(at + 1)->trigger();
         QTRY_COMPARE(h.Cell(1), QString("27.1250"));

@@ -63,8 +63,8 @@ private slots:
         });
         // After Open Backup... in the File menu.
         const QStringList items = h.MenuItems("&File");
-        QCOMPARE(items.value(items.indexOf("Open Backup...") + 1), QString("Compare with File..."));
-        h.Menu("&File")->actions().at(items.indexOf("Compare with File..."))->trigger();
+        QCOMPARE(items.value(items.indexOf("Open &Backup...") + 1), QString("&Compare with File..."));
+        h.Menu("&File")->actions().at(items.indexOf("&Compare with File..."))->trigger();
         QTRY_COMPARE(h.Messages(), QStringList{"7 differences between the form and radio.kvx"});
         QCOMPARE(watch.Count(), 1);
         QCOMPARE(h.prompts.shown[0].detail,

@@ -5,6 +5,10 @@
 // as a desktop theme sets them.
 #include <QLabel>
 #include <QProxyStyle>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <QStyleFactory>
 #include <QTest>
 
@@ -79,6 +83,42 @@ private slots:
         for (QComboBox* list : {static_cast<QComboBox*>(h.View().ModeSelect()), static_cast<QComboBox*>(h.View().EmgChannel())})
             QVERIFY(list->height() >= list->fontMetrics().height());
         h.Screenshot(QString("font_%1pt.png").arg(points));
+    }
+
+    // The window never leaves the screen's free area; where the form does
+    // not fit it scrolls, the status bar stays in view, and Tab brings the
+    // control it reaches into view. Where it fits, nothing scrolls.
+    void windowFitsTheScreen_data() { fonts_data(); }
+    void windowFitsTheScreen() {
+        QFETCH(int, points);
+        SetDesktopFont(points);
+        FrameHarness h;
+        QVERIFY(h.Ready());
+        const QRect screen = h.frame->screen()->availableGeometry();
+        QVERIFY2(screen.contains(h.frame->frameGeometry()), qPrintable(QString("%1x%2 on %3x%4")
+                                                                         .arg(h.frame->frameGeometry().width())
+                                                                         .arg(h.frame->frameGeometry().height())
+                                                                         .arg(screen.width())
+                                                                         .arg(screen.height())));
+        QVERIFY(h.frame->rect().contains(h.frame->statusBar()->geometry()));
+        QVERIFY(h.frame->statusBar()->isVisible());
+        auto* scroller = qobject_cast<QScrollArea*>(h.frame->centralWidget());
+        QVERIFY(scroller);
+        const bool fits = h.View().size().width() <= scroller->viewport()->width() &&
+                          h.View().size().height() <= scroller->viewport()->height();
+        QCOMPARE(scroller->verticalScrollBar()->isVisible() || scroller->horizontalScrollBar()->isVisible(), !fits);
+        if (fits) {
+            QCOMPARE(scroller->size(), h.View().size());
+            return;
+        }
+        h.ChooseBandPlan(3);  // South Africa: the channel boxes take the focus
+        h.View().ChannelBox(kChannelEnableCount)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* list = h.View().EmgChannel();
+        QCOMPARE(QApplication::focusWidget(), list);
+        const QRect shown(list->mapTo(scroller->viewport(), QPoint(0, 0)), list->size());
+        QVERIFY(scroller->viewport()->rect().contains(shown));
+        h.Screenshot(QString("fit_%1pt.png").arg(points));
     }
 
     void toolbarTextsAreDrawnWhole_data() { fonts_data(); }

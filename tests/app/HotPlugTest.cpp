@@ -251,7 +251,7 @@ private slots:
 
     void portListComesAfterTheSearchItems() {
         PlugHarness h;
-        QCOMPARE(MenuItemsOf(*h.frame, "Select Port"), (QStringList{"Auto Search", "Auto Stop", "Port List..."}));
+        QCOMPARE(MenuItemsOf(*h.frame, "&Select Port"), (QStringList{"&Auto Search", "Auto S&top", "&Port List..."}));
     }
 
     void portListRemembersTheChosenPort() {

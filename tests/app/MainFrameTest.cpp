@@ -45,6 +45,29 @@ class MainFrameTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The keyboard alone reaches every menu and item: each has a mnemonic
+    // of its own within its menu (the recent files are numbered).
+    void everyMenuAndItemHasAMnemonic() {
+        FrameHarness h;
+        auto mnemonic = [](const QString& text) {
+            const qsizetype at = QString(text).replace("&&", "").indexOf('&');
+            return at < 0 || at + 1 >= text.size() ? QChar() : text.at(at + 1).toLower();
+        };
+        QSet<QChar> titles;
+        for (QAction* menu : h.frame->menuBar()->actions()) {
+            const QChar key = mnemonic(menu->text());
+            QVERIFY2(!key.isNull() && !titles.contains(key), qPrintable(menu->text()));
+            titles << key;
+            QSet<QChar> items;
+            for (QAction* item : menu->menu()->actions()) {
+                if (item->isSeparator()) continue;
+                const QChar k = mnemonic(item->text());
+                QVERIFY2(!k.isNull() && !items.contains(k), qPrintable(menu->text() + " > " + item->text()));
+                items << k;
+            }
+        }
+    }
+
     void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     // ---- Start-up --------------------------------------------------------
@@ -155,7 +178,7 @@ private slots:
     void connectionCheckSaysWhatIsWrongAndGivesThePortBack() {
         FrameHarness h;
         QVERIFY(h.Ready());
-        QCOMPARE(h.MenuItems("&Help"), (QStringList{"Connection Check...", "&About NUV..."}));
+        QCOMPARE(h.MenuItems("&Help"), (QStringList{"&Connection Check...", "&About NUV..."}));
 
         const int opens = h.line->Opens();
         h.frame->OnCommand(ID_CONNECTION_CHECK);

@@ -74,10 +74,10 @@ private slots:
 
     void newItemsSitBesideTheOldOnes() {
         FrameHarness h;
-        QCOMPARE(h.MenuItems("&File"), (QStringList{"&Open...", "Open Backup...", "Compare with File...",
-                                                     "Import Channels...", "Export Channels...", "&Save",
-                                                     "Restore Unsaved Edits", "", "E&xit"}));
-        QCOMPARE(h.MenuItems("Pr&ogram"), (QStringList{"&Read from Radio", "Write to Radio", "Write and Verify"}));
+        QCOMPARE(h.MenuItems("&File"), (QStringList{"&Open...", "Open &Backup...", "&Compare with File...",
+                                                     "&Import Channels...", "&Export Channels...", "&Save",
+                                                     "&Restore Unsaved Edits", "", "E&xit"}));
+        QCOMPARE(h.MenuItems("Pr&ogram"), (QStringList{"&Read from Radio", "&Write to Radio", "Write and &Verify"}));
         QCOMPARE(h.frame->Action(ID_WRITE_AND_VERIFY)->shortcut(), QKeySequence("Ctrl+Shift+W"));
         QCOMPARE(h.frame->Action(ID_WRITE_TO_RADIO)->shortcut(), QKeySequence("Ctrl+W"));
         QCOMPARE(h.frame->Action(ID_FILE_OPEN_BACKUP)->shortcut(), QKeySequence());

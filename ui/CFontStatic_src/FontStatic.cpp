@@ -1,13 +1,35 @@
 #include "ui/CFontStatic_src/FontStatic.h"
 
+#include <QAccessible>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
+
+#include "ui/AccessibleControls.h"
 
 namespace orvex {
+namespace {
 
-CFontStatic::CFontStatic(QWidget* parent) : QWidget(parent) { m_font = font(); }
+// Relative luminance and contrast ratio as the accessibility guidelines
+// define them: 4.5 is what body text needs to be read comfortably.
+double Luminance(const QColor& c) {
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+}  // namespace
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+CFontStatic::CFontStatic(QWidget* parent) : QWidget(parent) {
+    m_font = font();
+    InstallControlAccessibility();
+}
 
 void CFontStatic::SetFontStatic(const QString& face, int pixelHeight, bool bold, QColor color) {
     QFont f(face);
@@ -23,8 +45,20 @@ void CFontStatic::SetFontStatic(const QString& face, int pixelHeight, bool bold,
 }
 
 void CFontStatic::SetText(const QString& text) {
+    if (text == m_text) return;
     m_text = text;
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent changed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
+}
+
+QColor CFontStatic::TextColour() const {
+    // The colour asked for where it can be read on this theme's face (a
+    // dark theme turns the face dark), else the theme's own text colour.
+    const QColor face = palette().color(QPalette::Button);
+    return ContrastRatio(m_color, face) >= kReadableContrast ? m_color : palette().color(QPalette::ButtonText);
 }
 
 void CFontStatic::paintEvent(QPaintEvent*) {
@@ -39,7 +73,7 @@ void CFontStatic::paintEvent(QPaintEvent*) {
         f.setPixelSize(f.pixelSize() - 1);
     }
     p.setFont(f);
-    p.setPen(m_color);
+    p.setPen(TextColour());
     p.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, m_text);
 }
 

@@ -6,6 +6,10 @@
 
 namespace orvex {
 
+// How far two colours stand apart (1 to 21), and what text needs.
+double ContrastRatio(const QColor& a, const QColor& b);
+inline constexpr double kReadableContrast = 4.5;
+
 class CFontStatic : public QWidget {
     Q_OBJECT
 public:
@@ -16,6 +20,8 @@ public:
     QString Text() const { return m_text; }
     // The face actually used: the requested one, or the closest the system has.
     QString UsedFamily() const { return m_font.family(); }
+    // The colour the text is drawn in on the current palette.
+    QColor TextColour() const;
 
 protected:
     void paintEvent(QPaintEvent* e) override;

@@ -6,6 +6,8 @@
 #include <QSignalBlocker>
 #include <QWheelEvent>
 
+#include "ui/AccessibleControls.h"
+
 namespace orvex {
 
 CReadOnlyComboBox::CReadOnlyComboBox(QWidget* parent) : QComboBox(parent) {
@@ -14,6 +16,7 @@ CReadOnlyComboBox::CReadOnlyComboBox(QWidget* parent) : QComboBox(parent) {
     // The wheel neither takes the focus nor, below, changes the choice: a
     // scroll over the form must not change the band plan and clear the form.
     setFocusPolicy(Qt::StrongFocus);
+    InstallControlAccessibility();
 }
 
 bool CReadOnlyComboBox::PopupOpen() const { return view() && view()->isVisible(); }
