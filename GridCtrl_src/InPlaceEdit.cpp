@@ -18,7 +18,8 @@ bool IsPagingOrArrow(int key) {
            key == Qt::Key_PageUp || key == Qt::Key_PageDown;
 }
 
-Qt::Alignment AlignmentOf(unsigned format) {
+// A line edit centres its text vertically whatever the cell asks.
+Qt::Alignment EditorAlignmentOf(unsigned format) {
     if (format & grid::DT_RIGHT) return Qt::AlignRight | Qt::AlignVCenter;
     if (format & grid::DT_CENTER) return Qt::AlignHCenter | Qt::AlignVCenter;
     return Qt::AlignLeft | Qt::AlignVCenter;
@@ -51,7 +52,7 @@ CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, unsigned format, 
     setAttribute(Qt::WA_InputMethodEnabled, false);
     setFont(grid->font());
     setFrame(true);
-    setAlignment(AlignmentOf(format));
+    setAlignment(EditorAlignmentOf(format));
     setGeometry(rect);
     setText(text);
     show();

@@ -65,6 +65,11 @@ function(orvex_add_test name)
     else()
         add_executable(${name} ${ARG_SOURCES})
         target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+        # A Qt Test program is one file with its moc output included; joined
+        # with others its classes would look like a header's.
+        if(ARG_QTTEST)
+            set_target_properties(${name} PROPERTIES UNITY_BUILD OFF)
+        endif()
         set(_built ${name})
     endif()
     if(_built AND NOT ARG_FUZZ)

@@ -25,10 +25,6 @@ constexpr const char* kRuleFix =
     "install the cable rule that comes with ORVEX Programmer: sudo cp 60-orvex-cable.rules /etc/udev/rules.d/ "
     "&& sudo udevadm control --reload, then plug the cable in again";
 
-fs::path InRoot(const std::string& root, const std::string& path) {
-    return fs::path(root) / fs::path(path).relative_path();
-}
-
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;

@@ -2,6 +2,7 @@
 // What the system knows about a serial device beyond its name: the stable
 // name udev gives it, the driver behind it, the USB adapter it belongs to
 // and whether it works. A field the system does not tell is "".
+#include <filesystem>
 #include <string>
 
 namespace orvex {
@@ -27,6 +28,10 @@ DeviceInfo ReadDeviceInfo(const std::string& device, const std::string& root = "
 std::string PrintableDeviceString(const std::string& raw);
 
 #ifndef _WIN32
+// path ("/sys/...", "/proc/...") as seen inside root, the system's root
+// or a test's fake of it.
+std::filesystem::path InRoot(const std::string& root, const std::string& path);
+
 // The name a device path finally stands for inside root, links followed
 // and written as seen from root ("/dev/ttyUSB0"); "" when it leads nowhere
 // or out of root.

@@ -8,11 +8,11 @@
 
 namespace orvex {
 namespace fs = std::filesystem;
-namespace {
-
 fs::path InRoot(const std::string& root, const std::string& path) {
     return fs::path(root) / fs::path(path).relative_path();
 }
+
+namespace {
 
 // The first line of a sysfs attribute; "" when it is absent or unreadable,
 // as attributes are on some devices.

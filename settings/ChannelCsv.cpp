@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::string_view kChannelHeader = "Channel";
 constexpr std::string_view kFrequencyHeader = "Frequency";
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 struct Field {
     std::string text;

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "settings/TextUtil.h"
 #include "settings/Utf8Check.h"
 
 namespace orvex {
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 class Parser {
 public:

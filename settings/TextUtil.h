@@ -18,4 +18,7 @@ inline std::string Trim(std::string_view text) {
     return std::string(text.substr(first, text.find_last_not_of(kBlanks) - first + 1));
 }
 
+// What text editors and spreadsheets put before UTF-8 text; readers skip it.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 }  // namespace orvex

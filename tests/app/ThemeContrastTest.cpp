@@ -5,6 +5,7 @@
 #include <QStyleFactory>
 #include <QTest>
 #include <map>
+#include <memory>
 
 #include "app/support/FrameHarness.h"
 
@@ -27,7 +28,8 @@ const std::map<QString, Theme>& Themes() {
 }
 
 QPalette PaletteOf(const Theme& t) {
-    QPalette p = QStyleFactory::create("Fusion")->standardPalette();
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create("Fusion"));
+    QPalette p = fusion->standardPalette();
     for (const QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         p.setColor(g, QPalette::Window, t.window);
         p.setColor(g, QPalette::WindowText, t.text);
@@ -77,14 +79,14 @@ private slots:
         h.Grid().SetCellText(1, kFrequencyColumn, "27.1250");
         h.Grid().Redraw();
         struct Area {
-            const char* what;
+            QString what;
             QWidget* widget;
             QRect rect;  // empty: the whole widget
         };
         QList<CFontStatic*> painted = h.View().findChildren<CFontStatic*>();
         QCOMPARE(painted.size(), 3);
         std::vector<Area> areas;
-        for (CFontStatic* text : painted) areas.push_back({qPrintable(text->Text()), text, {}});
+        for (CFontStatic* text : painted) areas.push_back({text->Text(), text, {}});
         areas.push_back({"FREQUENCY header", &h.Grid(), h.Grid().CellRect(0, kFrequencyColumn)});
         areas.push_back({"P1 label", &h.Grid(), h.Grid().CellRect(1, 0)});
         areas.push_back({"P1 frequency", &h.Grid(), h.Grid().CellRect(1, kFrequencyColumn).adjusted(3, 3, -3, -3)});

@@ -6,7 +6,7 @@
 namespace orvex {
 namespace {
 
-std::string ErrorOf(std::string_view text) {
+std::string JsonErrorOf(std::string_view text) {
     const JsonParse parsed = ParseJson(text);
     EXPECT_FALSE(parsed.value) << text;
     return parsed.error;
@@ -33,12 +33,12 @@ TEST(JsonReader, ReadsValuesOfEveryKind) {
 }
 
 TEST(JsonReader, RefusesMalformedDocumentsNamingThePlace) {
-    EXPECT_EQ(ErrorOf("{\"a\": 1,\n \"a\": 2}"), "line 2, column 2: the name \"a\" appears twice");
-    EXPECT_EQ(ErrorOf("{\"a\": 1} x"), "line 1, column 10: unexpected text after the end of the document");
-    EXPECT_EQ(ErrorOf(""), "line 1, column 1: the document ends where a value should be");
-    EXPECT_EQ(ErrorOf("[1,]"), "line 1, column 4: expected a value");
-    EXPECT_EQ(ErrorOf("{\"a\" 1}"), "line 1, column 6: expected ':' after a name");
-    EXPECT_EQ(ErrorOf("1e999"), "line 1, column 1: the number 1e999 is out of range");
+    EXPECT_EQ(JsonErrorOf("{\"a\": 1,\n \"a\": 2}"), "line 2, column 2: the name \"a\" appears twice");
+    EXPECT_EQ(JsonErrorOf("{\"a\": 1} x"), "line 1, column 10: unexpected text after the end of the document");
+    EXPECT_EQ(JsonErrorOf(""), "line 1, column 1: the document ends where a value should be");
+    EXPECT_EQ(JsonErrorOf("[1,]"), "line 1, column 4: expected a value");
+    EXPECT_EQ(JsonErrorOf("{\"a\" 1}"), "line 1, column 6: expected ':' after a name");
+    EXPECT_EQ(JsonErrorOf("1e999"), "line 1, column 1: the number 1e999 is out of range");
     for (const char* bad : {"01", "+1", "1.", ".5", "1e", "-", "NaN", "Infinity", "tru", "'a'", "{a: 1}", "[1 2]",
                             "\"\\x\"", "\"\\u12\"", "\"\\ud800\"", "\"\\udc00\"", "\"a\tb\"", "\"open", "{\"a\":1"})
         EXPECT_FALSE(ParseJson(bad).value) << bad;
@@ -47,10 +47,10 @@ TEST(JsonReader, RefusesMalformedDocumentsNamingThePlace) {
 TEST(JsonReader, RefusesDeepNestingAndForeignEncodings) {
     const std::string deep = std::string(kJsonMaxDepth, '[') + std::string(kJsonMaxDepth, ']');
     EXPECT_TRUE(ParseJson(deep).value);
-    EXPECT_NE(ErrorOf("[" + deep + "]").find("nested too deeply"), std::string::npos);
+    EXPECT_NE(JsonErrorOf("[" + deep + "]").find("nested too deeply"), std::string::npos);
     // Far deeper than any stack would take if it were followed.
-    EXPECT_NE(ErrorOf(std::string(1'000'000, '[')).find("nested too deeply"), std::string::npos);
-    EXPECT_EQ(ErrorOf("{\"a\": \"caf\xE9\"}"), "the text is not UTF-8 (byte offset 10); save it as UTF-8 and try again");
+    EXPECT_NE(JsonErrorOf(std::string(1'000'000, '[')).find("nested too deeply"), std::string::npos);
+    EXPECT_EQ(JsonErrorOf("{\"a\": \"caf\xE9\"}"), "the text is not UTF-8 (byte offset 10); save it as UTF-8 and try again");
 }
 
 // As large an object as an import takes: read in one pass, its duplicate
@@ -61,7 +61,7 @@ TEST(JsonReader, ALargeObjectIsReadWithoutRescanningItsNames) {
     const JsonParse whole = ParseJson(doc.substr(0, doc.size() - 1) + "}");
     ASSERT_TRUE(whole.value) << whole.error;
     EXPECT_EQ(whole.value->names.size(), 100'000u);
-    EXPECT_NE(ErrorOf(doc + "\"99999\":1}").find("\"99999\" appears twice"), std::string::npos);
+    EXPECT_NE(JsonErrorOf(doc + "\"99999\":1}").find("\"99999\" appears twice"), std::string::npos);
 }
 
 TEST(Utf8Check, FindsTheFirstBadByte) {

@@ -8,10 +8,15 @@ orvex_wine_prefix
 if [ -n "${ORVEX_WINE_PRELOAD:-}" ]; then
     export LD_PRELOAD="$ORVEX_WINE_PRELOAD${LD_PRELOAD:+:$LD_PRELOAD}"
 fi
-# Wine's own notices are filtered out of stderr. A pipeline, not a process
-# substitution: the filter must be done writing before this script returns,
-# or a caller reading the program's stderr right away may miss its end.
-exec 3>&1
+# The program's output goes through files, not pipes: the first program of
+# a Wine session starts Wine's services, which inherit its output and live
+# as long as the session does, and a pipe they hold open keeps the caller
+# (CTest) waiting for them. Wine's own notices are filtered out of stderr.
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
 set +e
-wine "$@" 2>&1 1>&3 3>&- | orvex_wine_quiet 3>&-
-exit "${PIPESTATUS[0]}"
+wine "$@" >"$out" 2>"$err"
+status=$?
+cat "$out"
+orvex_wine_quiet <"$err"
+exit "$status"
