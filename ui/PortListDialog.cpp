@@ -36,6 +36,7 @@ CPortListDialog::CPortListDialog(std::vector<PortEntry> entries, QWidget* parent
 
     m_table = new QTableWidget(static_cast<int>(m_entries.size()), kColumns, this);
     m_table->setObjectName("PortTable");
+    m_table->setAccessibleName("Ports");
     m_table->setHorizontalHeaderLabels(
         {"Port", "Device", "By-id name", "Driver", "USB id", "Manufacturer", "Product", "Serial", "State"});
     m_table->verticalHeader()->hide();

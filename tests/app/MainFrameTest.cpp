@@ -1,6 +1,7 @@
 // The main window as the user meets it: start-up state and the remembered
 // port, the toolbar, menu and keys reaching their commands, the band plan
 // section, Enter and Escape, and Save, Open and New through the window.
+#include <QAccessible>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,7 +14,9 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
+#include "app/AboutDlg.h"
 #include "app/support/FrameHarness.h"
+#include "ui/PortListDialog.h"
 #include "link/LinkTexts.h"
 
 namespace orvex::test {
@@ -42,10 +45,52 @@ std::vector<int> Ints(std::initializer_list<int> v) { return v; }
 
 }  // namespace
 
+namespace {
+
+// The paths to the controls shown that have no name, walking the
+// accessible tree as a screen reader does. Containers that say nothing
+// themselves and empty cells (read as blank) need none.
+QStringList NamelessControls(QAccessibleInterface* iface, const QString& path) {
+    static const QSet<QAccessible::Role> needNames{
+        QAccessible::PushButton, QAccessible::CheckBox,  QAccessible::ComboBox,     QAccessible::Table,
+        QAccessible::StaticText, QAccessible::ProgressBar, QAccessible::ToolBar,    QAccessible::StatusBar,
+        QAccessible::Grouping,   QAccessible::EditableText, QAccessible::MenuItem,  QAccessible::MenuBar,
+        QAccessible::ColumnHeader, QAccessible::RowHeader, QAccessible::Dialog,     QAccessible::Window};
+    QStringList nameless;
+    if (!iface || iface->state().invisible) return nameless;
+    const QString here = path + "/" + QString::number(iface->role(), 16) + " '" + iface->text(QAccessible::Name) + "'";
+    // A dialog's row of buttons groups them without saying anything.
+    const bool buttonRow = iface->object() && iface->object()->inherits("QDialogButtonBox");
+    if (needNames.contains(iface->role()) && !buttonRow && iface->text(QAccessible::Name).trimmed().isEmpty())
+        nameless << here;
+    for (int i = 0; i < iface->childCount(); ++i) nameless << NamelessControls(iface->child(i), here);
+    return nameless;
+}
+
+}  // namespace
+
 class MainFrameTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Every control a screen reader reaches has a name to say: the main
+    // window's, the port list's and the About box's.
+    void everyControlHasAName() {
+        FrameHarness h;
+        QVERIFY(h.Ready());
+        PortEntry port;
+        port.com = 3;
+        port.device = "/dev/ttyUSB0";
+        CPortListDialog ports({port}, h.frame.get());
+        CAboutDlg about(h.frame.get());
+        for (QWidget* window : std::initializer_list<QWidget*>{h.frame.get(), &ports, &about}) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            const QStringList nameless = NamelessControls(QAccessible::queryAccessibleInterface(window), {});
+            QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join('\n')));
+        }
+    }
+
     // The keyboard alone reaches every menu and item: each has a mnemonic
     // of its own within its menu (the recent files are numbered).
     void everyMenuAndItemHasAMnemonic() {
