@@ -2,26 +2,12 @@
 
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
-#include <QLabel>
-#include <QRegularExpression>
 
 #include "ui/CFontStatic_src/FontStatic.h"
 #include "ui/readonlycombo_src/ReadOnlyComboBox.h"
 
 namespace orvex {
 namespace {
-
-// The name a label gives its buddy, without the mnemonic's '&'.
-QString BuddyText(const QWidget* widget) {
-    const QWidget* parent = widget->parentWidget();
-    if (!parent) return {};
-    for (const QLabel* label : parent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        if (label->buddy() == widget) {
-            QString text = label->text();
-            return text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
-        }
-    return {};
-}
 
 class PaintedTextAccessible final : public QAccessibleWidget {
 public:
@@ -44,10 +30,8 @@ public:
 
     QString text(QAccessible::Text t) const override {
         switch (t) {
-            case QAccessible::Name: {
-                const QString given = widget()->accessibleName();
-                return given.isEmpty() ? BuddyText(widget()) : given;
-            }
+            // The widget's own rule: its accessible name, else its label's text.
+            case QAccessible::Name: return QAccessibleWidget::text(t);
             case QAccessible::Value: return List()->currentText();
             default: return QAccessibleWidget::text(t);
         }
