@@ -81,7 +81,7 @@ public:
 
     QAccessible::Role role() const override {
         if (!isValid() || m_cell.row < m_grid->Core().GetFixedRows()) return QAccessible::ColumnHeader;
-        return m_cell.col < m_grid->Core().GetFixedCols() ? QAccessible::RowHeader : QAccessible::Cell;
+        return m_cell.col < m_grid->RowHeaderCols() ? QAccessible::RowHeader : QAccessible::Cell;
     }
 
     QAccessible::State state() const override {
@@ -99,9 +99,7 @@ public:
             s.selected = core.IsSelected(m_cell.row, m_cell.col);
             s.focused = m_grid->hasFocus() && core.FocusCell() == m_cell;
         }
-        if (!m_grid->ViewportRect().intersects(m_grid->CellRect(m_cell.row, m_cell.col)) ||
-            (!fixed && m_grid->CellRect(m_cell.row, m_cell.col).top() < 0))
-            s.offscreen = true;
+        s.offscreen = m_grid->VisibleCellRect(m_cell.row, m_cell.col).isEmpty();
         s.invisible = !m_grid->isVisible();
         return s;
     }
@@ -111,18 +109,21 @@ public:
     }
 
     bool isSelected() const override { return isValid() && m_grid->Core().IsSelected(m_cell.row, m_cell.col); }
+    // The shown header cells of the cell's column and row, the cell itself
+    // included when it is one: a bridge asks the first cell of a row for
+    // the row's header.
     QList<QAccessibleInterface*> columnHeaderCells() const override {
         QList<QAccessibleInterface*> cells;
         if (!isValid()) return cells;
-        for (int r = 0; r < m_grid->Core().GetFixedRows(); ++r)
-            if (r != m_cell.row) Append(cells, {r, m_cell.col});
+        const Shown shown(m_grid->Core());
+        for (int h = 0; h < shown.headerRows; ++h) Append(cells, {shown.rows[h], m_cell.col});
         return cells;
     }
     QList<QAccessibleInterface*> rowHeaderCells() const override {
         QList<QAccessibleInterface*> cells;
         if (!isValid()) return cells;
-        for (int c = 0; c < m_grid->Core().GetFixedCols(); ++c)
-            if (c != m_cell.col) Append(cells, {m_cell.row, c});
+        for (const int c : Shown(m_grid->Core()).cols)
+            if (c < m_grid->RowHeaderCols()) Append(cells, {m_cell.row, c});
         return cells;
     }
     int columnIndex() const override { return isValid() ? Shown(m_grid->Core()).TableColOf(m_cell.col) : -1; }
@@ -243,21 +244,14 @@ QList<QAccessibleInterface*> GridAccessible::selectedCells() const {
 QString GridAccessible::columnDescription(int column) const {
     const Shown shown(Grid()->Core());
     if (column < 0 || column >= static_cast<int>(shown.cols.size())) return {};
-    QStringList parts;
-    for (int h = 0; h < shown.headerRows; ++h) parts << CellText(Grid(), {shown.rows[h], shown.cols[column]});
-    parts.removeAll(QString());
-    return parts.join(' ');
+    return Grid()->ColumnTitle(shown.cols[column]);
 }
 
 QString GridAccessible::rowDescription(int row) const {
     const Shown shown(Grid()->Core());
     const int r = row + shown.headerRows;
     if (row < 0 || r >= static_cast<int>(shown.rows.size())) return {};
-    QStringList parts;
-    for (const int c : shown.cols)
-        if (c < Grid()->Core().GetFixedCols()) parts << CellText(Grid(), {shown.rows[r], c});
-    parts.removeAll(QString());
-    return parts.join(' ');
+    return Grid()->RowTitle(shown.rows[r]);
 }
 
 int GridAccessible::columnCount() const { return static_cast<int>(Shown(Grid()->Core()).cols.size()); }

@@ -64,6 +64,7 @@ CGridCtrl* CChannelTable::CreateChannelTable(QWidget* parent, const QRect& rect)
     m_pGrid->SetCols(kTableCols);
     m_pGrid->SetFixedRows(1);
     m_pGrid->SetFixedCols(2);
+    m_pGrid->SetRowHeaderCols(2);  // also while a transfer locks the frequencies
     for (int r = 0; r < kTableRows; ++r) {
         for (int c = 0; c < kTableCols; ++c) {
             if (r == 0)
