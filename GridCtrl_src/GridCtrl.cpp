@@ -42,6 +42,12 @@ std::optional<grid::MoveKey> MoveKeyOf(int key) {
     return std::nullopt;
 }
 
+QString JoinTitles(QStringList parts) {
+    for (QString& part : parts) part = part.trimmed();
+    parts.removeAll(QString());
+    return parts.join(' ');
+}
+
 }  // namespace
 
 CGridCtrl::CGridCtrl(QWidget* parent) : QWidget(parent) {
@@ -53,6 +59,11 @@ CGridCtrl::CGridCtrl(QWidget* parent) : QWidget(parent) {
     m_core.onFocusMoved = [this](grid::CellId cell) {
         if (hasFocus()) Announce(QAccessible::Focus, cell);
     };
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!m_focusLentTo || now == m_focusLentTo) return;
+        m_focusLentTo = nullptr;
+        update();
+    });
     m_vScroll = new QScrollBar(Qt::Vertical, this);
     m_vScroll->setFocusPolicy(Qt::NoFocus);
     m_vScroll->hide();
@@ -73,6 +84,7 @@ CGridCtrl::~CGridCtrl() {
     m_core.onChanged = nullptr;
     m_core.onCellTextChanged = nullptr;
     m_core.onFocusMoved = nullptr;
+    disconnect(m_focusWatch);  // the widget underneath still loses the focus as it goes
 }
 
 void CGridCtrl::Announce(QAccessible::Event what, grid::CellId cell) {
@@ -84,9 +96,11 @@ void CGridCtrl::Announce(QAccessible::Event what, grid::CellId cell) {
     QAccessible::updateAccessibility(&event);
 }
 
+// From the editor the focus passes through the table, silently: going
+// straight on, the edit's end would take it back to the table.
 void CGridCtrl::FocusOutOfTable(bool forward) {
-    EndEditing();
     if (!hasFocus()) setFocus(Qt::OtherFocusReason);
+    EndEditing();
     focusNextPrevChild(forward);
 }
 
@@ -142,19 +156,16 @@ QRect CGridCtrl::CellRect(int row, int col) const {
     return QRect(x, y, m_core.ColWidth(col), m_core.RowHeight(row));
 }
 
+QRect CGridCtrl::VisibleCellRect(int row, int col) const {
+    QRect shown = ViewportRect();
+    if (row >= m_core.GetFixedRows()) shown.setTop(std::max(shown.top(), FixedHeight()));  // not under the titles
+    return CellRect(row, col).intersected(shown);
+}
+
 grid::CellId CGridCtrl::CellAt(const QPoint& p) const {
-    if (!ViewportRect().contains(p)) return {};
-    const int fixedHeight = FixedHeight();
-    for (int r = 0; r < m_core.GetRows(); ++r) {
-        if (r >= m_core.GetFixedRows() && p.y() < fixedHeight) break;  // under the titles: scrolled off
-        const QRect row = CellRect(r, 0);
-        if (p.y() < row.top() || p.y() >= row.top() + m_core.RowHeight(r)) continue;
-        for (int c = 0; c < m_core.GetCols(); ++c) {
-            const QRect cell = CellRect(r, c);
-            if (p.x() >= cell.left() && p.x() < cell.left() + cell.width()) return {r, c};
-        }
-        return {};
-    }
+    for (int r = 0; r < m_core.GetRows(); ++r)
+        for (int c = 0; c < m_core.GetCols(); ++c)
+            if (VisibleCellRect(r, c).contains(p)) return {r, c};
     return {};
 }
 
@@ -263,7 +274,7 @@ void CGridCtrl::paintEvent(QPaintEvent*) {
             p.setPen(fore);
             p.drawText(textRect, static_cast<int>(AlignmentOf(gc->GetFormat())) | Qt::TextSingleLine, text);
             // The frame marks where typing goes, so only while it goes here.
-            if (m_core.FocusCell() == grid::CellId{r, c} && (hasFocus() || m_editor)) {
+            if (m_core.FocusCell() == grid::CellId{r, c} && (hasFocus() || m_editor || m_focusLentTo)) {
                 p.setPen(QPen(pal.color(QPalette::Text), 1));
                 p.drawRect(cell.adjusted(1, 1, -2, -2));
             }
@@ -367,24 +378,43 @@ void CGridCtrl::OnEditClear() {
 
 void CGridCtrl::OnEditSelectAll() { m_core.SelectAll(); }
 
-QString CGridCtrl::CellDescription(grid::CellId cell) const {
+QString CGridCtrl::RowTitle(int row) const {
     QStringList parts;
-    for (int c = 0; c < m_core.GetFixedCols(); ++c)
-        if (m_core.ColWidth(c) > 0) parts << QString::fromStdString(m_core.GetCellText(cell.row, c)).trimmed();
-    for (int r = 0; r < m_core.GetFixedRows(); ++r)
-        if (m_core.RowHeight(r) > 0) parts << QString::fromStdString(m_core.GetCellText(r, cell.col)).trimmed();
-    parts.removeAll(QString());
-    return parts.join(' ');
+    for (int c = 0; c < std::min(RowHeaderCols(), GetCols()); ++c)
+        if (m_core.ColWidth(c) > 0) parts << GetCellText(row, c);
+    return JoinTitles(parts);
+}
+
+QString CGridCtrl::ColumnTitle(int col) const {
+    QStringList parts;
+    for (int r = 0; r < std::min(m_core.GetFixedRows(), GetRows()); ++r)
+        if (m_core.RowHeight(r) > 0) parts << GetCellText(r, col);
+    return JoinTitles(parts);
+}
+
+QString CGridCtrl::CellDescription(grid::CellId cell) const {
+    return JoinTitles({RowTitle(cell.row), ColumnTitle(cell.col)});
 }
 
 void CGridCtrl::focusInEvent(QFocusEvent* e) {
     QWidget::focusInEvent(e);
-    Announce(QAccessible::Focus, m_core.FocusCell());
+    m_focusLentTo = nullptr;
+    // The toolkit tells of the table taking the focus after this event; the
+    // focus cell's news follows it, so a screen reader lands on the cell
+    // (unless the focus has gone on meanwhile, as Ctrl+Tab takes it).
+    QMetaObject::invokeMethod(
+            this, [this] {
+                if (hasFocus()) Announce(QAccessible::Focus, m_core.FocusCell());
+            },
+            Qt::QueuedConnection);
     update();
 }
 
 void CGridCtrl::focusOutEvent(QFocusEvent* e) {
     QWidget::focusOutEvent(e);
+    const bool lent = e->reason() == Qt::PopupFocusReason || e->reason() == Qt::MenuBarFocusReason;
+    QWidget* now = QApplication::focusWidget();
+    m_focusLentTo = lent && now != this ? now : nullptr;
     update();
 }
 

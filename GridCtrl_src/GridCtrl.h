@@ -40,6 +40,11 @@ public:
     bool SetCols(int n) { return Changed(m_core.SetCols(n)); }
     bool SetFixedRows(int n);
     bool SetFixedCols(int n);
+    // The leading columns that name their row (assistive technology reads
+    // them as row headers); the fixed columns unless set. Apart from the
+    // fixed count, which a table may raise to lock its cells.
+    void SetRowHeaderCols(int n) { m_rowHeaderCols = n; }
+    int RowHeaderCols() const { return m_rowHeaderCols >= 0 ? m_rowHeaderCols : m_core.GetFixedCols(); }
     int GetRows() const { return m_core.GetRows(); }
     int GetCols() const { return m_core.GetCols(); }
     bool SetCell(int row, int col, const QString& text, unsigned format) {
@@ -76,6 +81,9 @@ public:
 
     // Where the cell is drawn now; scrolled-off rows lie above the titles.
     QRect CellRect(int row, int col) const;
+    // The part of the cell that is seen: empty when it is scrolled off,
+    // under the titles or beyond the viewport.
+    QRect VisibleCellRect(int row, int col) const;
     grid::CellId CellAt(const QPoint& p) const;
     QSize sizeHint() const override;
     // The part of the grid that shows cells (without the scroll bar).
@@ -83,8 +91,10 @@ public:
     // Unfixed rows scrolled off the top.
     int ScrolledRows() const { return m_nScrollRows; }
     void EnsureRowVisible(int row);
-    // The cell's fixed-column and header texts ("P3 FREQUENCY"), as a
-    // screen reader names its editor.
+    // The shown texts that name a row ("P3 3") and a column ("FREQUENCY"),
+    // and both for a cell, as a screen reader names its editor.
+    QString RowTitle(int row) const;
+    QString ColumnTitle(int col) const;
     QString CellDescription(grid::CellId cell) const;
     // Ends any edit and gives the focus to the next (or previous) control.
     void FocusOutOfTable(bool forward);
@@ -124,6 +134,11 @@ private:
     int m_nScrollRows = 0;
     grid::CellId m_pressCell;
     bool m_pressOnFocus = false;
+    int m_rowHeaderCols = -1;
+    // The menu bar or menu the focus is lent to while it is open: the
+    // focus cell stays marked, as Copy and Paste still act on it.
+    QPointer<QWidget> m_focusLentTo;
+    QMetaObject::Connection m_focusWatch;
 };
 
 }  // namespace orvex

@@ -12,7 +12,7 @@ recommends=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_RECOMMENDS \(.*\))$/\1/p' \
 [ -n "$recommends" ] || { echo "no CPACK_DEBIAN_PACKAGE_RECOMMENDS line in cmake/OrvexPackage.cmake"; exit 1; }
 PKGS="build-essential cmake ninja-build pkg-config git
       googletest libgtest-dev libgmock-dev
-      qt6-base-dev qt6-base-dev-tools libgl-dev libudev-dev
+      qt6-base-dev qt6-base-private-dev qt6-base-dev-tools libgl-dev libudev-dev
       xvfb xauth x11-utils fonts-dejavu-core
       qt6-gtk-platformtheme xdotool gnome-themes-extra
       at-spi2-core dbus dbus-x11 python3-gi gir1.2-atspi-2.0

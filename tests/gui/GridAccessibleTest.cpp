@@ -6,18 +6,26 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include <memory>
+#include <QMenuBar>
 
+#include <memory>
+#include <vector>
+
+#include "support/AccessibilityListener.h"
 #include "support/TableWindow.h"
 
 namespace orvex::test {
-
 class GridAccessibleTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TableWindow> w;
     QLineEdit* before = nullptr;
     QLineEdit* after = nullptr;
+    std::unique_ptr<AccessibilityListener> listener;
+    using Heard = AccessibilityListener::Heard;
+    static std::vector<Heard>& heard() { return AccessibilityListener::Events(); }
+    static QAccessibleInterface* LastFocus() { return AccessibilityListener::LastFocus(); }
+    void Listen() { listener = std::make_unique<AccessibilityListener>(); }
 
     QAccessibleInterface* Table() const { return QAccessible::queryAccessibleInterface(w->grid); }
     QAccessibleTableInterface* Cells() const { return Table()->tableInterface(); }
@@ -32,7 +40,10 @@ private slots:
         QWidget::setTabOrder(w->grid, after);
         QVERIFY(w->ShowAndFocus());
     }
-    void cleanup() { w.reset(); }
+    void cleanup() {
+        w.reset();
+        listener.reset();
+    }
 
     void TheTableHasRowsColumnsAndHeaders() {
         QAccessibleInterface* table = Table();
@@ -71,6 +82,8 @@ private slots:
         QCOMPARE(cell->columnIndex(), 2);
         QCOMPARE(cell->columnHeaderCells().value(0)->text(QAccessible::Name), QString("FREQUENCY"));
         QCOMPARE(cell->rowHeaderCells().value(0)->text(QAccessible::Name), QString("P3"));
+        // A bridge asks a row's first cell for the row's header.
+        QCOMPARE(Cells()->cellAt(2, 0)->tableCellInterface()->rowHeaderCells().value(0), Cells()->cellAt(2, 0));
         QVERIFY(p3->state().editable && !p3->state().readOnly);
         QVERIFY(Cells()->cellAt(2, 0)->state().readOnly);
         QCOMPARE(table->childAt(p3->rect().center().x(), p3->rect().center().y()), p3);
@@ -120,23 +133,80 @@ private slots:
         w->Focus(5);
         TableWindow::Type("26.5");
         QVERIFY(w->Editor());
+        std::vector<QWidget*> moves;
+        QObject scope;
+        connect(qApp, &QApplication::focusChanged, &scope, [&](QWidget*, QWidget* now) { moves.push_back(now); });
         TableWindow::Key(Qt::Key_Tab, Qt::ControlModifier);
-        QCOMPARE(TableWindow::Focused(), after);
+        QCOMPARE(moves, (std::vector<QWidget*>{w->grid, after}));  // not back to the table on the way
         QTRY_VERIFY(!w->Editor());
         QCOMPARE(w->grid->GetCellText(5, kFrequencyColumn), QString("26.5000"));
     }
 
-    // The focus cell's frame marks where typing goes: drawn only while the
-    // table has the focus.
+    // The focus cell's frame marks where typing goes: drawn while the table
+    // has the focus or has lent it to the menu bar, whose Copy and Paste act
+    // on that cell.
     void TheFocusFrameShowsOnlyWithTheFocus() {
+        auto* bar = new QMenuBar(w.get());
+        bar->show();
         w->Focus(4);
         const QRect cell = w->grid->CellRect(4, kFrequencyColumn);
         const QPoint frame = cell.topLeft() + QPoint(1, cell.height() / 2);
         const QColor text = w->grid->palette().color(QPalette::Text);
-        QCOMPARE(w->grid->grab().toImage().pixelColor(frame), text);
+        auto framed = [&] { return w->grid->grab().toImage().pixelColor(frame) == text; };
+        QVERIFY(framed());
+        bar->setFocus(Qt::MenuBarFocusReason);
+        QVERIFY(!w->grid->hasFocus() && framed());
         after->setFocus();
-        QTRY_VERIFY(!w->grid->hasFocus());
-        QVERIFY(w->grid->grab().toImage().pixelColor(frame) != text);
+        QTRY_VERIFY(!framed());
+    }
+
+    // What a screen reader hears: the focus cell after the table's own focus
+    // news, each cell's new text, and nothing of the cells while Ctrl+Tab
+    // passes through the table.
+    void TheFocusCellIsAnnouncedLast() {
+        w->Focus(3);
+        before->setFocus();
+        Listen();
+        w->grid->setFocus(Qt::TabFocusReason);
+        QCOMPARE(LastFocus(), Table());  // the toolkit's own news, before the cell's
+        QCoreApplication::processEvents();
+        QCOMPARE(LastFocus(), Cells()->cellAt(2, 2));
+
+        w->grid->SetCellText(3, kFrequencyColumn, "27.0050");
+        QCOMPARE(heard().back().type, QAccessible::NameChanged);
+        QCOMPARE(Table()->child(heard().back().child), Cells()->cellAt(2, 2));
+
+        // Ctrl+Tab passes through the table and says nothing of its cells.
+        w->Focus(5);
+        TableWindow::Type("26.5");
+        heard().clear();
+        TableWindow::Key(Qt::Key_Tab, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        for (const Heard& e : heard()) QVERIFY(!(e.type == QAccessible::Focus && e.child >= 0));
+    }
+
+    // Locked for a transfer (all columns fixed), hidden, scrolled: the
+    // frequencies stay cells, hidden columns are not there, and a row under
+    // the titles is off the screen.
+    void HeadersHiddenColumnsAndScrolledRows() {
+        w->grid->SetFixedCols(3);
+        QCOMPARE(Cells()->cellAt(0, 2)->role(), QAccessible::Cell);
+        QCOMPARE(Cells()->rowDescription(0), QString("P1 1"));
+        w->grid->SetFixedCols(2);
+
+        w->grid->Core().SetColWidth(1, 0);
+        QCOMPARE(Cells()->columnCount(), 2);
+        QCOMPARE(Cells()->rowDescription(4), QString("P5"));
+        QCOMPARE(Cells()->cellAt(4, 1)->tableCellInterface()->rowHeaderCells().size(), 1);
+        QAccessibleInterface* p5 = Cells()->cellAt(4, 1);
+        QCOMPARE(p5->tableCellInterface()->columnIndex(), 1);
+        QCOMPARE(Table()->child(Table()->indexOfChild(p5)), p5);
+
+        w->grid->resize(w->grid->width(), w->grid->CellRect(4, 0).bottom());
+        w->grid->EnsureRowVisible(kChannelCount);
+        QVERIFY(w->grid->ScrolledRows() > 0);
+        QVERIFY(Cells()->cellAt(0, 1)->state().offscreen);
+        QVERIFY(!Cells()->cellAt(8, 1)->state().offscreen && !Table()->child(1)->state().offscreen);
     }
 };
 

@@ -24,7 +24,12 @@ gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
 "$cli" export "$memory" --csv -o "$work/expected.csv"
 "$sim" --memory "$memory" --link "$work/radio" >/dev/null &
 pids="$pids $!"
-while [ ! -e "$work/radio" ]; do sleep 0.1; done
+tries=0
+while [ ! -e "$work/radio" ]; do
+    tries=$((tries + 1))
+    [ $tries -le 300 ] || { echo "the simulator made no port in 30 s" >&2; exit 1; }
+    sleep 0.1
+done
 
 ORVEX_PORT_MAP="COM1=$work/radio" ORVEX_PORT_FILE="$work/ORVEX.CFG" \
     QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$orvex" 2>"$work/orvex.log" &

@@ -17,6 +17,7 @@ from gi.repository import Atspi, GLib  # noqa: E402
 
 failures = []
 name_changes = []
+focus_events = []  # what each focus news was about, as a screen reader hears it
 
 
 def fail(text):
@@ -45,7 +46,7 @@ def wait_for(what, test, seconds=30):
 
 
 def role(o):
-    return o.get_role_name()
+    return None if o is None else o.get_role_name()
 
 
 def showing(o):
@@ -99,8 +100,10 @@ def name_of(o):
 
 def keys(*names, window_name="^ORVEX Programmer"):
     """Key presses as the keyboard gives them, to the window named."""
-    window = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", window_name], capture_output=True,
-                            text=True).stdout.split()
+    window = wait_for("a window named " + window_name, lambda: subprocess.run(
+        ["xdotool", "search", "--onlyvisible", "--name", window_name], capture_output=True, text=True).stdout.split())
+    if not window:
+        return
     subprocess.run(["xdotool", "windowfocus", "--sync", window[0]], check=False)
     for name in names:
         subprocess.run(["xdotool", "key", "--clearmodifiers", name], check=True)
@@ -163,6 +166,9 @@ def main():
     listener = Atspi.EventListener.new(
         lambda event: name_changes.append(event.source.get_name()) if role(event.source) == "table cell" else None)
     listener.register("object:property-change:accessible-name")
+    focus_listener = Atspi.EventListener.new(
+        lambda event: focus_events.append(name_of(event.source)) if event.detail1 == 1 else None)
+    focus_listener.register("object:state-changed:focused")
 
     keys("ctrl+r")
     box = wait_for("the read's message", lambda: next(
@@ -179,21 +185,27 @@ def main():
 
     # The focus cell is the focused child, and moves with the arrows.
     keys("Down")
-    start = focused(app)
+    start = wait_for("a focused cell", lambda: role(focused(app)) == "table cell" and focused(app))
     keys("Down")
-    moved = focused(app)
-    if role(start) != "table cell" or role(moved) != "table cell" or row_of(table, moved) != row_of(table, start) + 1:
-        fail("Down moved the focus from %s to %s" % (name_of(start), name_of(moved)))
+    def one_down():
+        now = focused(app)
+        return start and role(now) == "table cell" and row_of(table, now) == row_of(table, start) + 1 and now
+    moved = wait_for("the focus one row down", one_down)
+    if not start or not moved:
+        fail("Down moved the focus from %s to %s" % (name_of(start), name_of(focused(app))))
 
     # Out of the table and through the band plan section, in reading order.
     for presses, wanted in [(["ctrl+Tab"], "check box 'CH 01'"), (["Tab"] * 22, "check box 'CH 23'"),
                             (["Tab"], "combo box 'Emg Channel'"), (["Tab"], "combo box 'Mode Select'"),
                             (["shift+Tab"], "combo box 'Emg Channel'"), (["Tab", "Tab"], "table cell"),
                             (["ctrl+shift+Tab"], "combo box 'Mode Select'")]:
+        del focus_events[:]
         keys(*presses)
-        now = name_of(focused(app))
-        if now is None or not now.startswith(wanted):
-            fail("%s gave the focus to %s, not %s" % ("+".join(presses[:1]) + " x%d" % len(presses), now, wanted))
+        if not wait_for(wanted, lambda: (name_of(focused(app)) or "").startswith(wanted), 5):
+            fail("%s gave the focus to %s, not %s" % (presses[0] + " x%d" % len(presses), name_of(focused(app)), wanted))
+        # What the screen reader says last is where the focus is: the cell, not its table.
+        if not wait_for("the focus news", lambda: focus_events and focus_events[-1].startswith(wanted), 5):
+            fail("after %s the last focus news was of %r" % (presses[0], focus_events[-1:]))
 
     print("checked: names, table, read, focus;", len(failures), "failures")
     return 1 if failures else 0
