@@ -133,7 +133,7 @@ CMainFrame::CMainFrame(const ViewOptions& options) {
     // Sized to the form and fixed: the window cannot be resized or maximised.
     adjustSize();
     setFixedSize(FittedSize());
-    move(0, 0);
+    move(screen() ? screen()->availableGeometry().topLeft() : QPoint(0, 0));
 }
 
 QSize CMainFrame::FittedSize() const {
@@ -142,13 +142,14 @@ QSize CMainFrame::FittedSize() const {
     // The window manager's frame is known once the window is shown; before
     // that the style's title bar stands in for it.
     QSize frame = frameGeometry().size() - geometry().size();
-    if (frame.isEmpty()) frame = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    if (frame.width() <= 0 && frame.height() <= 0) frame = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
     return sizeHint().boundedTo(shown->availableGeometry().size() - frame);
 }
 
 void CMainFrame::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
-    // Once: the real frame may be larger than the estimate.
+    // Fitted again each time it is shown: the real frame may differ from the
+    // estimate, and the screen may be another one.
     QMetaObject::invokeMethod(
         this, [this] {
             const QSize fitted = FittedSize();

@@ -87,9 +87,11 @@ private slots:
         QCOMPARE(painted.size(), 3);
         std::vector<Area> areas;
         for (CFontStatic* text : painted) areas.push_back({text->Text(), text, {}});
-        areas.push_back({"FREQUENCY header", &h.Grid(), h.Grid().CellRect(0, kFrequencyColumn)});
-        areas.push_back({"P1 label", &h.Grid(), h.Grid().CellRect(1, 0)});
-        areas.push_back({"P1 frequency", &h.Grid(), h.Grid().CellRect(1, kFrequencyColumn).adjusted(3, 3, -3, -3)});
+        // Inside the cells' lines, which are not text.
+        auto inside = [&h](int row, int col) { return h.Grid().CellRect(row, col).adjusted(3, 3, -3, -3); };
+        areas.push_back({"FREQUENCY header", &h.Grid(), inside(0, kFrequencyColumn)});
+        areas.push_back({"P1 label", &h.Grid(), inside(1, 0)});
+        areas.push_back({"P1 frequency", &h.Grid(), inside(1, kFrequencyColumn)});
         for (const Area& a : areas) {
             const QImage image = a.widget->grab().toImage();
             const QRect rect = a.rect.isEmpty() ? image.rect() : a.rect;
