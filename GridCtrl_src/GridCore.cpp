@@ -319,7 +319,8 @@ CellId GridCore::PasteStart() const {
 
 bool GridCore::PasteAllowed() const {
     const CellId start = PasteStart();
-    return m_allowEditing && start.IsValid() && (start.col == 2 || start.col == 3) && m_bTransferBusy == 0;
+    return m_allowEditing && start.IsValid() && !m_bTransferBusy &&
+           (m_pasteStartCols.empty() || m_pasteStartCols.count(start.col) != 0);
 }
 
 CellCheck GridCore::CheckCellText(int row, int col, const std::string& text) const {

@@ -101,8 +101,10 @@ public:
     bool ColResizeAllowed() const { return m_colResize; }
     bool DragDropAllowed() const { return m_dragDrop; }
 
-    // Set by the form while a radio transfer runs.
-    int m_bTransferBusy = 0;
+    // The owner's lock, for while something else has the cells: no edit,
+    // Delete or paste changes them, and cut only copies.
+    void SetTransferBusy(bool busy) { m_bTransferBusy = busy; }
+    bool IsTransferBusy() const { return m_bTransferBusy; }
 
     // ---- Focus and selection -------------------------------------------
     CellId FocusCell() const { return m_focus; }
@@ -128,6 +130,9 @@ public:
     CellId PasteStart() const;
     // Whether a paste may happen at all right now.
     bool PasteAllowed() const;
+    // The columns a paste may start in, as the owner names them; without
+    // them, any column.
+    void SetPasteStartColumns(std::set<int> cols) { m_pasteStartCols = std::move(cols); }
     // Writes text into the grid from PasteStart(); false when refused. A
     // piece the cell check refuses leaves its cell as it was.
     bool PasteText(const std::string& text);
@@ -187,6 +192,8 @@ private:
     CellValidator m_validator;
     std::vector<CellId> m_pasteRefused;
     bool m_pasteDecimalComma = false;
+    std::set<int> m_pasteStartCols;
+    bool m_bTransferBusy = false;
 };
 
 // Splits clipboard text into lines at "\n" and each line into pieces at tabs

@@ -85,6 +85,12 @@ CGridCtrl::~CGridCtrl() {
     m_core.onCellTextChanged = nullptr;
     m_core.onFocusMoved = nullptr;
     disconnect(m_focusWatch);  // the widget underneath still loses the focus as it goes
+    // An edit still open goes with the grid: finishing it as the editor
+    // loses the focus would hand its text to a grid already destroyed.
+    if (m_editor) {
+        m_editor->Discard();
+        delete m_editor.data();
+    }
 }
 
 void CGridCtrl::Announce(QAccessible::Event what, grid::CellId cell) {
@@ -298,7 +304,8 @@ bool CGridCtrl::EditCell(int row, int col, const EditStart& first) {
     m_core.Notify(grid::LVN_BEGINLABELEDIT, row, col);
     const grid::CGridCell* cell = m_core.Cell(row, col);
     auto* editor = new CInPlaceEdit(this, CellRect(row, col), cell->GetFormat(), row, col,
-                                    QString::fromStdString(cell->GetText()), first);
+                                    QString::fromStdString(cell->GetText()), first,
+                                    m_editRules.count(col) ? m_editRules.at(col) : EditRules{});
     // A first key that cannot be part of the text has ended the edit already;
     // the keys after it must start a new one, not reach the closed editor.
     if (!editor->isHidden()) {

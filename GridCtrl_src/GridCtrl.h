@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QPointer>
 #include <QWidget>
+#include <map>
 #include <string>
 
 #include "GridCtrl_src/GridCore.h"
@@ -33,6 +34,8 @@ public:
     // The owner's check of every text that enters a cell, typed or pasted,
     // and the message a refusal shows.
     void SetCellValidator(grid::CellValidator check, std::string refusal);
+    // What the in-place editor of a column takes; without rules, anything.
+    void SetColumnEditor(int col, EditRules rules) { m_editRules[col] = std::move(rules); }
     // Shows the owner's refusal message (stop icon, OK); detail may be empty.
     void ShowRefusal(const std::string& detail);
 
@@ -60,8 +63,8 @@ public:
     void Redraw() { update(); }
     void EndEditing();
 
-    int TransferBusy() const { return m_core.m_bTransferBusy; }
-    void SetTransferBusy(int busy) { m_core.m_bTransferBusy = busy; }
+    bool IsTransferBusy() const { return m_core.IsTransferBusy(); }
+    void SetTransferBusy(bool busy) { m_core.SetTransferBusy(busy); }
 
     // Starts an edit of an editable cell; false when the cell cannot be edited.
     bool EditCell(int row, int col, const EditStart& first);
@@ -135,6 +138,7 @@ private:
     grid::CellId m_pressCell;
     bool m_pressOnFocus = false;
     int m_rowHeaderCols = -1;
+    std::map<int, EditRules> m_editRules;
     // The menu bar or menu the focus is lent to while it is open: the
     // focus cell stays marked, as Copy and Paste still act on it.
     QPointer<QWidget> m_focusLentTo;

@@ -33,19 +33,16 @@ QKeyEvent* TabKeyPress(QEvent* e) {
     return key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ? key : nullptr;
 }
 
-bool CInPlaceEdit::AcceptsCharacter(QChar ch) {
-    return (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char('.');
-}
-
 CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, unsigned format, int row, int col,
-                           const QString& text, const EditStart& first)
+                           const QString& text, const EditStart& first, EditRules rules)
     : QLineEdit(grid),
       m_nRow(row),
       m_nCol(col),
       m_strOrigText(text),
       m_bArrowKeysEnd(first.kind != EditStart::Kind::Mouse),
       m_rcEdit(rect),
-      m_grid(grid) {
+      m_grid(grid),
+      m_rules(std::move(rules)) {
     setObjectName("InPlaceEdit");
     // Composed text would bypass the character rules; what an input method
     // still delivers goes through them in inputMethodEvent.
@@ -155,12 +152,11 @@ void CInPlaceEdit::keyPressEvent(QKeyEvent* e) {
 }
 
 bool CInPlaceEdit::TypeChar(QChar ch, QKeyEvent* e) {
-    if (!AcceptsCharacter(ch)) {
-        // Cannot be part of a frequency: the edit ends with what was typed so far.
+    if (m_rules.accepts && !m_rules.accepts(ch)) {
         EndWith(0);
         return false;
     }
-    if (text().size() - selectedText().size() + 1 > FREQ_EDIT_MAX_CHARS) return true;  // dropped
+    if (Full(1 - static_cast<int>(selectedText().size()))) return true;  // dropped
     if (e)
         QLineEdit::keyPressEvent(e);
     else
@@ -185,8 +181,8 @@ void CInPlaceEdit::Paste(const QString& clip) {
 
 void CInPlaceEdit::AfterCharacter() {
     const int w = fontMetrics().horizontalAdvance(text() + QStringLiteral("  "));
-    // Wide enough for a whole frequency, never for what a paste brought.
-    if (text().size() <= FREQ_EDIT_MAX_CHARS && w > m_rcEdit.width()) {
+    // Wide enough for a whole entry, never for what a paste brought.
+    if (!Full(0) && w > m_rcEdit.width()) {
         m_rcEdit.setRight(std::min(m_rcEdit.left() + w - 1, m_grid->ViewportRect().right()));
         setGeometry(m_rcEdit);
     }

@@ -1,11 +1,11 @@
 #pragma once
 // The one-line editor the grid places over a cell being edited: it takes
-// only what can be part of a frequency, keeps the text within the seven
-// characters of "NN.NNNN", and has the grid's owner check the result before
-// the cell gets it.
+// what its column's rules allow and has the grid's owner check the result
+// before the cell gets it.
 #include <QLineEdit>
 #include <QRect>
 #include <QString>
+#include <functional>
 
 class QEvent;
 class QKeyEvent;
@@ -29,22 +29,25 @@ struct EditStart {
     static EditStart Key(int key, QString text = {}) { return {Kind::Key, key, std::move(text)}; }
 };
 
+// What a column's editor takes, as the grid's owner sets it: a typed
+// character outside `accepts` ends the edit with the text so far, and typing
+// stops at maxChars (a count, not a width, so that no desktop font or scale
+// can drop a character of a whole entry).
+struct EditRules {
+    std::function<bool(QChar)> accepts;  // unset: every character
+    int maxChars = 0;                    // 0: no limit
+};
+
 class CInPlaceEdit : public QLineEdit {
     Q_OBJECT
 public:
-    // Characters typed into the edit: a frequency is at most "NN.NNNN". A
-    // count, not a width, so that no desktop font or scale can drop a digit
-    // of a valid frequency.
-    static constexpr int FREQ_EDIT_MAX_CHARS = 7;
-    // Only these can be part of a frequency. Other scripts' digits (which
-    // QChar::isDigit() also accepts) would read as no number at all.
-    static bool AcceptsCharacter(QChar ch);
-
     CInPlaceEdit(CGridCtrl* grid, const QRect& rect, unsigned format, int row, int col, const QString& text,
-                 const EditStart& first);
+                 const EditStart& first, EditRules rules);
 
     // Ends the edit and hands the (checked) text to the grid. Runs once.
     void FinishEdit();
+    // The edit ends with nothing handed on (its grid is going).
+    void Discard() { m_bFinished = true; }
     // Clipboard text into the edit: its first line, trimmed, without the
     // character rules; the check at the end applies to it.
     void Paste(const QString& text);
@@ -68,8 +71,10 @@ private:
     void AfterCharacter();
     // One typed character by the character rules; false when it ended the edit.
     bool TypeChar(QChar ch, QKeyEvent* e);
+    bool Full(int more) const { return m_rules.maxChars > 0 && text().size() + more > m_rules.maxChars; }
 
     CGridCtrl* m_grid;
+    EditRules m_rules;
     bool m_bFinishing = false;
     bool m_bFinished = false;
 };

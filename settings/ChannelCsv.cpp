@@ -134,7 +134,7 @@ std::optional<std::string> CheckFrequency(const Field& field, bool commaIsDecima
         why = "frequency " + shown + " is not a number in MHz (write it as 27.1250, or leave it empty)";
         return std::nullopt;
     }
-    const FrequencyCheck check = ValidateFrequencyText(kFrequencyColumn, text);
+    const FrequencyCheck check = ValidateFrequencyText(text);
     if (check.accepted) return check.normalised;
     if (!IsInBand(ParseFrequencyText(text)))
         why = "frequency " + shown + " is outside " + FormatMHz(FREQ_MIN_MHZ) + " .. " + FormatMHz(FREQ_MAX_MHZ) + " MHz";

@@ -62,8 +62,7 @@ std::string FrequencyTextFromCode(std::uint16_t code) {
     return ec == std::errc() ? std::string(buffer, ptr) : std::string{};
 }
 
-FrequencyCheck ValidateFrequencyText(int column, std::string_view text) {
-    if (column != kFrequencyColumn) return {true, std::string(text)};
+FrequencyCheck ValidateFrequencyText(std::string_view text) {
     double f = ParseFrequencyText(text);
     bool accepted = true;
     if (!IsInBand(f)) {

@@ -12,7 +12,6 @@ namespace orvex {
 
 inline constexpr float FREQ_MIN_MHZ = 26.0f;
 inline constexpr float FREQ_MAX_MHZ = 30.0f;
-inline constexpr int kFrequencyColumn = 2;
 inline constexpr double kStepKHz = 2.5;
 inline constexpr double kReceiveOffsetMHz = 10.695;  // added to the receive code of a write
 inline constexpr std::uint16_t kMinFrequencyCode = 10400;  // 26.0000 MHz
@@ -36,8 +35,9 @@ struct FrequencyCheck {
     std::string normalised;  // what the cell takes, accepted or not
 };
 
-// The in-place editor's check of an edited cell.
-FrequencyCheck ValidateFrequencyText(int column, std::string_view text);
+// The check of an entered frequency (a frequency cell edited, a channel
+// imported): on the step and in the band, or empty.
+FrequencyCheck ValidateFrequencyText(std::string_view text);
 
 // Why a cell cannot be stored as a record code.
 enum class PackError {

@@ -19,11 +19,18 @@ constexpr const char* kTitles[3] = {" P ", "CH", " FREQUENCY "};
 constexpr int kTableRows = kChannelCount + 1;
 constexpr int kTableCols = 3;
 
-// What the editor could have produced: ASCII digits and points only. Other
-// text would read as no number and empty the cell without a word.
+// Typed into a frequency cell: ASCII digits and points only. Other scripts'
+// digits (which QChar::isDigit() also accepts) would read as no number.
+bool IsFrequencyChar(QChar ch) { return (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) || ch == QLatin1Char('.'); }
+
+// At most "NN.NNNN".
+constexpr int kFrequencyMaxChars = 7;
+
+// What the editor could have produced. Other text would read as no number
+// and empty the cell without a word.
 bool IsFrequencyText(const std::string& text) {
     const QString chars = QString::fromStdString(text);
-    return std::all_of(chars.begin(), chars.end(), CInPlaceEdit::AcceptsCharacter);
+    return std::all_of(chars.begin(), chars.end(), IsFrequencyChar);
 }
 
 // The grid, with each key it takes one user change of the form: Delete
@@ -57,6 +64,8 @@ CGridCtrl* CChannelTable::CreateChannelTable(QWidget* parent, const QRect& rect)
     m_pGrid->SetCellValidator([this](int row, int col, const std::string& text) { return CheckCell(row, col, text); },
                               std::string(texts::kFrequencyRefused));
     m_pGrid->Core().SetPasteDecimalComma(true);
+    m_pGrid->Core().SetPasteStartColumns({kFrequencyColumn});
+    m_pGrid->SetColumnEditor(kFrequencyColumn, {IsFrequencyChar, kFrequencyMaxChars});
     m_pGrid->Core().SetListener([this](const NotifyRecord& n) { OnGridNotify(n); });
     m_pGrid->AllowEditing(true);
     m_pGrid->AllowDragDrop(false);
@@ -92,7 +101,7 @@ grid::CellCheck CChannelTable::CheckCell(int row, int col, const std::string& te
     // nobody typed.
     const std::string before = m_pGrid->GetCellText(row, col).toStdString();
     if (!IsFrequencyText(text)) return {false, before};
-    const FrequencyCheck check = ValidateFrequencyText(col, text);
+    const FrequencyCheck check = ValidateFrequencyText(text);
     return {check.accepted, check.accepted ? check.normalised : before};
 }
 
@@ -130,13 +139,13 @@ void CChannelTable::OnModelChanged(unsigned changes) {
 }
 
 void CChannelTable::LockChannelTable() {
-    if (m_pGrid->TransferBusy()) return;
-    m_pGrid->SetTransferBusy(1);
+    if (m_pGrid->IsTransferBusy()) return;
+    m_pGrid->SetTransferBusy(true);
     m_pGrid->SetFixedCols(3);
 }
 
 void CChannelTable::UnlockChannelTable() {
-    m_pGrid->SetTransferBusy(0);
+    m_pGrid->SetTransferBusy(false);
     m_pGrid->SetFixedCols(2);
 }
 

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g.SetFixedCols(2);
     for (int r = 0; r < 11; ++r)
         for (int c = 0; c < 3; ++c) g.SetCell(r, c, "r" + std::to_string(r) + "c" + std::to_string(c), DT_CENTER);
-    g.m_bTransferBusy = data[0] & 0x80 ? 1 : 0;
+    g.SetTransferBusy((data[0] & 0x80) != 0);
     g.SetFocusCell({1 + data[0] % 10, 2}, false, false);
     if (data[1] & 1) g.SelectCell({1 + data[1] % 10, 2}, true);
     g.SetPasteDecimalComma(data[1] & 2);
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int r = 0; r < 11; ++r)
         for (int c = 0; c < 3; ++c)
             if ((r == 0 || c < 2) && g.GetCellText(r, c) != "r" + std::to_string(r) + "c" + std::to_string(c)) std::abort();
-    if (g.m_bTransferBusy && notifications != 0) std::abort();
+    if (g.IsTransferBusy() && notifications != 0) std::abort();
     (void)SplitPasteText(text);
     (void)SplitPasteText(text, true);
     return 0;

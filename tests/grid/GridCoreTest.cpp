@@ -230,7 +230,7 @@ TEST_F(GridCoreTest, DeleteAndPasteDoNothingDuringATransferOrWithoutEditing) {
     core.SetFocusCell({3, 2}, false, false);
     notes.clear();
     for (int mode = 0; mode < 2; ++mode) {
-        core.m_bTransferBusy = mode == 0 ? 1 : 0;
+        core.SetTransferBusy(mode == 0);
         core.AllowEditing(mode == 0);
         core.DeleteSelection();
         EXPECT_FALSE(core.PasteAllowed());
@@ -302,11 +302,14 @@ TEST_F(GridCoreTest, PasteLeavesCellsWhosePieceTheCheckRefuses) {
     EXPECT_TRUE(core.PasteRefused().empty());
 }
 
-TEST_F(GridCoreTest, PasteOnlyStartsInColumnTwoOrThree) {
+TEST_F(GridCoreTest, PasteStartsOnlyInTheColumnsTheOwnerNames) {
     Build(5, 5, 1, 0);
-    for (int c = 0; c < 5; ++c) {
-        core.SetFocusCell({2, c}, false, false);
-        EXPECT_EQ(core.PasteAllowed(), c == 2 || c == 3) << "column " << c;
+    for (const bool named : {false, true}) {
+        if (named) core.SetPasteStartColumns({2, 3});
+        for (int c = 0; c < 5; ++c) {
+            core.SetFocusCell({2, c}, false, false);
+            EXPECT_EQ(core.PasteAllowed(), !named || c == 2 || c == 3) << "column " << c;
+        }
     }
     core.SetFocusCell({2, 1}, false, false);
     EXPECT_FALSE(core.PasteText("x"));

@@ -220,7 +220,7 @@ private slots:
         const std::string status = w->model.StatusText();
         w->model.LockChannelTable();
         CGridCtrl& g = *w->grid;
-        QCOMPARE(g.TransferBusy(), 1);
+        QVERIFY(g.IsTransferBusy());
         QCOMPARE(g.Core().GetFixedCols(), 3);
         QVERIFY(!w->FocusCell().IsValid());
         QVERIFY(g.Core().Selection().empty());
@@ -262,7 +262,7 @@ private slots:
         QCOMPARE(w->Text(7), QString("29.0000"));
 
         w->model.UnlockChannelTable();
-        QCOMPARE(g.TransferBusy(), 0);
+        QVERIFY(!g.IsTransferBusy());
         QCOMPARE(g.Core().GetFixedCols(), 2);
         QCOMPARE(w->Text(3), QString("27.0000"));
         QCOMPARE(w->Text(7), QString("29.0000"));

@@ -511,6 +511,31 @@ private slots:
         QCOMPARE(w->RefusalCount(), 0);
     }
 
+    // The frequency rules are the channel table's: a grid of its own takes
+    // any text into its editor, and a column's rules only in that column.
+    void aPlainGridsEditorTakesWhatItsColumnRulesAllow() {
+        CGridCtrl plain;
+        plain.SetRows(2);
+        plain.SetCols(2);
+        plain.SetColumnEditor(1, {[](QChar ch) { return ch.isUpper(); }, 3});
+        plain.resize(300, 100);
+        plain.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plain));
+        const struct {
+            int col;
+            QString typed, cell;
+        } cases[] = {{0, "ab 1.x-yz", "ab 1.x-yz"}, {1, "ABCD", "ABC"}, {1, "ABc", "AB"}};
+        for (const auto& c : cases) {
+            plain.Core().SetFocusCell({1, c.col}, false, false);
+            plain.setFocus();
+            TableWindow::Type(c.typed);
+            if (plain.Editor()) TableWindow::Key(Qt::Key_Return);
+            QCOMPARE(plain.GetCellText(1, c.col), c.cell);
+        }
+        TableWindow::Type("AB");
+        QVERIFY(plain.Editor());  // and the grid goes with its editor open
+    }
+
     void aRefusalIsShownOnceWhenTheMessageTakesTheFocus() {
         w.reset();
         focusTaker = std::make_unique<FocusTakingPrompter>();

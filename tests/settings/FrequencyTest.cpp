@@ -14,7 +14,7 @@ TEST(FrequencyRoundTrip, EveryStepFromCodeToTextAndBack) {
     RadioSettings settings;
     for (unsigned code = kMinFrequencyCode; code <= kMaxFrequencyCode; ++code) {
         const std::string text = FrequencyTextFromCode(static_cast<std::uint16_t>(code));
-        const FrequencyCheck check = ValidateFrequencyText(kFrequencyColumn, text);
+        const FrequencyCheck check = ValidateFrequencyText(text);
         ASSERT_TRUE(check.accepted) << text;
         ASSERT_EQ(check.normalised, text);
         ASSERT_EQ(FrequencyCodeFromText(text), code) << text;
@@ -41,7 +41,7 @@ TEST(ValidateFrequencyText, BandEdgesStepAndEmptyChannel) {
         {"27.125", true, "27.1250"},  {"27.00000001", true, "27.0000"},
     };
     for (const EditCase& c : cases) {
-        const FrequencyCheck check = ValidateFrequencyText(kFrequencyColumn, c.typed);
+        const FrequencyCheck check = ValidateFrequencyText(c.typed);
         EXPECT_EQ(check.accepted, c.accepted) << '"' << c.typed << '"';
         EXPECT_EQ(check.normalised, c.cell) << '"' << c.typed << '"';
     }
@@ -58,16 +58,10 @@ TEST(ValidateFrequencyText, ReadsTheLeadingNumberOnly) {
         {"-1e999", false, ""},       {"99999999999999999999", false, ""},
     };
     for (const EditCase& c : cases) {
-        const FrequencyCheck check = ValidateFrequencyText(kFrequencyColumn, c.typed);
+        const FrequencyCheck check = ValidateFrequencyText(c.typed);
         EXPECT_EQ(check.accepted, c.accepted) << '"' << c.typed << '"';
         EXPECT_EQ(check.normalised, c.cell) << '"' << c.typed << '"';
     }
-}
-
-TEST(ValidateFrequencyText, OtherColumnsAreNotChecked) {
-    const FrequencyCheck check = ValidateFrequencyText(1, "25.9975 junk");
-    EXPECT_TRUE(check.accepted);
-    EXPECT_EQ(check.normalised, "25.9975 junk");
 }
 
 TEST(FrequencyCode, TextOfRecordCodes) {
@@ -116,10 +110,10 @@ TEST(FrequencyText, IgnoresTheProcessLocale) {
     ASSERT_STREQ(std::localeconv()->decimal_point, ",") << chosen;
     SetTraceSink([](const std::string&) {});  // the trace's own formatting runs too
 
-    const FrequencyCheck check = ValidateFrequencyText(kFrequencyColumn, "27.1250");
+    const FrequencyCheck check = ValidateFrequencyText("27.1250");
     EXPECT_TRUE(check.accepted);
     EXPECT_EQ(check.normalised, "27.1250");
-    EXPECT_EQ(ValidateFrequencyText(kFrequencyColumn, "27,1250").normalised, "27.0000");
+    EXPECT_EQ(ValidateFrequencyText("27,1250").normalised, "27.0000");
     EXPECT_EQ(FrequencyCodeFromText("27.1250"), 10850);
     EXPECT_EQ(FrequencyTextFromCode(10850), "27.1250");
     EXPECT_EQ(FormatMHz(27.125), "27.1250");

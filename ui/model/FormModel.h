@@ -20,6 +20,9 @@
 
 namespace orvex {
 
+// The channel table's column of frequencies, the one the user edits.
+inline constexpr int kFrequencyColumn = 2;
+
 // What changed, for a view to refresh only that.
 enum FormChange : unsigned {
     kChangeCells = 1u << 0,
