@@ -5,7 +5,7 @@
 # The port tests open pseudo-terminals, which Windows does not have.
 set(_link_sources link/ByteQueueTest.cpp)
 if(NOT WIN32)
-    list(APPEND _link_sources link/RadioPortTest.cpp)
+    list(APPEND _link_sources link/RadioPortTest.cpp link/ConnectionCheckRunTest.cpp)
 endif()
 orvex_add_test(link_tests SOURCES
     ${_link_sources}

@@ -206,6 +206,10 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
 }
 
 CQMView::~CQMView() {
+    if (m_check) {  // its findings have no window to go to
+        m_check.reset();
+        QApplication::restoreOverrideCursor();
+    }
     if (m_deviceEvents) m_deviceEvents->SetHandler(nullptr);
     qApp->removeEventFilter(this);
     m_form.RemoveObserver(this);

@@ -13,6 +13,7 @@
 
 #include "files/BackupStore.h"
 #include "files/UserFolders.h"
+#include "link/ConnectionCheckRun.h"
 #include "link/DeviceEvents.h"
 #include "link/DeviceInfo.h"
 #include "link/PortMap.h"
@@ -230,6 +231,9 @@ private:
     // False for commands that would change the form, the port or the
     // link between Write and Verify's steps.
     bool MayRunDuringVerify(int commandId) const;
+    // Commands that need the port, which Connection Check holds while it runs.
+    static bool UsesThePort(int commandId);
+    void OnConnectionCheckDone(const std::string& device, std::vector<Finding> findings, bool answers);
     bool IsInputDuringVerify(QObject* watched, QEvent* e) const;
     // A command that changes the form, once the link allows it
     // (FileCommands.h), and never between Write and Verify's steps.
@@ -270,6 +274,7 @@ private:
     std::unique_ptr<BackupStore> m_backupStore;
     std::unique_ptr<ReadBackups> m_readBackups;
     std::unique_ptr<VerifiedWrite> m_verify;
+    std::unique_ptr<ConnectionCheckRun> m_check;  // while one runs
     std::unique_ptr<RecoveryKeeper> m_keeper;
     // The form as it was when Write and Verify began, given back if the
     // window goes between its steps, so the recovery file never takes the

@@ -92,10 +92,25 @@ bool CQMView::MayRunDuringVerify(int id) const {
     }
 }
 
+bool CQMView::UsesThePort(int id) {
+    switch (id) {
+        case ID_READ_FROM_RADIO:
+        case ID_TOOLBAR_UPLOAD:
+        case ID_WRITE_TO_RADIO:
+        case ID_TOOLBAR_DOWNLOAD:
+        case ID_WRITE_AND_VERIFY:
+        case ID_AUTO_SEARCH:
+        case ID_PORT_LIST:
+        case ID_CONNECTION_CHECK: return true;
+        default: return false;
+    }
+}
+
 bool CQMView::OnCmdMsg(int id) {
     // Refused, as during a transfer: the steps hand the port back and forth
     // and nothing may change the form or the port between them.
     if (VerifyRunning() && !MayRunDuringVerify(id)) return true;
+    if (m_check && UsesThePort(id)) return true;
     if (m_table.HandleCommand(id)) return true;
     switch (id) {
         case ID_EDIT_UNDO: OnEditUndo(); return true;
@@ -420,18 +435,24 @@ void CQMView::OnPortList() {
 void CQMView::OnConnectionCheck() {
     // The check opens the port itself: not while a transfer or a search
     // has it.
-    if (m_form.IsTableLocked() || m_link->Busy() || m_search->Active()) return;
+    if (m_form.IsTableLocked() || m_link->Busy() || m_search->Active() || m_check) return;
     const std::string device = m_link->ConfiguredDevice();
     // Our own hold on the port would pass for another program's where the
     // check learns of holders by opening the port (Windows).
     m_link->StopTransfer();
-    std::vector<Finding> findings = CheckDevice(device, SourcesOfThisProcess());
-    EventLoop lineLoop(EventLoop::Clock::Real);
-    CRadioPort linePort;
-    const LineTestResult line = RunLineTest(linePort, device, lineLoop);
-    findings.push_back(LineFinding(line));
+    // The line test listens for a while: the window goes on meanwhile.
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_check = std::make_unique<ConnectionCheckRun>(
+        m_loop, device, SourcesOfThisProcess(), nullptr,
+        [this, device](std::vector<Finding> findings, bool answers) {
+            OnConnectionCheckDone(device, std::move(findings), answers);
+        });
+}
+
+void CQMView::OnConnectionCheckDone(const std::string& device, std::vector<Finding> findings, bool answers) {
+    m_check.reset();
+    QApplication::restoreOverrideCursor();
     m_link->OpenRadioPort();  // the remembered port again, as before the check
-    const bool answers = line.answer == LineAnswer::Radio;
     m_prompter.Show(UserMessage{"Connection Check: COM" + std::to_string(m_link->ConfiguredPort() + 1) + " (" +
                                     device + ")",
                                 FormatFindings(findings), answers ? MsgIcon::None : MsgIcon::Stop, MsgButtons::Ok});
