@@ -173,7 +173,11 @@ void CRadioLink::OnPortHangUp() {
             return;
         }
         m_bMsgShown = true;
-        EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Stop, false, true, false, texts::kPortLost, MsgIcon::Stop},
+        EndTransfer({.outcome = TransferOutcome::Failed,
+                     .watchdog = WatchdogAtEnd::Stop,
+                     .toIdle = true,
+                     .message = texts::kPortLost,
+                     .icon = MsgIcon::Stop},
                     std::string(kHungUp));
     });
 }
@@ -329,7 +333,7 @@ bool CRadioLink::ReleaseUnsolicited() {
     if (!m_pSentBytes.empty() || m_bResendDue) return false;
     // Not the answer to anything sent: release the transfer; the watchdog,
     // told to stop without a wake-up, reports at the end of its current wait.
-    EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::StopWithoutWake, false, false, false});
+    EndTransfer({.outcome = TransferOutcome::Failed, .watchdog = WatchdogAtEnd::StopWithoutWake});
     return true;
 }
 
@@ -388,7 +392,12 @@ void CRadioLink::Dispatch(std::uint8_t* data, int n) {
             return;
         }
         if (reading && m_nCh == kChComplete)
-            EndTransfer({TransferOutcome::Completed, WatchdogAtEnd::Stop, true, true, true, texts::kUploadComplete});
+            EndTransfer({.outcome = TransferOutcome::Completed,
+                         .watchdog = WatchdogAtEnd::Stop,
+                         .markDone = true,
+                         .toIdle = true,
+                         .resetStage = true,
+                         .message = texts::kUploadComplete});
         else if (writing && m_nCh == kChComplete)
             CompleteWrite();
     }
@@ -436,8 +445,11 @@ void CRadioLink::OnWatchdogTimeout() {
         if (m_bWatchRunning) ArmWatchdog();
         return;
     }
-    EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Expired, false, false, false, texts::kTimeout, MsgIcon::None,
-                 true, true});
+    EndTransfer({.outcome = TransferOutcome::Failed,
+                 .watchdog = WatchdogAtEnd::Expired,
+                 .message = texts::kTimeout,
+                 .messageFirst = true,
+                 .onceOnly = true});
 }
 
 }  // namespace orvex

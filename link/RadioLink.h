@@ -138,9 +138,9 @@ private:
     struct TransferEnd {
         TransferOutcome outcome;  // Running: left as it is, to be set later
         WatchdogAtEnd watchdog;
-        bool markDone;      // later batches are not interpreted
-        bool toIdle;        // the direction goes back to idle
-        bool resetStage;    // the handshake stage goes back to its start
+        bool markDone = false;    // later batches are not interpreted
+        bool toIdle = false;      // the direction goes back to idle
+        bool resetStage = false;  // the handshake stage goes back to its start
         std::string_view message{};
         MsgIcon icon = MsgIcon::None;
         // Shown before the rest of the transfer's state changes: the table

@@ -64,16 +64,16 @@ void CRadioLink::OnReadFromRadio() {
 }
 
 void CRadioLink::HandleReadByte(const std::uint8_t* batch, int count) {
-    if (count >= 10 && m_nStage == kStageBlocks && batch[0] == QM_PROTO_NAK) {
+    if (count >= kRecordBatchMin && m_nStage == kStageBlocks && batch[0] == QM_PROTO_NAK) {
         // A refusal with the resent record behind it in one burst: the
         // refusal comes first. Taken as the record's first byte, it would
         // store the record shifted and answer it with a wrong checksum.
         HandleReadNak();
-        if (m_bTransferDone || m_nStage != kStageBlocks || count - 1 < 10) return;  // the rest waits for its remainder
+        if (m_bTransferDone || m_nStage != kStageBlocks || count - 1 < kRecordBatchMin) return;  // the rest waits for its remainder
         ++batch;
         --count;
     }
-    if (count >= 10 && m_nStage == kStageBlocks) {
+    if (count >= kRecordBatchMin && m_nStage == kStageBlocks) {
         TakeRecord(batch, count);
         return;
     }
@@ -115,7 +115,7 @@ void CRadioLink::HandleReadByte(const std::uint8_t* batch, int count) {
         case QM_PROTO_UPLOAD_REQ:
         case QM_PROTO_SET_DOWNLOAD:
         case QM_PROTO_SET_UPLOAD:
-        case QM_PROTO_SET_UPLOAD + 1:
+        case QM_PROTO_UNNAMED_45:
             // Our own bytes coming back a second time. Left at the front
             // they would block every byte behind them, so they go.
             ++m_nStage;
@@ -134,7 +134,7 @@ void CRadioLink::TakeRecord(const std::uint8_t* batch, int count) {
         m_bResendDue = false;
         const auto size = static_cast<std::size_t>(std::min<int>(count, ChannelEntry::kSize));
         m_form.StoreReadRecord(m_nCh, std::span<const std::uint8_t>(batch, size));
-        const std::uint8_t checksum = CalcChecksum(batch, 10);
+        const std::uint8_t checksum = CalcChecksum(batch, kRecordBatchMin);
         Trace("m_nCh = %d\n", m_nCh);
         Trace("checksum  = %x ,CheckSum = %x\n", count > 10 ? batch[10] : 0, checksum);
         SendByte(checksum, 1);
@@ -164,7 +164,10 @@ void CRadioLink::HandleReadNak() {
     }
     // A second refusal without an accepted step between: give up quietly;
     // the watchdog tells the user.
-    EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::KeepRunning, true, false, true});
+    EndTransfer({.outcome = TransferOutcome::Failed,
+                 .watchdog = WatchdogAtEnd::KeepRunning,
+                 .markDone = true,
+                 .resetStage = true});
 }
 
 bool CRadioLink::ApplyClosingBlock(const std::uint8_t* batch, int count) {

@@ -22,6 +22,10 @@ inline constexpr std::uint8_t kChClosingBlock = kChannelCount + 1;  // read: the
 inline constexpr std::uint8_t kChComplete = kChannelCount + 2;  // the transfer completes here
 inline constexpr std::uint8_t kChFinalAck = kChannelCount + 3;  // write: after the final acknowledge
 
+// A batch at least this long in the block phase is a record: its ten data
+// bytes, the checksum possibly still to come.
+inline constexpr int kRecordBatchMin = 10;
+
 // m_nSubState of a read.
 inline constexpr int kSubStateStart = 1;
 inline constexpr int kSubStateRecordsAsked = 4;  // after the direction was accepted

@@ -77,8 +77,13 @@ void CRadioLink::HandleWriteNak() {
     if (m_nCh == kChannelCount && m_nStage == kStageBlocks) return;
     if (m_nTimeoutCount == 0 || m_nCh == kChHandshake) {
         // The refusal is the message: the watchdog has nothing to add.
-        EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Stop, true, false, false,
-                     m_nTimeoutCount == 0 ? texts::kRadioError : texts::kPleaseAgain, MsgIcon::Stop, true, true});
+        EndTransfer({.outcome = TransferOutcome::Failed,
+                     .watchdog = WatchdogAtEnd::Stop,
+                     .markDone = true,
+                     .message = m_nTimeoutCount == 0 ? texts::kRadioError : texts::kPleaseAgain,
+                     .icon = MsgIcon::Stop,
+                     .messageFirst = true,
+                     .onceOnly = true});
         return;
     }
     --m_nTimeoutCount;
@@ -89,8 +94,13 @@ void CRadioLink::SendChannelBlock() {
     const WriteBlockSource source = m_form.BlockSource(c);
     const BlockFrequency rx = EncodeBlockFrequency(source.cellText, kReceiveOffsetMHz);
     if (!rx.ok) {
-        EndTransfer({TransferOutcome::Failed, WatchdogAtEnd::Stop, true, true, false, texts::kFrequencyOutOfRange,
-                     MsgIcon::Stop, true},
+        EndTransfer({.outcome = TransferOutcome::Failed,
+                     .watchdog = WatchdogAtEnd::Stop,
+                     .markDone = true,
+                     .toIdle = true,
+                     .message = texts::kFrequencyOutOfRange,
+                     .icon = MsgIcon::Stop,
+                     .messageFirst = true},
                     RowLabel(c) + ": \"" + source.cellText + "\"");
         return;
     }
@@ -119,7 +129,11 @@ void CRadioLink::CompleteWrite() {
     ++m_nCh;
     // The outcome waits for the message: a line lost in the pause before it
     // leaves the write unconfirmed.
-    EndTransfer({TransferOutcome::Running, WatchdogAtEnd::Stop, true, true, true});
+    EndTransfer({.outcome = TransferOutcome::Running,
+                 .watchdog = WatchdogAtEnd::Stop,
+                 .markDone = true,
+                 .toIdle = true,
+                 .resetStage = true});
     m_seq.Wait(300);
     m_seq.Then([this] {
         m_outcome = CompletedOutcome();

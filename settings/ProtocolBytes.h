@@ -15,6 +15,9 @@ inline constexpr std::uint8_t QM_PROTO_ACK = 0xAA;
 inline constexpr std::uint8_t QM_PROTO_NAK = 0xFF;
 inline constexpr std::uint8_t QM_PROTO_BLOCK_END = 0xCC;
 inline constexpr std::uint8_t QM_PROTO_CLOSING = 0x00;           // last byte of a write
+// Seen during a read handshake and taken like the bytes this side sends
+// coming back; what the radio means by it is not known.
+inline constexpr std::uint8_t QM_PROTO_UNNAMED_45 = 0x45;
 
 inline constexpr unsigned kBaudRate = 9600;
 
