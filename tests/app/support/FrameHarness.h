@@ -134,7 +134,13 @@ public:
     // ---- Transfers -------------------------------------------------------
     bool WaitTransferEnd(int ms) {
         return QTest::qWaitFor(
-            [&] { return !Link().Busy() && Link().Outcome() != TransferOutcome::Running; }, ms);
+            [&] {
+                // Its last steps (the pause after it, the form given back)
+                // are over too, so a click that follows is the user's next.
+                return !Link().Busy() && Link().Outcome() != TransferOutcome::Running && !Link().Pausing() &&
+                       !Link().Starting() && !View().Form().IsTableLocked();
+            },
+            ms);
     }
     bool WaitTransferStarted(int ms = 2000) {
         return QTest::qWaitFor([&] { return View().Form().IsTableLocked(); }, ms);
