@@ -26,8 +26,13 @@ inline constexpr std::string_view kNoBandPlan = "Select a band plan in Mode Sele
 inline constexpr std::string_view kNoBandPlanDetail =
     "The settings name no band plan the radio knows; nothing was sent.";
 inline constexpr std::string_view kCantOpenPort = "Can't Open COM Port!";
-inline constexpr std::string_view kQueueFull = "m_QueueRead FULL!";
-inline constexpr std::string_view kGetByteFailed = "(m_pComm->m_QueueRead).GetByte(&data[i]);";
+// Bytes lost on the way in; the transfer goes on, and its own end tells
+// whether it still came through.
+inline constexpr std::string_view kQueueFull =
+    "Bytes from the radio were lost: they came faster than the program could take them in. "
+    "If the transfer fails, run it again.";
+inline constexpr std::string_view kGetByteFailed =
+    "Bytes from the radio were lost on the way in. If the transfer fails, run it again.";
 inline constexpr std::string_view kPortLost = "The connection to the radio was lost";
 inline constexpr std::string_view kCheckingFormat = "CHECKING : COM%d , 'AUTO STOP' Please Any Key ";
 inline constexpr std::string_view kSearchSuccess = "Successful connection!!";

@@ -235,6 +235,20 @@ TEST(ReadRejection, ARefusalAtTheFrontOfTheResentRecordIsHandledFirst) {
     for (int r = 1; r <= kChannelCount; ++r) EXPECT_EQ(rig.form.CellText(r), kSampleChannels[r - 1].text);
 }
 
+// What the watcher could not take in is news in the user's words, and the
+// read goes on to its own end.
+TEST(Batch, BytesLostToAFullQueueAreToldPlainlyAndTheReadGoesOn) {
+    HandRig rig;
+    rig.ReadThroughHandshake();
+    ASSERT_NE(rig.port->listener, nullptr);
+    rig.port->listener->OnPortQueueFull();
+    rig.Drain();
+    FinishRead(rig, 1);
+    EXPECT_EQ(rig.prompter.Texts(),
+              (std::vector<std::string>{std::string(texts::kQueueFull), std::string(texts::kUploadComplete)}));
+    EXPECT_EQ(rig.prompter.Texts()[0].find("m_"), std::string::npos);
+}
+
 TEST(ReadRejection, RefusalsInFrontOfResentRecordsStillAbandonTheReadAtTheSecond) {
     HandRig rig;
     ReadUpToChecksum(rig, 4);

@@ -159,7 +159,7 @@ public:
         return count;
     }
     std::string LastError() const override { return {}; }
-    void SetListener(IPortListener*) override {}
+    void SetListener(IPortListener* l) override { listener = l; }
 
     void Put(const Bytes& bytes) {
         WithQueue([&](CByteQueue& q) {
@@ -178,6 +178,7 @@ public:
 
     std::vector<Written> written;
     int opens = 0;
+    IPortListener* listener = nullptr;  // the link, told of what the watcher sees
 
 private:
     const IEventLoop& m_clock;
