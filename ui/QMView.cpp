@@ -124,6 +124,7 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
       m_qtPrompter(this),
       m_prompter(options.prompter ? *options.prompter : static_cast<IPrompter&>(m_qtPrompter)),
       m_form(m_prompter),
+      m_loop(options.virtualTime ? QtEventLoop::Time::Virtual : QtEventLoop::Time::Real),
       m_table(m_form, m_prompter),
       m_portSettings(options.portSettingsPath.empty()
                          ? DefaultPortSettingsPlaces()

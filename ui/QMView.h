@@ -69,6 +69,10 @@ enum CommandId : int {
 };
 
 struct ViewOptions {
+    // The protocol's pauses, the watchdog and every other wait of the form
+    // on a clock the owner runs on (Loop().RunUntil) instead of the wall
+    // clock: for tests.
+    bool virtualTime = false;
     // Message boxes; null means real ones.
     IPrompter* prompter = nullptr;
     // The serial port; null means the real one.

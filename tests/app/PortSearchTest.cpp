@@ -26,11 +26,12 @@ public:
         Sample();
         return m_texts;
     }
-
-private:
+    // In virtual time the clock moves only in the test's waits: they call this.
     void Sample() {
         if (m_texts.isEmpty() || m_texts.back() != m_line.Text()) m_texts << m_line.Text();
     }
+
+private:
     const CFontStatic& m_line;
     QTimer m_timer;
     QStringList m_texts;
@@ -45,14 +46,19 @@ private slots:
     void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     void searchFindsTheRadioOnALaterPort() {
-        FrameHarness::Setup setup;
+        FrameHarness::Setup setup = FrameHarness::VirtualTime();
         setup.radioDevice = "COM3";
         FrameHarness h(setup);
         QVERIFY(h.Ready());
         StatusRecorder status(*h.View().StatusLine());
 
         h.frame->Action(ID_AUTO_SEARCH)->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(h.Count("Successful connection!!"), 1, 4000);
+        QVERIFY(h.Wait(
+                [&] {
+                    status.Sample();
+                    return h.Count("Successful connection!!") == 1;
+                },
+                4000));
         QCOMPARE(h.Messages(), QStringList{"Successful connection!!"});
         QCOMPARE(status.Texts(), (QStringList{kTotalHint, Checking(1), Checking(2), Checking(3), kTotalHint}));
         QCOMPARE(h.frame->PortPaneText(), FrameHarness::PortPane(3));
@@ -77,12 +83,12 @@ private slots:
     }
     void anyKeyOrAutoStopEndsTheSearch() {
         QFETCH(QString, how);
-        FrameHarness::Setup setup;
+        FrameHarness::Setup setup = FrameHarness::VirtualTime();
         setup.radioDevice = "COM99";
         FrameHarness h(setup);
         QVERIFY(h.Ready());
         h.frame->Action(ID_AUTO_SEARCH)->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(h.View().StatusLine()->Text(), Checking(2), 3000);
+        QVERIFY(h.Wait([&] { return h.View().StatusLine()->Text() == Checking(2); }, 3000));
         QVERIFY(h.View().Search().Active());
 
         if (how == "menu") {
@@ -91,16 +97,16 @@ private slots:
             if (how.startsWith("mode:")) h.View().ModeSelect()->setFocus(Qt::OtherFocusReason);
             h.Key(QKeySequence(how.section(':', 1))[0].key());
         }
-        QTRY_COMPARE_WITH_TIMEOUT(h.Count("Stop connecting!!"), 1, 1000);
-        QTRY_COMPARE_WITH_TIMEOUT(h.View().StatusLine()->Text(), kTotalHint, 1000);
+        QVERIFY(h.Wait([&] { return h.Count("Stop connecting!!") == 1; }, 1000));
+        QVERIFY(h.Wait([&] { return h.View().StatusLine()->Text() == kTotalHint; }, 1000));
         QVERIFY(!h.View().Search().Active());
         // Back on the remembered port, which the file still names.
-        QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(h.line->OpenedName()), QString("COM1"), 1000);
+        QVERIFY(h.Wait([&] { return h.line->OpenedName() == "COM1"; }, 1000));
         QVERIFY(h.line->IsConnected());
         QCOMPARE(h.frame->PortPaneText(), FrameHarness::PortPane(1));
         QCOMPARE(QString::fromStdString(h.PortFileContent()), QString("0\n"));
         const int opens = h.line->Opens();
-        QTest::qWait(450);  // two ticks: no more probing
+        h.Pass(450);  // two ticks: no more probing
         QCOMPARE(h.line->Opens(), opens);
         QCOMPARE(h.View().StatusLine()->Text(), kTotalHint);
         QCOMPARE(h.Messages(), QStringList{"Stop connecting!!"});
@@ -110,26 +116,26 @@ private slots:
     // that comes in that pause, and travels up from the focused cell to the
     // window, still stops the search once.
     void keyRightAfterAProbeStopsTheSearchOnce() {
-        FrameHarness::Setup setup;
+        FrameHarness::Setup setup = FrameHarness::VirtualTime();
         setup.radioDevice = "COM99";
         FrameHarness h(setup);
         QVERIFY(h.Ready());
         h.ClickCell(3, 0);  // a title cell: the key goes unhandled to the parents
-        bool pressed = false;
-        QTimer watch;
-        watch.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&watch, &QTimer::timeout, [&] {
-            if (pressed || h.View().StatusLine()->Text() != Checking(2)) return;
-            pressed = true;
-            QVERIFY(h.Link().Pausing());
-            h.Key(Qt::Key_Q);
-        });
-        watch.start(1);
+        // Looked at after each step of the window's clock: the key comes in
+        // the pause that follows the second probe's device check.
+        bool pressed = false, pausing = false;
         h.frame->Action(ID_AUTO_SEARCH)->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(pressed, 3000);
-        watch.stop();
-        QTRY_VERIFY_WITH_TIMEOUT(h.View().Search().Settled(), 1000);
-        QTest::qWait(250);
+        QVERIFY(h.Wait(
+                [&] {
+                    if (h.View().StatusLine()->Text() != Checking(2)) return false;
+                    pausing = h.Link().Pausing();
+                    h.Key(Qt::Key_Q);
+                    return pressed = true;
+                },
+                3000));
+        QVERIFY(pausing);
+        QVERIFY(h.Wait([&] { return h.View().Search().Settled(); }, 1000));
+        h.Pass(250);
         QCOMPARE(h.Messages(), QStringList{"Stop connecting!!"});
         QVERIFY(!h.View().Search().Active());
         QCOMPARE(QString::fromStdString(h.line->OpenedName()), QString("COM1"));

@@ -43,7 +43,7 @@ private slots:
     void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     void readFillsTheFormFromTheRadio() {
-        FrameHarness h;
+        FrameHarness h(FrameHarness::VirtualTime());
         QVERIFY(h.Ready());
         const QString hintBefore = h.View().StatusLine()->Text();
         ModalWatch dialogs([](QWidget* w) { w->close(); });
@@ -112,7 +112,7 @@ private slots:
         h.TypeIntoCell(5, "27.5");
         QCOMPARE(h.Cell(5), QString("27.5000"));
         QVERIFY(!h.Link().WatchdogWaiting());
-        QTest::qWait(2200);
+        h.Pass(2200);
         QCOMPARE(h.Messages(), QStringList{"UPLOAD COMPLETE"});
     }
 
@@ -120,7 +120,7 @@ private slots:
     // showed, flags and emergency channel included; the band controls are
     // locked only while the write runs.
     void writeProgramsTheRadio() {
-        FrameHarness h;
+        FrameHarness h(FrameHarness::VirtualTime());
         QVERIFY(h.Ready());
         h.ChooseBandPlan(3);
         for (int n : {4, 10, 17}) h.ClickBox(n);
@@ -168,14 +168,14 @@ private slots:
     }
 
     void southAfricaWriteWithoutChannelsIsRefused() {
-        FrameHarness h;
+        FrameHarness h(FrameHarness::VirtualTime());
         QVERIFY(h.Ready());
         h.ChooseBandPlan(3);
         h.TypeIntoCell(1, "27");
         const int opens = h.line->Opens();
         h.Key(Qt::Key_W, Qt::ControlModifier);
         QCOMPARE(h.Messages(), QStringList{" Emg Channel check !"});
-        QTest::qWait(300);
+        h.Pass(300);
         QVERIFY(h.line->WrittenBytes().empty());
         QCOMPARE(h.line->Opens(), opens);
         QVERIFY(!h.Link().Busy());
@@ -190,7 +190,7 @@ private slots:
     // write sends rows 1..3 and stops there with the range message, and the
     // form is usable again at once.
     void writeStopsAtAFrequencyOutOfRange() {
-        FrameHarness h;
+        FrameHarness h(FrameHarness::VirtualTime());
         QVERIFY(h.Ready());
         h.TypeIntoCell(1, "26.965");
         h.TypeIntoCell(2, "27.005");
@@ -221,7 +221,7 @@ private slots:
         QVERIFY(AllCellsEditable(h.Grid()));
         QVERIFY(h.BandControlsEnabled(true, false));
         QVERIFY(!h.Link().WatchdogWaiting());
-        QTest::qWait(300);
+        h.Pass(300);
         QCOMPARE(h.line->WrittenBytes().size(), sent.size());
         QCOMPARE(h.radio.WritesCompleted(), 0);
         QCOMPARE(h.Cell(4), QString("30.0025"));
@@ -245,7 +245,7 @@ private slots:
         QFETCH(int, command);
         QFETCH(bool, finishFirst);
         QFETCH(bool, yes);
-        FrameHarness h;
+        FrameHarness h(FrameHarness::VirtualTime());
         QVERIFY(h.Ready());
         h.TypeIntoCell(2, "26.5");
         h.TypeIntoCell(3, "28");
@@ -272,7 +272,7 @@ private slots:
         QVERIFY(h.prompts.shown[0].buttons == MsgButtons::YesNo);
         QVERIFY(!h.View().Form().EditPending());
         if (!yes) {
-            QTest::qWait(300);
+            h.Pass(300);
             QVERIFY(h.line->WrittenBytes().empty());
             QVERIFY(!h.View().Form().IsTableLocked());
             QCOMPARE(h.Link().Outcome(), TransferOutcome::None);

@@ -2,7 +2,8 @@
 // The main window over a simulated cable and radio, with a scripted user, a
 // scratch port settings file and COM names for port indexes. The helpers
 // drive it the way a person would (clicks, keys, toolbar buttons) and wait
-// in real time, because the protocol runs on the window's own event loop.
+// on the window's own event loop: in real time, or (Setup::virtualTime) in
+// virtual time, where the protocol's pauses pass at once.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -78,7 +79,14 @@ public:
         // The settings file with the recent-file list; empty: a scratch one
         // of the harness's own, never the user's.
         std::string settingsPath;
+        // The window's waits on a clock the helpers run on (Wait, Pass).
+        bool virtualTime = false;
     };
+    static Setup VirtualTime() {
+        Setup s;
+        s.virtualTime = true;
+        return s;
+    }
 
     FrameHarness() : FrameHarness(Setup{}) {}
     explicit FrameHarness(const Setup& setup)
@@ -88,6 +96,7 @@ public:
             out << *setup.portFile;
         }
         ViewOptions options;
+        options.virtualTime = setup.virtualTime;
         options.prompter = &prompts;
         options.makePort = [this, device = setup.radioDevice](IEventLoop& loop) {
             auto port = std::make_unique<sim::SimLinePort>(loop, radio);
@@ -124,16 +133,28 @@ public:
         return QTest::qWaitForWindowActive(frame.get());
     }
     static QString PortPane(int com) { return QString("                        ComPort:%1").arg(com); }
+    // Runs the window until done() holds or ms pass on its clock.
+    bool Wait(const std::function<bool()>& done, int ms) const {
+        QtEventLoop& loop = View().Loop();
+        return loop.IsVirtual() ? loop.RunUntil(done, ms) : QTest::qWaitFor(done, ms);
+    }
+    // Lets ms pass: whatever is due by then has happened.
+    void Pass(int ms) const {
+        if (View().Loop().IsVirtual())
+            View().Loop().RunFor(ms);
+        else
+            QTest::qWait(ms);
+    }
     // Waits for the remembered port to be opened and shown.
     bool WaitPortShown(int com, int ms = 2000) {
-        return QTest::qWaitFor([&] { return frame->PortPaneText() == PortPane(com); }, ms);
+        return Wait([&] { return frame->PortPaneText() == PortPane(com); }, ms);
     }
     // Shown, active and with the remembered COM1 open: ready for the user.
     bool Ready() { return ShowAndActivate() && WaitPortShown(1); }
 
     // ---- Transfers -------------------------------------------------------
     bool WaitTransferEnd(int ms) {
-        return QTest::qWaitFor(
+        return Wait(
             [&] {
                 // Its last steps (the pause after it, the form given back)
                 // are over too, so a click that follows is the user's next.
@@ -143,11 +164,11 @@ public:
             ms);
     }
     bool WaitTransferStarted(int ms = 2000) {
-        return QTest::qWaitFor([&] { return View().Form().IsTableLocked(); }, ms);
+        return Wait([&] { return View().Form().IsTableLocked(); }, ms);
     }
     // Waits until at least n bytes have gone to the line since the last open.
     bool WaitAppBytes(std::size_t n, int ms = 2000) {
-        return QTest::qWaitFor([&] { return line->WrittenBytes().size() >= n; }, ms);
+        return Wait([&] { return line->WrittenBytes().size() >= n; }, ms);
     }
     bool ReadFromRadio() {
         frame->OnCommand(ID_READ_FROM_RADIO);
