@@ -1,6 +1,7 @@
 #include "link/PortSearch.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "link/LinkTexts.h"
 #include "link/PortSettingsFile.h"
@@ -61,9 +62,9 @@ void CPortSearch::OnAutoSearch() {
         return;
     }
     if (m_form.IsTableLocked()) return;
-    // A stop request left over from another command (Read, Save, ...) must
-    // not end this search before it has probed anything.
-    m_form.TakeStopRequest();
+    // A cancel left over from another command (Read, Save, ...) must not
+    // end this search before it has probed anything.
+    m_bCancelled = false;
     m_link.StopTransfer();
     m_link.After(500, [this] {
         StopTimer();
@@ -86,7 +87,7 @@ void CPortSearch::OnAutoSearch() {
 }
 
 void CPortSearch::OnTimer() {
-    if (m_form.TakeStopRequest()) {
+    if (std::exchange(m_bCancelled, false)) {
         StopTimer();
         m_bSearchActive = false;
         m_form.ShowColumnHintAfter(m_checkingText);
@@ -162,7 +163,7 @@ void CPortSearch::OnAutoStop() {
     m_link.SilenceWatchdog();
     m_form.Prompter().Show(UserMessage{std::string(texts::kSearchStopped), {}, MsgIcon::None, MsgButtons::Ok});
     StartTimer();
-    m_form.RequestStopSearch();
+    Cancel();
     m_link.StopTransfer();
     m_link.OpenRadioPort();
 }

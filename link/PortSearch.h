@@ -33,6 +33,9 @@ public:
 
     void OnAutoSearch();
     void OnAutoStop();
+    // Ends a running or starting search at its next tick, without a word;
+    // nothing when none runs.
+    void Cancel() { m_bCancelled = true; }
     // The search timer's tick (timer 1 of the form).
     void OnTimer();
 
@@ -45,6 +48,7 @@ private:
     // IProbeListener: the link spots the radio's answer to a probe.
     bool ProbeRunning() const override { return m_bSearchActive; }
     void OnProbeAnswered() override;
+    void OnTransferCommand() override { Cancel(); }
 
     void StartTimer();
     void StopTimer();
@@ -61,6 +65,7 @@ private:
     int m_nPortIndex = 0;  // the COM number probed last (0: none yet)
     bool m_bSearchActive = false;
     bool m_bSearchFound = false;
+    bool m_bCancelled = false;  // to end at the next tick
     std::string m_checkingText;  // the status text the search last showed
     bool m_timerRunning = false;
     IEventLoop::TimerId m_timer = 0;

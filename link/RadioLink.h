@@ -31,12 +31,14 @@ enum class TransferOutcome { None, Running, Completed, CompletedWithErrors, Fail
 enum class WrongAnswerReport { Summary, EachAtOnce };
 
 // The port search's side of a probe: whether one is running, and the
-// radio's answer to it, which the receive handler spots.
+// radio's answer to it, which the receive handler spots; a Read or Write
+// that goes ahead ends the search.
 class IProbeListener {
 public:
     virtual ~IProbeListener() = default;
     virtual bool ProbeRunning() const = 0;
     virtual void OnProbeAnswered() = 0;
+    virtual void OnTransferCommand() {}
 };
 
 class CRadioLink : private IPortListener {

@@ -22,7 +22,7 @@ bool CRadioLink::TransferMayStart(void (CRadioLink::*command)()) {
     // started a transfer, so a refused question or a port that will not
     // open is never taken for the last transfer's result.
     m_outcome = TransferOutcome::None;
-    m_form.RequestStopSearch();
+    if (m_probe) m_probe->OnTransferCommand();
     if (m_form.TakeEditPending()) {
         const MsgAnswer answer = m_form.Prompter().Show(
             UserMessage{std::string(texts::kEditNotFinished), {}, MsgIcon::None, MsgButtons::YesNo});

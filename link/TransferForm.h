@@ -66,8 +66,6 @@ public:
     virtual void ShowColumnHintAfter(const std::string& searchText) = 0;
     // Pane 1 of the main window's status bar.
     virtual void SetPortPaneText(std::string text) = 0;
-    virtual void RequestStopSearch() = 0;
-    virtual bool TakeStopRequest() = 0;
 
     // ---- Results ------------------------------------------------------------
     // A transfer ran to its end and the radio confirmed all of it: after a

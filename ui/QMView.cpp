@@ -126,9 +126,6 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
       m_form(m_prompter),
       m_loop(options.virtualTime ? QtEventLoop::Time::Virtual : QtEventLoop::Time::Real),
       m_table(m_form, m_prompter),
-      m_portSettings(options.portSettingsPath.empty()
-                         ? DefaultPortSettingsPlaces()
-                         : PortSettingsPlaces(options.portSettingsPath, options.portSettingsFallback)),
       m_recentStore(std::make_unique<SettingsRecentFilesStore>(options.settingsPath)) {
     setObjectName("QMView");
     setFont(FormFont());
@@ -136,32 +133,18 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     m_formSize = Px(0, 0, form::kFormWidth, form::kFormHeight).size();
     setFixedSize(m_formSize);
 
-    const PortSettingsRead remembered = ReadPortSettingsFrom(m_portSettings);
-    // The remembered cable keeps its number, whatever name it has now.
-    m_ports = std::make_shared<PortMap>(PortMap::FromSystem(nullptr, &remembered));
-    m_scan = options.scanDevices;
-    m_systemRoot = options.systemRoot.empty() ? std::string("/") : options.systemRoot;
-    m_deviceInfo = options.deviceInfo;
-    if (!m_deviceInfo) m_deviceInfo = [this](const std::string& device) { return ReadDeviceInfo(device, m_systemRoot); };
-    CRadioLink::PortResolver resolve = options.resolver;
-    CPortSearch::ProbeList probeList;
-    std::function<std::string(int)> identityOf;
-    if (!resolve) {
-        // The devices are looked at again at every opening and every search,
-        // so a cable plugged in after the start is found.
-        resolve = [this](int index) {
-            RefreshPorts();
-            return m_ports->DeviceFor(index + 1);
-        };
-        probeList = [this] {
-            RefreshPorts();
-            return m_ports->PresentNumbers();
-        };
-        identityOf = [this](int comNumber) { return IdentityOf(comNumber); };
-        m_mapResolves = true;
-    }
-    m_deviceEvents = options.deviceEvents;
-    if (!m_deviceEvents && !options.resolver && !options.scanDevices) {
+    SessionOptions session;
+    session.prompter = &m_prompter;
+    session.loop = &m_loop;
+    session.makePort = std::move(options.makePort);
+    session.resolver = options.resolver;
+    if (!options.portSettingsPath.empty())
+        session.portSettings = PortSettingsPlaces(options.portSettingsPath, options.portSettingsFallback);
+    session.scanDevices = options.scanDevices;
+    if (!options.systemRoot.empty()) session.systemRoot = options.systemRoot;
+    session.deviceInfo = std::move(options.deviceInfo);
+    session.deviceEvents = options.deviceEvents;
+    if (!session.deviceEvents && !options.resolver && !options.scanDevices) {
         // Without the system's news (no udev in a container, no window for
         // it) the window works the same; only the news of plugged cables
         // waits for the next opening.
@@ -170,36 +153,18 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
 #else
         auto* system = new UdevDeviceEvents(this);
 #endif
-        if (system->Start()) m_deviceEvents = system;
+        if (system->Start()) session.deviceEvents = system;
         else delete system;
     }
-    if (m_deviceEvents) m_deviceEvents->SetHandler([this](const DeviceEvent& e) { OnDeviceEvent(e); });
-    std::unique_ptr<IRadioPort> port = options.makePort ? options.makePort(m_loop) : std::make_unique<CRadioPort>();
-    m_link = std::make_unique<CRadioLink>(m_form, m_loop, std::move(port), resolve);
-    m_search = std::make_unique<CPortSearch>(m_form, *m_link, m_loop, m_portSettings);
-    m_search->SetProbeList(std::move(probeList));
-    m_search->SetIdentityOf(std::move(identityOf));
-    m_link->SetConfiguredPort(remembered.index);
+    session.folders = options.folders ? options.folders : &m_systemFolders;
+    session.recovery = SessionOfThisWindow();
     m_form.StartUp();
-
-    const IUserFolders& folders = options.folders ? *options.folders : m_systemFolders;
-    m_backupStore = std::make_unique<BackupStore>(BackupFolder(folders));
-    // A backup that cannot be kept never fails the read: the status line says why.
-    m_readBackups = std::make_unique<ReadBackups>(m_form, *m_backupStore, [this](const std::string& news) {
-        // Edits the read replaced were set aside while it ran: that stays news.
-        if (m_form.StatusText() == texts::kRecoveryReplacedKept)
-            m_form.SetStatusText(news + ". " + std::string(texts::kRecoveryReplacedKeptShort));
-        else
-            m_form.SetStatusText(news);
+    m_session = std::make_unique<RadioSession>(m_form, std::move(session));
+    m_session->SetEditEnder([this] {
+        if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
     });
-    m_verify = std::make_unique<VerifiedWrite>(m_form, *m_link, m_loop, m_readBackups.get());
-    // A write cut off names the last read's backup as a way back.
-    m_link->SetLastBackup([this] { return m_readBackups ? m_readBackups->LastPath() : std::string(); });
-    // Without a data folder there is nowhere safe to keep edits; a relative
-    // path would scatter them into whatever folder the program started in.
-    if (const std::string recoveryFolder = RecoveryFolder(folders); !recoveryFolder.empty())
-        m_keeper = std::make_unique<RecoveryKeeper>(m_form, m_loop, recoveryFolder, SessionOfThisWindow());
-    if (m_keeper) m_keeper->SetPendingListener([this] { emit recoveryPendingChanged(RecoveryPending()); });
+    if (RecoveryKeeper* keeper = m_session->Keeper())
+        keeper->SetPendingListener([this] { emit recoveryPendingChanged(RecoveryPending()); });
 
     BuildControls();
     m_form.AddObserver(this);
@@ -207,19 +172,20 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
 }
 
 CQMView::~CQMView() {
-    if (m_check) {  // its findings have no window to go to
-        m_check.reset();
-        QApplication::restoreOverrideCursor();
-    }
-    if (m_deviceEvents) m_deviceEvents->SetHandler(nullptr);
+    if (m_session->CheckRunning()) QApplication::restoreOverrideCursor();  // its findings have no window to go to
     qApp->removeEventFilter(this);
     m_form.RemoveObserver(this);
-    if (VerifyRunning() && m_beforeVerify) m_form.Restore(m_beforeVerify->first, m_beforeVerify->second);
-    m_keeper.reset();  // keeps the edits one last time
-    m_verify.reset();
-    m_readBackups.reset();
-    m_search.reset();
-    m_link.reset();
+    m_session.reset();
+}
+
+bool CQMView::RecoveryPending() const {
+    const RecoveryKeeper* keeper = m_session->Keeper();
+    return keeper && keeper->Pending().has_value();
+}
+
+std::string CQMView::RecoveryFilePath() const {
+    const RecoveryKeeper* keeper = m_session->Keeper();
+    return keeper ? keeper->FilePath() : std::string();
 }
 
 QRect CQMView::Px(int x, int y, int w, int h) const {
@@ -346,15 +312,8 @@ void CQMView::OnFormChanged(unsigned changes) {
 }
 
 bool CQMView::eventFilter(QObject* watched, QEvent* e) {
-    // Any key stops a running search, wherever the focus is. A key the
-    // focused widget ignores comes past here again for each parent, and a
-    // stop that waits for a probe's pause leaves the search active until
-    // then: one key must still mean one stop.
-    if (e->type() == QEvent::KeyPress && m_search && m_search->Active() && !m_bStopQueued) {
-        m_bStopQueued = true;
-        m_search->OnAutoStop();
-        m_link->WhenIdle([this] { m_bStopQueued = false; });
-    }
+    // Any key stops a running search, wherever the focus is.
+    if (e->type() == QEvent::KeyPress) m_session->OnAnyKey();
     if (IsInputDuringVerify(watched, e)) return true;
     return QWidget::eventFilter(watched, e);
 }
@@ -375,39 +334,6 @@ bool CQMView::IsInputDuringVerify(QObject* watched, QEvent* e) const {
     }
     auto* widget = qobject_cast<QWidget*>(watched);
     return widget && (widget == this || isAncestorOf(widget));
-}
-
-void CQMView::RefreshPorts() {
-    if (m_scan) m_ports->SetScanned(m_scan());
-    else m_ports->Refresh();
-}
-
-std::string CQMView::IdentityOf(int comNumber) const {
-    return StableIdentity(m_ports->DeviceFor(comNumber), m_systemRoot);
-}
-
-int CQMView::ComOf(const std::string& device) const {
-    for (int n = 1; n <= kMaxComNumber; ++n)
-        if (m_ports->DeviceFor(n) == device) return n;
-    return 0;
-}
-
-void CQMView::OnDeviceEvent(const DeviceEvent& event) {
-    if (event.device.empty()) return;
-    const bool added = event.kind == DeviceEvent::Kind::Added;
-    // A device that went frees its number at the refresh: it is asked for
-    // before; one that came gets its number there.
-    int com = added ? 0 : ComOf(event.device);
-    RefreshPorts();
-    if (added) com = ComOf(event.device);
-    // Virtual consoles and ports the map does not number are no news.
-    if (com == 0) return;
-    // A transfer or a search owns the status line: their texts are what
-    // the user waits on. The map is fresh all the same, so the next opening
-    // or probe finds the device; a cable pulled during a transfer ends it
-    // through the port's own error.
-    if (m_form.IsTableLocked() || m_search->Active()) return;
-    m_form.SetStatusText(DeviceEventNews(event, com, added ? m_deviceInfo(event.device).product : std::string()));
 }
 
 void CQMView::keyPressEvent(QKeyEvent* e) {

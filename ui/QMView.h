@@ -11,22 +11,15 @@
 #include <utility>
 #include <vector>
 
-#include "files/BackupStore.h"
 #include "files/UserFolders.h"
-#include "link/ConnectionCheckRun.h"
 #include "link/DeviceEvents.h"
 #include "link/DeviceInfo.h"
-#include "link/PortMap.h"
-#include "link/PortSearch.h"
-#include "link/RadioLink.h"
 #include "ui/ChannelTable.h"
 #include "ui/QtEventLoop.h"
 #include "ui/QtPrompter.h"
 #include "ui/model/FormModel.h"
-#include "ui/model/ReadBackups.h"
+#include "ui/model/RadioSession.h"
 #include "ui/model/RecentFiles.h"
-#include "ui/model/RecoveryKeeper.h"
-#include "ui/model/VerifiedWrite.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -157,12 +150,12 @@ public:
     // Program > Write and Verify: the radio's settings kept, the form
     // written, read back and compared; one message with the result.
     void OnWriteAndVerify();
-    bool VerifyRunning() const { return m_verify && m_verify->Running(); }
+    bool VerifyRunning() const { return m_session->VerifyRunning(); }
     // Unsaved edits of an earlier session wait to be brought back.
-    bool RecoveryPending() const { return m_keeper && m_keeper->Pending().has_value(); }
-    const BackupStore& Backups() const { return *m_backupStore; }
+    bool RecoveryPending() const;
+    const BackupStore& Backups() const { return *m_session->Backups(); }
     // This session's recovery file; empty when there is no data folder.
-    std::string RecoveryFilePath() const { return m_keeper ? m_keeper->FilePath() : std::string(); }
+    std::string RecoveryFilePath() const;
     bool OpenFile(const QString& path);
     // Open of a path given as the file calls take it (UTF-8 on Windows, the
     // system's bytes on POSIX, so a name that is not UTF-8 still opens).
@@ -173,7 +166,7 @@ public:
     // transfer), the others are named in one message.
     void OpenFiles(const std::vector<std::string>& paths);
     // A drop is taken only when Open would run now.
-    bool MayTakeDrop() const;
+    bool MayTakeDrop() const { return m_session->MayTakeDrop(); }
     // Dropped URLs: the local files as OpenFiles; the others named in a
     // message.
     void OpenDropped(const QList<QUrl>& urls);
@@ -193,14 +186,15 @@ public:
     // could not be written; the port is used for this run all the same.
     // The status line says where the file went when its first place
     // refused it.
-    bool RememberPort(int com);
+    bool RememberPort(int com) { return m_session->RememberPort(com); }
     // What the system reported, as the view takes it.
-    void OnDeviceEvent(const DeviceEvent& event);
+    void OnDeviceEvent(const DeviceEvent& event) { m_session->OnDeviceEvent(event); }
 
     FormModel& Form() { return m_form; }
-    PortMap& Ports() { return *m_ports; }
-    CRadioLink& Link() { return *m_link; }
-    CPortSearch& Search() { return *m_search; }
+    RadioSession& Session() { return *m_session; }
+    PortMap& Ports() { return m_session->Ports(); }
+    CRadioLink& Link() { return m_session->Link(); }
+    CPortSearch& Search() { return m_session->Search(); }
     CGridCtrl* Grid() const { return m_table.Grid(); }
     QtEventLoop& Loop() { return m_loop; }
     CReadOnlyComboBox* ModeSelect() const { return m_cbModeSelect; }
@@ -232,16 +226,7 @@ private:
     void RunFileOpen(const QString& startFolder = QString());
     // The Open dialog's choice of one settings file; empty when cancelled.
     QString AskFileToOpen(const QString& startFolder);
-    // False for commands that would change the form, the port or the
-    // link between Write and Verify's steps.
-    bool MayRunDuringVerify(int commandId) const;
-    // Commands that need the port, which Connection Check holds while it runs.
-    static bool UsesThePort(int commandId);
-    void OnConnectionCheckDone(const std::string& device, std::vector<Finding> findings, bool answers);
     bool IsInputDuringVerify(QObject* watched, QEvent* e) const;
-    // A command that changes the form, once the link allows it
-    // (FileCommands.h), and never between Write and Verify's steps.
-    void WhenFileMayRun(std::function<void()> command);
     QString BackupFolderForDialog();
     void RunFileSave();
     // After a successful Open or Save.
@@ -249,41 +234,17 @@ private:
     QRect Px(int x, int y, int w, int h) const;
     void RefreshBandSection();
     void RefreshEmgList();
-    void RefreshPorts();
-    int ComOf(const std::string& device) const;
-    // The identity line the port settings file keeps with COM n.
-    std::string IdentityOf(int comNumber) const;
 
     QtPrompter m_qtPrompter;
     IPrompter& m_prompter;
     FormModel m_form;
     QtEventLoop m_loop;
-    std::unique_ptr<CRadioLink> m_link;
-    std::unique_ptr<CPortSearch> m_search;
     CChannelTable m_table;
-    PortSettingsPlaces m_portSettings;
-    std::shared_ptr<PortMap> m_ports;
-    std::function<std::vector<std::string>()> m_scan;
-    std::string m_systemRoot;
-    IDeviceEventSource* m_deviceEvents = nullptr;
-    std::function<DeviceInfo(const std::string&)> m_deviceInfo;
-    bool m_mapResolves = false;  // the COM numbers are m_ports', not a given resolver's
     bool m_initialised = false;
     bool m_refreshing = false;
-    bool m_bStopQueued = false;  // a key's stop of the search has not run yet
-
-    // Backups, Write and Verify and the recovery file; declared after the
-    // form, loop and link they use, and reset before the link goes.
     SystemUserFolders m_systemFolders;
-    std::unique_ptr<BackupStore> m_backupStore;
-    std::unique_ptr<ReadBackups> m_readBackups;
-    std::unique_ptr<VerifiedWrite> m_verify;
-    std::unique_ptr<ConnectionCheckRun> m_check;  // while one runs
-    std::unique_ptr<RecoveryKeeper> m_keeper;
-    // The form as it was when Write and Verify began, given back if the
-    // window goes between its steps, so the recovery file never takes the
-    // radio's settings for the user's edits.
-    std::optional<std::pair<FormSnapshot, FormSnapshot>> m_beforeVerify;
+    // Declared after the form and loop it uses.
+    std::unique_ptr<RadioSession> m_session;
 
     std::unique_ptr<IRecentFilesStore> m_recentStore;
     RecentFiles m_recent{*m_recentStore};

@@ -16,7 +16,6 @@
 #include "ui/PortListDialog.h"
 #include "ui/QMView.h"
 #include "ui/model/ChannelExchange.h"
-#include "ui/model/FileCommands.h"
 #include "ui/model/FormTexts.h"
 #include "ui/model/SettingsCompare.h"
 
@@ -74,43 +73,45 @@ void CQMView::OnInitialUpdate() {
     SetTabOrder();
     m_form.SetStatusText(m_form.StatusText());
     emit captionChanged(QString::fromStdString(m_form.Caption()));
-    if (m_keeper) m_keeper->AnnouncePending();
+    if (RecoveryKeeper* keeper = m_session->Keeper()) keeper->AnnouncePending();
     emit recoveryPendingChanged(RecoveryPending());
-    // The remembered port opens once the form has settled.
-    m_link->StopTransfer();
-    m_link->After(200, [this] { m_link->OpenRadioPort(); });
+    m_session->OpenRememberedPortSoon();
 }
 
-bool CQMView::MayRunDuringVerify(int id) const {
-    switch (id) {
-        case ID_EDIT_COPY:
-        case ID_NEXT_PANE:
-        case ID_PREV_PANE:
-        case ID_AUTO_STOP:
-        case ID_TOOLBAR_EXIT: return true;
-        default: return false;
-    }
-}
+namespace {
 
-bool CQMView::UsesThePort(int id) {
+Command CommandOf(int id) {
     switch (id) {
+        case ID_FILE_NEW: return Command::New;
+        case ID_FILE_OPEN:
+        case ID_FILE_OPEN_BACKUP: return Command::Open;
+        case ID_FILE_SAVE: return Command::Save;
+        case ID_FILE_COMPARE: return Command::Compare;
+        case ID_FILE_IMPORT_CHANNELS: return Command::ImportChannels;
+        case ID_FILE_EXPORT_CHANNELS: return Command::ExportChannels;
+        case ID_FILE_RESTORE_EDITS: return Command::RestoreEdits;
         case ID_READ_FROM_RADIO:
-        case ID_TOOLBAR_UPLOAD:
+        case ID_TOOLBAR_UPLOAD: return Command::Read;
         case ID_WRITE_TO_RADIO:
-        case ID_TOOLBAR_DOWNLOAD:
-        case ID_WRITE_AND_VERIFY:
-        case ID_AUTO_SEARCH:
-        case ID_PORT_LIST:
-        case ID_CONNECTION_CHECK: return true;
-        default: return false;
+        case ID_TOOLBAR_DOWNLOAD: return Command::Write;
+        case ID_WRITE_AND_VERIFY: return Command::WriteAndVerify;
+        case ID_AUTO_SEARCH: return Command::AutoSearch;
+        case ID_AUTO_STOP: return Command::AutoStop;
+        case ID_PORT_LIST: return Command::PortList;
+        case ID_CONNECTION_CHECK: return Command::ConnectionCheck;
+        case ID_TOOLBAR_EXIT: return Command::Exit;
+        case ID_EDIT_COPY: return Command::Copy;
+        case ID_NEXT_PANE:
+        case ID_PREV_PANE: return Command::MovePane;
+        default: return Command::Edit;
     }
 }
+
+}  // namespace
 
 bool CQMView::OnCmdMsg(int id) {
-    // Refused, as during a transfer: the steps hand the port back and forth
-    // and nothing may change the form or the port between them.
-    if (VerifyRunning() && !MayRunDuringVerify(id)) return true;
-    if (m_check && UsesThePort(id)) return true;
+    // A refused command is handled: it does nothing, as during a transfer.
+    if (m_session->MayRun(CommandOf(id)).Refused()) return true;
     if (m_table.HandleCommand(id)) return true;
     switch (id) {
         case ID_EDIT_UNDO: OnEditUndo(); return true;
@@ -125,11 +126,11 @@ bool CQMView::OnCmdMsg(int id) {
         case ID_FILE_RESTORE_EDITS: OnRestoreUnsavedEdits(); return true;
         case ID_WRITE_AND_VERIFY: OnWriteAndVerify(); return true;
         case ID_READ_FROM_RADIO:
-        case ID_TOOLBAR_UPLOAD: m_link->OnReadFromRadio(); return true;
+        case ID_TOOLBAR_UPLOAD: Link().OnReadFromRadio(); return true;
         case ID_WRITE_TO_RADIO:
-        case ID_TOOLBAR_DOWNLOAD: m_link->OnWriteToRadio(); return true;
-        case ID_AUTO_SEARCH: m_search->OnAutoSearch(); return true;
-        case ID_AUTO_STOP: m_search->OnAutoStop(); return true;
+        case ID_TOOLBAR_DOWNLOAD: Link().OnWriteToRadio(); return true;
+        case ID_AUTO_SEARCH: Search().OnAutoSearch(); return true;
+        case ID_AUTO_STOP: Search().OnAutoStop(); return true;
         case ID_PORT_LIST: OnPortList(); return true;
         case ID_CONNECTION_CHECK: OnConnectionCheck(); return true;
         case ID_TOOLBAR_EXIT: OnExitForm(); return true;
@@ -138,7 +139,7 @@ bool CQMView::OnCmdMsg(int id) {
 }
 
 bool CQMView::EditCommandEnabled(int id) const {
-    if (VerifyRunning()) return id == ID_EDIT_COPY && m_table.Grid() && m_table.Grid()->Core().CanCopy();
+    if (m_session->MayRun(CommandOf(id)).Refused()) return false;
     const CGridCtrl* grid = m_table.Grid();
     const CInPlaceEdit* editor = grid ? grid->Editor() : nullptr;
     const bool locked = m_form.IsTableLocked();
@@ -180,36 +181,24 @@ void CQMView::OnEditRedo() {
     m_form.Redo();
 }
 
-void CQMView::WhenFileMayRun(std::function<void()> command) {
-    // A command that waited for a pause may come due between the steps.
-    WhenFileCommandMayRun(*m_link, m_loop, m_form, [this, command = std::move(command)] {
-        if (!VerifyRunning()) command();
-    });
-}
-
 void CQMView::OnFileNew() {
-    WhenFileMayRun([this] {
-        // A cell being edited ends first: left open, it would put its text
-        // into the new form and leave no edit pending to ask about.
-        if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
-        m_form.New();
-    });
+    m_session->Run(Command::New, [this] { m_form.New(); });
 }
 
 void CQMView::OnFileOpen() {
-    WhenFileMayRun([this] { RunFileOpen(); });
+    m_session->Run(Command::Open, [this] { RunFileOpen(); });
 }
 
 void CQMView::OnFileSave() {
-    WhenFileMayRun([this] { RunFileSave(); });
+    m_session->Run(Command::Save, [this] { RunFileSave(); });
 }
 
 void CQMView::OnFileOpenBackup() {
-    WhenFileMayRun([this] { RunFileOpen(BackupFolderForDialog()); });
+    m_session->Run(Command::Open, [this] { RunFileOpen(BackupFolderForDialog()); });
 }
 
 QString CQMView::BackupFolderForDialog() {
-    const std::string& folder = m_backupStore->Folder();
+    const std::string& folder = Backups().Folder();
     if (folder.empty()) return {};
     // Made if missing: a dialog asked for a folder that is not there
     // would quietly show another one.
@@ -225,16 +214,14 @@ QString CQMView::BackupFolderForDialog() {
 }
 
 void CQMView::OnRestoreUnsavedEdits() {
-    WhenFileMayRun([this] {
-        if (!m_keeper) return;
-        // A cell being edited ends first: left open, it would put its text
-        // into the restored form.
-        if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
-        const std::optional<PendingRecovery> offered = m_keeper->Pending();
-        m_keeper->RestorePending();  // a refusal is shown by the keeper
+    m_session->Run(Command::RestoreEdits, [this] {
+        RecoveryKeeper* keeper = m_session->Keeper();
+        if (!keeper) return;
+        const std::optional<PendingRecovery> offered = keeper->Pending();
+        keeper->RestorePending();  // a refusal is shown by the keeper
         // The news of the file just dealt with would now mislead.
         if (offered && m_form.StatusText() == PendingRecoveryText(*offered)) {
-            const std::optional<PendingRecovery> next = m_keeper->Pending();
+            const std::optional<PendingRecovery> next = keeper->Pending();
             m_form.SetStatusText(next ? PendingRecoveryText(*next) : std::string(texts::kTotalRangeHint));
         }
         emit recoveryPendingChanged(RecoveryPending());
@@ -242,15 +229,11 @@ void CQMView::OnRestoreUnsavedEdits() {
 }
 
 void CQMView::OnWriteAndVerify() {
-    WhenFileMayRun([this] {
-        if (m_search->Active()) return;
-        m_beforeVerify.emplace(m_form.Snapshot(), m_form.Baseline());
-        const bool started = m_verify->Start([this](const VerifyResult& result) {
-            m_beforeVerify.reset();
+    m_session->Run(Command::WriteAndVerify, [this] {
+        m_session->StartWriteAndVerify([this](const VerifyResult& result) {
             const UserMessage message = VerifyMessage(result);
             if (!message.text.empty()) m_prompter.Show(message);
         });
-        if (!started) m_beforeVerify.reset();
     });
 }
 
@@ -264,13 +247,12 @@ QString CQMView::AskFileToOpen(const QString& startFolder) {
 }
 
 void CQMView::RunFileOpen(const QString& startFolder) {
-    m_form.RequestStopSearch();
     const QString path = AskFileToOpen(startFolder);
     if (!path.isEmpty()) OpenFile(path);
 }
 
 void CQMView::OnFileCompare() {
-    WhenFileMayRun([this] {
+    m_session->Run(Command::Compare, [this] {
         const QString path = AskFileToOpen(QString());
         if (!path.isEmpty()) CompareWithFile(path.toStdString());
     });
@@ -278,9 +260,7 @@ void CQMView::OnFileCompare() {
 
 bool CQMView::CompareWithFile(const std::string& path) {
     // Mid-transfer the form holds half of what is coming or going.
-    if (m_form.IsTableLocked() || VerifyRunning()) return false;
-    // The cell being edited is part of what the user compares.
-    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    if (m_session->Begin(Command::Compare) != Refusal::None) return false;
     FormModel file(m_form.Prompter());
     file.StartUp();
     if (!file.Open(path)) return false;
@@ -289,7 +269,7 @@ bool CQMView::CompareWithFile(const std::string& path) {
 }
 
 void CQMView::OnFileImportChannels() {
-    WhenFileMayRun([this] {
+    m_session->Run(Command::ImportChannels, [this] {
         QFileDialog dialog(this, QString(), QString(), "CSV Files (*.csv);;All Files (*)");
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
@@ -299,16 +279,18 @@ void CQMView::OnFileImportChannels() {
 }
 
 bool CQMView::ImportChannelsFrom(const std::string& path) {
-    if (VerifyRunning()) return false;
-    // A cell being edited ends first, as its own step: the import replaces
-    // it, and Undo gives back both in turn.
-    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
     const auto refuse = [&](const std::string& why) {
         m_form.Prompter().Show(UserMessage{std::string(viewtexts::kChannelsNotImported) + FileNameOf(path), why,
                                            MsgIcon::Stop, MsgButtons::Ok});
         return false;
     };
-    if (m_form.IsTableLocked()) return refuse(std::string(kImportDuringTransfer));
+    // A cell being edited ends first, as its own step: the import replaces
+    // it, and Undo gives back both in turn.
+    switch (m_session->Begin(Command::ImportChannels)) {
+        case Refusal::None: break;
+        case Refusal::Transfer: return refuse(std::string(kImportDuringTransfer));
+        default: return false;
+    }
     const ImportText input = ReadImportFile(path);
     if (!input.ok) return refuse(FileNameOf(path) + " " + input.error);
     const ChannelImport imported = ImportChannelCsv(m_form, input.text);
@@ -318,8 +300,7 @@ bool CQMView::ImportChannelsFrom(const std::string& path) {
 }
 
 void CQMView::OnFileExportChannels() {
-    WhenFileMayRun([this] {
-        if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    m_session->Run(Command::ExportChannels, [this] {
         QFileDialog dialog(this, QString(), QString(), "CSV Files (*.csv)");
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix("csv");
@@ -330,8 +311,7 @@ void CQMView::OnFileExportChannels() {
 
 bool CQMView::ExportChannelsTo(const std::string& path) {
     // Mid-transfer the table holds half of what is coming or going.
-    if (m_form.IsTableLocked() || VerifyRunning()) return false;
-    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    if (m_session->Begin(Command::ExportChannels) != Refusal::None) return false;
     const filestore::Result written = ExportChannelCsvFile(m_form, path);
     if (!written.ok()) {
         m_form.Prompter().Show(UserMessage{std::string(viewtexts::kChannelsNotExported) + FileNameOf(path),
@@ -345,9 +325,7 @@ bool CQMView::ExportChannelsTo(const std::string& path) {
 bool CQMView::OpenFile(const QString& path) { return OpenPath(path.toStdString()); }
 
 bool CQMView::OpenPath(const std::string& path) {
-    // A cell being edited ends first: left open, it would put its text into
-    // the form just read.
-    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    if (m_session->Begin(Command::Open) != Refusal::None) return false;
     if (!m_form.Open(path)) return false;
     RememberRecent(path);
     return true;
@@ -355,19 +333,11 @@ bool CQMView::OpenPath(const std::string& path) {
 
 void CQMView::OpenFiles(const std::vector<std::string>& paths) {
     if (paths.empty()) return;
-    WhenFileMayRun([this, paths] {
+    m_session->Run(Command::Open, [this, paths] {
         OpenPath(paths.front());
         if (paths.size() > 1)
             m_prompter.Show(NotOpened(viewtexts::kOnlyOneFileOpened, {paths.begin() + 1, paths.end()}, true));
     });
-}
-
-bool CQMView::MayTakeDrop() const {
-    // A pause of the link is waited out, as Open waits for it; a transfer,
-    // or a Read or Write about to start one, refuses the drop at once, so
-    // the pointer shows it rather than the file being dropped unopened.
-    if (VerifyRunning() || m_form.IsTableLocked() || m_link->Starting()) return false;
-    return m_link->Pausing() || !m_link->Busy();
 }
 
 void CQMView::OpenDropped(const QList<QUrl>& urls) {
@@ -381,7 +351,7 @@ void CQMView::OpenDropped(const QList<QUrl>& urls) {
 }
 
 void CQMView::OpenRecentFile(const std::string& path) {
-    WhenFileMayRun([this, path] {
+    m_session->Run(Command::Open, [this, path] {
         // An entry that exists but cannot be read stays: Open's message says
         // why, and the file may be readable again (a drive mounted, a mode
         // mended). Only a file that is gone leaves the list.
@@ -403,8 +373,7 @@ void CQMView::RememberRecent(const std::string& path) {
 }
 
 void CQMView::RunFileSave() {
-    // Taking the focus commits a cell being edited.
-    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    // The edit has ended: the focus leaves the table for the dialogs.
     setFocus(Qt::OtherFocusReason);
     if (!m_form.PrepareSave()) return;
     QFileDialog dialog(this, QString(), QString(), "ORVEX Files (*.kvx)");
@@ -416,8 +385,7 @@ void CQMView::RunFileSave() {
 }
 
 bool CQMView::SaveFileTo(const QString& path) {
-    if (m_form.IsTableLocked()) return false;
-    if (CGridCtrl* grid = m_table.Grid()) grid->EndEditing();
+    if (m_session->Begin(Command::Save) != Refusal::None) return false;
     if (!m_form.Save(path.toStdString())) return false;
     RememberRecent(path.toStdString());
     return true;
@@ -425,56 +393,22 @@ bool CQMView::SaveFileTo(const QString& path) {
 
 void CQMView::OnPortList() {
     // A search would overwrite the choice with its own find.
-    m_form.RequestStopSearch();
-    RefreshPorts();
-    CPortListDialog dialog(ListPorts(*m_ports, m_link->ConfiguredPort() + 1, m_systemRoot), this);
+    CPortListDialog dialog(m_session->PortListing(), this);
     if (dialog.exec() != QDialog::Accepted || dialog.ChosenCom() == 0) return;
     RememberPort(dialog.ChosenCom());
 }
 
 void CQMView::OnConnectionCheck() {
-    // The check opens the port itself: not while a transfer or a search
-    // has it.
-    if (m_form.IsTableLocked() || m_link->Busy() || m_search->Active() || m_check) return;
-    const std::string device = m_link->ConfiguredDevice();
-    // Our own hold on the port would pass for another program's where the
-    // check learns of holders by opening the port (Windows).
-    m_link->StopTransfer();
     // The line test listens for a while: the window goes on meanwhile.
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    m_check = std::make_unique<ConnectionCheckRun>(
-        m_loop, device, SourcesOfThisProcess(), nullptr,
-        [this, device](std::vector<Finding> findings, bool answers) {
-            OnConnectionCheckDone(device, std::move(findings), answers);
-        });
-}
-
-void CQMView::OnConnectionCheckDone(const std::string& device, std::vector<Finding> findings, bool answers) {
-    m_check.reset();
-    QApplication::restoreOverrideCursor();
-    m_link->OpenRadioPort();  // the remembered port again, as before the check
-    m_prompter.Show(UserMessage{"Connection Check: COM" + std::to_string(m_link->ConfiguredPort() + 1) + " (" +
-                                    device + ")",
-                                FormatFindings(findings), answers ? MsgIcon::None : MsgIcon::Stop, MsgButtons::Ok});
-}
-
-bool CQMView::RememberPort(int com) {
-    if (com < 1 || com > kPortIndexMax + 1) return false;
-    // The next opening uses it; a transfer running now keeps its port.
-    m_link->SetConfiguredPort(com - 1);
-    m_link->ShowPortInPane(com);
-    const PortSettingsWrite written =
-        WritePortSettingsTo(m_portSettings, com - 1, m_mapResolves ? IdentityOf(com) : std::string{});
-    if (written.moved) m_form.SetStatusText(MovedPortSettingsText(com, m_portSettings));
-    if (written.ok) return true;
-    m_prompter.Show(UserMessage{"COM" + std::to_string(com) + " is not remembered for the next start.", written.error,
-                                MsgIcon::Stop, MsgButtons::Ok});
-    return false;
+    const bool started = m_session->StartConnectionCheck([this](const UserMessage& findings) {
+        QApplication::restoreOverrideCursor();
+        m_prompter.Show(findings);
+    });
+    if (started) QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
 void CQMView::OnExitForm() {
-    m_form.RequestStopSearch();
-    m_link->StopTransfer();
+    m_session->PrepareToClose();
     emit closeRequested();
 }
 

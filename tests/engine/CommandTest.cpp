@@ -7,7 +7,7 @@
 #include "link/LinkTexts.h"
 #include "support/KvxSample.h"
 #include "support/TempDir.h"
-#include "ui/model/FileCommands.h"
+#include "ui/model/RadioSession.h"
 
 namespace orvex {
 namespace {
@@ -59,50 +59,112 @@ TEST(Commands, ACommandDuringTheWaitBeforeTheCompletionMessageRunsAfterIt) {
     EXPECT_EQ(rig.prompter.Count(texts::kTimeout), 0);
 }
 
-// ---- File commands wait for the link's pauses ------------------------------
+// ---- The session's gate: file commands wait for the link's pauses ---------
 
-TEST(FileCommands, NewDuringTheStartOfAReadIsRefusedOnceTheReadHasLockedTheTable) {
-    SimRig rig(SampleRadio());
+// A session over the simulated radio, as the window has one.
+struct SessionRig {
+    explicit SessionRig(sim::RadioMemory memory = sim::SampleMemory()) : radio(memory, {}) {
+        prompter.Attach(loop, form);
+        form.StartUp();
+        SessionOptions options;
+        options.prompter = &prompter;
+        options.loop = &loop;
+        options.makePort = [this](IEventLoop& l) {
+            auto owned = std::make_unique<TimedSimPort>(l, radio, sim::SimLinePort::Options{});
+            port = owned.get();
+            return owned;
+        };
+        options.resolver = [](int) { return std::string("sim0"); };
+        options.portSettings = PortSettingsPlaces(dir.File("port.ini"));
+        session = std::make_unique<RadioSession>(form, std::move(options));
+        session->SetEditEnder([this] { ++editsEnded; });
+    }
+    CRadioLink& Link() { return session->Link(); }
+    bool RunUntilSettled() { return loop.RunUntil([this] { return Link().Settled(); }, 60000); }
+    bool RunUntilShown(std::string_view text) {
+        return loop.RunUntil([&] { return prompter.Count(text) > 0; }, 60000);
+    }
+
+    TempDir dir;
+    EventLoop loop{EventLoop::Clock::Virtual};
+    TimedPrompter prompter;
+    FormModel form{prompter};
+    sim::SimRadio radio;
+    TimedSimPort* port = nullptr;
+    std::unique_ptr<RadioSession> session;
+    int editsEnded = 0;
+};
+
+TEST(SessionGate, NewDuringTheStartOfAReadIsRefusedOnceTheReadHasLockedTheTable) {
+    SessionRig rig(SampleRadio());
     FillForm(rig.form, 0);
-    rig.link->OnReadFromRadio();
+    rig.Link().OnReadFromRadio();
     rig.loop.RunFor(50);  // inside the pause before the port opens
-    WhenFileCommandMayRun(*rig.link, rig.loop, rig.form, [&] { rig.form.New(); });
+    EXPECT_FALSE(rig.session->MayTakeDrop()) << "a drop now would be lost to the read";
+    rig.session->Run(Command::New, [&] { rig.form.New(); });
     EXPECT_EQ(rig.form.CellText(1), kSampleChannels[0].text) << "New acted before the read began";
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
     for (int row = 1; row <= kChannelCount; ++row) EXPECT_EQ(rig.form.CellText(row), kSampleChannels[row - 1].text);
+    EXPECT_EQ(rig.editsEnded, 0);
 }
 
-TEST(FileCommands, OpenDuringTheWaitBeforeTheCompletionMessageRunsAfterIt) {
-    TempDir dir;
-    const std::string path = dir.File("other.kvx");
+TEST(SessionGate, OpenDuringTheWaitBeforeTheCompletionMessageRunsAfterItWithTheEditEnded) {
+    SessionRig rig;
+    const std::string path = rig.dir.File("other.kvx");
     WriteBytes(path, BlankSettingsImage());
-    SimRig rig;
     FillForm(rig.form, 0);
-    rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 13; }, 60000);
-    ASSERT_TRUE(rig.link->Pausing());
+    rig.Link().OnWriteToRadio();
+    rig.loop.RunUntil([&] { return rig.Link().BlockCounter() == 13; }, 60000);
+    ASSERT_TRUE(rig.Link().Pausing());
+    EXPECT_TRUE(rig.session->MayTakeDrop());
     bool opened = false;
     bool openedBeforeTheMessage = false;
     rig.prompter.onShow = [&](const UserMessage&) { openedBeforeTheMessage = opened; };
-    WhenFileCommandMayRun(*rig.link, rig.loop, rig.form, [&] { opened = rig.form.Open(path); });
+    rig.session->Run(Command::Open, [&] { opened = rig.form.Open(path); });
     EXPECT_FALSE(opened);
     ASSERT_TRUE(rig.RunUntilShown(texts::kDownloadComplete));
     ASSERT_TRUE(rig.loop.RunUntil([&] { return opened; }, 1000));
     EXPECT_FALSE(openedBeforeTheMessage);
-    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
+    EXPECT_EQ(rig.editsEnded, 1);
+    EXPECT_EQ(rig.Link().Outcome(), TransferOutcome::Completed);
 }
 
-TEST(FileCommands, RunAtOnceWhenTheLinkIsIdleAndNotAtAllDuringATransfer) {
-    SimRig rig(SampleRadio());
-    int runs = 0;
-    WhenFileCommandMayRun(*rig.link, rig.loop, rig.form, [&] { ++runs; });
-    EXPECT_EQ(runs, 1);
-    rig.link->OnReadFromRadio();
-    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 3; }, 60000);
-    WhenFileCommandMayRun(*rig.link, rig.loop, rig.form, [&] { ++runs; });
-    ASSERT_TRUE(rig.RunUntilSettled());
-    EXPECT_EQ(runs, 1);
+// What each kind of command is told while nothing runs, while a read holds
+// the form and between the steps of Write and Verify.
+TEST(SessionGate, WhatMayRunWhile) {
+    enum class While { Idle, Reading, Verifying };
+    struct Case {
+        Command command;
+        Refusal idle, reading, verifying;
+    };
+    constexpr Refusal N = Refusal::None, T = Refusal::Transfer, V = Refusal::Verify;
+    const Case cases[] = {
+        {Command::New, N, T, V},          {Command::Save, N, T, V},
+        {Command::ImportChannels, N, T, V}, {Command::WriteAndVerify, N, T, V},
+        {Command::Read, N, N, V},         {Command::PortList, N, N, V},
+        {Command::ConnectionCheck, N, T, V}, {Command::Edit, N, N, V},
+        {Command::Copy, N, N, N},         {Command::AutoStop, N, N, N},
+        {Command::Exit, N, N, N},
+    };
+    for (While when : {While::Idle, While::Reading, While::Verifying}) {
+        SessionRig rig;
+        FillForm(rig.form, 0);
+        if (when == While::Reading) rig.Link().OnReadFromRadio();
+        if (when == While::Verifying) {
+            ASSERT_TRUE(rig.session->StartWriteAndVerify([](const VerifyResult&) {}));
+        }
+        rig.loop.RunUntil([&] { return rig.form.IsTableLocked(); }, when == While::Idle ? 0 : 5000);
+        for (const Case& c : cases) {
+            const Refusal expected = when == While::Idle ? c.idle : when == While::Reading ? c.reading : c.verifying;
+            EXPECT_EQ(rig.session->MayRun(c.command).refusal, expected)
+                << "command " << static_cast<int>(c.command) << " while " << static_cast<int>(when);
+        }
+        int runs = 0;
+        rig.session->Run(Command::New, [&] { ++runs; });
+        ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.session->VerifyRunning() && rig.Link().Settled(); }, 60000));
+        EXPECT_EQ(runs, when == While::Idle ? 1 : 0) << "while " << static_cast<int>(when);
+    }
 }
 
 // ---- A write needs a band plan ---------------------------------------------

@@ -156,7 +156,6 @@ bool FormModel::New() {
     if (m_bTransferBusy) return false;
     WholeState before = Whole();
     ResetToDefaults();
-    m_bStopRequest = true;
     UnpackChannelTable(m_settings, m_cells);
     m_emgList.Clear();
     m_settings.b_CHcheck.fill(0);
@@ -172,7 +171,6 @@ bool FormModel::New() {
 
 bool FormModel::Open(const std::string& path) {
     if (m_bTransferBusy) return false;
-    m_bStopRequest = true;
     const std::filesystem::path p = filestore::PathFromUtf8(path);
     const std::string caption = std::string(texts::kCaption) + " - " + filestore::Utf8FromPath(p.stem());
     m_fileName = filestore::Utf8FromPath(p.filename());
@@ -229,7 +227,6 @@ void FormModel::LoadValues(const kvx::KvxValues& v) {
 
 bool FormModel::PrepareSave() {
     if (m_bTransferBusy) return false;
-    m_bStopRequest = true;
     const PackResult packed = PackChannelTable(m_settings, m_cells);
     if (!packed.ok) {
         // Storing the records as they stand would save stale frequencies
@@ -557,12 +554,6 @@ void FormModel::BeginCellEdit() {
 bool FormModel::TakeEditPending() {
     const bool was = m_bEditPending;
     m_bEditPending = false;
-    return was;
-}
-
-bool FormModel::TakeStopRequest() {
-    const bool was = m_bStopRequest;
-    m_bStopRequest = false;
     return was;
 }
 

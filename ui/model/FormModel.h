@@ -126,8 +126,6 @@ public:
     void SelectColumn(int column);
 
     // ---- The port search's stop ----------------------------------------
-    void RequestStopSearch() override { m_bStopRequest = true; }
-    bool TakeStopRequest() override;
 
     // ---- The state as a whole ----------------------------------------------
     FormSnapshot Snapshot() const;
@@ -295,7 +293,6 @@ private:
     bool m_bRebuildEmgList = false;
     bool m_bTransferBusy = false;
     bool m_bEditPending = false;
-    bool m_bStopRequest = false;
     int m_nCurCol = -1;
 
     std::string m_caption;
