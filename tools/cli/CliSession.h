@@ -4,13 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "files/BackupStore.h"
+#include "files/UserFolders.h"
 #include "link/EventLoop.h"
-#include "link/PortMap.h"
-#include "link/RadioLink.h"
 #include "tools/cli/CliCommon.h"
 #include "ui/model/FormModel.h"
-#include "ui/model/ReadBackups.h"
+#include "ui/model/RadioSession.h"
 
 namespace orvex::cli {
 
@@ -21,32 +19,27 @@ public:
     ~CliSession() override;
 
     FormModel& Form() { return m_form; }
-    CRadioLink& Link() { return *m_link; }
+    CRadioLink& Link() { return m_session->Link(); }
+    // Probes the ports the map numbers now; a port found is remembered.
+    CPortSearch& Search() { return m_session->Search(); }
     EventLoop& Loop() { return m_loop; }
-    // The COM numbers as this run sees them, refreshed on each use.
-    PortMap& Ports() { return *m_ports; }
-    // The identity line a port found would be remembered with.
-    std::string IdentityOf(int comNumber) const;
     // Runs the loop until the link is idle and its watchdog has ended.
     void RunUntilSettled();
     // From now on every confirmed read is kept in the user's backup folder,
     // the news of it on stderr.
     void KeepBackups();
     // Null until KeepBackups().
-    ReadBackups* Backups() { return m_backups.get(); }
+    ReadBackups* Backups() { return m_session->ReadKeeping(); }
 
 private:
     void OnFormChanged(unsigned changes) override;
     void DrawProgress();
 
-    PortSettingsRead m_remembered = ReadPortSettings(PortSettingsPath());
-    std::shared_ptr<PortMap> m_ports = std::make_shared<PortMap>(PortMap::FromSystem(nullptr, &m_remembered));
     StderrPrompter m_prompter;
     FormModel m_form;
     EventLoop m_loop;
-    std::unique_ptr<CRadioLink> m_link;
-    std::unique_ptr<BackupStore> m_backupStore;
-    std::unique_ptr<ReadBackups> m_backups;
+    SystemUserFolders m_folders;
+    std::unique_ptr<RadioSession> m_session;
     bool m_tty = false;
     int m_drawn = -1;
 };

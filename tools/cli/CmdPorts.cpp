@@ -107,13 +107,8 @@ int CmdSearch(const Args& args) {
     CliSession session("");
     StatusPrinter printer(session.Form());
     session.Form().AddObserver(&printer);
-    // The fallback place too: a search never fails for a file it cannot write.
-    CPortSearch search(session.Form(), session.Link(), session.Loop(), DefaultPortSettingsPlaces());
-    search.SetProbeList([&session] {
-        session.Ports().Refresh();
-        return session.Ports().PresentNumbers();
-    });
-    search.SetIdentityOf([&session](int com) { return session.IdentityOf(com); });
+    // With the fallback place too: a search never fails for a file it cannot write.
+    CPortSearch& search = session.Search();
     bool stopped = false;
     // Ctrl+C acts as Auto Stop, handed to the loop, where the search lives.
     interrupt.OnInterrupt([&] {
