@@ -130,7 +130,7 @@ private slots:
     // While a read runs the channels are the radio's to fill: no dialog, and
     // a direct import is refused with its reason.
     void refusedWhileATransferRuns() {
-        FrameHarness h;
+        FrameHarness h(FrameHarness::VirtualTime());
         QVERIFY(h.Ready());
         const std::string sheet = h.dir.File("channels.csv");
         WriteText(sheet, kSheet);
@@ -141,7 +141,7 @@ private slots:
         h.frame->OnCommand(ID_FILE_EXPORT_CHANNELS);
         QVERIFY(!h.View().ImportChannelsFrom(sheet));
         QVERIFY(h.WaitTransferEnd(kReadTimeoutMs));
-        QTest::qWait(100);
+        h.Pass(100);
         QCOMPARE(watch.Count(), 0);
         QCOMPARE(h.Messages().value(0), Text(viewtexts::kChannelsNotImported) + "channels.csv");
         QCOMPARE(h.prompts.shown[0].detail, std::string(kImportDuringTransfer));

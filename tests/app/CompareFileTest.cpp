@@ -96,7 +96,7 @@ private slots:
     // While a read runs, the command is refused as Open is: no dialog, no
     // message of its own.
     void refusedWhileATransferRuns() {
-        FrameHarness h;
+        FrameHarness h(FrameHarness::VirtualTime());
         QVERIFY(h.Ready());
         const std::string file = h.dir.File("radio.kvx");
         WriteSouthAfricaFile(file);
@@ -106,7 +106,7 @@ private slots:
         h.frame->OnCommand(ID_FILE_COMPARE);
         QVERIFY(!h.View().CompareWithFile(file));
         QVERIFY(h.WaitTransferEnd(kReadTimeoutMs));
-        QTest::qWait(100);
+        h.Pass(100);
         QCOMPARE(watch.Count(), 0);
         QCOMPARE(h.Messages(), QStringList{Text(texts::kUploadComplete)});
     }

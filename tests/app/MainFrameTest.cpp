@@ -278,11 +278,12 @@ private slots:
     void rememberedPortThatCannotOpenIsReported() {
         FrameHarness::Setup setup;
         setup.portFile = "4\n";
+        setup.virtualTime = true;
         FrameHarness h(setup);
         h.line->RefuseOpen("COM5");
         QVERIFY(h.ShowAndActivate());
-        QTRY_COMPARE_WITH_TIMEOUT(h.Count("Can't Open COM Port!"), 1, 2000);
-        QTest::qWait(100);
+        QVERIFY(h.Wait([&] { return h.Count("Can't Open COM Port!") == 1; }, 2000));
+        h.Pass(100);
         QCOMPARE(h.Messages(), QStringList{"Can't Open COM Port!"});
         QVERIFY(h.frame->PortPaneText().trimmed().isEmpty());
         QVERIFY(!h.line->IsConnected());
@@ -330,7 +331,7 @@ private slots:
     }
     void newFromButtonOrKeyReturnsTheFormToItsDefaults() {
         QFETCH(QString, how);
-        FrameHarness h;
+        FrameHarness h(FrameHarness::VirtualTime());
         QVERIFY(h.Ready());
         h.ChooseBandPlan(3);
         h.ClickBox(3);
@@ -488,11 +489,11 @@ private slots:
             h.frame->close();
         else
             Give(h, how);
-        QTRY_VERIFY_WITH_TIMEOUT(!h.frame->isVisible(), 1000);
+        QVERIFY(h.Wait([&] { return !h.frame->isVisible(); }, 1000));
         const std::size_t sent = h.line->WrittenBytes().size();
         QVERIFY(!h.line->IsConnected());
         QVERIFY(!h.Link().WatchdogWaiting());
-        QTest::qWait(150);
+        h.Pass(150);
         QCOMPARE(h.line->WrittenBytes().size(), sent);
         QVERIFY2(h.prompts.shown.empty(), qPrintable(h.Messages().join("|")));
     }

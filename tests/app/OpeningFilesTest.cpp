@@ -208,7 +208,7 @@ private slots:
     }
 
     void aDropIsRefusedWhileATransferRuns() {
-        FrameHarness h;
+        FrameHarness h(FrameHarness::VirtualTime());
         QVERIFY(h.Ready());
         const std::string file = h.dir.File("late.kvx");
         WriteSettingsFile(file);
@@ -224,7 +224,7 @@ private slots:
         QVERIFY(!r.enterAccepted);
         QVERIFY(!r.dropAccepted);
         QVERIFY(h.WaitTransferEnd(kReadTimeoutMs));
-        QTest::qWait(100);
+        h.Pass(100);
         QCOMPARE(h.Cells(), SampleCells());
         QCOMPARE(h.frame->windowTitle(), kCaption);
         QVERIFY(h.View().RecentFileList().empty());

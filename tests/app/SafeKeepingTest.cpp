@@ -92,7 +92,7 @@ private slots:
     // The key writes the form, reads it back and says one thing; what the
     // user does between the steps changes nothing.
     void writeAndVerifyEndsWithVerifyOkAlone() {
-        FrameHarness h;
+        FrameHarness h(FrameHarness::VirtualTime());
         QVERIFY(h.Ready());
         h.TypeIntoCell(1, "26.5");
         h.TypeIntoCell(2, "27.0125");
@@ -105,8 +105,8 @@ private slots:
         QVERIFY(h.View().VerifyRunning());
         // The write's last pause and the one before the read back leave the
         // table unlocked.
-        QVERIFY(QTest::qWaitFor([&] { return h.radio.WritesCompleted() == 1 && !h.View().Form().IsTableLocked(); },
-                                kReadTimeoutMs + kWriteTimeoutMs));
+        QVERIFY(h.Wait([&] { return h.radio.WritesCompleted() == 1 && !h.View().Form().IsTableLocked(); },
+                       kReadTimeoutMs + kWriteTimeoutMs));
         QVERIFY(h.View().VerifyRunning());
         h.TypeIntoCell(3, "28");
         h.View().ModeSelect()->setFocus(Qt::OtherFocusReason);
@@ -114,8 +114,8 @@ private slots:
         for (Qt::Key k : {Qt::Key_N, Qt::Key_O, Qt::Key_S, Qt::Key_R, Qt::Key_W}) h.Key(k, Qt::ControlModifier);
         h.frame->OnCommand(ID_FILE_OPEN_BACKUP);
 
-        QVERIFY(QTest::qWaitFor([&] { return !h.View().VerifyRunning(); }, kVerifyTimeoutMs));
-        QTest::qWait(300);  // anything that waited for a pause has had its turn
+        QVERIFY(h.Wait([&] { return !h.View().VerifyRunning(); }, kVerifyTimeoutMs));
+        h.Pass(300);  // anything that waited for a pause has had its turn
         QCOMPARE(h.Messages(), QStringList{Text(texts::kVerifyOk)});
         QCOMPARE(h.prompts.shown[0].icon, MsgIcon::None);
         QCOMPARE(dialogs.watch.Count(), 0);
@@ -209,7 +209,7 @@ private slots:
         TempDir data;
         const FoldersAt folders(data.File("orvex"));
         const std::string recovery = RecoveryFolder(folders);
-        FrameHarness::Setup setup;
+        FrameHarness::Setup setup = FrameHarness::VirtualTime();
         setup.folders = &folders;
         std::string before, firstFile;
         {
@@ -222,7 +222,7 @@ private slots:
             QVERIFY(first.View().Form().HasUnsavedEdits());
             before = StateOf(first.View().Form());
             firstFile = first.View().RecoveryFilePath();
-            QVERIFY(QTest::qWaitFor([&] { return fs::exists(firstFile); }, 3000));
+            QVERIFY(first.Wait([&] { return fs::exists(firstFile); }, 3000));
             QVERIFY(first.frame->close());
             QCOMPARE(first.Messages(), QStringList{Text(texts::kUploadComplete)});
         }
@@ -239,7 +239,7 @@ private slots:
         // first: the window's own tests show that.)
         second.frame->OnCommand(ID_FILE_NEW);
         QVERIFY(restore->isEnabled());
-        QTest::qWait(RecoveryKeeper::kLatestMs + 200);  // this window has kept its own state by now
+        second.Pass(RecoveryKeeper::kLatestMs + 200);  // this window has kept its own state by now
         QVERIFY(fs::exists(firstFile));
 
         restore->trigger();
@@ -249,7 +249,7 @@ private slots:
         QVERIFY2(!second.View().StatusLine()->Text().contains("Restore Unsaved Edits"),
                  qPrintable(second.View().StatusLine()->Text()));
         // The edits now live in this window's file alone.
-        QVERIFY(QTest::qWaitFor(
+        QVERIFY(second.Wait(
             [&] { return FilesIn(recovery) == std::vector<fs::path>{second.View().RecoveryFilePath()}; }, 3000));
     }
 
