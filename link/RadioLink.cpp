@@ -34,7 +34,7 @@ CRadioLink::~CRadioLink() {
 }
 
 bool CRadioLink::Busy() const {
-    return m_bStarting || m_seq.Busy() || m_form.IsTableLocked();
+    return m_bStarting || m_seq.Busy() || m_bRunning;
 }
 
 void CRadioLink::Say(std::string_view text, MsgIcon icon, std::string detail) {
@@ -61,7 +61,7 @@ void CRadioLink::NoteWrongAnswer() {
 
 void CRadioLink::NoteLostBytes() {
     // Bytes were lost: a write that still runs to its end is in doubt.
-    if (m_form.IsTableLocked()) m_bBytesLost = true;
+    if (m_bRunning) m_bBytesLost = true;
 }
 
 std::string CRadioLink::NotConfirmedLine() const {
@@ -120,10 +120,10 @@ void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
         m_outcome = CompletedOutcome();
     else if (end.outcome == TransferOutcome::Failed && m_outcome == TransferOutcome::Running)
         m_outcome = TransferOutcome::Failed;
-    m_form.UnlockChannelTable();
-    m_form.EnableFormControls(true);
+    m_bRunning = false;
+    Tell(TransferEvent::Kind::Ended, direction);
     if (end.outcome == TransferOutcome::Completed && m_outcome == TransferOutcome::Completed)
-        m_form.TransferConfirmed(direction);
+        Tell(TransferEvent::Kind::Confirmed, direction);
     if (say && !end.messageFirst) Say(end.message, end.icon, detail);
     if (end.resetStage) m_nStage = kStageStart;
 }
@@ -156,7 +156,7 @@ void CRadioLink::OnPortHangUp() {
         if (!alive.lock() || !m_pComm->HasHungUp()) return;
         // The device is gone: a transfer cannot go on, and the port must be
         // released so that it can be opened again once the cable is back.
-        const bool running = m_form.IsTableLocked();
+        const bool running = m_bRunning;
         m_seq.Cancel();
         m_bStarting = false;
         StopWatchdog(true);
@@ -191,7 +191,10 @@ void CRadioLink::SendProbe() { SendByte(QM_PROTO_CHK_DEV, 3); }
 void CRadioLink::ShowPortInPane(int comNumber) {
     char pane[64];
     std::snprintf(pane, sizeof pane, std::string(texts::kPortPaneFormat).c_str(), comNumber);
-    m_form.SetPortPaneText(pane);
+    TransferEvent shown;
+    shown.kind = TransferEvent::Kind::PortShown;
+    shown.portPane = pane;
+    m_form.OnTransferEvent(shown);
 }
 
 void CRadioLink::OpenRadioPort(std::function<void(int)> done) {
@@ -221,8 +224,10 @@ void CRadioLink::OpenRadioPort(std::function<void(int)> done) {
 
 void CRadioLink::CloseRadioPort() {
     if (m_pComm->IsConnected()) m_pComm->ClosePort();
-    if (m_form.IsTableLocked() && m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
-    m_form.UnlockChannelTable();
+    if (!m_bRunning) return;
+    if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
+    m_bRunning = false;
+    Tell(TransferEvent::Kind::Ended, m_nDirection);
 }
 
 void CRadioLink::StopTransfer() {
@@ -253,6 +258,14 @@ void CRadioLink::ResetTransferState(TransferDirection direction) {
     m_unconfirmed.clear();
     m_pSentBytes.clear();
     m_pRecvBytes.clear();
+    m_readImage = {};
+}
+
+void CRadioLink::Tell(TransferEvent::Kind kind, TransferDirection direction) {
+    TransferEvent event;
+    event.kind = kind;
+    event.direction = direction;
+    m_form.OnTransferEvent(event);
 }
 
 void CRadioLink::PopRecvFront() {
@@ -263,14 +276,18 @@ void CRadioLink::PopRecvFront() {
 
 void CRadioLink::OnPortData() {
     if (DeferWhilePausing()) return;
-    if (m_form.IsTableLocked()) m_form.SetProgress(m_nCh);
+    if (m_bRunning) {
+        TransferEvent progress;
+        progress.channels = m_nCh;
+        m_form.OnTransferEvent(progress);
+    }
 
     std::array<std::uint8_t, kMaxBatch> data{};
     int n = DrainQueue(data);
     if (n == 0) return;
     m_byLastRaw = data[n - 1];
     if (AnswerProbe() || ReleaseUnsolicited()) return;
-    if (!m_form.IsTableLocked()) return;  // nothing is interpreted outside a transfer
+    if (!m_bRunning) return;  // nothing is interpreted outside a transfer
 
     n = TakeIntoPending(data.data(), n, data.data());
     if (m_bAwaitReply) TakeBlockReply(n, data.data());

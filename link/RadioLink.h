@@ -107,9 +107,6 @@ public:
     TransferDirection Direction() const { return m_nDirection; }
     std::int8_t Stage() const { return m_nStage; }
     std::uint8_t BlockCounter() const { return m_nCh; }
-    int SubState() const { return m_nSubState; }
-    int Patience() const { return m_nTimeoutCount; }
-    bool TransferDone() const { return m_bTransferDone; }
     // Received bytes not yet consumed, and sent bytes whose echo is due.
     const std::deque<std::uint8_t>& PendingBytes() const { return m_pRecvBytes; }
     const std::deque<std::uint8_t>& AwaitedEcho() const { return m_pSentBytes; }
@@ -211,6 +208,7 @@ private:
     void OnWatchdogTimeout();
 
     void ResetTransferState(TransferDirection direction);
+    void Tell(TransferEvent::Kind kind, TransferDirection direction);
 
     ITransferForm& m_form;
     IEventLoop& m_loop;
@@ -220,6 +218,7 @@ private:
     IProbeListener* m_probe = nullptr;
     int m_nConfiguredPort = 0;
     bool m_bStarting = false;  // a command's start sequence is running
+    bool m_bRunning = false;   // a transfer holds the form (Started told, Ended not yet)
     bool m_bDataDeferred = false;
     TransferOutcome m_outcome = TransferOutcome::None;
     bool m_bBytesLost = false;  // received bytes were lost during this transfer
@@ -238,6 +237,8 @@ private:
     std::uint8_t m_byExpectedLast = 0;
     std::uint8_t m_byLastRaw = 0;
     bool m_bTransferDone = false;
+    ReadImage m_readImage;    // what this read has brought so far
+    WriteImage m_writeImage;  // what this write sends
     std::deque<std::uint8_t> m_pSentBytes;
     std::deque<std::uint8_t> m_pRecvBytes;
     bool m_bMsgShown = false;

@@ -17,7 +17,7 @@ bool CRadioLink::TransferMayStart(void (CRadioLink::*command)()) {
         m_seq.WhenIdle([this, command] { (this->*command)(); });
         return false;
     }
-    if (m_bStarting || m_form.IsTableLocked()) return false;
+    if (m_bStarting || m_bRunning) return false;
     // From here on the outcome is this command's: None while it has not
     // started a transfer, so a refused question or a port that will not
     // open is never taken for the last transfer's result.
@@ -32,7 +32,8 @@ bool CRadioLink::TransferMayStart(void (CRadioLink::*command)()) {
 }
 
 void CRadioLink::BeginTransfer(TransferDirection direction, int checkPauseMs) {
-    m_form.LockChannelTable();
+    m_bRunning = true;
+    Tell(TransferEvent::Kind::Started, direction);
     ResetTransferState(direction);
     m_outcome = TransferOutcome::Running;
     m_seq.Wait(100);
@@ -132,8 +133,11 @@ void CRadioLink::TakeRecord(const std::uint8_t* batch, int count) {
     // The radio's acknowledge, not the record, moves the counter on.
     if (m_nCh >= 1 && m_nCh <= kChannelCount) {
         m_bResendDue = false;
+        // A short batch again leaves the bytes an earlier one brought.
         const auto size = static_cast<std::size_t>(std::min<int>(count, ChannelEntry::kSize));
-        m_form.StoreReadRecord(m_nCh, std::span<const std::uint8_t>(batch, size));
+        std::vector<std::uint8_t>& record = m_readImage.records[m_nCh - 1];
+        if (record.size() < size) record.resize(size);
+        std::copy_n(batch, size, record.begin());
         const std::uint8_t checksum = CalcChecksum(batch, kRecordBatchMin);
         Trace("m_nCh = %d\n", m_nCh);
         Trace("checksum  = %x ,CheckSum = %x\n", count > 10 ? batch[10] : 0, checksum);
@@ -175,7 +179,8 @@ bool CRadioLink::ApplyClosingBlock(const std::uint8_t* batch, int count) {
     // bytes would be stale buffer contents. The read then does not complete.
     const auto flags = DecodeClosingBlock(std::span<const std::uint8_t>(batch, static_cast<std::size_t>(count)));
     if (!flags) return false;
-    m_form.ApplyReadResult(*flags);
+    m_readImage.flags = *flags;
+    m_form.ApplyReadImage(m_readImage);
     ++m_nCh;
     return true;
 }

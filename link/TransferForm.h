@@ -1,14 +1,15 @@
 #pragma once
-// What the radio link asks of the form, as intents: the table lock, the
-// unfinished-edit question, a record the radio sent, the result of a read,
-// what a write sends, progress and status texts, and the message seam. The
-// form model implements it and stays the one writer of the form's state;
-// the link never sees a widget or the values behind them.
+// What the radio link and the form tell each other: the link works on
+// images (what a read brought, what a write sends) and tells how a transfer
+// goes as typed events; the form applies a read as one change, builds what
+// a write sends and decides what each event means for what the user sees.
+// The form model implements it and stays the one writer of the form's
+// state; the link never sees a widget or the values behind them.
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
+#include <vector>
 
 #include "link/TransferStages.h"
 #include "settings/RadioSettings.h"
@@ -16,11 +17,39 @@
 
 namespace orvex {
 
-// What one channel block of a write carries, besides its slot numbers.
-struct WriteBlockSource {
-    std::string cellText;      // the channel's frequency cell
-    std::uint8_t bandPlan;     // the plan being written
-    std::uint8_t emgChannel;   // the emergency channel the block names
+// The radio's settings as one read brought them: each record as the radio
+// sent it (a short batch leaves out the record's last bytes; a record not
+// received is empty) and the channel flags of its closing block.
+struct ReadImage {
+    std::array<std::vector<std::uint8_t>, kChannelCount> records;
+    std::array<int, kChannelEnableCount> flags{};
+};
+
+// What one write sends: the ten frequency cells as the table shows them,
+// the band plan and emergency channel every block names, and the flags a
+// South Africa write sends after its blocks (none otherwise).
+struct WriteImage {
+    std::array<std::string, kChannelCount> cells;
+    std::uint8_t bandPlan = 0;
+    std::uint8_t emgChannel = 0;
+    std::optional<std::array<int, kChannelEnableCount>> flags;
+};
+
+// How a transfer goes, as the link tells it. The form decides what each
+// means for its state and what the user sees.
+struct TransferEvent {
+    enum class Kind {
+        NotStarted,     // a write ended before it began (the port did not open)
+        Started,        // a transfer holds the form from now on
+        Progress,       // channels records or blocks are done
+        Ended,          // it is over: the form is the user's again
+        Confirmed,      // the radio confirmed all of it
+        PortShown,      // the port in use: portPane is the status bar's text for it
+    };
+    Kind kind = Kind::Progress;
+    TransferDirection direction = TransferDirection::Idle;
+    int channels = 0;
+    std::string portPane;
 };
 
 class ITransferForm {
@@ -29,49 +58,27 @@ public:
 
     virtual IPrompter& Prompter() = 0;
 
-    // ---- The table lock: a transfer runs while it is locked ---------------
+    // A transfer runs while the form is locked (between Started and Ended).
     virtual bool IsTableLocked() const = 0;
-    virtual void LockChannelTable() = 0;
-    virtual void UnlockChannelTable() = 0;
     // Whether a cell edit was unfinished; the flag is cleared, so a command
     // asks about it once.
     virtual bool TakeEditPending() = 0;
-    virtual void EnableFormControls(bool enable) = 0;
+    virtual void OnTransferEvent(const TransferEvent& event) = 0;
 
-    // ---- Read -------------------------------------------------------------
-    // Record ch (1..10) as the radio sent it; 10 bytes keep the record's
-    // eleventh.
-    virtual void StoreReadRecord(int ch, std::span<const std::uint8_t> bytes) = 0;
-    // The radio's channel flags, then its stored records, into the form.
-    virtual void ApplyReadResult(const std::array<int, kChannelEnableCount>& flags) = 0;
+    // A read's result, applied as one change of the form.
+    virtual void ApplyReadImage(const ReadImage& image) = 0;
+    // Whether the form can be written as it stands; false when not, the
+    // user told why (no band plan, no emergency channel).
+    virtual bool MayWrite() = 0;
+    // What a write sends, taken as it starts: an edit made once the table
+    // unlocks, before the write is confirmed, is not part of it.
+    virtual WriteImage TakeWriteImage() = 0;
 
-    // ---- Write ------------------------------------------------------------
-    // A write needs a band plan selected.
-    virtual bool HasBandPlan() const = 0;
-    // False (and said why) when South Africa has no emergency channel.
-    virtual bool CheckEmgChannelForWrite() = 0;
-    virtual void DisableBandSectionForWrite() = 0;
-    // The plan Mode Select shows, from now on the one being written.
-    virtual std::uint8_t TakeBandPlanForWrite() = 0;
-    // What the block of channel row 1..10 carries.
-    virtual WriteBlockSource BlockSource(int row) = 0;
-    // The flags a South Africa write sends after its blocks; none otherwise.
-    virtual std::optional<std::array<int, kChannelEnableCount>> ChannelFlagsForWrite() const = 0;
-
-    // ---- Progress and status ----------------------------------------------
-    virtual void SetProgress(int position) = 0;
+    // ---- Status ------------------------------------------------------------
     virtual void SetStatusText(std::string text) = 0;
     // The column hint at the end of a search: a status text the search left
     // (searchText) gives way to the range hint.
     virtual void ShowColumnHintAfter(const std::string& searchText) = 0;
-    // Pane 1 of the main window's status bar.
-    virtual void SetPortPaneText(std::string text) = 0;
-
-    // ---- Results ------------------------------------------------------------
-    // A transfer ran to its end and the radio confirmed all of it: after a
-    // read the form holds the radio's settings; after a write the radio
-    // holds the form's.
-    virtual void TransferConfirmed(TransferDirection direction) = 0;
 };
 
 }  // namespace orvex

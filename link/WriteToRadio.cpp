@@ -10,16 +10,7 @@ namespace orvex {
 
 void CRadioLink::OnWriteToRadio() {
     if (!TransferMayStart(&CRadioLink::OnWriteToRadio)) return;
-    if (!m_form.HasBandPlan()) {
-        // Its byte would go out as 0xFF and the slot numbers of every
-        // block would be made up.
-        Say(texts::kNoBandPlan, MsgIcon::Stop, std::string(texts::kNoBandPlanDetail));
-        m_form.EnableFormControls(true);
-        return;
-    }
-    m_form.EnableFormControls(false);
-    if (!m_form.CheckEmgChannelForWrite()) return;
-    m_form.DisableBandSectionForWrite();
+    if (!m_form.MayWrite()) return;
     m_nStage = kStageStart;
     m_bTransferDone = false;
     m_bAwaitReply = false;
@@ -28,7 +19,7 @@ void CRadioLink::OnWriteToRadio() {
     OpenRadioPort([this](int result) {
         if (result != 0) {
             m_bStarting = false;
-            m_form.EnableFormControls(true);
+            Tell(TransferEvent::Kind::NotStarted, TransferDirection::Writing);
             return;
         }
         BeginTransfer(TransferDirection::Writing, 3);
@@ -47,7 +38,10 @@ void CRadioLink::HandleWriteByte(const std::uint8_t* batch, int count) {
         case QM_PROTO_SET_DOWNLOAD_ACK:
             m_nTimeoutCount = 1;
             PopRecvFront();
-            SendByte(m_form.TakeBandPlanForWrite(), 3);
+            // What the write sends is taken as the radio asks for it: the
+            // plan Mode Select shows now, from here on the one written.
+            m_writeImage = m_form.TakeWriteImage();
+            SendByte(m_writeImage.bandPlan, 3);
             ++m_nStage;
             return;
         case QM_PROTO_READY:
@@ -91,8 +85,8 @@ void CRadioLink::HandleWriteNak() {
 
 void CRadioLink::SendChannelBlock() {
     const int c = m_nCh;
-    const WriteBlockSource source = m_form.BlockSource(c);
-    const BlockFrequency rx = EncodeBlockFrequency(source.cellText, kReceiveOffsetMHz);
+    const std::string& cell = m_writeImage.cells.at(static_cast<std::size_t>(c - 1));
+    const BlockFrequency rx = EncodeBlockFrequency(cell, kReceiveOffsetMHz);
     if (!rx.ok) {
         EndTransfer({.outcome = TransferOutcome::Failed,
                      .watchdog = WatchdogAtEnd::Stop,
@@ -101,12 +95,12 @@ void CRadioLink::SendChannelBlock() {
                      .message = texts::kFrequencyOutOfRange,
                      .icon = MsgIcon::Stop,
                      .messageFirst = true},
-                    RowLabel(c) + ": \"" + source.cellText + "\"");
+                    RowLabel(c) + ": \"" + cell + "\"");
         return;
     }
-    const BlockFrequency tx = EncodeBlockFrequency(source.cellText, 0.0);
-    ComputeSlots(source.bandPlan, c, m_bySlotA, m_bySlotB);
-    const auto block = BuildChannelBlock({m_bySlotA, m_bySlotB, rx, tx, source.emgChannel});
+    const BlockFrequency tx = EncodeBlockFrequency(cell, 0.0);
+    ComputeSlots(m_writeImage.bandPlan, c, m_bySlotA, m_bySlotB);
+    const auto block = BuildChannelBlock({m_bySlotA, m_bySlotB, rx, tx, m_writeImage.emgChannel});
     for (const std::uint8_t b : block) SendByte(b, 10);
     AwaitReply(QM_PROTO_BLOCK_END);
     ++m_nCh;
@@ -116,7 +110,7 @@ void CRadioLink::SendChannelBlock() {
 
 void CRadioLink::SendClosingBlock() {
     PopRecvFront();
-    if (const auto flags = m_form.ChannelFlagsForWrite())
+    if (const auto& flags = m_writeImage.flags)
         for (const int flag : *flags) SendByte(static_cast<std::uint8_t>(flag & 0xFF), 50);
     SendByte(QM_PROTO_CLOSING, 50);
     AwaitReply(QM_PROTO_CLOSING);
@@ -137,7 +131,7 @@ void CRadioLink::CompleteWrite() {
     m_seq.Wait(300);
     m_seq.Then([this] {
         m_outcome = CompletedOutcome();
-        if (m_outcome == TransferOutcome::Completed) m_form.TransferConfirmed(TransferDirection::Writing);
+        if (m_outcome == TransferOutcome::Completed) Tell(TransferEvent::Kind::Confirmed, TransferDirection::Writing);
         if (m_wrongAnswers == WrongAnswerReport::Summary && !m_unconfirmed.empty()) {
             std::string detail = NotConfirmedLine();
             if (m_bRecoveryAdvice) detail += "\n" + Advice(texts::kPartlyWritten);

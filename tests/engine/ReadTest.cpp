@@ -4,6 +4,8 @@
 #include "engine/support/EngineRig.h"
 #include "engine/support/Samples.h"
 #include "link/LinkTexts.h"
+#include "support/KvxSample.h"
+#include "support/TempDir.h"
 
 namespace orvex {
 namespace {
@@ -153,6 +155,25 @@ TEST(Read, AClosingBlockTooShortForTheFlagsIsNotAppliedAndTheWatchdogReports) {
     // The cells only change when a read completes.
     for (int row = 1; row <= kChannelCount; ++row) EXPECT_EQ(rig.form.CellText(row), "") << "row " << row;
     EXPECT_FALSE(rig.form.ChannelFlag(1));
+}
+
+// What a read brings is applied only once it has all come: one cut off
+// leaves the form, and what Save writes of it, as they were.
+TEST(Read, ACutOffReadLeavesTheFormAndWhatSaveWritesAsTheyWere) {
+    for (const char* fault : {"mute-after=15", "closing=23", "hangup-after=12"}) {
+        SimRig rig(SampleRadio(), Fault(fault));
+        FillForm(rig.form, 1);
+        TempDir dir;
+        ASSERT_TRUE(rig.form.Save(dir.File("before.kvx")));
+        const FormSnapshot before = rig.form.Snapshot();
+        rig.link->OnReadFromRadio();
+        ASSERT_TRUE(rig.RunUntilSettled()) << fault;
+        rig.loop.RunFor(3000);
+        EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed) << fault;
+        EXPECT_TRUE(rig.form.Snapshot() == before) << fault;
+        ASSERT_TRUE(rig.form.Save(dir.File("after.kvx")));
+        EXPECT_EQ(ReadBytes(dir.File("after.kvx")), ReadBytes(dir.File("before.kvx"))) << fault;
+    }
 }
 
 TEST(Read, ALongerClosingBlockIsAcceptedAndItsTailIgnored) {

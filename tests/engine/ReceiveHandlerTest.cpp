@@ -58,6 +58,9 @@ TEST(Echo, AnEchoMatchesWhereverItStandsAndALateOneWaitsForItsBatch) {
     EXPECT_TRUE(rig.link->PendingBytes().empty());
 }
 
+// Feeds the records from fromRecord on and the closing block.
+void FinishRead(HandRig& rig, int fromRecord);
+
 TEST(Echo, OneEchoConsumesOnlyOneEqualByte) {
     HandRig rig;
     rig.ReadThroughHandshake();
@@ -67,6 +70,8 @@ TEST(Echo, OneEchoConsumesOnlyOneEqualByte) {
     record[5] = QM_PROTO_ACK;
     rig.Arrive(HandRig::Concat({QM_PROTO_ACK}, record));
     EXPECT_EQ(rig.TakeWritten(), Bytes{CalcChecksum(record.data(), 10)});
+    rig.Arrive({CalcChecksum(record.data(), 10), QM_PROTO_ACK});
+    FinishRead(rig, 2);
     const auto stored = rig.form.Settings().m_channels[0].ToBytes();
     EXPECT_EQ(Bytes(stored.begin(), stored.end()), record);
 }
@@ -80,6 +85,8 @@ TEST(Batch, ThirtyNineBytesAreProcessed) {
     burst.resize(39, 0x00);
     rig.Arrive(burst);
     EXPECT_EQ(rig.TakeWritten(), Bytes{CalcChecksum(Record(1, 10400).data(), 10)});
+    rig.Arrive({CalcChecksum(Record(1, 10400).data(), 10), QM_PROTO_ACK});
+    FinishRead(rig, 2);
     EXPECT_EQ(rig.form.Settings().m_channels[0].m_wFreq, 10400);
 }
 
@@ -226,11 +233,11 @@ TEST(ReadRejection, ARefusalAtTheFrontOfTheResentRecordIsHandledFirst) {
     // The checksum's echo, the refusal and the resent record in one burst.
     rig.Arrive(HandRig::Concat({checksum, QM_PROTO_NAK}, SampleRecord(4)));
     EXPECT_EQ(rig.TakeWritten(), Bytes{checksum});
-    const auto stored = rig.form.Settings().m_channels[3].ToBytes();
-    EXPECT_EQ(Bytes(stored.begin(), stored.end()), SampleRecord(4));
     rig.Arrive({checksum, QM_PROTO_ACK});
     EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_ACK});
     FinishRead(rig, 5);
+    const auto stored = rig.form.Settings().m_channels[3].ToBytes();
+    EXPECT_EQ(Bytes(stored.begin(), stored.end()), SampleRecord(4));
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
     for (int r = 1; r <= kChannelCount; ++r) EXPECT_EQ(rig.form.CellText(r), kSampleChannels[r - 1].text);
 }
@@ -290,14 +297,18 @@ TEST(ReadRejection, RefusalsDuringTheTenthRecordAreIgnored) {
 
 TEST(ReadRecords, ATenByteRecordIsTakenAndKeepsItsEleventhByte) {
     HandRig rig;
+    ReadImage earlier;  // what the form held before the read
+    earlier.records[0] = Record(1, 10400);
+    earlier.records[0][10] = 0x5A;
+    rig.form.ApplyReadImage(earlier);
     rig.ReadThroughHandshake();
-    Bytes earlier = Record(1, 10400);
-    earlier[10] = 0x5A;
-    rig.form.StoreReadRecord(1, earlier);
     Bytes record = Record(1, 11200);
     record.pop_back();
     rig.Arrive(HandRig::Concat({QM_PROTO_ACK}, record));
     EXPECT_EQ(rig.TakeWritten(), Bytes{CalcChecksum(record.data(), 10)});
+    rig.Arrive({CalcChecksum(record.data(), 10), QM_PROTO_ACK});
+    FinishRead(rig, 2);
+    ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
     EXPECT_EQ(rig.form.Settings().m_channels[0].m_wFreq, 11200);
     EXPECT_EQ(rig.form.Settings().m_channels[0].m_tail[5], 0x5A);
 }

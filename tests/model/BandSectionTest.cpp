@@ -125,7 +125,7 @@ TEST_F(BandSectionTest, AClickKeepsTheEmergencyChannelUnlessItsOwnBoxIsCleared) 
         EXPECT_EQ(form.EmgList().ShownText(), step.shown) << "CH " << step.click;
         EXPECT_EQ(form.StatusText(), step.status) << "CH " << step.click;
     }
-    EXPECT_EQ(form.BlockSource(1).emgChannel, 9);
+    EXPECT_EQ(form.TakeWriteImage().emgChannel, 9);
 
     // A blank emergency channel, as a file may hold it, stays blank.
     OpenWith(3, 0, {1, 7});
@@ -178,7 +178,7 @@ TEST_F(BandSectionTest, WriteNeedsAnEmergencyChannelOnlyForSouthAfrica) {
 
     form.ClickChannelBox(12);
     EXPECT_TRUE(form.CheckEmgChannelForWrite());
-    EXPECT_EQ(form.BlockSource(1).emgChannel, 12);  // the channel the list shows
+    EXPECT_EQ(form.TakeWriteImage().emgChannel, 12);  // the channel the list shows
     EXPECT_EQ(form.Settings().m_nEmgChannel, 12);
     EXPECT_EQ(prompter.shown.size(), 1u);
 }
@@ -187,13 +187,11 @@ TEST_F(BandSectionTest, WriteNeedsAnEmergencyChannelOnlyForSouthAfrica) {
 // is stored as "none" straight away.
 TEST_F(BandSectionTest, BandPlanOfAReceivedRecord) {
     auto read = [this](std::uint8_t plan, std::uint8_t emg) {
-        for (int ch = 1; ch <= kChannelCount; ++ch) {
-            const std::uint8_t record[ChannelEntry::kSize] = {static_cast<std::uint8_t>(ch), 0x2B, 0xC0, plan, emg};
-            form.StoreReadRecord(ch, record);
-        }
-        std::array<int, kChannelEnableCount> flags{};
-        flags[6] = 1;  // CH 07
-        form.ApplyReadResult(flags);
+        ReadImage image;
+        for (int ch = 1; ch <= kChannelCount; ++ch)
+            image.records[ch - 1] = {static_cast<std::uint8_t>(ch), 0x2B, 0xC0, plan, emg, 0, 0, 0, 0, 0, 0};
+        image.flags[6] = 1;  // CH 07
+        form.ApplyReadImage(image);
     };
     read(3, 7);
     EXPECT_EQ(form.EmgList().ShownText(), "CH 07");

@@ -195,9 +195,6 @@ TEST_F(UndoTest, NothingIsUndoneWhileATransferHasTheFormAndItsStoresAreNoSteps) 
     form.ClickChannelBox(5);
     form.SelectEmgItem(0);
     EXPECT_EQ(State(form), locked);
-    ChannelEntry record;
-    record.m_wFreq = 0x1234;
-    form.StoreReadRecord(3, record.ToBytes());
     form.UnlockChannelTable();
     ASSERT_TRUE(form.Undo());  // the box ticked before the transfer, not after
     EXPECT_FALSE(form.ChannelFlag(4));

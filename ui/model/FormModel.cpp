@@ -5,6 +5,7 @@
 
 #include "files/FileStore.h"
 #include "files/SettingsFile.h"
+#include "link/LinkTexts.h"
 #include "settings/RadioImage.h"
 #include "ui/model/FormTexts.h"
 
@@ -116,8 +117,6 @@ void FormModel::SelectEmgItem(int index) {
 int FormModel::EmgChannelForSave() const { return EmgChannelFromText(m_emgList.ShownText()); }
 
 void FormModel::LockChannelTable() {
-    // The records a read stores change the values before the read is done.
-    if (!m_bTransferBusy) m_beforeTransfer = Whole();
     m_bTransferBusy = true;
     Notify(kChangeTableLock);
 }
@@ -559,16 +558,33 @@ bool FormModel::TakeEditPending() {
 
 // ---- What a transfer stores and takes ---------------------------------------
 
-void FormModel::StoreReadRecord(int ch, std::span<const std::uint8_t> bytes) {
-    if (ch < 1 || ch > kChannelCount) return;
-    ChannelEntry& record = m_settings.m_channels[ch - 1];
-    auto stored = record.ToBytes();  // fewer bytes keep the rest of the record
-    std::copy_n(bytes.begin(), std::min(bytes.size(), stored.size()), stored.begin());
-    record = ChannelEntry::FromBytes(stored);
+void FormModel::OnTransferEvent(const TransferEvent& event) {
+    switch (event.kind) {
+        case TransferEvent::Kind::NotStarted: EnableFormControls(true); return;
+        case TransferEvent::Kind::Started: LockChannelTable(); return;
+        case TransferEvent::Kind::Progress: SetProgress(event.channels); return;
+        case TransferEvent::Kind::Ended:
+            UnlockChannelTable();
+            EnableFormControls(true);
+            return;
+        case TransferEvent::Kind::Confirmed: TransferConfirmed(event.direction); return;
+        case TransferEvent::Kind::PortShown: SetPortPaneText(event.portPane); return;
+    }
 }
 
-void FormModel::ApplyReadResult(const std::array<int, kChannelEnableCount>& flags) {
-    ApplyLoaded(flags, false);
+void FormModel::ApplyReadImage(const ReadImage& image) {
+    // The radio's settings replace the form as a whole, as one step Undo
+    // takes back to the form the user had when the read began.
+    WholeState before = Whole();
+    for (int i = 0; i < kChannelCount; ++i) {
+        const std::vector<std::uint8_t>& bytes = image.records[i];
+        if (bytes.empty()) continue;
+        ChannelEntry& record = m_settings.m_channels[i];
+        auto stored = record.ToBytes();  // fewer bytes keep the rest of the record
+        std::copy_n(bytes.begin(), std::min(bytes.size(), stored.size()), stored.begin());
+        record = ChannelEntry::FromBytes(stored);
+    }
+    ApplyLoaded(image.flags, false);
     // Each record names its row; the last one decides the band plan and the
     // emergency channel.
     for (const ChannelEntry& record : m_settings.m_channels) {
@@ -576,26 +592,35 @@ void FormModel::ApplyReadResult(const std::array<int, kChannelEnableCount>& flag
         if (d.row >= 1 && d.row <= kChannelCount) m_cells[d.row - 1] = d.cellText;
         ApplyRecordBandPlan(d.bandPlan, d.emgChannel);
     }
-    // The radio's settings replace the form as a whole, as one step Undo
-    // takes back to the form the user had when the read began.
-    if (m_beforeTransfer) RecordReplaced(std::move(*m_beforeTransfer));
-    m_beforeTransfer.reset();
+    RecordReplaced(std::move(before));
     Notify(kChangeAll);
 }
 
-std::uint8_t FormModel::TakeBandPlanForWrite() { return m_settings.m_nBandPlan; }
+bool FormModel::MayWrite() {
+    if (!HasBandPlan()) {
+        // Its byte would go out as 0xFF and the slot numbers of every
+        // block would be made up.
+        Say(texts::kNoBandPlan, std::string(texts::kNoBandPlanDetail));
+        EnableFormControls(true);
+        return false;
+    }
+    EnableFormControls(false);
+    if (!CheckEmgChannelForWrite()) return false;
+    DisableBandSectionForWrite();
+    return true;
+}
 
-WriteBlockSource FormModel::BlockSource(int row) {
+WriteImage FormModel::TakeWriteImage() {
     FindEmgIndex();
     // What the radio gets: an edit made once the table unlocks, before the
     // write is confirmed, is not part of it.
     m_sentState = Snapshot();
-    return {CellText(row), m_settings.m_nBandPlan, m_settings.m_nEmgChannel};
-}
-
-std::optional<std::array<int, kChannelEnableCount>> FormModel::ChannelFlagsForWrite() const {
-    if (!IsSouthAfrica()) return std::nullopt;
-    return m_settings.b_CHcheck;
+    WriteImage image;
+    for (int row = 1; row <= kChannelCount; ++row) image.cells[row - 1] = CellText(row);
+    image.bandPlan = m_settings.m_nBandPlan;
+    image.emgChannel = m_settings.m_nEmgChannel;
+    if (IsSouthAfrica()) image.flags = m_settings.b_CHcheck;
+    return image;
 }
 
 }  // namespace orvex

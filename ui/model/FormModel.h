@@ -104,17 +104,17 @@ public:
     const std::string& StatusText() const { return m_status; }
     void SetStatusText(std::string text) override;
     int Progress() const { return m_progress; }
-    void SetProgress(int position) override;
+    void SetProgress(int position);
     const std::string& PortPaneText() const { return m_portPane; }
-    void SetPortPaneText(std::string text) override;
+    void SetPortPaneText(std::string text);
 
     // The byte Save stores as the emergency channel.
     int EmgChannelForSave() const;
 
     // ---- The table: lock, edits, the column shown ------------------------
     bool IsTableLocked() const override { return m_bTransferBusy; }
-    void LockChannelTable() override;
-    void UnlockChannelTable() override;
+    void LockChannelTable();
+    void UnlockChannelTable();
     // A cell edit starts (ignored while the table is locked) or ends.
     void BeginCellEdit();
     void EndCellEdit() { m_bEditPending = false; }
@@ -205,23 +205,27 @@ public:
     // news gives way; empty for the range hint.
     void SetStatusNotice(std::string text) { m_statusNotice = std::move(text); }
 
-    void EnableFormControls(bool enable) override;
+    void EnableFormControls(bool enable);
     // Write's own disabling of Mode Select, the list and the boxes.
-    void DisableBandSectionForWrite() override;
-    bool CheckEmgChannelForWrite() override;
+    void DisableBandSectionForWrite();
+    // False (and said why) when South Africa has no emergency channel.
+    bool CheckEmgChannelForWrite();
     // South Africa with no emergency channel to send: the check above would refuse.
     bool EmgChannelMissingForWrite() const { return IsSouthAfrica() && m_emgList.Count() == 0; }
 
-    // ---- What a transfer stores and takes --------------------------------
-    void StoreReadRecord(int ch, std::span<const std::uint8_t> bytes) override;
-    void ApplyReadResult(const std::array<int, kChannelEnableCount>& flags) override;
-    bool HasBandPlan() const override { return m_modeSel >= 0; }
-    std::uint8_t TakeBandPlanForWrite() override;
-    WriteBlockSource BlockSource(int row) override;
-    std::optional<std::array<int, kChannelEnableCount>> ChannelFlagsForWrite() const override;
+    // ---- What a transfer tells, brings and takes ---------------------------
+    void OnTransferEvent(const TransferEvent& event) override;
+    void ApplyReadImage(const ReadImage& image) override;
+    // A write needs a band plan selected.
+    bool HasBandPlan() const { return m_modeSel >= 0; }
+    bool MayWrite() override;
+    WriteImage TakeWriteImage() override;
 
     void ShowColumnHintAfter(const std::string& searchText) override;
-    void TransferConfirmed(TransferDirection direction) override;
+    // A transfer ran to its end and the radio confirmed all of it: after a
+    // read the form holds the radio's settings; after a write the radio
+    // holds the form's.
+    void TransferConfirmed(TransferDirection direction);
 
 private:
     // The message seam with the filter in front of it.
@@ -281,7 +285,6 @@ private:
     std::vector<ITransferResultListener*> m_resultListeners;
     FormSnapshot m_baseline;
     std::optional<FormSnapshot> m_sentState;  // the state the running write sends
-    std::optional<WholeState> m_beforeTransfer;  // the form when the table locked
     std::optional<FormSnapshot> m_replacedEdits;
 
     RadioSettings m_settings;
