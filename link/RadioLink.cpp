@@ -37,8 +37,8 @@ bool CRadioLink::Busy() const {
     return m_bStarting || m_seq.Busy() || m_bRunning;
 }
 
-void CRadioLink::Say(std::string_view text, MsgIcon icon, std::string detail) {
-    m_form.Prompter().Show(UserMessage{std::string(text), std::move(detail), icon, MsgButtons::Ok});
+void CRadioLink::Say(std::string_view text, MsgIcon icon, std::string detail, MsgKind kind) {
+    m_form.Prompter().Show(UserMessage{std::string(text), std::move(detail), icon, MsgButtons::Ok, kind});
 }
 
 void CRadioLink::SayWhileRunning(std::string_view text, MsgIcon icon) {
@@ -124,7 +124,9 @@ void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
     Tell(TransferEvent::Kind::Ended, direction);
     if (end.outcome == TransferOutcome::Completed && m_outcome == TransferOutcome::Completed)
         Tell(TransferEvent::Kind::Confirmed, direction);
-    if (say && !end.messageFirst) Say(end.message, end.icon, detail);
+    if (say && !end.messageFirst)
+        Say(end.message, end.icon, detail,
+            end.outcome == TransferOutcome::Completed ? MsgKind::Completion : MsgKind::Report);
     if (end.resetStage) m_nStage = kStageStart;
 }
 

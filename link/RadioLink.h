@@ -186,7 +186,7 @@ private:
     void SendByte(std::uint8_t value, int delayMs);
     void PopRecvFront();
     void EndTransfer(const TransferEnd& end, std::string detail = {});
-    void Say(std::string_view text, MsgIcon icon, std::string detail = {});
+    void Say(std::string_view text, MsgIcon icon, std::string detail = {}, MsgKind kind = MsgKind::Report);
     // A message that leaves a running transfer running.
     void SayWhileRunning(std::string_view text, MsgIcon icon);
     // The radio answered the block just sent with another byte.

@@ -138,7 +138,7 @@ void CRadioLink::CompleteWrite() {
             Say(texts::kChecksumError, MsgIcon::Stop, std::move(detail));
             return;
         }
-        Say(texts::kDownloadComplete, MsgIcon::None);
+        Say(texts::kDownloadComplete, MsgIcon::None, {}, MsgKind::Completion);
     });
 }
 

@@ -143,6 +143,96 @@ std::optional<std::string> CheckFrequency(const Field& field, bool commaIsDecima
     return std::nullopt;
 }
 
+struct Columns {
+    std::size_t channel = 0;
+    std::size_t frequency = 0;
+    std::size_t count = 0;  // of the header row
+};
+
+// The header row's "Channel" and "Frequency" columns; none, with a
+// message, where one is named twice or missing.
+std::optional<Columns> FindColumns(const Record& header, char separator, std::string& error) {
+    std::optional<std::size_t> channelColumn, frequencyColumn;
+    for (std::size_t c = 0; c < header.size(); ++c) {
+        const std::string name = Trim(header[c].text);
+        for (auto [wanted, column] : {std::pair{kChannelHeader, &channelColumn}, std::pair{kFrequencyHeader, &frequencyColumn}}) {
+            if (!EqualNoCase(name, wanted)) continue;
+            if (*column) {
+                error = "row 1: the column \"" + std::string(wanted) + "\" appears twice";
+                return std::nullopt;
+            }
+            *column = c;
+        }
+    }
+    for (auto [wanted, column] : {std::pair{kChannelHeader, channelColumn}, std::pair{kFrequencyHeader, frequencyColumn}}) {
+        if (!column) {
+            error = "row 1: the header row has no \"" + std::string(wanted) + "\" column" + SeparatorNamed(separator);
+            return std::nullopt;
+        }
+    }
+    return Columns{*channelColumn, *frequencyColumn, header.size()};
+}
+
+// What a row's message says where a decimal comma split its frequency,
+// nothing where none did.
+std::optional<std::string> SplitFrequency(const Record& record, const Columns& columns, bool commaSeparated) {
+    // A spreadsheet may end a row with empty fields; anything more is,
+    // in a comma sheet, a decimal comma that split the frequency.
+    const bool splitBeyondHeader = std::any_of(record.begin() + std::min(record.size(), columns.count), record.end(),
+                                               [](const Field& f) { return !Trim(f.text).empty(); });
+    // The same split where another column follows the frequency: "27"
+    // and "1250" would silently become 27.0000 and a note.
+    const std::size_t next = columns.frequency + 1;
+    const bool splitIntoNext = commaSeparated && next < record.size() && !record[columns.frequency].quoted &&
+                               !record[next].quoted &&
+                               !Trim(record[columns.frequency].text).empty() &&
+                               Trim(record[columns.frequency].text).find('.') == std::string::npos &&
+                               !Trim(record[next].text).empty() && IsDigitsAndPoint(Trim(record[next].text)) &&
+                               Trim(record[next].text).find('.') == std::string::npos;
+    if (!splitIntoNext && !splitBeyondHeader) return std::nullopt;
+    const std::string found = splitIntoNext ? "the frequency is split in two (\"" + record[columns.frequency].text +
+                                                  "\", \"" + record[next].text + "\")"
+                                            : "more fields than the header has";
+    const std::string advice =
+        commaSeparated ? "; a decimal comma must be inside quotes (\"27,1250\"), or write a point (27.1250)" : "";
+    return found + advice;
+}
+
+// Record r (the header being 0) into its channel's cell; false with a
+// message in result where the row cannot be taken.
+bool ReadRow(const Record& record, std::size_t r, const Columns& columns, bool commaSeparated,
+             std::array<std::size_t, kChannelCount>& seenAt, ChannelCsvRead& result) {
+    const std::string rowName = "row " + std::to_string(r + 1);
+    if (const auto split = SplitFrequency(record, columns, commaSeparated)) {
+        result.error = rowName + ": " + *split;
+        return false;
+    }
+    if (record.size() <= std::max(columns.channel, columns.frequency)) {
+        result.error = rowName + ": fewer fields than the header has";
+        return false;
+    }
+    const std::string label = Trim(record[columns.channel].text);
+    const int row = RowOfLabel(label);
+    if (row == 0) {
+        result.error = rowName + ": unknown channel \"" + label + "\"" + std::string(kChannelLabelsNamed);
+        return false;
+    }
+    const std::string where = rowName + " (" + RowLabel(row) + ")";
+    if (seenAt[row - 1] != 0) {
+        result.error = where + ": channel " + RowLabel(row) + " is already in row " + std::to_string(seenAt[row - 1]);
+        return false;
+    }
+    seenAt[row - 1] = r + 1;
+    std::string why;
+    const auto frequency = CheckFrequency(record[columns.frequency], !commaSeparated, why);
+    if (!frequency) {
+        result.error = where + ": " + why;
+        return false;
+    }
+    result.cells[row - 1] = *frequency;
+    return true;
+}
+
 }  // namespace
 
 std::string CsvQuoted(std::string_view text) {
@@ -177,76 +267,13 @@ ChannelCsvRead ReadChannelCsv(std::string_view text) {
         result.error = "row 1: expected the header row \"Channel,Frequency\"";
         return result;
     }
-    std::optional<std::size_t> channelColumn, frequencyColumn;
-    const Record& header = records.front();
-    for (std::size_t c = 0; c < header.size(); ++c) {
-        const std::string name = Trim(header[c].text);
-        for (auto [wanted, column] : {std::pair{kChannelHeader, &channelColumn}, std::pair{kFrequencyHeader, &frequencyColumn}}) {
-            if (!EqualNoCase(name, wanted)) continue;
-            if (*column) {
-                result.error = "row 1: the column \"" + std::string(wanted) + "\" appears twice";
-                return result;
-            }
-            *column = c;
-        }
-    }
-    for (auto [wanted, column] : {std::pair{kChannelHeader, channelColumn}, std::pair{kFrequencyHeader, frequencyColumn}}) {
-        if (!column) {
-            result.error = "row 1: the header row has no \"" + std::string(wanted) + "\" column" + SeparatorNamed(separator);
-            return result;
-        }
-    }
+    const std::optional<Columns> columns = FindColumns(records.front(), separator, result.error);
+    if (!columns) return result;
 
     std::array<std::size_t, kChannelCount> seenAt{};  // the row each channel came in, 0 for none yet
     for (std::size_t r = 1; r < records.size(); ++r) {
-        const Record& record = records[r];
-        if (IsBlankRecord(record)) continue;
-        const std::string rowName = "row " + std::to_string(r + 1);
-        // A spreadsheet may end a row with empty fields; anything more is,
-        // in a comma sheet, a decimal comma that split the frequency.
-        const bool splitBeyondHeader = std::any_of(record.begin() + std::min(record.size(), header.size()), record.end(),
-                                                   [](const Field& f) { return !Trim(f.text).empty(); });
-        // The same split where another column follows the frequency: "27"
-        // and "1250" would silently become 27.0000 and a note.
-        const std::size_t next = *frequencyColumn + 1;
-        const bool splitIntoNext = commaSeparated && next < record.size() && !record[*frequencyColumn].quoted &&
-                                   !record[next].quoted &&
-                                   !Trim(record[*frequencyColumn].text).empty() &&
-                                   Trim(record[*frequencyColumn].text).find('.') == std::string::npos &&
-                                   !Trim(record[next].text).empty() && IsDigitsAndPoint(Trim(record[next].text)) &&
-                                   Trim(record[next].text).find('.') == std::string::npos;
-        if (splitIntoNext || splitBeyondHeader) {
-            const std::string found = splitIntoNext ? "the frequency is split in two (\"" + record[*frequencyColumn].text +
-                                                          "\", \"" + record[next].text + "\")"
-                                                    : "more fields than the header has";
-            const std::string advice =
-                commaSeparated ? "; a decimal comma must be inside quotes (\"27,1250\"), or write a point (27.1250)" : "";
-            result.error = rowName + ": " + found + advice;
-            return result;
-        }
-        if (record.size() <= std::max(*channelColumn, *frequencyColumn)) {
-            result.error = rowName + ": fewer fields than the header has";
-            return result;
-        }
-        const std::string label = Trim(record[*channelColumn].text);
-        const int row = RowOfLabel(label);
-        if (row == 0) {
-            result.error = rowName + ": unknown channel \"" + label + "\"" + std::string(kChannelLabelsNamed);
-            return result;
-        }
-        const std::string where = rowName + " (" + RowLabel(row) + ")";
-        if (seenAt[row - 1] != 0) {
-            result.error = where + ": channel " + RowLabel(row) + " is already in row " + std::to_string(seenAt[row - 1]);
-            return result;
-        }
-        seenAt[row - 1] = r + 1;
-        std::string why;
-        const auto frequency = CheckFrequency(record[*frequencyColumn], !commaSeparated, why);
-        if (!frequency) {
-            result.error = where + ": " + why;
-            return result;
-        }
-        result.cells[row - 1] = *frequency;
+        if (IsBlankRecord(records[r])) continue;
+        if (!ReadRow(records[r], r, *columns, commaSeparated, seenAt, result)) return result;
     }
     for (int row = 1; row <= kChannelCount; ++row) {
         if (seenAt[row - 1] == 0) {

@@ -140,6 +140,28 @@ public:
         return true;
     }
 
+    bool Records(const JsonValue& records, kvx::KvxValues& values) {
+        const std::string where = Key("record_bytes");
+        if (records.kind != Kind::Array || records.items.size() != kChannelCount)
+            return Fail(where, "expected an array of " + std::to_string(kChannelCount) + " arrays, got " +
+                                   records.Describe());
+        for (int r = 0; r < kChannelCount; ++r) {
+            ChannelEntry& e = values.records[r];
+            const bool ok = IntArray(records.items[r], Index(where, r), kRecordByteCount, 0, 255,
+                                     [&](std::size_t i, int n) {
+                                         const auto b = static_cast<std::uint8_t>(n);
+                                         if (i == 0)
+                                             e.m_nRadioBandPlan = b;
+                                         else if (i == 1)
+                                             e.m_nRadioEmgChannel = b;
+                                         else
+                                             e.m_tail[i - 2] = b;
+                                     });
+            if (!ok) return false;
+        }
+        return true;
+    }
+
     bool Tone(const JsonValue* hz, const JsonValue* bits, std::string_view hzKey, std::string_view bitsKey, double& tone) {
         std::optional<double> exact;
         if (bits) {
@@ -166,6 +188,39 @@ public:
 private:
     std::string& m_error;
 };
+
+// Each key the document gives replaces what the base had; the first value
+// refused ends the reading, its message in the reader's error.
+bool ReadValues(Reader& read, const JsonValue& doc, kvx::KvxValues& v, std::array<int, kOptionFlagCount>& flags) {
+    if (const JsonValue* plan = doc.Find("band_plan")) {
+        if (plan->kind == Kind::Null) {
+            v.bandPlan = 0xFF;
+        } else {
+            const auto n = read.Int(*plan, Key("band_plan"), 0, kBandPlanCount - 1);
+            if (!n) return false;
+            v.bandPlan = static_cast<std::uint8_t>(*n);
+        }
+    }
+    if (const JsonValue* emg = doc.Find("emergency_channel")) {
+        const auto n = read.Int(*emg, Key("emergency_channel"), 0, 255);
+        if (!n) return false;
+        v.emgChannel = static_cast<std::uint8_t>(*n);
+    }
+    auto bytes = [&](const char* key, auto& target, int hi) {
+        const JsonValue* value = doc.Find(key);
+        return !value || read.IntArray(*value, Key(key), target.size(), 0, hi, [&](std::size_t i, int n) {
+            target[i] = static_cast<std::remove_reference_t<decltype(target[0])>>(n);
+        });
+    };
+    if (!bytes("channel_enable", v.channelEnable, 1) || !bytes("alignment", v.alignment, 255) ||
+        !bytes("option_flags", flags, 1) || !bytes("option_block", v.optionBlock, 255))
+        return false;
+    if (!read.Channels(*doc.Find("channels"), v)) return false;
+    if (const JsonValue* s = doc.Find("selections"); s && !read.Selections(*s, v)) return false;
+    if (const JsonValue* records = doc.Find("record_bytes"); records && !read.Records(*records, v)) return false;
+    return read.Tone(doc.Find("tone_a_hz"), doc.Find("tone_a_bits"), "tone_a_hz", "tone_a_bits", v.toneA) &&
+           read.Tone(doc.Find("tone_b_hz"), doc.Find("tone_b_bits"), "tone_b_hz", "tone_b_bits", v.toneB);
+}
 
 // Compares what the form keeps with what was asked, for the keys given.
 bool CheckKept(const JsonValue& doc, const kvx::KvxValues& asked, const kvx::KvxValues& kept, std::string& error) {
@@ -258,54 +313,7 @@ bool ApplyFormJson(FormModel& form, std::string_view text, std::string& error) {
     std::array<int, kOptionFlagCount> flags{};
     for (int i = 0; i < kOptionFlagCount; ++i) flags[i] = form.Settings().OptionFlag(i);
 
-    if (const JsonValue* plan = doc.Find("band_plan")) {
-        if (plan->kind == Kind::Null) {
-            v.bandPlan = 0xFF;
-        } else {
-            const auto n = read.Int(*plan, Key("band_plan"), 0, kBandPlanCount - 1);
-            if (!n) return false;
-            v.bandPlan = static_cast<std::uint8_t>(*n);
-        }
-    }
-    if (const JsonValue* emg = doc.Find("emergency_channel")) {
-        const auto n = read.Int(*emg, Key("emergency_channel"), 0, 255);
-        if (!n) return false;
-        v.emgChannel = static_cast<std::uint8_t>(*n);
-    }
-    auto bytes = [&](const char* key, auto& target, int hi) {
-        const JsonValue* value = doc.Find(key);
-        return !value || read.IntArray(*value, Key(key), target.size(), 0, hi, [&](std::size_t i, int n) {
-            target[i] = static_cast<std::remove_reference_t<decltype(target[0])>>(n);
-        });
-    };
-    if (!bytes("channel_enable", v.channelEnable, 1) || !bytes("alignment", v.alignment, 255) ||
-        !bytes("option_flags", flags, 1) || !bytes("option_block", v.optionBlock, 255))
-        return false;
-    if (!read.Channels(*doc.Find("channels"), v)) return false;
-    if (const JsonValue* s = doc.Find("selections"); s && !read.Selections(*s, v)) return false;
-    if (const JsonValue* records = doc.Find("record_bytes")) {
-        const std::string where = Key("record_bytes");
-        if (records->kind != Kind::Array || records->items.size() != kChannelCount)
-            return read.Fail(where, "expected an array of " + std::to_string(kChannelCount) + " arrays, got " +
-                                        records->Describe());
-        for (int r = 0; r < kChannelCount; ++r) {
-            ChannelEntry& e = v.records[r];
-            const bool ok = read.IntArray(records->items[r], Index(where, r), kRecordByteCount, 0, 255,
-                                          [&](std::size_t i, int n) {
-                                              const auto b = static_cast<std::uint8_t>(n);
-                                              if (i == 0)
-                                                  e.m_nRadioBandPlan = b;
-                                              else if (i == 1)
-                                                  e.m_nRadioEmgChannel = b;
-                                              else
-                                                  e.m_tail[i - 2] = b;
-                                          });
-            if (!ok) return false;
-        }
-    }
-    if (!read.Tone(doc.Find("tone_a_hz"), doc.Find("tone_a_bits"), "tone_a_hz", "tone_a_bits", v.toneA) ||
-        !read.Tone(doc.Find("tone_b_hz"), doc.Find("tone_b_bits"), "tone_b_hz", "tone_b_bits", v.toneB))
-        return false;
+    if (!ReadValues(read, doc, v, flags)) return false;
 
     const FormSnapshot before = form.Snapshot(), baseline = form.Baseline();
     if (!form.Load(v)) return read.Fail("the form", "a transfer is running");

@@ -292,6 +292,56 @@ std::optional<Decoded> CheckEnd(std::string_view text, std::size_t& endStart) {
     return std::nullopt;
 }
 
+// The lines between the format line and the end line, each one key=value
+// with a key of its own; the first that is not is named by its number.
+std::optional<Decoded> ReadLines(std::string_view text, std::size_t bodyStart, std::size_t endStart, Fields& f) {
+    int lineNumber = 2;
+    for (std::size_t at = bodyStart; at < endStart;) {
+        const std::size_t lineEnd = text.find('\n', at);  // the body ends with one
+        ++lineNumber;
+        if (!f.Add(text.substr(at, lineEnd - at))) return Damaged("line " + std::to_string(lineNumber));
+        at = lineEnd + 1;
+    }
+    return std::nullopt;
+}
+
+// What the radio is written with; a value refused leaves its key in f.
+void ReadSettings(Fields& f, RadioSettings& s) {
+    for (int i = 0; i < kChannelCount; ++i) {
+        std::array<std::uint8_t, ChannelEntry::kSize> bytes{};
+        f.Bytes(Indexed(kRecordKey, i + 1), bytes);
+        s.m_channels[i] = ChannelEntry::FromBytes(bytes);
+    }
+    // Settings values are written to the radio as they are: only what the
+    // form itself ever holds is taken, so a crafted file cannot send a flag
+    // byte of 5 or a selection beyond its list.
+    s.m_nBandPlan = static_cast<std::uint8_t>(f.Int(std::string(kBandPlanKey), 0, 255));
+    // Outside South Africa the form carries the byte a file or radio gave
+    // unchanged; there it always names an entry of the list (or not found).
+    const long long emgMax = s.m_nBandPlan == kBandPlanSouthAfrica ? kEmgChannelNotFound : 255;
+    s.m_nEmgChannel = static_cast<std::uint8_t>(f.Int(std::string(kEmgChannelKey), 0, emgMax));
+    f.Ints(std::string(kChannelFlagsKey), s.b_CHcheck, 0, 1);
+    std::array<unsigned, 4> alignment{};
+    f.Ints(std::string(kAlignmentKey), alignment, 0, UINT32_MAX);
+    for (int i = 0; i < 4; ++i) {
+        if (alignment[i] > kAlignmentSpecs[i].maximum) f.Refuse(std::string(kAlignmentKey));
+        s.Alignment(i) = alignment[i];
+    }
+    std::array<int, kOptionListCount> selections{};
+    f.Ints(std::string(kSelectionsKey), selections, -1, INT32_MAX);
+    for (int i = 0; i < kOptionListCount; ++i) {
+        if (LimitSelection(selections[i], OptionLists()[i].entries.size()) != selections[i])
+            f.Refuse(std::string(kSelectionsKey));
+        s.OptionSelection(i) = selections[i];
+    }
+    std::array<int, kOptionFlagCount> optionFlags{};
+    f.Ints(std::string(kOptionFlagsKey), optionFlags, 0, 1);
+    for (int i = 0; i < kOptionFlagCount; ++i) s.OptionFlag(i) = optionFlags[i];
+    f.Bytes(std::string(kOptionBlockKey), s.m_optionBlock);
+    s.m_dToneAFreq = f.Double(std::string(kToneAKey));
+    s.m_dToneBFreq = f.Double(std::string(kToneBKey));
+}
+
 }  // namespace
 
 std::uint32_t Crc32(std::span<const std::uint8_t> bytes) {
@@ -347,50 +397,11 @@ Decoded Decode(std::string_view text) {
     if (auto refusal = CheckEnd(text, endStart)) return std::move(*refusal);
 
     Fields f;
-    int lineNumber = 2;
-    for (std::size_t at = bodyStart; at < endStart;) {
-        const std::size_t lineEnd = text.find('\n', at);  // the body ends with one
-        ++lineNumber;
-        if (!f.Add(text.substr(at, lineEnd - at))) return Damaged("line " + std::to_string(lineNumber));
-        at = lineEnd + 1;
-    }
+    if (auto refusal = ReadLines(text, bodyStart, endStart, f)) return std::move(*refusal);
 
     Decoded d;
     FormSnapshot& out = d.state;
-    RadioSettings& s = out.settings;
-    for (int i = 0; i < kChannelCount; ++i) {
-        std::array<std::uint8_t, ChannelEntry::kSize> bytes{};
-        f.Bytes(Indexed(kRecordKey, i + 1), bytes);
-        s.m_channels[i] = ChannelEntry::FromBytes(bytes);
-    }
-    // Settings values are written to the radio as they are: only what the
-    // form itself ever holds is taken, so a crafted file cannot send a flag
-    // byte of 5 or a selection beyond its list.
-    s.m_nBandPlan = static_cast<std::uint8_t>(f.Int(std::string(kBandPlanKey), 0, 255));
-    // Outside South Africa the form carries the byte a file or radio gave
-    // unchanged; there it always names an entry of the list (or not found).
-    const long long emgMax = s.m_nBandPlan == kBandPlanSouthAfrica ? kEmgChannelNotFound : 255;
-    s.m_nEmgChannel = static_cast<std::uint8_t>(f.Int(std::string(kEmgChannelKey), 0, emgMax));
-    f.Ints(std::string(kChannelFlagsKey), s.b_CHcheck, 0, 1);
-    std::array<unsigned, 4> alignment{};
-    f.Ints(std::string(kAlignmentKey), alignment, 0, UINT32_MAX);
-    for (int i = 0; i < 4; ++i) {
-        if (alignment[i] > kAlignmentSpecs[i].maximum) f.Refuse(std::string(kAlignmentKey));
-        s.Alignment(i) = alignment[i];
-    }
-    std::array<int, kOptionListCount> selections{};
-    f.Ints(std::string(kSelectionsKey), selections, -1, INT32_MAX);
-    for (int i = 0; i < kOptionListCount; ++i) {
-        if (LimitSelection(selections[i], OptionLists()[i].entries.size()) != selections[i])
-            f.Refuse(std::string(kSelectionsKey));
-        s.OptionSelection(i) = selections[i];
-    }
-    std::array<int, kOptionFlagCount> optionFlags{};
-    f.Ints(std::string(kOptionFlagsKey), optionFlags, 0, 1);
-    for (int i = 0; i < kOptionFlagCount; ++i) s.OptionFlag(i) = optionFlags[i];
-    f.Bytes(std::string(kOptionBlockKey), s.m_optionBlock);
-    s.m_dToneAFreq = f.Double(std::string(kToneAKey));
-    s.m_dToneBFreq = f.Double(std::string(kToneBKey));
+    ReadSettings(f, out.settings);
     // The views index their lists with these: only what the form can hold.
     out.modeSel = static_cast<int>(f.Int(std::string(kModeSelKey), -1, kBandPlanCount - 1));
     for (int i = 0; i < kChannelCount; ++i) out.cells[i] = f.Text(Indexed(kCellKey, i + 1));

@@ -199,8 +199,7 @@ std::optional<MsgAnswer> VerifiedWrite::Filter(const UserMessage& message) {
     // Questions are the user's to answer; the steps' completion messages
     // give way to the one result; anything else is the step's to report.
     if (message.buttons != MsgButtons::Ok) return std::nullopt;
-    if (message.text != texts::kUploadComplete && message.text != texts::kDownloadComplete)
-        m_run->said.push_back(message);
+    if (message.kind != MsgKind::Completion) m_run->said.push_back(message);
     return MsgAnswer::Ok;
 }
 
