@@ -125,6 +125,39 @@ bool CRadioPort::HasHungUp() const {
     return session && session->hungUp;
 }
 
+namespace {
+
+// 8N1 at the radio's rate with no flow control, DTR on and RTS off, as the
+// POSIX port sets its line.
+void SetLineSettings(DCB& dcb, unsigned baudRate) {
+    dcb.BaudRate = baudRate;
+    dcb.fBinary = TRUE;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.fParity = FALSE;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fTXContinueOnXoff = FALSE;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.XonLim = 0;
+    dcb.XoffLim = 0;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    dcb.ErrorChar = 0;
+    dcb.EofChar = 0;
+    dcb.EvtChar = 0;
+}
+
+}  // namespace
+
 bool CRadioPort::OpenPort(const std::string& name, unsigned baudRate, std::uint16_t portId) {
     if (!BeginOpen(name, portId)) return false;
     auto session = std::make_shared<Session>();
@@ -161,30 +194,7 @@ bool CRadioPort::OpenPort(const std::string& name, unsigned baudRate, std::uint1
         Fail(Why(name, "cannot read the line settings"));
         return false;
     }
-    dcb.BaudRate = baudRate;
-    dcb.fBinary = TRUE;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.fParity = FALSE;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fTXContinueOnXoff = FALSE;
-    dcb.XonChar = 0x11;
-    dcb.XoffChar = 0x13;
-    dcb.XonLim = 0;
-    dcb.XoffLim = 0;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    dcb.fErrorChar = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fAbortOnError = FALSE;
-    dcb.ErrorChar = 0;
-    dcb.EofChar = 0;
-    dcb.EvtChar = 0;
+    SetLineSettings(dcb, baudRate);
     if (!::SetCommState(h, &dcb)) {
         Fail(Why(name, "the device refused the line settings"));
         return false;

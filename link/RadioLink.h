@@ -172,6 +172,8 @@ private:
     bool TransferMayStart(void (CRadioLink::*command)());
     void BeginTransfer(TransferDirection direction, int checkPauseMs);
     void HandleReadByte(const std::uint8_t* batch, int count);
+    // One byte of the handshake or of the records' acknowledges.
+    void HandleReadAnswer(std::uint8_t answer);
     void TakeRecord(const std::uint8_t* batch, int count);
     void HandleReadNak();
     bool ApplyClosingBlock(const std::uint8_t* batch, int count);

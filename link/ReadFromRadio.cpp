@@ -78,7 +78,11 @@ void CRadioLink::HandleReadByte(const std::uint8_t* batch, int count) {
         TakeRecord(batch, count);
         return;
     }
-    switch (batch[0]) {
+    HandleReadAnswer(batch[0]);
+}
+
+void CRadioLink::HandleReadAnswer(std::uint8_t answer) {
+    switch (answer) {
         case QM_PROTO_CHK_DEV_ACK:
             Trace("DC1. RECEIVE QM_PROTO_CHK_DEV_ACK!\n");
             m_nTimeoutCount = 1;
