@@ -144,6 +144,41 @@ private slots:
         QCOMPARE(h.View().StatusLine()->Text(), kTotalHint);
     }
 
+    // New, Open and Save end a running search at its next tick, without a
+    // word; Compare only reads a file and leaves it running.
+    void fileCommandsDuringASearch_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("New") << int(ID_FILE_NEW) << true;
+        QTest::newRow("Open") << int(ID_FILE_OPEN) << true;
+        QTest::newRow("Save") << int(ID_FILE_SAVE) << true;
+        QTest::newRow("Compare") << int(ID_FILE_COMPARE) << false;
+    }
+    void fileCommandsDuringASearch() {
+        QFETCH(int, command);
+        QFETCH(bool, ends);
+        FrameHarness::Setup setup = FrameHarness::VirtualTime();
+        setup.radioDevice = "COM99";
+        FrameHarness h(setup);
+        QVERIFY(h.Ready());
+        const QString file = QString::fromStdString(h.dir.File("other.kvx"));
+        QVERIFY(h.View().SaveFileTo(file));
+        h.frame->Action(ID_AUTO_SEARCH)->trigger();
+        QVERIFY(h.Wait([&] { return h.View().StatusLine()->Text() == Checking(2); }, 3000));
+        h.prompts.shown.clear();
+        switch (command) {
+            case ID_FILE_NEW: h.frame->OnCommand(ID_FILE_NEW); break;
+            case ID_FILE_OPEN: QVERIFY(h.View().OpenFile(file)); break;
+            case ID_FILE_SAVE: QVERIFY(h.View().SaveFileTo(file)); break;
+            default: QVERIFY(h.View().CompareWithFile(file.toStdString())); break;
+        }
+        h.Pass(450);  // two ticks
+        QCOMPARE(h.View().Search().Active(), !ends);
+        if (!ends) return;
+        QVERIFY2(h.prompts.shown.empty(), qPrintable(h.Messages().join("|")));
+        QCOMPARE(h.View().StatusLine()->Text(), kTotalHint);
+    }
+
     void searchDoesNotStartDuringATransfer() {
         FrameHarness h;
         QVERIFY(h.Ready());
