@@ -261,6 +261,7 @@ void CRadioLink::ResetTransferState(TransferDirection direction) {
     m_pSentBytes.clear();
     m_pRecvBytes.clear();
     m_readImage = {};
+    m_writeImage.reset();
 }
 
 void CRadioLink::Tell(TransferEvent::Kind kind, TransferDirection direction) {

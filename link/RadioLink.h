@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,8 @@ private:
 
     void ResetTransferState(TransferDirection direction);
     void Tell(TransferEvent::Kind kind, TransferDirection direction);
+    // What this write sends, taken from the form the first time it is needed.
+    const WriteImage& TakeWriteImage();
 
     ITransferForm& m_form;
     IEventLoop& m_loop;
@@ -240,7 +243,7 @@ private:
     std::uint8_t m_byLastRaw = 0;
     bool m_bTransferDone = false;
     ReadImage m_readImage;    // what this read has brought so far
-    WriteImage m_writeImage;  // what this write sends
+    std::optional<WriteImage> m_writeImage;  // what this write sends, once taken
     std::deque<std::uint8_t> m_pSentBytes;
     std::deque<std::uint8_t> m_pRecvBytes;
     bool m_bMsgShown = false;

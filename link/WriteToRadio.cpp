@@ -40,8 +40,8 @@ void CRadioLink::HandleWriteByte(const std::uint8_t* batch, int count) {
             PopRecvFront();
             // What the write sends is taken as the radio asks for it: the
             // plan Mode Select shows now, from here on the one written.
-            m_writeImage = m_form.TakeWriteImage();
-            SendByte(m_writeImage.bandPlan, 3);
+            m_writeImage.reset();
+            SendByte(TakeWriteImage().bandPlan, 3);
             ++m_nStage;
             return;
         case QM_PROTO_READY:
@@ -83,9 +83,15 @@ void CRadioLink::HandleWriteNak() {
     --m_nTimeoutCount;
 }
 
+const WriteImage& CRadioLink::TakeWriteImage() {
+    if (!m_writeImage) m_writeImage = m_form.TakeWriteImage();
+    return *m_writeImage;
+}
+
 void CRadioLink::SendChannelBlock() {
     const int c = m_nCh;
-    const std::string& cell = m_writeImage.cells.at(static_cast<std::size_t>(c - 1));
+    const WriteImage& image = TakeWriteImage();
+    const std::string& cell = image.cells.at(static_cast<std::size_t>(c - 1));
     const BlockFrequency rx = EncodeBlockFrequency(cell, kReceiveOffsetMHz);
     if (!rx.ok) {
         EndTransfer({.outcome = TransferOutcome::Failed,
@@ -99,8 +105,8 @@ void CRadioLink::SendChannelBlock() {
         return;
     }
     const BlockFrequency tx = EncodeBlockFrequency(cell, 0.0);
-    ComputeSlots(m_writeImage.bandPlan, c, m_bySlotA, m_bySlotB);
-    const auto block = BuildChannelBlock({m_bySlotA, m_bySlotB, rx, tx, m_writeImage.emgChannel});
+    ComputeSlots(image.bandPlan, c, m_bySlotA, m_bySlotB);
+    const auto block = BuildChannelBlock({m_bySlotA, m_bySlotB, rx, tx, image.emgChannel});
     for (const std::uint8_t b : block) SendByte(b, 10);
     AwaitReply(QM_PROTO_BLOCK_END);
     ++m_nCh;
@@ -110,7 +116,7 @@ void CRadioLink::SendChannelBlock() {
 
 void CRadioLink::SendClosingBlock() {
     PopRecvFront();
-    if (const auto& flags = m_writeImage.flags)
+    if (const auto& flags = TakeWriteImage().flags)
         for (const int flag : *flags) SendByte(static_cast<std::uint8_t>(flag & 0xFF), 50);
     SendByte(QM_PROTO_CLOSING, 50);
     AwaitReply(QM_PROTO_CLOSING);

@@ -22,6 +22,53 @@ QString StateText(const PortEntry& e) {
     return QString::fromStdString(state);
 }
 
+QTableWidget* NewPortTable(int rows, QWidget* parent) {
+    auto* table = new QTableWidget(rows, kColumns, parent);
+    table->setObjectName("PortTable");
+    table->setAccessibleName("Ports");
+    table->setHorizontalHeaderLabels(
+        {"Port", "Device", "By-id name", "Driver", "USB id", "Manufacturer", "Product", "Serial", "State"});
+    table->verticalHeader()->hide();
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setWordWrap(false);
+    return table;
+}
+
+void FillRow(QTableWidget* table, int row, const PortEntry& e) {
+    const auto set = [&](int col, const QString& text) { table->setItem(row, col, new QTableWidgetItem(text)); };
+    set(kPort, QString("COM%1%2").arg(e.com).arg(e.remembered ? " (remembered)" : ""));
+    set(kDevice, QString::fromStdString(e.device));
+    // The by-id name is long and says the same as its tail: the tail is
+    // shown, the whole name is the tip.
+    const QString byId = QString::fromStdString(e.info.byId);
+    set(kById, byId.section('/', -1));
+    table->item(row, kById)->setToolTip(byId);
+    set(kDriver, QString::fromStdString(e.info.driver));
+    set(kUsbId, QString::fromStdString(UsbIdText(e.info)));
+    set(kMaker, QString::fromStdString(e.info.manufacturer));
+    set(kProduct, QString::fromStdString(e.info.product));
+    set(kSerial, QString::fromStdString(e.info.serial));
+    set(kState, StateText(e));
+}
+
+// What no port's system tells (Windows has no by-id names) would only
+// be an empty column.
+void HideEmptyColumns(QTableWidget* table) {
+    for (int c = 0; c < kColumns; ++c) {
+        bool empty = true;
+        for (int row = 0; row < table->rowCount() && empty; ++row) empty = table->item(row, c)->text().isEmpty();
+        table->setColumnHidden(c, empty && table->rowCount() > 0);
+    }
+}
+
+int TableWidth(const QTableWidget* table) {
+    int width = table->verticalHeader()->width() + 4;
+    for (int c = 0; c < kColumns; ++c) width += table->columnWidth(c);
+    return width;
+}
+
 }  // namespace
 
 CPortListDialog::CPortListDialog(std::vector<PortEntry> entries, QWidget* parent)
@@ -34,44 +81,27 @@ CPortListDialog::CPortListDialog(std::vector<PortEntry> entries, QWidget* parent
                             this);
     layout->addWidget(hint);
 
-    m_table = new QTableWidget(static_cast<int>(m_entries.size()), kColumns, this);
-    m_table->setObjectName("PortTable");
-    m_table->setAccessibleName("Ports");
-    m_table->setHorizontalHeaderLabels(
-        {"Port", "Device", "By-id name", "Driver", "USB id", "Manufacturer", "Product", "Serial", "State"});
-    m_table->verticalHeader()->hide();
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setWordWrap(false);
-    for (int row = 0; row < static_cast<int>(m_entries.size()); ++row) {
-        const PortEntry& e = m_entries[static_cast<std::size_t>(row)];
-        const auto set = [&](int col, const QString& text) { m_table->setItem(row, col, new QTableWidgetItem(text)); };
-        set(kPort, QString("COM%1%2").arg(e.com).arg(e.remembered ? " (remembered)" : ""));
-        set(kDevice, QString::fromStdString(e.device));
-        // The by-id name is long and says the same as its tail: the tail is
-        // shown, the whole name is the tip.
-        const QString byId = QString::fromStdString(e.info.byId);
-        set(kById, byId.section('/', -1));
-        m_table->item(row, kById)->setToolTip(byId);
-        set(kDriver, QString::fromStdString(e.info.driver));
-        set(kUsbId, QString::fromStdString(UsbIdText(e.info)));
-        set(kMaker, QString::fromStdString(e.info.manufacturer));
-        set(kProduct, QString::fromStdString(e.info.product));
-        set(kSerial, QString::fromStdString(e.info.serial));
-        set(kState, StateText(e));
-    }
-    // What no port's system tells (Windows has no by-id names) would only
-    // be an empty column.
-    for (int c = 0; c < kColumns; ++c) {
-        bool empty = true;
-        for (int row = 0; row < m_table->rowCount() && empty; ++row) empty = m_table->item(row, c)->text().isEmpty();
-        m_table->setColumnHidden(c, empty && m_table->rowCount() > 0);
-    }
+    m_table = NewPortTable(static_cast<int>(m_entries.size()), this);
+    for (int row = 0; row < static_cast<int>(m_entries.size()); ++row)
+        FillRow(m_table, row, m_entries[static_cast<std::size_t>(row)]);
+    HideEmptyColumns(m_table);
     m_table->resizeColumnsToContents();
     m_table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_table);
 
+    AddButtons(layout);
+
+    int start = 0;
+    for (const PortEntry& e : m_entries)
+        if (e.remembered) start = e.com;
+    if (!SelectCom(start) && !m_entries.empty()) SelectCom(m_entries.front().com);
+    m_remember->setEnabled(ChosenCom() > 0);
+
+    // Wide enough for the table's columns, within reason.
+    resize(std::min(TableWidth(m_table) + 24, 1000), 300);
+}
+
+void CPortListDialog::AddButtons(QVBoxLayout* layout) {
     auto* buttons = new QDialogButtonBox(this);
     m_remember = buttons->addButton("Remember", QDialogButtonBox::AcceptRole);
     m_remember->setObjectName("Remember");
@@ -83,17 +113,6 @@ CPortListDialog::CPortListDialog(std::vector<PortEntry> entries, QWidget* parent
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int, int) {
         if (ChosenCom() > 0) accept();
     });
-
-    int start = 0;
-    for (const PortEntry& e : m_entries)
-        if (e.remembered) start = e.com;
-    if (!SelectCom(start) && !m_entries.empty()) SelectCom(m_entries.front().com);
-    m_remember->setEnabled(ChosenCom() > 0);
-
-    // Wide enough for the table's columns, within reason.
-    int width = m_table->verticalHeader()->width() + 4;
-    for (int c = 0; c < kColumns; ++c) width += m_table->columnWidth(c);
-    resize(std::min(width + 24, 1000), 300);
 }
 
 int CPortListDialog::ChosenCom() const {

@@ -8,6 +8,7 @@
 
 class QTableWidget;
 class QPushButton;
+class QVBoxLayout;
 
 namespace orvex {
 
@@ -24,6 +25,9 @@ public:
     QPushButton* RememberButton() const { return m_remember; }
 
 private:
+    // The Remember and Cancel buttons, and what picking a row does to them.
+    void AddButtons(QVBoxLayout* layout);
+
     std::vector<PortEntry> m_entries;
     QTableWidget* m_table = nullptr;
     QPushButton* m_remember = nullptr;

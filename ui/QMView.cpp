@@ -179,12 +179,13 @@ CQMView::~CQMView() {
 }
 
 bool CQMView::RecoveryPending() const {
-    const RecoveryKeeper* keeper = m_session->Keeper();
+    // The keeper may still speak while the session goes.
+    const RecoveryKeeper* keeper = m_session ? m_session->Keeper() : nullptr;
     return keeper && keeper->Pending().has_value();
 }
 
 std::string CQMView::RecoveryFilePath() const {
-    const RecoveryKeeper* keeper = m_session->Keeper();
+    const RecoveryKeeper* keeper = m_session ? m_session->Keeper() : nullptr;
     return keeper ? keeper->FilePath() : std::string();
 }
 
@@ -192,6 +193,10 @@ QRect CQMView::Px(int x, int y, int w, int h) const {
     auto px = [](int v, int base, int div) { return (v * base + div / 2) / div; };
     const int left = px(x, m_base.width(), 4), top = px(y, m_base.height(), 8);
     return QRect(left, top, px(x + w, m_base.width(), 4) - left, px(y + h, m_base.height(), 8) - top);
+}
+
+QRect CQMView::Px(const form::DluRect& r) const {
+    return Px(r.x, r.y, r.w, r.h);
 }
 
 void CQMView::SetTabOrder() {
@@ -207,12 +212,11 @@ void CQMView::SetTabOrder() {
     next(m_cbModeSelect);
 }
 
-void CQMView::BuildControls() {
+void CQMView::BuildFrames() {
     using namespace form;
-    auto rect = [this](const DluRect& r) { return Px(r.x, r.y, r.w, r.h); };
-    auto group = [this, &rect](const char* title, const DluRect& r) {
+    auto group = [this](const char* title, const DluRect& r) {
         auto* g = new QGroupBox(QString::fromLatin1(title), this);
-        g->setGeometry(rect(r));
+        g->setGeometry(Px(r));
         return g;
     };
     // These two frames' own captions lie under the painted titles, which
@@ -228,13 +232,17 @@ void CQMView::BuildControls() {
     group("Band Option", kBandGroup);
 
     m_titleChannel = new CFontStatic(this);
-    m_titleChannel->setGeometry(rect(kChannelTitle));
+    m_titleChannel->setGeometry(Px(kChannelTitle));
     m_titleChannel->SetText(kChannelTitleText);
     m_titleSystem = new CFontStatic(this);
-    m_titleSystem->setGeometry(rect(kSystemTitle));
+    m_titleSystem->setGeometry(Px(kSystemTitle));
     m_titleSystem->SetText(kSystemTitleText);
-    for (CFontStatic* title : {m_titleChannel, m_titleSystem}) title->SetFontStatic("Comic Sans MS", 20, true, QColor(0, 0, 32));
+    for (CFontStatic* title : {m_titleChannel, m_titleSystem})
+        title->SetFontStatic("Comic Sans MS", 20, true, QColor(0, 0, 32));
+}
 
+void CQMView::BuildChannelBoxes() {
+    using namespace form;
     for (int n = 1; n <= kChannelEnableCount; ++n) {
         const int col = (n - 1) / 5, row = (n - 1) % 5;
         auto* box = new QCheckBox(QString::fromLatin1(ChannelCaption(n).data(), 5), this);
@@ -246,33 +254,45 @@ void CQMView::BuildControls() {
         });
         m_boxes[n - 1] = box;
     }
+}
+
+void CQMView::BuildLists() {
+    using namespace form;
     // A label and its drop-down list; the list tells the model of a pick.
-    auto list = [this, &rect](const char* caption, const char* name, const DluRect& labelAt, const DluRect& listAt,
-                              void (FormModel::*pick)(int)) {
+    auto list = [this](const char* caption, const char* name, const DluRect& labelAt, const DluRect& listAt,
+                       void (FormModel::*pick)(int)) {
         auto* label = new QLabel(caption, this);
-        label->setGeometry(rect(labelAt));
+        label->setGeometry(Px(labelAt));
         auto* combo = new CReadOnlyComboBox(this);
         combo->setObjectName(name);
         label->setBuddy(combo);  // names the list for a screen reader
-        const QRect r = rect(listAt);
+        const QRect r = Px(listAt);
         combo->setGeometry(r.x(), r.y(), r.width(), combo->sizeHint().height());
         connect(combo, &QComboBox::currentIndexChanged, this, [this, pick](int index) {
             if (!m_refreshing) (m_form.*pick)(index);
         });
         return std::make_pair(label, combo);
     };
-    std::tie(m_emgLabel, m_cbEmgChannel) = list("Emg Channel", "EmgChannel", kEmgLabel, kEmgList, &FormModel::SelectEmgItem);
+    std::tie(m_emgLabel, m_cbEmgChannel) =
+        list("Emg Channel", "EmgChannel", kEmgLabel, kEmgList, &FormModel::SelectEmgItem);
     m_cbModeSelect = list("Mode Select", "ModeSelect", kModeLabel, kModeList, &FormModel::OnModeSelect).second;
+}
+
+void CQMView::BuildControls() {
+    // Made in this order: it is the order the widgets stack in.
+    BuildFrames();
+    BuildChannelBoxes();
+    BuildLists();
 
     m_status = new CFontStatic(this);
     m_status->setObjectName("StatusLine");
-    m_status->setGeometry(rect(kStatusLine));
+    m_status->setGeometry(Px(form::kStatusLine));
     m_status->SetFontStatic("Comic Sans MS", 18, true, Qt::black);
     m_progress = new QProgressBar(this);
-    m_progress->setGeometry(rect(kProgress));
+    m_progress->setGeometry(Px(form::kProgress));
     m_progress->setRange(0, kChannelCount);
     m_progress->setTextVisible(false);
-    m_progress->setAccessibleName(kProgressName);
+    m_progress->setAccessibleName(form::kProgressName);
     OnFormChanged(kChangeAll & ~kChangeCells);
 }
 

@@ -31,6 +31,9 @@ namespace orvex {
 
 class CFontStatic;
 class CReadOnlyComboBox;
+namespace form {
+struct DluRect;
+}
 
 // Command ids shared by menu, accelerators and toolbar.
 enum CommandId : int {
@@ -222,6 +225,9 @@ protected:
 private:
     void OnFormChanged(unsigned changes) override;
     void BuildControls();
+    void BuildFrames();
+    void BuildChannelBoxes();
+    void BuildLists();
     void SetTabOrder();
     void RunFileOpen(const QString& startFolder = QString());
     // The Open dialog's choice of one settings file; empty when cancelled.
@@ -232,6 +238,7 @@ private:
     // After a successful Open or Save.
     void RememberRecent(const std::string& path);
     QRect Px(int x, int y, int w, int h) const;
+    QRect Px(const form::DluRect& r) const;
     void RefreshBandSection();
     void RefreshEmgList();
 

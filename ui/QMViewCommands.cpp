@@ -140,6 +140,8 @@ bool CQMView::OnCmdMsg(int id) {
 
 bool CQMView::EditCommandEnabled(int id) const {
     if (m_session->MayRun(CommandOf(id)).Refused()) return false;
+    // Between Write and Verify's steps the table's selection is all there is to copy.
+    if (VerifyRunning()) return id == ID_EDIT_COPY && m_table.Grid() && m_table.Grid()->Core().CanCopy();
     const CGridCtrl* grid = m_table.Grid();
     const CInPlaceEdit* editor = grid ? grid->Editor() : nullptr;
     const bool locked = m_form.IsTableLocked();

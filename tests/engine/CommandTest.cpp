@@ -157,7 +157,11 @@ TEST(SessionGate, WhatMayRunWhile) {
         rig.loop.RunUntil([&] { return rig.form.IsTableLocked(); }, when == While::Idle ? 0 : 5000);
         for (const Case& c : cases) {
             const Refusal expected = when == While::Idle ? c.idle : when == While::Reading ? c.reading : c.verifying;
-            EXPECT_EQ(rig.session->MayRun(c.command).refusal, expected)
+            const GateVerdict verdict = rig.session->MayRun(c.command);
+            // In one of the read's pauses a file command is told to wait;
+            // it is refused once the pause is over (see below).
+            const bool waits = expected == Refusal::Transfer && verdict.afterPause && !verdict.Refused();
+            EXPECT_TRUE(verdict.refusal == expected || waits)
                 << "command " << static_cast<int>(c.command) << " while " << static_cast<int>(when);
         }
         int runs = 0;

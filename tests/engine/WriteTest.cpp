@@ -114,6 +114,22 @@ TEST(Write, DisablesTheBandSectionWhileRunning) {
     EXPECT_FALSE(rig.form.SouthAfricaSetupEnabled());
 }
 
+// A write stopped midway (Auto Stop, a closed window) gives the whole form
+// back: the band section and Undo too, not only the table.
+TEST(Write, AWriteStoppedMidwayGivesTheWholeFormBack) {
+    SimRig rig;
+    FillForm(rig.form, kBandPlanSouthAfrica, kTicked);
+    rig.link->OnWriteToRadio();
+    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 5; }, 60000);
+    ASSERT_FALSE(rig.form.BandListEnabled());
+    rig.link->StopTransfer();
+    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_TRUE(rig.form.SouthAfricaSetupEnabled());
+    EXPECT_TRUE(rig.form.CanUndo());
+    EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
+}
+
 TEST(Write, TheBandPlanSentIsTheOneModeSelectShowsWhenTheRadioAsks) {
     SimRig rig;
     FillForm(rig.form, 0);

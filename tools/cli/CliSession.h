@@ -22,6 +22,7 @@ public:
     CRadioLink& Link() { return m_session->Link(); }
     // Probes the ports the map numbers now; a port found is remembered.
     CPortSearch& Search() { return m_session->Search(); }
+    RadioSession& Session() { return *m_session; }
     EventLoop& Loop() { return m_loop; }
     // Runs the loop until the link is idle and its watchdog has ended.
     void RunUntilSettled();

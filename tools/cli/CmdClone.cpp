@@ -60,7 +60,6 @@ public:
           m_options(options),
           m_report(report),
           m_presence(session.Link(), session.Loop()),
-          m_verify(session.Form(), session.Link(), session.Loop(), session.Backups()),
           m_before(report ? report->LastRadio() : 0),
           m_radio(m_before) {
         m_presence.SetObserver([this](const RadioPresence::Probe& p) { OnProbe(p); });
@@ -73,7 +72,7 @@ public:
     void Interrupt() {
         if (m_stopping || m_finished) return;
         m_stopping = true;
-        if (m_verify.Running()) {
+        if (m_session.Session().VerifyRunning()) {
             std::printf("Stopping after radio %d is done.\n", m_radio);
             std::fflush(stdout);
             return;
@@ -128,7 +127,7 @@ private:
         std::printf("Radio %d: programming...\n", m_radio);
         std::fflush(stdout);
         ++m_programmed;
-        const bool started = m_verify.Start([this](const VerifyResult& r) { OnVerified(r); });
+        const bool started = m_session.Session().StartWriteAndVerify([this](const VerifyResult& r) { OnVerified(r); });
         if (!started) {
             VerifyResult refused;
             refused.status = VerifyResult::Status::NotStarted;
@@ -199,7 +198,6 @@ private:
     CloneOptions m_options;
     CloneReport* m_report;
     RadioPresence m_presence;
-    VerifiedWrite m_verify;
     int m_before;          // the last radio of the report's earlier batches
     int m_radio;           // the radio asked for last
     int m_programmed = 0;  // radios a write and verify ran for

@@ -26,9 +26,8 @@ bool TakePort(Args& args, std::string& port) {
 // Write and Verify: the verdict on stdout, everything else on stderr.
 int WriteAndVerify(CliSession& session) {
     session.KeepBackups();
-    VerifiedWrite verify(session.Form(), session.Link(), session.Loop(), session.Backups());
     std::optional<VerifyResult> result;
-    if (!verify.Start([&](const VerifyResult& r) { result = r; })) return kExitFailed;
+    if (!session.Session().StartWriteAndVerify([&](const VerifyResult& r) { result = r; })) return kExitFailed;
     constexpr std::int64_t kLimitMs = 30 * 60 * 1000;  // three transfers, each ending within its silences
     session.Loop().RunUntil([&] { return result.has_value(); }, kLimitMs);
     if (!result) return kExitFailed;

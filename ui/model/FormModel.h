@@ -125,8 +125,6 @@ public:
     // A cell of column was selected: the status line shows its hint.
     void SelectColumn(int column);
 
-    // ---- The port search's stop ----------------------------------------
-
     // ---- The state as a whole ----------------------------------------------
     FormSnapshot Snapshot() const;
     // The state last opened, saved, read, written or made new.

@@ -42,10 +42,7 @@ Kind KindOf(Command c) {
 bool EndsEdit(Command c) { return KindOf(c) == Kind::File; }
 
 // A search would overwrite the form's file or the port's choice with its own.
-bool EndsSearch(Command c) {
-    return c == Command::New || c == Command::Open || c == Command::Save || c == Command::PortList ||
-           c == Command::Exit;
-}
+bool EndsSearch(Command c) { return c == Command::New || c == Command::Open || c == Command::Save; }
 
 }  // namespace
 
@@ -150,7 +147,7 @@ GateVerdict RadioSession::MayRun(Command command) const {
             // A pause comes between a read's command and its locking of the
             // table, and between a write's last byte and its completion
             // message: acting in it would change the form mid-transfer.
-            if (m_link->Pausing() && !m_form.IsTableLocked()) return {Refusal::None, true};
+            if (m_link->Pausing()) return {Refusal::None, true};
             if (m_link->Busy() || m_form.IsTableLocked()) return {Refusal::Transfer};
             return {};
         default: return {};
@@ -176,7 +173,8 @@ void RadioSession::Run(Command command, std::function<void()> body) {
 Refusal RadioSession::Begin(Command command) {
     GateVerdict verdict = MayRun(command);
     // Acting now, a pause is no refusal: only a transfer holding the form is.
-    if (verdict.refusal == Refusal::Transfer && !m_form.IsTableLocked()) verdict.refusal = Refusal::None;
+    if (verdict.refusal == Refusal::Transfer || verdict.afterPause)
+        verdict.refusal = m_form.IsTableLocked() ? Refusal::Transfer : Refusal::None;
     if (verdict.Refused()) return verdict.refusal;
     if (EndsSearch(command)) m_search->Cancel();
     if (EndsEdit(command) && m_endEdit) m_endEdit();
@@ -187,7 +185,7 @@ bool RadioSession::MayTakeDrop() const {
     // A pause of the link is waited out, as Open waits for it; a Read or
     // Write about to start refuses the drop at once, so the pointer shows it
     // rather than the file being dropped unopened.
-    return !MayRun(Command::Open).Refused() && !m_link->Starting();
+    return !MayRun(Command::Open).Refused() && !m_form.IsTableLocked() && !m_link->Starting();
 }
 
 void RadioSession::OnAnyKey() {
