@@ -31,6 +31,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -178,41 +179,39 @@ Transfer Measure(CMainFrame& frame, int command, StallMeter& meter) {
     return t;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const auto mainStart = Clock::now();
-    const double processAtMain = MsSinceProcessStart();
-    QApplication app(argc, argv);
+// --runs N; nothing when the arguments are wrong (the usage is shown).
+std::optional<int> ParseRuns(int argc, char** argv) {
     int runs = 1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
         } else {
             std::fprintf(stderr, "usage: %s [--runs N]\n", argv[0]);
-            return 2;
+            return std::nullopt;
         }
     }
+    return runs;
+}
 
-    QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        std::fprintf(stderr, "no scratch folder for the port settings file\n");
-        return 1;
-    }
-    // A line for Connection Check that opens and never answers.
+// A line for Connection Check that opens and never answers. Both ends stay
+// open for the rest of the run: closing the master would hang the line up.
+bool OpenSilentLine(std::string& name) {
     int ptyMaster = -1, ptySlave = -1;
     char ptyName[256] = {};
     if (::openpty(&ptyMaster, &ptySlave, ptyName, nullptr, nullptr) != 0) {
         std::fprintf(stderr, "no pseudo-terminal for the silent line\n");
-        return 1;
+        return false;
     }
     termios raw{};
     ::tcgetattr(ptySlave, &raw);
     ::cfmakeraw(&raw);
     ::tcsetattr(ptySlave, TCSANOW, &raw);
-    const std::string silentLine = ptyName;
-    QuietPrompter prompter;
-    sim::SimRadio radio(sim::SampleMemory());
+    name = ptyName;
+    return true;
+}
+
+ViewOptions BenchOptions(QuietPrompter& prompter, sim::SimRadio& radio, const std::string& silentLine,
+                         const QTemporaryDir& scratch) {
     ViewOptions options;
     options.prompter = &prompter;
     options.makePort = [&radio](IEventLoop& loop) { return std::make_unique<sim::SimLinePort>(loop, radio); };
@@ -220,85 +219,142 @@ int main(int argc, char** argv) {
     // whatever the name.
     options.resolver = [&silentLine](int index) { return index == 0 ? silentLine : "COM" + std::to_string(index + 1); };
     options.portSettingsPath = scratch.filePath("ORVEX.CFG").toStdString();
+    return options;
+}
 
-    CMainFrame frame(options);
-    FirstEvent exposed(QEvent::Expose, mainStart);
-    FirstEvent painted(QEvent::Paint, mainStart);
+struct Figures {
+    int runs = 1;
+    double processAtMain = -1;
+    double exposedMs = -1;
+    double paintedMs = -1;
+    double idleStall = 0;
+    Transfer read, write;
+    double checkStall = 0;
+    bool checked = true;
+    bool programmed = false;
+    long peakKiB = -1;
+};
+
+// Shows the window and waits for it to be exposed, painted and on its port;
+// false (and why on stderr) when it did not come up. The watchers stay with
+// the caller: they keep watching the window for as long as it runs.
+bool ShowWindow(CMainFrame& frame, FirstEvent& exposed, FirstEvent& painted, Figures& fig) {
     frame.View()->installEventFilter(&painted);
     frame.winId();  // the native window exists now, so its expose can be watched
     frame.windowHandle()->installEventFilter(&exposed);
     frame.show();
     const bool shown = RunUntil([&] { return exposed.ms >= 0 && painted.ms >= 0; }, 10000);
-    const double exposedMs = exposed.ms;
-    const double paintedMs = painted.ms;
+    fig.exposedMs = exposed.ms;
+    fig.paintedMs = painted.ms;
     const bool portOpen = RunUntil([&] { return frame.PortPaneText().contains("ComPort:1"); }, 5000);
     if (!shown || !portOpen) {
         std::fprintf(stderr, "the window did not come up (shown %d, port %d)\n", shown, portOpen);
-        return 1;
+        return false;
     }
+    return true;
+}
 
-    StallMeter meter;
+double IdleStall(StallMeter& meter) {
     meter.Start();
     RunUntil([] { return false; }, 1000);
     meter.Stop();
-    const double idleStall = meter.LongestMs();
+    return meter.LongestMs();
+}
 
-    std::vector<Transfer> reads, writes;
-    for (int r = 0; r < runs; ++r) {
-        reads.push_back(Measure(frame, ID_READ_FROM_RADIO, meter));
-        // The read leaves band plan 3 with its flags in the form: the write
-        // sends all of it back.
-        writes.push_back(Measure(frame, ID_WRITE_TO_RADIO, meter));
-    }
-    double checkStall = 0;
-    bool checked = true;
-    for (int r = 0; r < runs; ++r) {
+void MeasureChecks(CMainFrame& frame, const QuietPrompter& prompter, StallMeter& meter, Figures& fig) {
+    for (int r = 0; r < fig.runs; ++r) {
         const std::size_t before = prompter.shown.size();
         meter.Start();
         frame.OnCommand(ID_CONNECTION_CHECK);
-        checked = RunUntil([&] { return prompter.shown.size() > before; }, 5000) && checked &&
-                  prompter.shown.back().rfind("Connection Check:", 0) == 0;
+        fig.checked = RunUntil([&] { return prompter.shown.size() > before; }, 5000) && fig.checked &&
+                      prompter.shown.back().rfind("Connection Check:", 0) == 0;
         meter.Stop();
-        checkStall = std::max(checkStall, meter.LongestMs());
+        fig.checkStall = std::max(fig.checkStall, meter.LongestMs());
     }
-    const bool programmed = radio.WritesCompleted() == runs && radio.Memory().bandPlan == kBandPlanSouthAfrica &&
-                            radio.Memory().flags == sim::SampleMemory().flags;
-    const long peakKiB = PeakRssKiB();
+}
 
-    auto worst = [](const std::vector<Transfer>& v) {
-        Transfer w = v.front();
-        for (const Transfer& t : v) {
-            w.ok = w.ok && t.ok;
-            w.stallMs = std::max(w.stallMs, t.stallMs);
-            w.durationMs = std::max(w.durationMs, t.durationMs);
-            w.ticks = std::min(w.ticks, t.ticks);
-        }
-        return w;
-    };
-    const Transfer read = worst(reads), write = worst(writes);
-    auto procMs = [&](double ms) { return processAtMain < 0 ? -1.0 : processAtMain + ms; };
+Transfer Worst(const std::vector<Transfer>& v) {
+    Transfer w = v.front();
+    for (const Transfer& t : v) {
+        w.ok = w.ok && t.ok;
+        w.stallMs = std::max(w.stallMs, t.stallMs);
+        w.durationMs = std::max(w.durationMs, t.durationMs);
+        w.ticks = std::min(w.ticks, t.ticks);
+    }
+    return w;
+}
 
+void PrintFigures(const Figures& fig) {
+    auto procMs = [&](double ms) { return fig.processAtMain < 0 ? -1.0 : fig.processAtMain + ms; };
+    const Transfer& read = fig.read;
+    const Transfer& write = fig.write;
     std::printf("orvex-bench-window (%s platform, %d run%s; worst of the runs)\n",
-                QGuiApplication::platformName().toLocal8Bit().constData(), runs, runs == 1 ? "" : "s");
+                QGuiApplication::platformName().toLocal8Bit().constData(), fig.runs, fig.runs == 1 ? "" : "s");
     std::printf("%-44s %10s %10s\n", "figure", "value", "target");
-    std::printf("%-44s %7.1f ms %10s\n", "start-up: process start -> window exposed", procMs(exposedMs), "");
-    std::printf("%-44s %7.1f ms %10s\n", "start-up: process start -> form painted", procMs(paintedMs), "");
-    std::printf("%-44s %7.1f ms %10s\n", "start-up: main() -> window exposed", exposedMs, "");
-    std::printf("%-44s %7.1f ms %10s\n", "start-up: main() -> form painted", paintedMs, "");
-    std::printf("%-44s %7.1f ms %10s\n", "event loop stall, idle (timer jitter)", idleStall, "");
+    std::printf("%-44s %7.1f ms %10s\n", "start-up: process start -> window exposed", procMs(fig.exposedMs), "");
+    std::printf("%-44s %7.1f ms %10s\n", "start-up: process start -> form painted", procMs(fig.paintedMs), "");
+    std::printf("%-44s %7.1f ms %10s\n", "start-up: main() -> window exposed", fig.exposedMs, "");
+    std::printf("%-44s %7.1f ms %10s\n", "start-up: main() -> form painted", fig.paintedMs, "");
+    std::printf("%-44s %7.1f ms %10s\n", "event loop stall, idle (timer jitter)", fig.idleStall, "");
     std::printf("%-44s %7.1f ms %10s\n", "read: duration", read.durationMs, "");
     std::printf("%-44s %7.1f ms %7.0f ms\n", "read: longest event loop stall", read.stallMs, kStallTargetMs);
     std::printf("%-44s %7.1f ms %10s\n", "write, band plan 3: duration", write.durationMs, "");
     std::printf("%-44s %7.1f ms %7.0f ms\n", "write, band plan 3: longest event loop stall", write.stallMs,
                 kStallTargetMs);
-    std::printf("%-44s %7.1f ms %7.0f ms\n", "Connection Check: longest event loop stall", checkStall,
+    std::printf("%-44s %7.1f ms %7.0f ms\n", "Connection Check: longest event loop stall", fig.checkStall,
                 kStallTargetMs);
-    std::printf("%-44s %7.1f MiB %9s\n", "peak memory (VmHWM)", peakKiB / 1024.0, "");
+    std::printf("%-44s %7.1f MiB %9s\n", "peak memory (VmHWM)", fig.peakKiB / 1024.0, "");
     std::printf("%-44s %10s\n", "transfers completed, radio programmed",
-                read.ok && write.ok && programmed ? "yes" : "NO");
+                read.ok && write.ok && fig.programmed ? "yes" : "NO");
+}
 
-    const bool pass = read.ok && write.ok && programmed && read.stallMs < kStallTargetMs &&
-                      write.stallMs < kStallTargetMs && checked && checkStall < kStallTargetMs;
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto mainStart = Clock::now();
+    Figures fig;
+    fig.processAtMain = MsSinceProcessStart();
+    QApplication app(argc, argv);
+    const std::optional<int> runs = ParseRuns(argc, argv);
+    if (!runs) return 2;
+    fig.runs = *runs;
+
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        std::fprintf(stderr, "no scratch folder for the port settings file\n");
+        return 1;
+    }
+    std::string silentLine;
+    if (!OpenSilentLine(silentLine)) return 1;
+    QuietPrompter prompter;
+    sim::SimRadio radio(sim::SampleMemory());
+    const ViewOptions options = BenchOptions(prompter, radio, silentLine, scratch);
+
+    CMainFrame frame(options);
+    FirstEvent exposed(QEvent::Expose, mainStart);
+    FirstEvent painted(QEvent::Paint, mainStart);
+    if (!ShowWindow(frame, exposed, painted, fig)) return 1;
+
+    StallMeter meter;
+    fig.idleStall = IdleStall(meter);
+
+    std::vector<Transfer> reads, writes;
+    for (int r = 0; r < fig.runs; ++r) {
+        reads.push_back(Measure(frame, ID_READ_FROM_RADIO, meter));
+        // The read leaves band plan 3 with its flags in the form: the write
+        // sends all of it back.
+        writes.push_back(Measure(frame, ID_WRITE_TO_RADIO, meter));
+    }
+    MeasureChecks(frame, prompter, meter, fig);
+    fig.programmed = radio.WritesCompleted() == fig.runs && radio.Memory().bandPlan == kBandPlanSouthAfrica &&
+                     radio.Memory().flags == sim::SampleMemory().flags;
+    fig.peakKiB = PeakRssKiB();
+    fig.read = Worst(reads);
+    fig.write = Worst(writes);
+    PrintFigures(fig);
+
+    const bool pass = fig.read.ok && fig.write.ok && fig.programmed && fig.read.stallMs < kStallTargetMs &&
+                      fig.write.stallMs < kStallTargetMs && fig.checked && fig.checkStall < kStallTargetMs;
     if (!pass) {
         for (const std::string& m : prompter.shown) std::fprintf(stderr, "message: %s\n", m.c_str());
     }

@@ -118,37 +118,35 @@ Result RunOnce(const std::string& bin, const std::string& dir, const std::vector
     return {wall, floor, status};
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Args {
     std::string bin = ".";
-    int runs = 3, delayMs = 2;
+    int runs = 3;
+    int delayMs = 2;
+};
+
+// False when the arguments are wrong (the usage is shown).
+bool ParseArgs(int argc, char** argv, Args& args) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--bin" && i + 1 < argc) bin = argv[++i];
-        else if (a == "--runs" && i + 1 < argc) runs = std::atoi(argv[++i]);
-        else if (a == "--delay" && i + 1 < argc) delayMs = std::atoi(argv[++i]);
+        if (a == "--bin" && i + 1 < argc) args.bin = argv[++i];
+        else if (a == "--runs" && i + 1 < argc) args.runs = std::atoi(argv[++i]);
+        else if (a == "--delay" && i + 1 < argc) args.delayMs = std::atoi(argv[++i]);
         else {
             std::fprintf(stderr, "usage: orvex-bench-transfer [--bin BUILD/tools] [--runs N] [--delay MS]\n");
-            return 2;
+            return false;
         }
     }
-    char tmpl[] = "/tmp/orvex-bench-XXXXXX";
-    const std::string dir = ::mkdtemp(tmpl);
-    // Every read keeps a backup: in the scratch folder, not the user's.
-    ::setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
-    const std::string plan0 = dir + "/plan0.kvx", plan3 = dir + "/plan3.kvx";
-    Wait(Spawn({bin + "/cli/orvex-cli", "new", plan0}, false).pid);
-    // The simulator's built-in sample is South Africa with flags: read it once
-    // to get a band plan 3 file to write.
-    RunOnce(bin, dir, {"read", "--port", "@PORT", "-o", plan3}, "", 0, delayMs);
+    return true;
+}
 
-    struct Case {
-        const char* name;
-        std::vector<std::string> args;
-        double pausesMs;  // every mandated pause of the exchange
-        double limit = 0;  // the ratio it must stay within, if it has one
-    };
+struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    double pausesMs;   // every mandated pause of the exchange
+    double limit = 0;  // the ratio it must stay within, if it has one
+};
+
+std::vector<Case> Cases(const std::string& dir, const std::string& plan0, const std::string& plan3) {
     // Read: 200 + 100 ms before the first byte, 24 bytes with 1 ms after each.
     // Write: 100 ms before the first byte; 0x11, 0x22, band plan and the final
     // 0xAA with 3 ms; 120 block bytes with 10 ms; flags and closing byte with
@@ -158,21 +156,31 @@ int main(int argc, char** argv) {
     constexpr double kWritePauses3 = 100 + 4 * 3 + 120 * 10 + 24 * 50 + 300;
     // Write and Verify is a read, a write and a read: its floor is the sum
     // of theirs, and it may take at most 5 % more.
-    const std::vector<Case> cases = {
+    return {
         {"read", {"read", "--port", "@PORT", "-o", dir + "/out.kvx"}, kReadPauses},
         {"write (band plan 0)", {"write", "--port", "@PORT", plan0}, kWritePauses0},
         {"write (band plan 3)", {"write", "--port", "@PORT", plan3}, kWritePauses3},
-        {"write+verify (plan 0)", {"write", "--verify", "--port", "@PORT", plan0}, 2 * kReadPauses + kWritePauses0, 1.05},
-        {"write+verify (plan 3)", {"write", "--verify", "--port", "@PORT", plan3}, 2 * kReadPauses + kWritePauses3, 1.05},
+        {"write+verify (plan 0)",
+         {"write", "--verify", "--port", "@PORT", plan0},
+         2 * kReadPauses + kWritePauses0,
+         1.05},
+        {"write+verify (plan 3)",
+         {"write", "--verify", "--port", "@PORT", plan3},
+         2 * kReadPauses + kWritePauses3,
+         1.05},
         // One radio of a batch: its first probe, then Write and Verify.
         {"clone, per radio", {"clone", "--count", "1", "--port", "@PORT", plan0}, 2 * kReadPauses + kWritePauses0},
     };
+}
+
+// Prints each case's best run against its floor; the number of failures.
+int RunCases(const std::vector<Case>& cases, const Args& args, const std::string& dir) {
     std::printf("%-22s %10s %10s %7s\n", "exchange", "wall ms", "floor ms", "ratio");
     int failures = 0;
     for (const Case& c : cases) {
         double best = 1e18, floor = 0;
-        for (int r = 0; r < runs; ++r) {
-            const Result res = RunOnce(bin, dir, c.args, "", c.pausesMs, delayMs);
+        for (int r = 0; r < args.runs; ++r) {
+            const Result res = RunOnce(args.bin, dir, c.args, "", c.pausesMs, args.delayMs);
             if (res.status != 0) ++failures;
             if (res.wallMs < best) best = res.wallMs, floor = res.floorMs;
         }
@@ -180,6 +188,25 @@ int main(int argc, char** argv) {
         if (over) ++failures;
         std::printf("%-22s %10.1f %10.1f %7.3f%s\n", c.name, best, floor, best / floor, over ? "  over its limit" : "");
     }
+    return failures;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Args args;
+    if (!ParseArgs(argc, argv, args)) return 2;
+    char tmpl[] = "/tmp/orvex-bench-XXXXXX";
+    const std::string dir = ::mkdtemp(tmpl);
+    // Every read keeps a backup: in the scratch folder, not the user's.
+    ::setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
+    const std::string plan0 = dir + "/plan0.kvx", plan3 = dir + "/plan3.kvx";
+    Wait(Spawn({args.bin + "/cli/orvex-cli", "new", plan0}, false).pid);
+    // The simulator's built-in sample is South Africa with flags: read it once
+    // to get a band plan 3 file to write.
+    RunOnce(args.bin, dir, {"read", "--port", "@PORT", "-o", plan3}, "", 0, args.delayMs);
+
+    const int failures = RunCases(Cases(dir, plan0, plan3), args, dir);
     std::string cleanup = "rm -rf '" + dir + "'";
     if (std::system(cleanup.c_str()) != 0) return 1;
     return failures ? 1 : 0;

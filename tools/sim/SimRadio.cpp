@@ -182,6 +182,56 @@ void SimRadio::StoreBlock(int channel, const std::vector<std::uint8_t>& b) {
     if (channel == m_faults.loseRow) r.m_nNumber = 0;
 }
 
+std::vector<Emission> SimRadio::TakeRecordChecksum(std::uint8_t byte) {
+    const auto record = RecordBytes(m_record);
+    const bool refuse = m_faults.nakStep == Step::Record && m_faults.nakIndex == m_record && !m_nakDone;
+    if (byte != CalcChecksum(record.data(), 10) || refuse) {
+        if (refuse) m_nakDone = true;
+        return {{0, {QM_PROTO_NAK}}, {kResendDelayMs, record}};
+    }
+    m_state = State::AwaitAck;
+    return {{0, {QM_PROTO_ACK}}};
+}
+
+std::vector<Emission> SimRadio::TakeRecordAck(std::uint8_t byte) {
+    if (byte != QM_PROTO_ACK) return {};
+    if (m_record < kChannelCount) {
+        ++m_record;
+        m_state = State::AwaitChecksum;
+        return Reply(Step::Record, m_record, RecordBytes(m_record));
+    }
+    m_state = State::Idle;
+    ++m_reads;
+    return Reply(Step::Closing, 0, ClosingBlock());
+}
+
+std::vector<Emission> SimRadio::TakeBlockByte(std::uint8_t byte) {
+    m_collect.push_back(byte);
+    if (m_collect.size() == 1 && byte != QM_PROTO_ACK) {
+        m_collect.clear();  // not the start of a block
+        return {};
+    }
+    if (m_collect.size() < kChannelBlockSize) return {};
+    const int channel = m_block++;
+    if (m_collect.back() == QM_PROTO_BLOCK_END) StoreBlock(channel, m_collect);
+    m_collect.clear();
+    if (m_block > kChannelCount) m_state = State::WriteFlags;
+    const std::uint8_t reply = m_faults.replyBlock == channel ? m_faults.replyValue : QM_PROTO_BLOCK_END;
+    return Reply(Step::Block, channel, {reply});
+}
+
+std::vector<Emission> SimRadio::TakeFlagByte(std::uint8_t byte) {
+    m_collect.push_back(byte);
+    const std::size_t needed = m_pending.bandPlan == kBandPlanSouthAfrica ? kChannelEnableCount + 1 : 1;
+    if (m_collect.size() < needed) return {};
+    if (needed > 1)
+        for (int i = 0; i < kChannelEnableCount; ++i) m_pending.flags[i] = m_collect[i] ? 1 : 0;
+    m_collect.clear();
+    m_state = State::AwaitFinalAck;
+    const std::uint8_t reply = m_faults.replyBlock == kChannelCount + 1 ? m_faults.replyValue : QM_PROTO_CLOSING;
+    return Reply(Step::Closing, 0, {reply});
+}
+
 std::vector<Emission> SimRadio::Feed(std::uint8_t byte) {
     ++m_received;
     if (m_faults.silent || (m_faults.muteAfter >= 0 && m_received > m_faults.muteAfter)) return {};
@@ -209,58 +259,16 @@ std::vector<Emission> SimRadio::Feed(std::uint8_t byte) {
             m_record = 1;
             m_state = State::AwaitChecksum;
             return Reply(Step::Record, 1, RecordBytes(1));
-        case State::AwaitChecksum: {
-            const auto record = RecordBytes(m_record);
-            const bool refuse = m_faults.nakStep == Step::Record && m_faults.nakIndex == m_record && !m_nakDone;
-            if (byte != CalcChecksum(record.data(), 10) || refuse) {
-                if (refuse) m_nakDone = true;
-                return {{0, {QM_PROTO_NAK}}, {kResendDelayMs, record}};
-            }
-            m_state = State::AwaitAck;
-            return {{0, {QM_PROTO_ACK}}};
-        }
-        case State::AwaitAck:
-            if (byte != QM_PROTO_ACK) return {};
-            if (m_record < kChannelCount) {
-                ++m_record;
-                m_state = State::AwaitChecksum;
-                return Reply(Step::Record, m_record, RecordBytes(m_record));
-            }
-            m_state = State::Idle;
-            ++m_reads;
-            return Reply(Step::Closing, 0, ClosingBlock());
+        case State::AwaitChecksum: return TakeRecordChecksum(byte);
+        case State::AwaitAck: return TakeRecordAck(byte);
         case State::WriteDirection:
             m_pending = m_memory;
             m_pending.bandPlan = byte;
             m_block = 1;
             m_collect.clear();
             return Advance(State::WriteBlocks, Step::Ready, {QM_PROTO_READY});
-        case State::WriteBlocks: {
-            m_collect.push_back(byte);
-            if (m_collect.size() == 1 && byte != QM_PROTO_ACK) {
-                m_collect.clear();  // not the start of a block
-                return {};
-            }
-            if (m_collect.size() < kChannelBlockSize) return {};
-            const int channel = m_block++;
-            if (m_collect.back() == QM_PROTO_BLOCK_END) StoreBlock(channel, m_collect);
-            m_collect.clear();
-            if (m_block > kChannelCount) m_state = State::WriteFlags;
-            const std::uint8_t reply = m_faults.replyBlock == channel ? m_faults.replyValue : QM_PROTO_BLOCK_END;
-            return Reply(Step::Block, channel, {reply});
-        }
-        case State::WriteFlags: {
-            m_collect.push_back(byte);
-            const std::size_t needed = m_pending.bandPlan == kBandPlanSouthAfrica ? kChannelEnableCount + 1 : 1;
-            if (m_collect.size() < needed) return {};
-            if (needed > 1)
-                for (int i = 0; i < kChannelEnableCount; ++i) m_pending.flags[i] = m_collect[i] ? 1 : 0;
-            m_collect.clear();
-            m_state = State::AwaitFinalAck;
-            const std::uint8_t reply =
-                m_faults.replyBlock == kChannelCount + 1 ? m_faults.replyValue : QM_PROTO_CLOSING;
-            return Reply(Step::Closing, 0, {reply});
-        }
+        case State::WriteBlocks: return TakeBlockByte(byte);
+        case State::WriteFlags: return TakeFlagByte(byte);
         case State::AwaitFinalAck:
             if (byte != QM_PROTO_ACK) return {};
             m_memory = m_pending;

@@ -104,6 +104,10 @@ private:
     std::vector<std::uint8_t> RecordBytes(int r) const;
     std::vector<std::uint8_t> ClosingBlock() const;
     void StoreBlock(int channel, const std::vector<std::uint8_t>& block);
+    std::vector<Emission> TakeRecordChecksum(std::uint8_t byte);
+    std::vector<Emission> TakeRecordAck(std::uint8_t byte);
+    std::vector<Emission> TakeBlockByte(std::uint8_t byte);
+    std::vector<Emission> TakeFlagByte(std::uint8_t byte);
 
     RadioMemory m_memory;
     RadioMemory m_pending;  // what a write builds up until its final acknowledge or its cut-off
