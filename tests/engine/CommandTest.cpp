@@ -19,7 +19,7 @@ TEST(Commands, ReadAndWriteDuringARunningReadDoNothing) {
     rig.link->OnReadFromRadio();
     rig.link->OnReadFromRadio();  // still in its start pauses
     rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 5; }, 60000);
+    rig.loop.RunUntil([&] { return rig.form.Progress() >= 5; }, 60000);
     rig.link->OnReadFromRadio();
     rig.link->OnWriteToRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
@@ -34,7 +34,7 @@ TEST(Commands, ReadAndWriteDuringARunningWriteDoNothing) {
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
     rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 5; }, 60000);
+    rig.RunUntilBlocksWritten(4);
     rig.link->OnReadFromRadio();
     rig.link->OnWriteToRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
@@ -48,7 +48,7 @@ TEST(Commands, ACommandDuringTheWaitBeforeTheCompletionMessageRunsAfterIt) {
     SimRig rig(SampleRadio());
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 13; }, 60000);
+    rig.loop.RunUntil([&] { return rig.InFinalPause(); }, 60000);
     rig.link->OnReadFromRadio();
     ASSERT_TRUE(rig.RunUntilShown(texts::kDownloadComplete));
     const std::int64_t shown = rig.prompter.seen.back().atMs;
@@ -115,7 +115,7 @@ TEST(SessionGate, OpenDuringTheWaitBeforeTheCompletionMessageRunsAfterItWithTheE
     WriteBytes(path, BlankSettingsImage());
     FillForm(rig.form, 0);
     rig.Link().OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.Link().BlockCounter() == 13; }, 60000);
+    rig.loop.RunUntil([&] { return !rig.form.IsTableLocked() && rig.Link().Outcome() == TransferOutcome::Running; }, 60000);
     ASSERT_TRUE(rig.Link().Pausing());
     EXPECT_TRUE(rig.session->MayTakeDrop());
     bool opened = false;

@@ -78,7 +78,7 @@ TEST(Read, ShowsTheRadioInTheFormAndEndsUnlockedWithOneCompletionMessage) {
 TEST(Read, ABandPlanChosenDuringTheReadLeavesTheRecordsAsTheRadioSentThem) {
     SimRig rig(SampleRadio());
     rig.link->OnReadFromRadio();
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 5; }, 60000));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.form.Progress() >= 5; }, 60000));
     ASSERT_EQ(rig.form.ModeSelection(), 0);
     rig.form.OnModeSelect(2);
     EXPECT_EQ(rig.form.ModeSelection(), 0) << "the list must keep the plan in use";

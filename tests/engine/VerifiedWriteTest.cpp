@@ -210,7 +210,7 @@ TEST(WriteAndVerify, StartedWhileAWriteSettlesItWaitsAndRuns) {
     VerifyRig rig(SampleRadio());
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.form.IsTableLocked() && rig.link->Stage() == kStageStart; }, 60000));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.form.IsTableLocked() && rig.link->Outcome() == TransferOutcome::Running; }, 60000));
     ASSERT_FALSE(rig.link->Settled());
     const VerifyResult result = rig.Run();
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kDownloadComplete)});

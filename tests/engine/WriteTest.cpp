@@ -108,7 +108,7 @@ TEST(Write, DisablesTheBandSectionWhileRunning) {
     SimRig rig;
     FillForm(rig.form, kBandPlanSouthAfrica, kTicked);
     rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 5; }, 60000);
+    rig.RunUntilBlocksWritten(4);
     EXPECT_TRUE(rig.form.IsTableLocked());
     EXPECT_FALSE(rig.form.BandListEnabled());
     EXPECT_FALSE(rig.form.SouthAfricaSetupEnabled());
@@ -120,7 +120,7 @@ TEST(Write, AWriteStoppedMidwayGivesTheWholeFormBack) {
     SimRig rig;
     FillForm(rig.form, kBandPlanSouthAfrica, kTicked);
     rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.link->BlockCounter() == 5; }, 60000);
+    rig.RunUntilBlocksWritten(4);
     ASSERT_FALSE(rig.form.BandListEnabled());
     rig.link->StopTransfer();
     EXPECT_FALSE(rig.form.IsTableLocked());
@@ -135,7 +135,7 @@ TEST(Write, TheBandPlanSentIsTheOneModeSelectShowsWhenTheRadioAsks) {
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
     // Someone changes the selection behind the disabled list before 0x6F.
-    rig.loop.RunUntil([&] { return rig.link->Stage() == 1; }, 5000);
+    rig.loop.RunUntil([&] { return rig.WrittenBytes().size() == 2; }, 5000);
     rig.form.SelectModeEntry(4);
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(rig.WrittenBytes()[2], 4);
@@ -372,7 +372,7 @@ TEST(Write, AnEditMadeBeforeTheWriteIsConfirmedStaysUnsaved) {
     SimRig rig(sim::SampleMemory());
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.form.IsTableLocked() && rig.link->Stage() == kStageStart; }, 60000));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.InFinalPause(); }, 60000));
     ASSERT_EQ(rig.prompter.Count(texts::kDownloadComplete), 0);
     rig.form.SetCellText(1, "27.5000");
     ASSERT_TRUE(rig.RunUntilShown(texts::kDownloadComplete));

@@ -297,7 +297,7 @@ INSTANTIATE_TEST_SUITE_P(When, PortSearchRestart,
 enum class Transfer { Read, Write };
 struct BusyCase {
     Transfer transfer;
-    int atChannel;  // the block counter the transfer has reached
+    int atChannel;  // the channel the progress bar has reached
 };
 
 class PortSearchWhileBusy : public ::testing::TestWithParam<BusyCase> {};
@@ -317,7 +317,7 @@ TEST_P(PortSearchWhileBusy, AutoSearchDuringATransferDoesNothing) {
         rig.link->OnReadFromRadio();
     }
     ASSERT_TRUE(rig.loop.RunUntil(
-        [&] { return rig.form.IsTableLocked() && rig.link->BlockCounter() >= GetParam().atChannel; }, 20'000));
+        [&] { return rig.form.IsTableLocked() && rig.form.Progress() >= GetParam().atChannel; }, 20'000));
     const std::int64_t t1 = rig.loop.NowMs();
     const std::size_t shown = rig.prompter.seen.size();
     const std::size_t mark = rig.port->Mark();

@@ -124,6 +124,13 @@ public:
     bool RunUntilShown(std::string_view text, std::int64_t maxMs = 60000) {
         return loop.RunUntil([&] { return prompter.Count(text) > 0; }, maxMs);
     }
+    // Runs until n of a write's channel blocks have gone out.
+    bool RunUntilBlocksWritten(int n, std::int64_t maxMs = 60000) {
+        return loop.RunUntil([&] { return WrittenBytes().size() >= 3 + n * kChannelBlockSize; }, maxMs);
+    }
+    // The pause before a write's completion message: the form is the
+    // user's again, the write not yet confirmed.
+    bool InFinalPause() const { return !form.IsTableLocked() && link->Outcome() == TransferOutcome::Running; }
 
     std::vector<Written> Writes() const {
         std::vector<Written> out;
