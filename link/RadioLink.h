@@ -107,7 +107,6 @@ public:
     TransferOutcome Outcome() const { return m_outcome; }
     TransferDirection Direction() const { return m_nDirection; }
     std::int8_t Stage() const { return m_nStage; }
-    std::uint8_t BlockCounter() const { return m_nCh; }
     // Received bytes not yet consumed, and sent bytes whose echo is due.
     const std::deque<std::uint8_t>& PendingBytes() const { return m_pRecvBytes; }
     const std::deque<std::uint8_t>& AwaitedEcho() const { return m_pSentBytes; }
