@@ -121,7 +121,7 @@ void CChannelTable::WriteRowLabels() {
 void CChannelTable::PullCells() {
     if (!m_pGrid) return;
     for (int row = 1; row <= kChannelCount; ++row) {
-        const QString text = QString::fromStdString(m_form.CellText(row));
+        const QString text = QString::fromStdString(CellText(m_form, row));
         if (m_pGrid->GetCellText(row, kFrequencyColumn) != text) m_pGrid->SetCellText(row, kFrequencyColumn, text);
     }
     m_pGrid->Redraw();
@@ -131,7 +131,7 @@ void CChannelTable::OnModelChanged(unsigned changes) {
     if (!m_pGrid) return;
     if ((changes & kChangeCells) && !m_bPushing) PullCells();
     if (changes & kChangeTableLock) {
-        if (m_form.IsTableLocked())
+        if (m_form.View().IsTableLocked())
             LockChannelTable();
         else
             UnlockChannelTable();
@@ -161,13 +161,13 @@ void CChannelTable::OnGridNotify(const NotifyRecord& n) {
 }
 
 void CChannelTable::OnGridStartEdit(int row, int col) {
-    m_form.BeginCellEdit();
+    m_form.View().BeginCellEdit();
     Trace("Start Edit on row %d, col %d\n", row, col);
     Trace("CQMView::OnGridStartEdit\n");
 }
 
 void CChannelTable::OnGridEndEdit(int row, int col) {
-    m_form.EndCellEdit();
+    m_form.View().EndCellEdit();
     Trace("End Edit on row %d, col %d\n", row, col);
     if (col != kFrequencyColumn || row < 1 || row > kChannelCount) return;
     // The cell is the live value: what the grid now holds is the model's.
@@ -177,8 +177,8 @@ void CChannelTable::OnGridEndEdit(int row, int col) {
 }
 
 void CChannelTable::OnGridSelChange(int, int col) {
-    if (m_form.IsTableLocked()) return;
-    if (col != m_form.CurrentColumn()) m_form.SelectColumn(col);
+    if (m_form.View().IsTableLocked()) return;
+    if (col != m_form.View().CurrentColumn()) m_form.View().SelectColumn(col);
 }
 
 }  // namespace orvex

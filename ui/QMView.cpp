@@ -300,8 +300,8 @@ void CQMView::RefreshBandSection() {
     QStringList plans;
     for (const auto name : BAND_PLAN_NAMES) plans << QString::fromLatin1(name.data(), static_cast<int>(name.size()));
     m_cbModeSelect->SetItemsQuietly(plans, m_form.ModeSelection());
-    m_cbModeSelect->setEnabled(m_form.BandListEnabled());
-    const bool sa = m_form.SouthAfricaSetupEnabled();
+    m_cbModeSelect->setEnabled(m_form.View().BandListEnabled());
+    const bool sa = m_form.View().SouthAfricaSetupEnabled();
     for (QWidget* w : std::initializer_list<QWidget*>{m_southAfrica, m_channelEnable, m_emgLabel, m_cbEmgChannel})
         w->setEnabled(sa);
     for (QCheckBox* box : m_boxes) box->setEnabled(sa);
@@ -318,14 +318,14 @@ void CQMView::OnFormChanged(unsigned changes) {
     m_table.OnModelChanged(changes);
     if (changes & kChangeBandSection) RefreshBandSection();
     if (changes & kChangeChannelFlags)
-        for (int n = 1; n <= kChannelEnableCount; ++n) m_boxes[n - 1]->setChecked(m_form.ChannelFlag(n));
+        for (int n = 1; n <= kChannelEnableCount; ++n) m_boxes[n - 1]->setChecked(ChannelFlag(m_form, n));
     if (changes & kChangeEmgList) RefreshEmgList();
     if (changes & kChangeStatus) {
-        m_status->SetText(QString::fromStdString(m_form.StatusText()));
+        m_status->SetText(QString::fromStdString(m_form.View().StatusText()));
         m_status->repaint();
-        emit portPaneChanged(QString::fromStdString(m_form.PortPaneText()));
+        emit portPaneChanged(QString::fromStdString(m_form.View().PortPaneText()));
     }
-    if (changes & kChangeProgress) m_progress->setValue(m_form.Progress());
+    if (changes & kChangeProgress) m_progress->setValue(m_form.View().Progress());
     if (changes & kChangeCaption) emit captionChanged(QString::fromStdString(m_form.Caption()));
     m_refreshing = false;
     if (changes & (kChangeHistory | kChangeTableLock)) emit undoStateChanged();
@@ -357,12 +357,12 @@ bool CQMView::IsInputDuringVerify(QObject* watched, QEvent* e) const {
 }
 
 void CQMView::keyPressEvent(QKeyEvent* e) {
-    if (m_form.IsTableLocked()) return;  // no input to the form while a transfer runs
+    if (m_form.View().IsTableLocked()) return;  // no input to the form while a transfer runs
     QWidget::keyPressEvent(e);
 }
 
 void CQMView::mouseReleaseEvent(QMouseEvent* e) {
-    if (m_form.IsTableLocked()) return;
+    if (m_form.View().IsTableLocked()) return;
     QWidget::mouseReleaseEvent(e);
 }
 

@@ -71,7 +71,7 @@ void CQMView::OnInitialUpdate() {
     m_table.CreateChannelTable(this, Px(kChannelTable.x, kChannelTable.y, kChannelTable.w, kChannelTable.h));
     m_table.WriteRowLabels();
     SetTabOrder();
-    m_form.SetStatusText(m_form.StatusText());
+    m_form.View().SetStatusText(m_form.View().StatusText());
     emit captionChanged(QString::fromStdString(m_form.Caption()));
     if (RecoveryKeeper* keeper = m_session->Keeper()) keeper->AnnouncePending();
     emit recoveryPendingChanged(RecoveryPending());
@@ -144,10 +144,10 @@ bool CQMView::EditCommandEnabled(int id) const {
     if (VerifyRunning()) return id == ID_EDIT_COPY && m_table.Grid() && m_table.Grid()->Core().CanCopy();
     const CGridCtrl* grid = m_table.Grid();
     const CInPlaceEdit* editor = grid ? grid->Editor() : nullptr;
-    const bool locked = m_form.IsTableLocked();
+    const bool locked = m_form.View().IsTableLocked();
     switch (id) {
-        case ID_EDIT_UNDO: return (editor && editor->isUndoAvailable()) || m_form.CanUndo();
-        case ID_EDIT_REDO: return (editor && editor->isRedoAvailable()) || m_form.CanRedo();
+        case ID_EDIT_UNDO: return (editor && editor->isUndoAvailable()) || m_form.History().CanUndo();
+        case ID_EDIT_REDO: return (editor && editor->isRedoAvailable()) || m_form.History().CanRedo();
         case ID_EDIT_COPY: return editor ? editor->hasSelectedText() : grid && grid->Core().CanCopy();
         // While a transfer runs, Cut would only copy and Delete do nothing.
         case ID_EDIT_CUT: return !locked && grid && grid->Core().CanCut();
@@ -169,7 +169,7 @@ void CQMView::OnEditUndo() {
         }
         grid->EndEditing();
     }
-    m_form.Undo();
+    m_form.History().Undo();
 }
 
 void CQMView::OnEditRedo() {
@@ -180,7 +180,7 @@ void CQMView::OnEditRedo() {
         }
         grid->EndEditing();
     }
-    m_form.Redo();
+    m_form.History().Redo();
 }
 
 void CQMView::OnFileNew() {
@@ -210,7 +210,7 @@ QString CQMView::BackupFolderForDialog() {
     std::error_code looked;
     if (std::filesystem::is_directory(path, looked)) return QString::fromStdString(folder);
     const std::error_code& why = made ? made : looked;
-    m_form.SetStatusText(std::string(kNoBackupFolderNews) + folder + ": " +
+    m_form.View().SetStatusText(std::string(kNoBackupFolderNews) + folder + ": " +
                          (why ? why.message() : std::string("not a folder")));
     return {};
 }
@@ -222,9 +222,9 @@ void CQMView::OnRestoreUnsavedEdits() {
         const std::optional<PendingRecovery> offered = keeper->Pending();
         keeper->RestorePending();  // a refusal is shown by the keeper
         // The news of the file just dealt with would now mislead.
-        if (offered && m_form.StatusText() == PendingRecoveryText(*offered)) {
+        if (offered && m_form.View().StatusText() == PendingRecoveryText(*offered)) {
             const std::optional<PendingRecovery> next = keeper->Pending();
-            m_form.SetStatusText(next ? PendingRecoveryText(*next) : std::string(texts::kTotalRangeHint));
+            m_form.View().SetStatusText(next ? PendingRecoveryText(*next) : std::string(texts::kTotalRangeHint));
         }
         emit recoveryPendingChanged(RecoveryPending());
     });
@@ -263,10 +263,10 @@ void CQMView::OnFileCompare() {
 bool CQMView::CompareWithFile(const std::string& path) {
     // Mid-transfer the form holds half of what is coming or going.
     if (m_session->Begin(Command::Compare) != Refusal::None) return false;
-    FormModel file(m_form.Prompter());
+    FormModel file(m_form.Messages());
     file.StartUp();
     if (!file.Open(path)) return false;
-    m_form.Prompter().Show(CompareWithFileMessage(CompareForms(m_form, file), FileNameOf(path)));
+    m_form.Messages().Show(CompareWithFileMessage(CompareForms(m_form, file), FileNameOf(path)));
     return true;
 }
 
@@ -282,7 +282,7 @@ void CQMView::OnFileImportChannels() {
 
 bool CQMView::ImportChannelsFrom(const std::string& path) {
     const auto refuse = [&](const std::string& why) {
-        m_form.Prompter().Show(UserMessage{std::string(viewtexts::kChannelsNotImported) + FileNameOf(path), why,
+        m_form.Messages().Show(UserMessage{std::string(viewtexts::kChannelsNotImported) + FileNameOf(path), why,
                                            MsgIcon::Stop, MsgButtons::Ok});
         return false;
     };
@@ -297,7 +297,7 @@ bool CQMView::ImportChannelsFrom(const std::string& path) {
     if (!input.ok) return refuse(FileNameOf(path) + " " + input.error);
     const ChannelImport imported = ImportChannelCsv(m_form, input.text);
     if (!imported.ok) return refuse(imported.error);
-    m_form.SetStatusText(std::string(viewtexts::kChannelsImported) + FileNameOf(path));
+    m_form.View().SetStatusText(std::string(viewtexts::kChannelsImported) + FileNameOf(path));
     return true;
 }
 
@@ -316,11 +316,11 @@ bool CQMView::ExportChannelsTo(const std::string& path) {
     if (m_session->Begin(Command::ExportChannels) != Refusal::None) return false;
     const filestore::Result written = ExportChannelCsvFile(m_form, path);
     if (!written.ok()) {
-        m_form.Prompter().Show(UserMessage{std::string(viewtexts::kChannelsNotExported) + FileNameOf(path),
+        m_form.Messages().Show(UserMessage{std::string(viewtexts::kChannelsNotExported) + FileNameOf(path),
                                            written.detail, MsgIcon::Stop, MsgButtons::Ok});
         return false;
     }
-    m_form.SetStatusText(std::string(viewtexts::kChannelsExported) + FileNameOf(path));
+    m_form.View().SetStatusText(std::string(viewtexts::kChannelsExported) + FileNameOf(path));
     return true;
 }
 
@@ -364,14 +364,14 @@ void CQMView::OpenRecentFile(const std::string& path) {
         const std::string error = m_recent.Remove(path);
         emit recentFilesChanged();
         m_prompter.Show(RecentFileGoneMessage(path));
-        if (!error.empty()) m_form.SetStatusText(std::string(kRecentFilesNotKept) + error);
+        if (!error.empty()) m_form.View().SetStatusText(std::string(kRecentFilesNotKept) + error);
     });
 }
 
 void CQMView::RememberRecent(const std::string& path) {
     const std::string error = m_recent.Add(path);
     emit recentFilesChanged();
-    if (!error.empty()) m_form.SetStatusText(std::string(kRecentFilesNotKept) + error);
+    if (!error.empty()) m_form.View().SetStatusText(std::string(kRecentFilesNotKept) + error);
 }
 
 void CQMView::RunFileSave() {
@@ -388,7 +388,7 @@ void CQMView::RunFileSave() {
 
 bool CQMView::SaveFileTo(const QString& path) {
     if (m_session->Begin(Command::Save) != Refusal::None) return false;
-    if (!m_form.Save(path.toStdString())) return false;
+    if (!Save(m_form, path.toStdString())) return false;
     RememberRecent(path.toStdString());
     return true;
 }

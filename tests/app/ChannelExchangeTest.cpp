@@ -58,7 +58,7 @@ private slots:
         QTRY_COMPARE(h.Cell(1), QString("27.1250"));
         QCOMPARE(h.Cells(), (QStringList{"27.1250", "", "26.9650", "", "", "", "", "", "", "30.0000"}));
         QVERIFY(h.Messages().isEmpty());
-        QCOMPARE(h.View().Form().StatusText(), std::string(viewtexts::kChannelsImported) + "channels.csv");
+        QCOMPARE(h.View().Form().View().StatusText(), std::string(viewtexts::kChannelsImported) + "channels.csv");
         FormSnapshot expected = before;
         expected.cells = {"27.1250", "", "26.9650", "", "", "", "", "", "", "30.0000"};
         QVERIFY(h.View().Form().Snapshot() == expected);
@@ -89,7 +89,7 @@ private slots:
         FrameHarness h;
         h.View().Form().SetCellText(1, "26.5000");
         const FormSnapshot before = h.View().Form().Snapshot();
-        const bool undoable = h.View().Form().CanUndo();
+        const bool undoable = h.View().Form().History().CanUndo();
         const std::string file = h.dir.File(content.isEmpty() ? "missing.csv" : "list.csv");
         if (!content.isEmpty()) WriteText(file, content.toStdString());
 
@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(h.prompts.shown[0].icon, MsgIcon::Stop);
         QVERIFY2(QString::fromStdString(h.prompts.shown[0].detail).contains(named), h.prompts.shown[0].detail.c_str());
         QVERIFY(h.View().Form().Snapshot() == before);
-        QCOMPARE(h.View().Form().CanUndo(), undoable);
+        QCOMPARE(h.View().Form().History().CanUndo(), undoable);
     }
 
     // What Export writes, Import takes back into another window exactly.
@@ -113,7 +113,7 @@ private slots:
         h.frame->OnCommand(ID_FILE_EXPORT_CHANNELS);
         QTRY_VERIFY(std::filesystem::exists(file));  // the dialog adds .csv
         QCOMPARE(ReadText(file), ExportChannelCsv(h.View().Form()));
-        QCOMPARE(h.View().Form().StatusText(), std::string(viewtexts::kChannelsExported) + "out.csv");
+        QCOMPARE(h.View().Form().View().StatusText(), std::string(viewtexts::kChannelsExported) + "out.csv");
 
         FrameHarness other;
         QVERIFY(other.View().ImportChannelsFrom(file));

@@ -22,7 +22,7 @@ void WriteSouthAfricaFile(const std::string& path) {
     form.SetCellText(3, "26.9650");
     form.ClickChannelBox(3);
     form.ClickChannelBox(7);
-    QVERIFY2(form.Save(path), path.c_str());
+    QVERIFY2(Save(form, path), path.c_str());
 }
 
 // Everything a compare must leave alone.

@@ -77,7 +77,7 @@ private slots:
         h.Grid().setFocus(Qt::OtherFocusReason);
         PressKeys(h, undo);
         QCOMPARE(h.Cell(1), QString());
-        QVERIFY(!h.View().Form().HasUnsavedEdits());
+        QVERIFY(!HasUnsavedEdits(h.View().Form()));
         PressKeys(h, redo);
         QCOMPARE(h.Cell(1), QString("27.5000"));
         PressKeys(h, redo);

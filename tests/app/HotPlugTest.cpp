@@ -86,7 +86,7 @@ public:
     }
 
     CQMView& View() const { return *frame->View(); }
-    QString Status() const { return QString::fromStdString(View().Form().StatusText()); }
+    QString Status() const { return QString::fromStdString(View().Form().View().StatusText()); }
 
     void Plug(const std::string& device) {
         WriteFile(root.Path() / fs::path(device).relative_path(), "");
@@ -116,8 +116,8 @@ public:
         return QTest::qWaitFor(
             [&] {
                 const CRadioLink& link = View().Link();
-                started = started || View().Form().IsTableLocked();
-                const bool idle = !link.Busy() && !link.Pausing() && !View().Form().IsTableLocked();
+                started = started || View().Form().View().IsTableLocked();
+                const bool idle = !link.Busy() && !link.Pausing() && !View().Form().View().IsTableLocked();
                 return idle && (started || prompts.shown.size() > messages);
             },
             kReadTimeoutMs);
@@ -222,7 +222,7 @@ private slots:
         h.Plug("/dev/ttyUSB0");
         QVERIFY(h.Settle());
         h.frame->OnCommand(ID_READ_FROM_RADIO);
-        QVERIFY(QTest::qWaitFor([&] { return h.View().Form().IsTableLocked(); }, 2000));
+        QVERIFY(QTest::qWaitFor([&] { return h.View().Form().View().IsTableLocked(); }, 2000));
         h.Plug("/dev/ttyUSB1");
         QVERIFY(!h.Status().contains("ttyUSB1"));
         QCOMPARE(h.View().Ports().DeviceFor(2), std::string("/dev/ttyUSB1"));
@@ -242,7 +242,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !h.View().Link().Busy(); }, 2000));
         QCOMPARE(h.View().Link().Outcome(), TransferOutcome::Failed);
         QCOMPARE(h.Count(std::string(texts::kPortLost)), 1);
-        QVERIFY(!h.View().Form().IsTableLocked());
+        QVERIFY(!h.View().Form().View().IsTableLocked());
         // The transfer is over, so the cable's return is news again.
         h.Plug("/dev/ttyUSB0");
         QCOMPARE(h.Status(), QString("COM1: FT232R USB UART (ttyUSB0) connected"));

@@ -141,7 +141,7 @@ private slots:
             if (l->text() == "Emg Channel") QVERIFY(!l->isEnabled());
         QCOMPARE(h.Cells(), QStringList(10, QString()));
         for (int r = 1; r <= 10; ++r) QCOMPARE(h.Grid().GetCellText(r, 0), QString("P%1").arg(r % 10));
-        QVERIFY(!h.View().Form().IsTableLocked());
+        QVERIFY(!h.View().Form().View().IsTableLocked());
 
         // The window is sized to the form (to the screen where that is
         // smaller: the form scrolls then) and cannot be resized or maximised.
@@ -320,7 +320,7 @@ private slots:
         const auto sent = h.line->WrittenBytes();
         QCOMPARE(int(sent[0]), 0x11);
         QCOMPARE(int(sent[1]), direction);
-        QVERIFY(h.View().Form().IsTableLocked());
+        QVERIFY(h.View().Form().View().IsTableLocked());
         QCOMPARE(h.View().ModeSelect()->isEnabled(), direction == 0x44);
     }
 
@@ -351,7 +351,7 @@ private slots:
 
         Give(h, how);
         QVERIFY(!h.Grid().Editor());
-        QVERIFY(!h.View().Form().EditPending());
+        QVERIFY(!h.View().Form().View().EditPending());
         QCOMPARE(h.Cells(), QStringList(10, QString()));
         QVERIFY(h.CheckedBoxes().empty());
         QVERIFY(h.EmgItems().isEmpty());
@@ -661,7 +661,7 @@ private slots:
         h.Type("27.5");
         QPointer<CInPlaceEdit> editor = h.Grid().Editor();
         QVERIFY(editor);
-        QVERIFY(h.View().Form().EditPending());
+        QVERIFY(h.View().Form().View().EditPending());
 
         // The editor's own context menu, closed again.
         QTimer::singleShot(0, [] {
@@ -679,7 +679,7 @@ private slots:
         program->popup(h.frame->mapToGlobal(QPoint(40, 20)));
         QTRY_VERIFY(program->isVisible());
         QVERIFY(editor);
-        QVERIFY(h.View().Form().EditPending());
+        QVERIFY(h.View().Form().View().EditPending());
         QTest::mouseClick(program, Qt::LeftButton, Qt::NoModifier,
                           program->actionGeometry(h.frame->Action(ID_READ_FROM_RADIO)).center());
         QTRY_COMPARE(h.Count(texts::kEditNotFinished), 1);  // answered No: no read
@@ -687,7 +687,7 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor.data()));
         h.Key(Qt::Key_Return);
         QCOMPARE(h.Cell(3), QString("27.5000"));
-        QVERIFY(!h.View().Form().IsTableLocked());
+        QVERIFY(!h.View().Form().View().IsTableLocked());
     }
 
     // ---- Files -----------------------------------------------------------------

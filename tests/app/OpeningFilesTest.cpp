@@ -32,7 +32,7 @@ void WriteSettingsFile(const std::string& path, int bandPlan = 3) {
     FormModel form(quiet);
     form.StartUp();
     form.OnModeSelect(bandPlan);
-    QVERIFY2(form.Save(path), path.c_str());
+    QVERIFY2(Save(form, path), path.c_str());
 }
 
 // A drag of urls entering the window, then dropped; whether each was taken.

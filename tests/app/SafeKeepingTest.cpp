@@ -105,7 +105,7 @@ private slots:
         QVERIFY(h.View().VerifyRunning());
         // The write's last pause and the one before the read back leave the
         // table unlocked.
-        QVERIFY(h.Wait([&] { return h.radio.WritesCompleted() == 1 && !h.View().Form().IsTableLocked(); },
+        QVERIFY(h.Wait([&] { return h.radio.WritesCompleted() == 1 && !h.View().Form().View().IsTableLocked(); },
                        kReadTimeoutMs + kWriteTimeoutMs));
         QVERIFY(h.View().VerifyRunning());
         h.TypeIntoCell(3, "28");
@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(h.radio.WritesCompleted(), 1);
         QCOMPARE(h.Cells(), cells);
         QVERIFY(h.View().Form().Snapshot() == before);
-        QVERIFY(!h.View().Form().HasUnsavedEdits());
+        QVERIFY(!HasUnsavedEdits(h.View().Form()));
         for (int r = 1; r <= kChannelCount; ++r)
             QCOMPARE(h.radio.Memory().records[r - 1].m_wFreq, *FrequencyCodeFromText(cells[r - 1].toStdString()));
         // The radio's settings before the write are kept, and named; the
@@ -219,7 +219,7 @@ private slots:
             first.ClickBox(4);
             first.ChooseEmg("CH 04");
             first.TypeIntoCell(5, "27.3");
-            QVERIFY(first.View().Form().HasUnsavedEdits());
+            QVERIFY(HasUnsavedEdits(first.View().Form()));
             before = StateOf(first.View().Form());
             firstFile = first.View().RecoveryFilePath();
             QVERIFY(first.Wait([&] { return fs::exists(firstFile); }, 3000));

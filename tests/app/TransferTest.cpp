@@ -53,7 +53,7 @@ private slots:
         // Well into the records: the table refuses every edit, the band
         // section stays usable.
         QVERIFY(h.WaitAppBytes(8, 3000));
-        QVERIFY(h.View().Form().IsTableLocked());
+        QVERIFY(h.View().Form().View().IsTableLocked());
         QCOMPARE(h.Grid().Core().GetFixedCols(), 3);
         QVERIFY(!AnyCellEditable(h.Grid()));
         QTest::mouseDClick(&h.Grid(), Qt::LeftButton, Qt::NoModifier, h.Grid().CellRect(2, 2).center());
@@ -61,7 +61,7 @@ private slots:
         h.Type("27");
         h.Key(Qt::Key_Delete);
         QVERIFY(!h.Grid().Editor());
-        QVERIFY(!h.View().Form().EditPending());
+        QVERIFY(!h.View().Form().View().EditPending());
         QVERIFY(h.View().ModeSelect()->isEnabled());
         QCOMPARE(h.View().StatusLine()->Text(), hintBefore);
         // Another band plan would clear the records being read: the list
@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(h.EmgItems(), kSampleEmgList);
         QCOMPARE(h.EmgShown(), QString("CH 07"));
         QCOMPARE(h.View().Progress()->value(), h.View().Progress()->maximum());
-        QVERIFY(!h.View().Form().IsTableLocked());
+        QVERIFY(!h.View().Form().View().IsTableLocked());
         QCOMPARE(h.Grid().Core().GetFixedCols(), 2);
         QVERIFY(AllCellsEditable(h.Grid()));
         QVERIFY(h.line->IsConnected());  // the port stays open for the next command
@@ -203,7 +203,7 @@ private slots:
         h.prompts.shown.clear();
         h.View().Form().SetCellText(4, "30.0025");
         QCOMPARE(h.Cell(4), QString("30.0025"));
-        QVERIFY(!h.View().Form().EditPending());
+        QVERIFY(!h.View().Form().View().EditPending());
 
         h.frame->OnCommand(ID_WRITE_TO_RADIO);
         QVERIFY(h.WaitTransferEnd(kWriteTimeoutMs));
@@ -217,7 +217,7 @@ private slots:
             QCOMPARE(int(sent[3 + block * 12]), 0xAA);
             QCOMPARE(int(sent[3 + block * 12 + 11]), 0xCC);
         }
-        QVERIFY(!h.View().Form().IsTableLocked());
+        QVERIFY(!h.View().Form().View().IsTableLocked());
         QVERIFY(AllCellsEditable(h.Grid()));
         QVERIFY(h.BandControlsEnabled(true, false));
         QVERIFY(!h.Link().WatchdogWaiting());
@@ -258,7 +258,7 @@ private slots:
             h.Type("27.5");
             QVERIFY(h.Grid().Editor());
         }
-        QCOMPARE(h.View().Form().EditPending(), !finishFirst);
+        QCOMPARE(h.View().Form().View().EditPending(), !finishFirst);
         if (yes) h.prompts.answers.push_back(MsgAnswer::Yes);
 
         // The key goes to the cell editor, which has the focus.
@@ -270,11 +270,11 @@ private slots:
         }
         QCOMPARE(h.Messages(), QStringList{"Set did not end. Do you progress continuation?"});
         QVERIFY(h.prompts.shown[0].buttons == MsgButtons::YesNo);
-        QVERIFY(!h.View().Form().EditPending());
+        QVERIFY(!h.View().Form().View().EditPending());
         if (!yes) {
             h.Pass(300);
             QVERIFY(h.line->WrittenBytes().empty());
-            QVERIFY(!h.View().Form().IsTableLocked());
+            QVERIFY(!h.View().Form().View().IsTableLocked());
             QCOMPARE(h.Link().Outcome(), TransferOutcome::None);
             QVERIFY(h.BandControlsEnabled(true, false));
             QCOMPARE(h.Cell(3), QString("28.0000"));

@@ -80,7 +80,7 @@ private slots:
             QVERIFY(h.WaitTransferEnd(kReadTimeoutMs));
         }
         QVERIFY(h.Cells() != edited);
-        QVERIFY(!h.View().Form().HasUnsavedEdits());
+        QVERIFY(!HasUnsavedEdits(h.View().Form()));
         QVERIFY(h.frame->Action(ID_FILE_RESTORE_EDITS)->isEnabled());
         // A read's news is its backup's, then this.
         if (how == "read")
@@ -93,7 +93,7 @@ private slots:
         h.Key(Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(h.Cells(), edited);
         QCOMPARE(h.frame->windowTitle(), caption);
-        QVERIFY(h.View().Form().HasUnsavedEdits());
+        QVERIFY(HasUnsavedEdits(h.View().Form()));
         QVERIFY(!h.frame->Action(ID_FILE_RESTORE_EDITS)->isEnabled());  // nothing else to bring back
         // The status line no longer speaks of the form that was undone.
         QCOMPARE(h.View().StatusLine()->Text(), QString("FREQUENCY RANGE : 26.0000 MHz ~ 30.0000 MHz"));

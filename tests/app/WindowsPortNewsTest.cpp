@@ -44,7 +44,7 @@ struct WindowsHarness {
         frame.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    QString Status() const { return QString::fromStdString(frame->View()->Form().StatusText()); }
+    QString Status() const { return QString::fromStdString(frame->View()->Form().View().StatusText()); }
 
     TempDir dir;
     PortSettingsPlaces places{dir.File("ORVEX.CFG"), dir.File("Local/ORVEX/ORVEX.CFG")};
@@ -82,7 +82,7 @@ private slots:
         QVERIFY(h.frame->View()->RememberPort(3));
         QCOMPARE(h.Status(), QString::fromStdString(MovedPortSettingsText(3, h.places)));
         QVERIFY(h.prompts.shown.empty());
-        h.frame->View()->Form().SetStatusText("before");
+        h.frame->View()->Form().View().SetStatusText("before");
         QVERIFY(h.frame->View()->RememberPort(12));
         QCOMPARE(h.Status(), QString("before"));
         h.Close();

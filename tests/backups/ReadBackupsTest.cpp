@@ -46,7 +46,7 @@ TEST(ReadBackups, EveryReadKeepsTheFileSaveWritesRightAfterIt) {
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
 
     const std::string saved = kept.dir.File("saved.kvx");
-    ASSERT_TRUE(rig.form.Save(saved));
+    ASSERT_TRUE(Save(rig.form, saved));
     EXPECT_EQ(ReadBytes(backups.LastPath()), ReadBytes(saved));
 
     // A second read, another backup beside the first.
@@ -107,7 +107,7 @@ TEST(ReadBackups, ABackupThatCannotBeWrittenLeavesTheReadWhole) {
         ASSERT_TRUE(rig.RunUntilSettled());
         EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
         EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
-        EXPECT_EQ(rig.form.CellText(1), "26.9650");
+        EXPECT_EQ(CellText(rig.form, 1), "26.9650");
         EXPECT_TRUE(backups.LastPath().empty());
         ASSERT_EQ(kept.news.size(), 1u);
         EXPECT_EQ(kept.news[0], std::string(kBackupNotKeptNews) + backups.LastProblem());

@@ -58,7 +58,7 @@ protected:
             EXPECT_TRUE(form.Open(openFirst));
         }
         const std::string path = dir.File("form.kvx");
-        EXPECT_TRUE(form.Save(path));
+        EXPECT_TRUE(Save(form, path));
         const Bytes b = test::ReadBytes(path);
         std::filesystem::remove(path);
         return b;

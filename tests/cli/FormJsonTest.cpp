@@ -1,5 +1,6 @@
 // The JSON and CSV exchange on the form itself: what comes back from an
 // export is what Save writes, and a refused document changes nothing.
+#include "tests/support/LinkSide.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -43,7 +44,7 @@ protected:
     Bytes SavedBytes(FormModel& form) {
         const std::string out = dir.File("saved.kvx");
         std::filesystem::remove(out);
-        EXPECT_TRUE(form.Save(out));
+        EXPECT_TRUE(Save(form, out));
         return test::ReadBytes(out);
     }
     std::string Put(const Bytes& bytes) {
@@ -150,7 +151,7 @@ TEST_F(FormJsonTest, OnlyTheKeysGivenChangeTheBase) {
     expected[256 + 1] = 10786 >> 8, expected[256 + 2] = 10786 & 0xFF;  // 26.9650 MHz
     expected[166] = 0x21;
     EXPECT_EQ(SavedBytes(form), expected);
-    EXPECT_EQ(form.CellText(1), "26.9650");
+    EXPECT_EQ(CellText(form, 1), "26.9650");
 
     // Without a base, what New gives: its option flags included.
     FormModel fresh(prompter);
@@ -214,11 +215,11 @@ TEST_F(FormJsonTest, CsvImportChangesOnlyTheCellsAndNeverDuringATransfer) {
     cells[0] = "27.1250", cells[9] = "29.9975";
     const std::string csv = WriteChannelCsv(cells);
 
-    form.LockChannelTable();
+    test::TransferStarts(form);
     ChannelImport result = ImportChannelCsv(form, csv);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error, kImportDuringTransfer);
-    form.UnlockChannelTable();
+    test::TransferEnds(form);
     EXPECT_TRUE(form.Snapshot() == opened);
 
     result = ImportChannelCsv(form, "Channel,Frequency\nP1,27.1263\n");
@@ -230,7 +231,7 @@ TEST_F(FormJsonTest, CsvImportChangesOnlyTheCellsAndNeverDuringATransfer) {
     FormSnapshot expected = opened;
     expected.cells = cells;
     EXPECT_TRUE(form.Snapshot() == expected);
-    EXPECT_TRUE(form.HasUnsavedEdits());
+    EXPECT_TRUE(HasUnsavedEdits(form));
     EXPECT_EQ(ExportChannelCsv(form), csv);
 }
 

@@ -1,5 +1,6 @@
 // Read and Write as commands: refused while a transfer runs, the question
 // about an unfinished edit, and opening the port.
+#include "tests/support/LinkSide.h"
 #include <gtest/gtest.h>
 
 #include "engine/support/EngineRig.h"
@@ -19,7 +20,7 @@ TEST(Commands, ReadAndWriteDuringARunningReadDoNothing) {
     rig.link->OnReadFromRadio();
     rig.link->OnReadFromRadio();  // still in its start pauses
     rig.link->OnWriteToRadio();
-    rig.loop.RunUntil([&] { return rig.form.Progress() >= 5; }, 60000);
+    rig.loop.RunUntil([&] { return rig.form.View().Progress() >= 5; }, 60000);
     rig.link->OnReadFromRadio();
     rig.link->OnWriteToRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
@@ -102,10 +103,10 @@ TEST(SessionGate, NewDuringTheStartOfAReadIsRefusedOnceTheReadHasLockedTheTable)
     rig.loop.RunFor(50);  // inside the pause before the port opens
     EXPECT_FALSE(rig.session->MayTakeDrop()) << "a drop now would be lost to the read";
     rig.session->Run(Command::New, [&] { rig.form.New(); });
-    EXPECT_EQ(rig.form.CellText(1), kSampleChannels[0].text) << "New acted before the read began";
+    EXPECT_EQ(CellText(rig.form, 1), kSampleChannels[0].text) << "New acted before the read began";
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
-    for (int row = 1; row <= kChannelCount; ++row) EXPECT_EQ(rig.form.CellText(row), kSampleChannels[row - 1].text);
+    for (int row = 1; row <= kChannelCount; ++row) EXPECT_EQ(CellText(rig.form, row), kSampleChannels[row - 1].text);
     EXPECT_EQ(rig.editsEnded, 0);
 }
 
@@ -115,7 +116,7 @@ TEST(SessionGate, OpenDuringTheWaitBeforeTheCompletionMessageRunsAfterItWithTheE
     WriteBytes(path, BlankSettingsImage());
     FillForm(rig.form, 0);
     rig.Link().OnWriteToRadio();
-    rig.loop.RunUntil([&] { return !rig.form.IsTableLocked() && rig.Link().Outcome() == TransferOutcome::Running; }, 60000);
+    rig.loop.RunUntil([&] { return !rig.form.View().IsTableLocked() && rig.Link().Outcome() == TransferOutcome::Running; }, 60000);
     ASSERT_TRUE(rig.Link().Pausing());
     EXPECT_TRUE(rig.session->MayTakeDrop());
     bool opened = false;
@@ -154,7 +155,7 @@ TEST(SessionGate, WhatMayRunWhile) {
         if (when == While::Verifying) {
             ASSERT_TRUE(rig.session->StartWriteAndVerify([](const VerifyResult&) {}));
         }
-        rig.loop.RunUntil([&] { return rig.form.IsTableLocked(); }, when == While::Idle ? 0 : 5000);
+        rig.loop.RunUntil([&] { return rig.form.View().IsTableLocked(); }, when == While::Idle ? 0 : 5000);
         for (const Case& c : cases) {
             const Refusal expected = when == While::Idle ? c.idle : when == While::Reading ? c.reading : c.verifying;
             const GateVerdict verdict = rig.session->MayRun(c.command);
@@ -178,7 +179,7 @@ TEST(Commands, WriteWithNoBandPlanSelectedSendsNothingAndSaysWhy) {
     FillForm(rig.form, 0);
     rig.form.SelectModeEntry(7);  // a file or radio named a plan beyond the list
     ASSERT_EQ(rig.form.ModeSelection(), -1);
-    rig.form.EndCellEdit();
+    rig.form.View().EndCellEdit();
     rig.link->OnWriteToRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
     rig.loop.RunFor(5000);
@@ -186,8 +187,8 @@ TEST(Commands, WriteWithNoBandPlanSelectedSendsNothingAndSaysWhy) {
     EXPECT_TRUE(rig.port->openedAt.empty());
     ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kNoBandPlan)});
     EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
     EXPECT_NE(rig.link->Outcome(), TransferOutcome::Completed);
     // Once a plan is chosen the same table is written.
     rig.form.SelectModeEntry(0);
@@ -209,15 +210,15 @@ protected:
 TEST_P(EditPending, AnsweringNoStartsNothingAndTheNextCommandGoesAheadUnasked) {
     SimRig rig(SampleRadio());
     FillForm(rig.form, 0);
-    rig.form.BeginCellEdit();
+    rig.form.View().BeginCellEdit();
     Start(rig);
     rig.RunUntilSettled();
     ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kEditNotFinished)});
     EXPECT_EQ(rig.prompter.seen[0].buttons, MsgButtons::YesNo);
-    EXPECT_FALSE(rig.form.EditPending());
+    EXPECT_FALSE(rig.form.View().EditPending());
     EXPECT_TRUE(rig.port->openedAt.empty());
     EXPECT_TRUE(rig.WrittenBytes().empty());
-    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
 
     Start(rig);
     ASSERT_TRUE(rig.RunUntilSettled());
@@ -228,7 +229,7 @@ TEST_P(EditPending, AnsweringNoStartsNothingAndTheNextCommandGoesAheadUnasked) {
 TEST_P(EditPending, AnsweringYesGoesAhead) {
     SimRig rig(SampleRadio());
     FillForm(rig.form, 0);
-    rig.form.BeginCellEdit();
+    rig.form.View().BeginCellEdit();
     rig.prompter.answers.push_back(MsgAnswer::Yes);
     Start(rig);
     ASSERT_TRUE(rig.RunUntilSettled());
@@ -244,7 +245,7 @@ TEST(OpenPort, AFirstOpenShowsThePortInTheStatusBar) {
     rig.link->SetConfiguredPort(9);
     rig.link->OnReadFromRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
-    EXPECT_EQ(rig.form.PortPaneText(), std::string(24, ' ') + "ComPort:10");
+    EXPECT_EQ(rig.form.View().PortPaneText(), std::string(24, ' ') + "ComPort:10");
 }
 
 TEST(OpenPort, ReadWhenTheSecondAttemptOpensGoesAheadAfterTheRetryPause) {
@@ -255,13 +256,13 @@ TEST(OpenPort, ReadWhenTheSecondAttemptOpensGoesAheadAfterTheRetryPause) {
     ASSERT_TRUE(rig.RunUntilSettled());
     ASSERT_EQ(rig.port->openedAt, (std::vector<std::int64_t>{200, 700}));
     EXPECT_EQ(rig.Writes().front().atMs, 800);
-    EXPECT_EQ(rig.form.PortPaneText(), std::string(24, ' ') + "ComPort:1");
+    EXPECT_EQ(rig.form.View().PortPaneText(), std::string(24, ' ') + "ComPort:1");
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
 }
 
 TEST(OpenPort, ReadWhenNeitherAttemptOpensSaysSoOnceAndStartsNothing) {
     SimRig rig(SampleRadio());
-    rig.form.SetPortPaneText("before");
+    test::LinkSide(rig.form).OnTransferEvent({TransferEvent::Kind::PortShown, TransferDirection::Idle, 0, "before"});
     rig.port->RefuseOpen("sim0");
     rig.link->OnReadFromRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
@@ -271,8 +272,8 @@ TEST(OpenPort, ReadWhenNeitherAttemptOpensSaysSoOnceAndStartsNothing) {
     EXPECT_EQ(rig.prompter.seen[0].atMs, 700);
     EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
     EXPECT_TRUE(rig.WrittenBytes().empty());
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_EQ(rig.form.PortPaneText(), "before");
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_EQ(rig.form.View().PortPaneText(), "before");
     EXPECT_FALSE(rig.link->Busy());
 }
 
@@ -285,8 +286,8 @@ TEST(OpenPort, WriteWhenNeitherAttemptOpensEnablesTheFormAgain) {
     EXPECT_EQ(rig.port->openedAt, (std::vector<std::int64_t>{0, 500}));
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kCantOpenPort)});
     EXPECT_TRUE(rig.WrittenBytes().empty());
-    EXPECT_TRUE(rig.form.BandListEnabled());
-    EXPECT_TRUE(rig.form.SouthAfricaSetupEnabled());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
+    EXPECT_TRUE(rig.form.View().SouthAfricaSetupEnabled());
     // And the next attempt, with the cable back, works.
     rig.port->FailOpens(0);
     rig.link->OnWriteToRadio();

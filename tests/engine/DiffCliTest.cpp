@@ -34,7 +34,7 @@ std::string WithCell(const TempDir& dir, const std::string& path, const std::str
     if (!form.Open(path)) throw std::runtime_error(path + ": " + prompter.LastText());
     form.SetCellText(row, cell);
     const std::string out = dir.File(name);
-    if (!form.Save(out)) throw std::runtime_error(out + ": " + prompter.LastText());
+    if (!Save(form, out)) throw std::runtime_error(out + ": " + prompter.LastText());
     return out;
 }
 

@@ -66,7 +66,7 @@ TEST(Presence, ARadioFoundByAProbeIsThenReadAsThatRadio) {
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed) << ::testing::PrintToString(rig.prompter.Texts());
     for (int row = 1; row <= kChannelCount; ++row)
-        EXPECT_EQ(rig.form.CellText(row), kSampleChannels[row - 1].text);
+        EXPECT_EQ(CellText(rig.form, row), kSampleChannels[row - 1].text);
 }
 
 TEST(Presence, DepartureIsASilentLineOrAPortThatNoLongerOpens) {
@@ -143,9 +143,9 @@ TEST(SimLine, ARadioStoringOneChannelWrongShowsItOnTheReadBack) {
     ASSERT_TRUE(rig.RunUntilSettled());
     for (int row = 1; row <= kChannelCount; ++row) {
         if (row == 3)
-            EXPECT_EQ(rig.form.CellText(row), "26.9650") << "row 3 was written empty";
+            EXPECT_EQ(CellText(rig.form, row), "26.9650") << "row 3 was written empty";
         else
-            EXPECT_EQ(rig.form.CellText(row), kSampleChannels[row - 1].text) << "row " << row;
+            EXPECT_EQ(CellText(rig.form, row), kSampleChannels[row - 1].text) << "row " << row;
     }
 }
 
@@ -156,7 +156,7 @@ TEST(SimLine, AnotherRadioOnTheSameLineIsReadWithItsOwnMemory) {
     rig.link->OnReadFromRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
     ASSERT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
-    EXPECT_EQ(rig.form.CellText(1), "26.9950");  // the built-in sample's 26.9650, 30 kHz up
+    EXPECT_EQ(CellText(rig.form, 1), "26.9950");  // the built-in sample's 26.9650, 30 kHz up
     EXPECT_EQ(other.ReadsCompleted(), 1);
     EXPECT_EQ(rig.radio.ReadsCompleted(), 0);
 }

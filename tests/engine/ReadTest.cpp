@@ -52,12 +52,12 @@ TEST(Read, ShowsTheRadioInTheFormAndEndsUnlockedWithOneCompletionMessage) {
 
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
     EXPECT_FALSE(rig.prompter.seen[0].tableLocked);
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
     EXPECT_FALSE(rig.link->WatchdogRunning());
 
     for (int row = 1; row <= kChannelCount; ++row)
-        EXPECT_EQ(rig.form.CellText(row), kSampleChannels[row - 1].text) << "row " << row;
+        EXPECT_EQ(CellText(rig.form, row), kSampleChannels[row - 1].text) << "row " << row;
     for (int r = 1; r <= kChannelCount; ++r) {
         const auto stored = rig.form.Settings().m_channels[r - 1].ToBytes();
         EXPECT_EQ(Bytes(stored.begin(), stored.end()), SampleRecord(r)) << "record " << r;
@@ -65,20 +65,20 @@ TEST(Read, ShowsTheRadioInTheFormAndEndsUnlockedWithOneCompletionMessage) {
     EXPECT_EQ(rig.form.ModeSelection(), kBandPlanSouthAfrica);
     EXPECT_EQ(rig.form.Settings().m_nBandPlan, kBandPlanSouthAfrica);
     EXPECT_EQ(rig.form.Settings().m_nEmgChannel, kSampleEmg);
-    EXPECT_TRUE(rig.form.SouthAfricaSetupEnabled());
+    EXPECT_TRUE(rig.form.View().SouthAfricaSetupEnabled());
     for (int n = 1; n <= kChannelEnableCount; ++n) {
         const bool on = std::find(kSampleFlags.begin(), kSampleFlags.end(), n) != kSampleFlags.end();
-        EXPECT_EQ(rig.form.ChannelFlag(n), on) << "CH " << n;
+        EXPECT_EQ(ChannelFlag(rig.form, n), on) << "CH " << n;
     }
     EXPECT_EQ(rig.form.EmgList().Items(), (std::vector<std::string>{"CH 01", "CH 02", "CH 07", "CH 12", "CH 23"}));
     EXPECT_EQ(rig.form.EmgList().ShownText(), "CH 07");
-    EXPECT_EQ(rig.form.Progress(), kChannelCount);
+    EXPECT_EQ(rig.form.View().Progress(), kChannelCount);
 }
 
 TEST(Read, ABandPlanChosenDuringTheReadLeavesTheRecordsAsTheRadioSentThem) {
     SimRig rig(SampleRadio());
     rig.link->OnReadFromRadio();
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.form.Progress() >= 5; }, 60000));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.form.View().Progress() >= 5; }, 60000));
     ASSERT_EQ(rig.form.ModeSelection(), 0);
     rig.form.OnModeSelect(2);
     EXPECT_EQ(rig.form.ModeSelection(), 0) << "the list must keep the plan in use";
@@ -87,7 +87,7 @@ TEST(Read, ABandPlanChosenDuringTheReadLeavesTheRecordsAsTheRadioSentThem) {
     for (int r = 1; r <= kChannelCount; ++r) {
         const auto stored = rig.form.Settings().m_channels[r - 1].ToBytes();
         EXPECT_EQ(Bytes(stored.begin(), stored.end()), SampleRecord(r)) << "record " << r;
-        EXPECT_EQ(rig.form.CellText(r), kSampleChannels[r - 1].text) << "row " << r;
+        EXPECT_EQ(CellText(rig.form, r), kSampleChannels[r - 1].text) << "row " << r;
     }
     EXPECT_EQ(rig.form.ModeSelection(), kBandPlanSouthAfrica);
 }
@@ -101,7 +101,7 @@ TEST(Read, TheLastRecordDecidesBandPlanAndEmergencyChannel) {
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(rig.form.ModeSelection(), 1);
     EXPECT_EQ(rig.form.Settings().m_nEmgChannel, 4);
-    EXPECT_FALSE(rig.form.SouthAfricaSetupEnabled());
+    EXPECT_FALSE(rig.form.View().SouthAfricaSetupEnabled());
 }
 
 TEST(Read, ARefusedChecksumIsAnsweredAgainWhenTheRadioResendsTheRecord) {
@@ -115,7 +115,7 @@ TEST(Read, ARefusedChecksumIsAnsweredAgainWhenTheRadioResendsTheRecord) {
     expected.insert(expected.begin() + checksum3 + 1, expected[checksum3]);
     EXPECT_EQ(rig.WrittenBytes(), expected);
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
-    EXPECT_EQ(rig.form.CellText(3), kSampleChannels[2].text);
+    EXPECT_EQ(CellText(rig.form, 3), kSampleChannels[2].text);
 }
 
 TEST(Read, ARefusalOfTheTenthRecordIsIgnoredAndTheResentRecordTaken) {
@@ -142,7 +142,7 @@ TEST(Read, AClosingBlockOfExactly24BytesCompletesTheRead) {
     rig.link->OnReadFromRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
-    EXPECT_TRUE(rig.form.ChannelFlag(23));
+    EXPECT_TRUE(ChannelFlag(rig.form, 23));
 }
 
 TEST(Read, AClosingBlockTooShortForTheFlagsIsNotAppliedAndTheWatchdogReports) {
@@ -151,10 +151,10 @@ TEST(Read, AClosingBlockTooShortForTheFlagsIsNotAppliedAndTheWatchdogReports) {
     ASSERT_TRUE(rig.RunUntilSettled());
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kTimeout)});
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
-    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
     // The cells only change when a read completes.
-    for (int row = 1; row <= kChannelCount; ++row) EXPECT_EQ(rig.form.CellText(row), "") << "row " << row;
-    EXPECT_FALSE(rig.form.ChannelFlag(1));
+    for (int row = 1; row <= kChannelCount; ++row) EXPECT_EQ(CellText(rig.form, row), "") << "row " << row;
+    EXPECT_FALSE(ChannelFlag(rig.form, 1));
 }
 
 // What a read brings is applied only once it has all come: one cut off
@@ -164,14 +164,14 @@ TEST(Read, ACutOffReadLeavesTheFormAndWhatSaveWritesAsTheyWere) {
         SimRig rig(SampleRadio(), Fault(fault));
         FillForm(rig.form, 1);
         TempDir dir;
-        ASSERT_TRUE(rig.form.Save(dir.File("before.kvx")));
+        ASSERT_TRUE(Save(rig.form, dir.File("before.kvx")));
         const FormSnapshot before = rig.form.Snapshot();
         rig.link->OnReadFromRadio();
         ASSERT_TRUE(rig.RunUntilSettled()) << fault;
         rig.loop.RunFor(3000);
         EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed) << fault;
         EXPECT_TRUE(rig.form.Snapshot() == before) << fault;
-        ASSERT_TRUE(rig.form.Save(dir.File("after.kvx")));
+        ASSERT_TRUE(Save(rig.form, dir.File("after.kvx")));
         EXPECT_EQ(ReadBytes(dir.File("after.kvx")), ReadBytes(dir.File("before.kvx"))) << fault;
     }
 }
@@ -191,7 +191,7 @@ TEST(Read, ARadioThatHangsUpEndsTheReadAtOnce) {
     rig.loop.RunFor(5000);
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kPortLost)});
     EXPECT_LE(rig.prompter.seen[0].atMs - lastWrite, 1);
-    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
     EXPECT_FALSE(rig.port->IsConnected());
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
 }
@@ -222,7 +222,7 @@ TEST(Read, ThenWriteThenReadGivesBackWhatWasWritten) {
     rig.link->OnReadFromRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
     ASSERT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
-    for (int row = 1; row <= kChannelCount; ++row) EXPECT_EQ(rig.form.CellText(row), cells[row - 1]) << "row " << row;
+    for (int row = 1; row <= kChannelCount; ++row) EXPECT_EQ(CellText(rig.form, row), cells[row - 1]) << "row " << row;
     EXPECT_EQ(rig.form.ModeSelection(), 2);
     EXPECT_EQ(rig.port->openedAt.size(), 3u);
 }

@@ -1,5 +1,6 @@
 // The receive handler driven burst by burst: echo removal, batch limits,
 // unsolicited batches, rejections and the write's reply check.
+#include "tests/support/LinkSide.h"
 #include <gtest/gtest.h>
 
 #include "engine/support/EngineRig.h"
@@ -112,7 +113,7 @@ TEST(Batch, AnEmptyNotificationChangesNothing) {
     HandRig rig;
     rig.ReadThroughHandshake();
     rig.Arrive({});
-    EXPECT_TRUE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.View().IsTableLocked());
     EXPECT_TRUE(rig.TakeWritten().empty());
 }
 
@@ -131,8 +132,8 @@ TEST(Unsolicited, ABatchAnsweringNothingReleasesTheTableAndTheWatchdogSpeaksLate
     rig.loop.RunFor(300);
     rig.Arrive({QM_PROTO_SET_DOWNLOAD_ACK});  // later than the burst gap: answers nothing
 
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
     EXPECT_TRUE(rig.prompter.seen.empty());
     EXPECT_TRUE(rig.TakeWritten().empty());
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
@@ -149,9 +150,9 @@ TEST(Unsolicited, ABatchAnsweringNothingReleasesTheTableAndTheWatchdogSpeaksLate
 TEST(Unsolicited, ABatchWhileIdleOnlyEnablesTheForm) {
     HandRig rig;
     rig.port->OpenPort("hand0", kBaudRate, 0);
-    rig.form.EnableFormControls(false);
+    ASSERT_TRUE(test::LinkSide(rig.form).MayWrite());  // as a write starting does
     rig.Arrive({0x42, 0x43});
-    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
     EXPECT_TRUE(rig.prompter.seen.empty());
     EXPECT_TRUE(rig.TakeWritten().empty());
     rig.loop.RunFor(5000);
@@ -169,14 +170,14 @@ TEST(ReadRejection, TheFirstAfterTheDirectionAckRestartsTheSecondAbandonsSilentl
     rig.TakeWritten();
     rig.Arrive({QM_PROTO_UPLOAD_REQ, QM_PROTO_NAK});
     EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_CHK_DEV});  // the read starts over
-    EXPECT_TRUE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.View().IsTableLocked());
 
     rig.loop.RunFor(700);
     rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_NAK});
     const std::int64_t lastKick = rig.loop.NowMs();
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
     EXPECT_TRUE(rig.prompter.seen.empty());
     ExpectNothingInterpreted(rig);
 
@@ -192,10 +193,10 @@ TEST(ReadRejection, ARefusedDeviceCheckOnlyCostsPatience) {
     rig.Drain();
     rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_NAK});  // refuses the device check
     EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_CHK_DEV});
-    EXPECT_TRUE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.View().IsTableLocked());
     // Its patience is spent: a second refusal abandons the read.
     rig.Arrive({QM_PROTO_NAK});
-    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
 }
 
 // Runs a hand-fed read up to the checksum of record r.
@@ -216,7 +217,7 @@ TEST(ReadRejection, ARefusedRecordIsTakenAgainWhenResent) {
     ReadUpToChecksum(rig, 4);
     const std::uint8_t checksum = CalcChecksum(SampleRecord(4).data(), 10);
     rig.Arrive({checksum, QM_PROTO_NAK});
-    EXPECT_TRUE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.View().IsTableLocked());
     rig.loop.RunFor(150);
     rig.Arrive(SampleRecord(4));  // a burst of its own
     EXPECT_EQ(rig.TakeWritten(), Bytes{checksum});
@@ -239,7 +240,7 @@ TEST(ReadRejection, ARefusalAtTheFrontOfTheResentRecordIsHandledFirst) {
     const auto stored = rig.form.Settings().m_channels[3].ToBytes();
     EXPECT_EQ(Bytes(stored.begin(), stored.end()), SampleRecord(4));
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kUploadComplete)});
-    for (int r = 1; r <= kChannelCount; ++r) EXPECT_EQ(rig.form.CellText(r), kSampleChannels[r - 1].text);
+    for (int r = 1; r <= kChannelCount; ++r) EXPECT_EQ(CellText(rig.form, r), kSampleChannels[r - 1].text);
 }
 
 // What the watcher could not take in is news in the user's words, and the
@@ -262,7 +263,7 @@ TEST(ReadRejection, RefusalsInFrontOfResentRecordsStillAbandonTheReadAtTheSecond
     const std::uint8_t checksum = CalcChecksum(SampleRecord(4).data(), 10);
     rig.Arrive(HandRig::Concat({checksum, QM_PROTO_NAK}, SampleRecord(4)));
     rig.Arrive(HandRig::Concat({checksum, QM_PROTO_NAK}, SampleRecord(4)));
-    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
     ExpectNothingInterpreted(rig);
     rig.loop.RunFor(3000);
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kTimeout)});
@@ -275,7 +276,7 @@ TEST(ReadRejection, TwoRefusalsOfOneRecordAbandonTheRead) {
     rig.Arrive({checksum, QM_PROTO_NAK});
     rig.Arrive(SampleRecord(9));
     rig.Arrive({checksum, QM_PROTO_NAK});
-    EXPECT_FALSE(rig.form.IsTableLocked());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
     ExpectNothingInterpreted(rig);
 }
 
@@ -285,7 +286,7 @@ TEST(ReadRejection, RefusalsDuringTheTenthRecordAreIgnored) {
     const std::uint8_t checksum = CalcChecksum(SampleRecord(10).data(), 10);
     for (int attempt = 0; attempt < 3; ++attempt) {
         rig.Arrive({checksum, QM_PROTO_NAK});  // three in a row: none costs patience
-        EXPECT_TRUE(rig.form.IsTableLocked());
+        EXPECT_TRUE(rig.form.View().IsTableLocked());
         EXPECT_TRUE(rig.TakeWritten().empty());
         rig.Arrive(SampleRecord(10));
         EXPECT_EQ(rig.TakeWritten(), Bytes{checksum});
@@ -300,7 +301,7 @@ TEST(ReadRecords, ATenByteRecordIsTakenAndKeepsItsEleventhByte) {
     ReadImage earlier;  // what the form held before the read
     earlier.records[0] = Record(1, 10400);
     earlier.records[0][10] = 0x5A;
-    rig.form.ApplyReadImage(earlier);
+    test::LinkSide(rig.form).ApplyReadImage(earlier);
     rig.ReadThroughHandshake();
     Bytes record = Record(1, 11200);
     record.pop_back();
@@ -358,7 +359,7 @@ TEST(ReadRecords, AnUnknownByteIsNotAnsweredAndStaysPending) {
     rig.Arrive({QM_PROTO_CHK_DEV, 0x42});
     EXPECT_TRUE(rig.TakeWritten().empty());
     EXPECT_EQ(Deque(rig.link->PendingBytes()), Bytes{0x42});
-    EXPECT_TRUE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.View().IsTableLocked());
 }
 
 // ---- Write: the reply to a block -----------------------------------------
@@ -413,7 +414,7 @@ TEST(WriteReply, TheAnswerInABurstOfItsOwnAfterTheEchoIsStillTheAnswer) {
     rig.TakeWritten();
     rig.Arrive(Block(1));
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_TRUE(rig.form.IsTableLocked());
+    EXPECT_TRUE(rig.form.View().IsTableLocked());
     rig.Arrive({QM_PROTO_BLOCK_END});
     EXPECT_EQ(rig.TakeWritten(), Block(2));
     EXPECT_TRUE(rig.prompter.seen.empty());

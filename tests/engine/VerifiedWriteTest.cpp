@@ -58,7 +58,7 @@ TEST(WriteAndVerify, WritesTheFormReadsItBackAndSaysVerifyOkOnly) {
     // form shows what the user had, now counted as written.
     EXPECT_TRUE(rig.prompter.seen.empty()) << rig.prompter.Texts().front();
     EXPECT_TRUE(rig.form.Snapshot() == before) << FormState(rig.form);
-    EXPECT_FALSE(rig.form.HasUnsavedEdits());
+    EXPECT_FALSE(HasUnsavedEdits(rig.form));
     const UserMessage told = VerifyMessage(result);
     EXPECT_EQ(told.text, texts::kVerifyOk);
     EXPECT_EQ(told.icon, MsgIcon::None);
@@ -116,7 +116,7 @@ TEST(WriteAndVerify, ARefusedWriteSendsNothingAndReadsNothing) {
 TEST(WriteAndVerify, AnUnfinishedEditIsAskedAboutOnceAndNoStopsEverything) {
     VerifyRig rig(SampleRadio());
     FillForm(rig.form, 0);
-    rig.form.BeginCellEdit();
+    rig.form.View().BeginCellEdit();
     rig.prompter.answers = {MsgAnswer::No};
     const VerifyResult result = rig.Run();
     EXPECT_EQ(result.status, VerifyResult::Status::NotStarted);
@@ -150,7 +150,7 @@ TEST(WriteAndVerify, AFailedStepIsNamedWithItsOwnMessage) {
         ASSERT_FALSE(result.said.empty()) << c.fault;
         EXPECT_EQ(result.said.front().text, c.message) << c.fault;
         EXPECT_TRUE(rig.form.Snapshot() == before) << c.fault << FormState(rig.form);
-        EXPECT_TRUE(rig.form.HasUnsavedEdits()) << c.fault;
+        EXPECT_TRUE(HasUnsavedEdits(rig.form)) << c.fault;
         EXPECT_TRUE(rig.prompter.seen.empty()) << c.fault;  // held back for the one result
         const UserMessage told = VerifyMessage(result);
         EXPECT_EQ(told.text, c.message) << c.fault;
@@ -201,7 +201,7 @@ TEST(WriteAndVerify, ARowTheRadioGaveBackUnderNoNumberIsNamed) {
     const VerifyResult result = rig.Run();
     ASSERT_EQ(result.status, VerifyResult::Status::Differs) << result.failure;
     EXPECT_EQ(FormatDifferences(result.differences), "P4: written 30.0000, read back (not read back)");
-    EXPECT_TRUE(rig.form.HasUnsavedEdits());
+    EXPECT_TRUE(HasUnsavedEdits(rig.form));
 }
 
 // Right after a write its completion is still to come: the command waits
@@ -210,7 +210,7 @@ TEST(WriteAndVerify, StartedWhileAWriteSettlesItWaitsAndRuns) {
     VerifyRig rig(SampleRadio());
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.form.IsTableLocked() && rig.link->Outcome() == TransferOutcome::Running; }, 60000));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.form.View().IsTableLocked() && rig.link->Outcome() == TransferOutcome::Running; }, 60000));
     ASSERT_FALSE(rig.link->Settled());
     const VerifyResult result = rig.Run();
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kDownloadComplete)});
@@ -247,7 +247,7 @@ TEST(WriteAndVerify, ARadioWhoseBackupCannotBeKeptIsNotWritten) {
         const Bytes sent = rig.WrittenBytes();
         EXPECT_EQ(std::count(sent.begin(), sent.end(), QM_PROTO_SET_DOWNLOAD), 0) << "a write began";
         EXPECT_TRUE(rig.form.Snapshot() == before) << FormState(rig.form);
-        EXPECT_TRUE(rig.form.HasUnsavedEdits());
+        EXPECT_TRUE(HasUnsavedEdits(rig.form));
         EXPECT_TRUE(rig.prompter.seen.empty());
         const UserMessage told = VerifyMessage(result);
         EXPECT_EQ(told.text, kBackupNeeded);

@@ -35,8 +35,8 @@ TEST_P(SilentRadio, TimesOut2sAfterTheDeviceCheckAndUnlocksOnlyAfterTheMessage) 
     EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::None);
     EXPECT_EQ(rig.prompter.seen[0].atMs - writes.back().atMs, 2000);
     EXPECT_TRUE(rig.prompter.seen[0].tableLocked);
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
     rig.loop.RunFor(10000);
     EXPECT_EQ(rig.prompter.seen.size(), 1u);
@@ -63,7 +63,7 @@ TEST(Watchdog, BatchesEvery1500msKeepItQuietAndTheNextSilenceEndsTheTransfer) {
         lastKick = rig.loop.NowMs();
         rig.Arrive(burst);
         ASSERT_TRUE(rig.prompter.seen.empty()) << "at " << lastKick;
-        ASSERT_TRUE(rig.form.IsTableLocked());
+        ASSERT_TRUE(rig.form.View().IsTableLocked());
     }
     // Every batch was answered: the read asks for record 3.
     EXPECT_EQ(rig.TakeWritten(), (Bytes{QM_PROTO_CHK_DEV, QM_PROTO_SET_UPLOAD, QM_PROTO_UPLOAD_REQ, QM_PROTO_ACK, chk1,
@@ -102,7 +102,7 @@ TEST(Watchdog, AnAbandonedTransfersWatchdogDoesNotSpeakIntoTheNextOne) {
     rig.Arrive({QM_PROTO_SET_UPLOAD, QM_PROTO_SET_DOWNLOAD_ACK});
     rig.Arrive({QM_PROTO_UPLOAD_REQ, QM_PROTO_NAK});
     rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_NAK});  // abandoned; its watchdog still runs
-    ASSERT_FALSE(rig.form.IsTableLocked());
+    ASSERT_FALSE(rig.form.View().IsTableLocked());
     rig.loop.RunFor(1000);
 
     rig.link->OnReadFromRadio();
@@ -119,7 +119,7 @@ TEST(Watchdog, AStartingTransferEndsTheWatchdogOfAReleasedOne) {
     rig.Drain();
     rig.Arrive({QM_PROTO_CHK_DEV});
     rig.Arrive({QM_PROTO_CHK_DEV_ACK});  // unsolicited: released, its watchdog still waiting
-    ASSERT_FALSE(rig.form.IsTableLocked());
+    ASSERT_FALSE(rig.form.View().IsTableLocked());
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
     rig.Drain();

@@ -82,9 +82,9 @@ TEST_P(WritePlans, EndsWithOneCompletionMessage303msAfterTheFinalAcknowledge) {
     // The final acknowledge keeps its own 3 ms, then the 300 ms wait.
     EXPECT_EQ(rig.prompter.seen[0].atMs - rig.Writes().back().atMs, 303);
     EXPECT_FALSE(rig.prompter.seen[0].tableLocked);
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.form.BandListEnabled());
-    EXPECT_EQ(rig.form.SouthAfricaSetupEnabled(), p.plan == kBandPlanSouthAfrica);
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
+    EXPECT_EQ(rig.form.View().SouthAfricaSetupEnabled(), p.plan == kBandPlanSouthAfrica);
     EXPECT_FALSE(rig.link->WatchdogRunning());
 }
 
@@ -109,9 +109,9 @@ TEST(Write, DisablesTheBandSectionWhileRunning) {
     FillForm(rig.form, kBandPlanSouthAfrica, kTicked);
     rig.link->OnWriteToRadio();
     rig.RunUntilBlocksWritten(4);
-    EXPECT_TRUE(rig.form.IsTableLocked());
-    EXPECT_FALSE(rig.form.BandListEnabled());
-    EXPECT_FALSE(rig.form.SouthAfricaSetupEnabled());
+    EXPECT_TRUE(rig.form.View().IsTableLocked());
+    EXPECT_FALSE(rig.form.View().BandListEnabled());
+    EXPECT_FALSE(rig.form.View().SouthAfricaSetupEnabled());
 }
 
 // A write stopped midway (Auto Stop, a closed window) gives the whole form
@@ -121,12 +121,12 @@ TEST(Write, AWriteStoppedMidwayGivesTheWholeFormBack) {
     FillForm(rig.form, kBandPlanSouthAfrica, kTicked);
     rig.link->OnWriteToRadio();
     rig.RunUntilBlocksWritten(4);
-    ASSERT_FALSE(rig.form.BandListEnabled());
+    ASSERT_FALSE(rig.form.View().BandListEnabled());
     rig.link->StopTransfer();
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.form.BandListEnabled());
-    EXPECT_TRUE(rig.form.SouthAfricaSetupEnabled());
-    EXPECT_TRUE(rig.form.CanUndo());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
+    EXPECT_TRUE(rig.form.View().SouthAfricaSetupEnabled());
+    EXPECT_TRUE(rig.form.History().CanUndo());
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
 }
 
@@ -168,8 +168,8 @@ TEST_P(OutOfBandCell, InRowFourStopsTheWriteAfterThreeBlocks) {
     EXPECT_TRUE(rig.prompter.seen[0].tableLocked);  // the write ends once the message is read
     const Bytes all = BytesOf(ExpectedWrite(0, 0));
     EXPECT_EQ(rig.WrittenBytes(), Bytes(all.begin(), all.begin() + 3 + 3 * 12));
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
     EXPECT_FALSE(rig.link->WatchdogRunning());
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
     EXPECT_EQ(rig.radio.WritesCompleted(), 0);
@@ -192,9 +192,9 @@ TEST(Write, SouthAfricaWithAnEmptyEmergencyListSendsNothing) {
     EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::None);
     EXPECT_TRUE(rig.port->openedAt.empty());
     EXPECT_TRUE(rig.WrittenBytes().empty());
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.form.BandListEnabled());
-    EXPECT_TRUE(rig.form.SouthAfricaSetupEnabled());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
+    EXPECT_TRUE(rig.form.View().SouthAfricaSetupEnabled());
 }
 
 class HandshakeRefusal : public ::testing::TestWithParam<const char*> {};
@@ -210,8 +210,8 @@ TEST_P(HandshakeRefusal, SaysPleaseAgainOnceAndNoTimeoutFollows) {
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kPleaseAgain)});
     EXPECT_EQ(rig.prompter.seen[0].icon, MsgIcon::Stop);
     EXPECT_EQ(rig.WrittenBytes().size(), written);
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
 }
 
@@ -304,7 +304,7 @@ TEST(Write, NoBoxOfTheWriteIsCoveredByTheWatchdogHoweverLongItStaysOpen) {
         ASSERT_TRUE(rig.RunUntilSettled()) << c.name;
         rig.loop.RunFor(5000);
         EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>(c.shown.begin(), c.shown.end())) << c.name;
-        EXPECT_FALSE(rig.form.IsTableLocked()) << c.name;
+        EXPECT_FALSE(rig.form.View().IsTableLocked()) << c.name;
     }
 }
 
@@ -376,9 +376,9 @@ TEST(Write, AnEditMadeBeforeTheWriteIsConfirmedStaysUnsaved) {
     ASSERT_EQ(rig.prompter.Count(texts::kDownloadComplete), 0);
     rig.form.SetCellText(1, "27.5000");
     ASSERT_TRUE(rig.RunUntilShown(texts::kDownloadComplete));
-    EXPECT_TRUE(rig.form.HasUnsavedEdits());
+    EXPECT_TRUE(HasUnsavedEdits(rig.form));
     rig.form.SetCellText(1, kSampleChannels[0].text);
-    EXPECT_FALSE(rig.form.HasUnsavedEdits()) << "the table as written counts as saved";
+    EXPECT_FALSE(HasUnsavedEdits(rig.form)) << "the table as written counts as saved";
 }
 
 TEST(Write, ARadioThatHangsUpEndsTheWriteAtOnce) {
@@ -389,8 +389,8 @@ TEST(Write, ARadioThatHangsUpEndsTheWriteAtOnce) {
     rig.loop.RunFor(5000);
     EXPECT_EQ(rig.WrittenBytes().size(), 30u);
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kPortLost)});
-    EXPECT_FALSE(rig.form.IsTableLocked());
-    EXPECT_TRUE(rig.form.BandListEnabled());
+    EXPECT_FALSE(rig.form.View().IsTableLocked());
+    EXPECT_TRUE(rig.form.View().BandListEnabled());
 }
 
 }  // namespace

@@ -100,8 +100,8 @@ Outcome RunCase(const Case& c, const std::string& dir, int index) {
         const auto texts = prompter.Texts();
         o.messages = Join(texts);
         for (const auto& t : texts) o.sawExpected = o.sawExpected || t == c.expected || (!c.orElse.empty() && t == c.orElse);
-        o.unlocked = !form.IsTableLocked();
-        o.controlsEnabled = form.BandListEnabled();
+        o.unlocked = !form.View().IsTableLocked();
+        o.controlsEnabled = form.View().BandListEnabled();
     }
     // The same link, the radio back in order: the next transfer works.
     test::SimProcess healthy;

@@ -66,6 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Every silence ends within a few watchdog periods.
     loop.RunUntil([&] { return !link.Busy() && !link.WatchdogRunning() && !link.WatchdogWaiting(); }, 60000);
-    if (link.Busy() || form.IsTableLocked()) std::abort();
+    if (link.Busy() || form.View().IsTableLocked()) std::abort();
     return 0;
 }

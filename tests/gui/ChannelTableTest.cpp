@@ -2,6 +2,8 @@
 // Delete, the transfer lock and the pending-edit flag, driven with real keys
 // and clicks.
 #include <QClipboard>
+
+#include "tests/support/LinkSide.h"
 #include <QFontMetrics>
 #include <QImage>
 #include <QTest>
@@ -77,24 +79,24 @@ private slots:
         QVERIFY(g.Core().ColWidth(2) >= fm.horizontalAdvance(" FREQUENCY "));
         for (int r = 0; r <= 10; ++r) QVERIFY(g.Core().RowHeight(r) >= fm.height());
         QCOMPARE(g.Core().ControlId(), IDC_CHANNEL_TABLE);
-        QCOMPARE(w->model.StatusText(), std::string(texts::kTotalRangeHint));
-        QVERIFY(!w->model.EditPending());
+        QCOMPARE(w->model.View().StatusText(), std::string(texts::kTotalRangeHint));
+        QVERIFY(!w->model.View().EditPending());
     }
 
     void selectingAFrequencyCellShowsItsRange() {
         const std::string total(texts::kTotalRangeHint), column(texts::kColumnRangeHint);
         w->Click(4, 0);
-        QCOMPARE(w->model.StatusText(), total);
+        QCOMPARE(w->model.View().StatusText(), total);
         QVERIFY(!w->FocusCell().IsValid());  // a fixed cell takes no focus
         QVERIFY(Notes().contains(At(grid::LVN_ITEMCHANGING, 4, 0)));
 
         w->Click(4);
-        QCOMPARE(w->model.StatusText(), column);
+        QCOMPARE(w->model.View().StatusText(), column);
         QCOMPARE(w->FocusCell(), (CellId{4, kFrequencyColumn}));
 
         w->notes.clear();
         w->Click(6, 1);
-        QCOMPARE(w->model.StatusText(), column);  // left as it was
+        QCOMPARE(w->model.View().StatusText(), column);  // left as it was
         QCOMPARE(w->FocusCell(), (CellId{4, kFrequencyColumn}));
         QVERIFY(!w->Editor());
         QCOMPARE(w->notes.front().code, int(grid::LVN_ITEMCHANGING));
@@ -102,16 +104,16 @@ private slots:
 
         // Only a change of column shows the hint again.
         w->Click(5);
-        QCOMPARE(w->model.StatusText(), column);
-        w->model.SetStatusText("SCANNING");
+        QCOMPARE(w->model.View().StatusText(), column);
+        w->model.View().SetStatusText("SCANNING");
         TableWindow::Key(Qt::Key_Down);
         QCOMPARE(w->FocusRow(), 6);
-        QCOMPARE(w->model.StatusText(), std::string("SCANNING"));
+        QCOMPARE(w->model.View().StatusText(), std::string("SCANNING"));
         w->Click(2, 0);
-        QCOMPARE(w->model.StatusText(), std::string("SCANNING"));
+        QCOMPARE(w->model.View().StatusText(), std::string("SCANNING"));
         TableWindow::Key(Qt::Key_Up);
         QCOMPARE(w->FocusRow(), 5);
-        QCOMPARE(w->model.StatusText(), column);
+        QCOMPARE(w->model.View().StatusText(), column);
     }
 
     void pasteFillsCellsDownwardsWithinTheTable() {
@@ -125,7 +127,7 @@ private slots:
         QCOMPARE(w->Text(5), QString("28.0000"));  // the final line feed leaves the row below
         QCOMPARE(Notes(), (QStringList{At(grid::LVN_BEGINLABELEDIT, 3), At(grid::LVN_ENDLABELEDIT, 3),
                                        At(grid::LVN_BEGINLABELEDIT, 4), At(grid::LVN_ENDLABELEDIT, 4)}));
-        QVERIFY(!w->model.EditPending());
+        QVERIFY(!w->model.View().EditPending());
         QCOMPARE(ModelCells(), GridCells());
 
         // From the last row only the first line fits; CRLF text pastes the same.
@@ -158,7 +160,7 @@ private slots:
         // A refused cell was never touched: no edit of it began.
         QCOMPARE(w->CountNotes(grid::LVN_BEGINLABELEDIT), 4);
         QCOMPARE(w->CountNotes(grid::LVN_ENDLABELEDIT), 4);
-        QVERIFY(!w->model.EditPending());
+        QVERIFY(!w->model.View().EditPending());
 
         // A spreadsheet row with decimal commas between tabs.
         w->Focus(10);
@@ -180,7 +182,7 @@ private slots:
             QVERIFY2(!w->Modified(r), qPrintable(QString("row %1 marked modified").arg(r)));
         }
         QCOMPARE(w->grid->GetCellText(3, 0), QString("P3"));
-        QVERIFY(!w->model.EditPending());
+        QVERIFY(!w->model.View().EditPending());
 
         w->model.SetCellText(4, "27.0000");
         w->Focus(4);
@@ -217,8 +219,8 @@ private slots:
     void aLockedTableRefusesEveryChange() {
         w->model.SetCellText(3, "27.0000");
         w->Focus(3);
-        const std::string status = w->model.StatusText();
-        w->model.LockChannelTable();
+        const std::string status = w->model.View().StatusText();
+        test::TransferStarts(w->model);
         CGridCtrl& g = *w->grid;
         QVERIFY(g.IsTransferBusy());
         QCOMPARE(g.Core().GetFixedCols(), 3);
@@ -254,14 +256,14 @@ private slots:
         QCOMPARE(w->Text(4), QString());
 
         QCOMPARE(w->CountNotes(grid::LVN_BEGINLABELEDIT), 0);
-        QVERIFY(!w->model.EditPending());
-        QCOMPARE(w->model.StatusText(), status);
+        QVERIFY(!w->model.View().EditPending());
+        QCOMPARE(w->model.View().StatusText(), status);
 
         // The radio fills the cells while the table is locked.
         w->model.SetCellText(7, "29.0000");
         QCOMPARE(w->Text(7), QString("29.0000"));
 
-        w->model.UnlockChannelTable();
+        test::TransferEnds(w->model);
         QVERIFY(!g.IsTransferBusy());
         QCOMPARE(g.Core().GetFixedCols(), 2);
         QCOMPARE(w->Text(3), QString("27.0000"));
@@ -280,23 +282,23 @@ private slots:
         w->Focus(3);
         TableWindow::Type("27.5");
         QVERIFY(w->Editor());
-        w->model.LockChannelTable();
+        test::TransferStarts(w->model);
         QVERIFY(!w->Editor());
         QCOMPARE(w->Text(3), QString("27.5000"));
         QCOMPARE(w->ModelText(3), std::string("27.5000"));
-        QVERIFY(!w->model.EditPending());
-        w->model.UnlockChannelTable();
+        QVERIFY(!w->model.View().EditPending());
+        test::TransferEnds(w->model);
     }
 
     void unlockingAnUnlockedTableLeavesARunningEditAlone() {
         w->Focus(3);
         TableWindow::Key(Qt::Key_F2);
         TableWindow::Type("27.5");
-        w->model.UnlockChannelTable();
-        w->model.SetStatusText("PORT CLOSED");
+        test::TransferEnds(w->model);
+        w->model.View().SetStatusText("PORT CLOSED");
         QVERIFY(w->Editor());
         QCOMPARE(w->Editor()->text(), QString("27.5"));
-        QVERIFY(w->model.EditPending());
+        QVERIFY(w->model.View().EditPending());
         TableWindow::Key(Qt::Key_Return);
         QCOMPARE(w->Text(3), QString("27.5000"));
     }
@@ -305,16 +307,16 @@ private slots:
         w->Focus(6);
         w->notes.clear();
         TableWindow::Key(Qt::Key_F2);
-        QVERIFY(w->model.EditPending());
+        QVERIFY(w->model.View().EditPending());
         TableWindow::Key(Qt::Key_Return);
-        QVERIFY(!w->model.EditPending());
+        QVERIFY(!w->model.View().EditPending());
         QCOMPARE(Notes(), (QStringList{At(grid::LVN_BEGINLABELEDIT, 6), At(grid::LVN_ENDLABELEDIT, 6)}));
         QVERIFY(!w->Modified(6));
 
         w->Click(6);  // focused: a click edits
         QVERIFY(w->Editor());
         TableWindow::Key(Qt::Key_Escape);
-        QVERIFY(!w->model.EditPending());
+        QVERIFY(!w->model.View().EditPending());
         QVERIFY(!w->Modified(6));
         QCOMPARE(w->prompts.shown.size(), std::size_t{0});
     }

@@ -103,7 +103,7 @@ private slots:
         TableWindow::Type(typed);
         QVERIFY(w->Editor());
         QCOMPARE(w->Editor()->text(), typed);  // the first digit replaced the old text
-        QVERIFY(w->model.EditPending());
+        QVERIFY(w->model.View().EditPending());
         TableWindow::Key(Qt::Key(endKey));
 
         QVERIFY(!w->Editor());
@@ -116,7 +116,7 @@ private slots:
             QVERIFY(w->prompts.shown[0].buttons == MsgButtons::Ok);
         }
         QCOMPARE(w->FocusCell(), (grid::CellId{focusRow, kFrequencyColumn}));
-        QVERIFY(!w->model.EditPending());
+        QVERIFY(!w->model.View().EditPending());
         QCOMPARE(TableWindow::Focused(), static_cast<QWidget*>(w->grid));
     }
 
@@ -208,7 +208,7 @@ private slots:
         QCOMPARE(w->Text(3), QString("26.0000"));
         QCOMPARE(w->CountNotes(grid::LVN_BEGINLABELEDIT), 2);
         QCOMPARE(w->CountNotes(grid::LVN_ENDLABELEDIT), 2);
-        QVERIFY(!w->model.EditPending());
+        QVERIFY(!w->model.View().EditPending());
     }
 
     // ---- Length limit at real desktop fonts -----------------------------------
@@ -435,7 +435,7 @@ private slots:
         w->Click(3);
         QVERIFY(!w->Editor());
         QCOMPARE(w->FocusCell(), (grid::CellId{3, kFrequencyColumn}));
-        QVERIFY(!w->model.EditPending());
+        QVERIFY(!w->model.View().EditPending());
 
         w->Click(3);
         CInPlaceEdit* e = w->Editor();
@@ -446,7 +446,7 @@ private slots:
         QVERIFY(!e->hasSelectedText());
         QCOMPARE(e->cursorPosition(), 7);
         QCOMPARE(TableWindow::Focused(), static_cast<QWidget*>(e));
-        QVERIFY(w->model.EditPending());
+        QVERIFY(w->model.View().EditPending());
 
         // The caret is the mouse's: digits go where it is.
         TableWindow::Key(Qt::Key_Backspace);
@@ -462,7 +462,7 @@ private slots:
         QCOMPARE(w->FocusCell(), (grid::CellId{6, kFrequencyColumn}));
         QCOMPARE(w->CountNotes(grid::LVN_BEGINLABELEDIT), 1);
         QCOMPARE(w->CountNotes(grid::LVN_ENDLABELEDIT), 1);
-        QVERIFY(!w->model.EditPending());
+        QVERIFY(!w->model.View().EditPending());
 
         // The same way out checks the text.
         w->Click(6);

@@ -1,3 +1,4 @@
+#include "tests/support/LinkSide.h"
 #include <gtest/gtest.h>
 
 #include "support/KvxSample.h"
@@ -56,12 +57,12 @@ protected:
 TEST_F(BandSectionTest, StartUpState) {
     EXPECT_EQ(form.ModeSelection(), 0);
     EXPECT_EQ(form.EmgList().Count(), 0);
-    EXPECT_FALSE(form.SouthAfricaSetupEnabled());
-    EXPECT_EQ(form.StatusText(), "TOTAL FREQUENCY RANGE : 26.0000 MHz ~ 30.0000 MHz");
-    EXPECT_EQ(form.Progress(), 0);
+    EXPECT_FALSE(form.View().SouthAfricaSetupEnabled());
+    EXPECT_EQ(form.View().StatusText(), "TOTAL FREQUENCY RANGE : 26.0000 MHz ~ 30.0000 MHz");
+    EXPECT_EQ(form.View().Progress(), 0);
     EXPECT_EQ(form.Caption(), "ORVEX Programmer Ver 1.1.2");
     form.ClickChannelBox(1);  // the section is disabled
-    EXPECT_FALSE(form.ChannelFlag(1));
+    EXPECT_FALSE(ChannelFlag(form, 1));
 }
 
 TEST_F(BandSectionTest, ModeSelectKeepsTheOptionFlags) {
@@ -76,7 +77,7 @@ TEST_F(BandSectionTest, ModeSelectKeepsTheOptionFlags) {
 
 TEST_F(BandSectionTest, ModeSelectClearsTheTableAndTheSection) {
     form.OnModeSelect(3);
-    EXPECT_TRUE(form.SouthAfricaSetupEnabled());
+    EXPECT_TRUE(form.View().SouthAfricaSetupEnabled());
     EXPECT_EQ(form.EmgList().Count(), 0);
     // A file's emergency channel and alignment, a ticked box and a cell.
     test::Bytes b = test::BlankSettingsImage();
@@ -93,9 +94,9 @@ TEST_F(BandSectionTest, ModeSelectClearsTheTableAndTheSection) {
     form.OnModeSelect(1);
     EXPECT_EQ(form.ModeSelection(), 1);
     EXPECT_EQ(form.Settings().m_nBandPlan, 1);
-    EXPECT_FALSE(form.SouthAfricaSetupEnabled());
-    EXPECT_EQ(form.CellText(2), "");
-    EXPECT_FALSE(form.ChannelFlag(4));
+    EXPECT_FALSE(form.View().SouthAfricaSetupEnabled());
+    EXPECT_EQ(CellText(form, 2), "");
+    EXPECT_FALSE(ChannelFlag(form, 4));
     EXPECT_EQ(form.EmgList().Count(), 0);
     EXPECT_EQ(form.Settings().m_freqencyAdjust, 82u);
     EXPECT_EQ(form.Settings().m_nEmgChannel, 9);
@@ -123,9 +124,9 @@ TEST_F(BandSectionTest, AClickKeepsTheEmergencyChannelUnlessItsOwnBoxIsCleared) 
         form.ClickChannelBox(step.click);
         EXPECT_EQ(form.EmgList().Items(), step.items) << "CH " << step.click;
         EXPECT_EQ(form.EmgList().ShownText(), step.shown) << "CH " << step.click;
-        EXPECT_EQ(form.StatusText(), step.status) << "CH " << step.click;
+        EXPECT_EQ(form.View().StatusText(), step.status) << "CH " << step.click;
     }
-    EXPECT_EQ(form.TakeWriteImage().emgChannel, 9);
+    EXPECT_EQ(test::LinkSide(form).TakeWriteImage().emgChannel, 9);
 
     // A blank emergency channel, as a file may hold it, stays blank.
     OpenWith(3, 0, {1, 7});
@@ -150,35 +151,34 @@ TEST_F(BandSectionTest, EmergencyChannelAfterOpen) {
     };
     for (const auto& c : cases) {
         OpenWith(c.plan, c.emg, {1, 7});
-        EXPECT_TRUE(form.ChannelFlag(1) && form.ChannelFlag(7));
-        EXPECT_TRUE(form.SouthAfricaSetupEnabled());
+        EXPECT_TRUE(ChannelFlag(form, 1) && ChannelFlag(form, 7));
+        EXPECT_TRUE(form.View().SouthAfricaSetupEnabled());
         EXPECT_EQ(form.EmgList().Items(), c.items) << "emg " << int(c.emg);
         EXPECT_EQ(form.EmgList().ShownText(), c.shown) << "emg " << int(c.emg);
         EXPECT_EQ(form.Settings().m_nEmgChannel, c.emgAfter) << "emg " << int(c.emg);
-        EXPECT_EQ(form.EmgChannelForSave(), c.stored) << "emg " << int(c.emg);
+        EXPECT_EQ(EmgChannelForSave(form), c.stored) << "emg " << int(c.emg);
     }
 
     OpenWith(1, 25, {});
     EXPECT_EQ(form.Settings().m_nEmgChannel, 25);
-    EXPECT_FALSE(form.SouthAfricaSetupEnabled());
+    EXPECT_FALSE(form.View().SouthAfricaSetupEnabled());
     EXPECT_EQ(form.EmgList().Count(), 0);
-    EXPECT_EQ(form.EmgChannelForSave(), 25);
+    EXPECT_EQ(EmgChannelForSave(form), 25);
 }
 
 TEST_F(BandSectionTest, WriteNeedsAnEmergencyChannelOnlyForSouthAfrica) {
-    EXPECT_TRUE(form.CheckEmgChannelForWrite());
+    EXPECT_FALSE(form.WriteRefusal());
     form.OnModeSelect(3);
-    form.DisableBandSectionForWrite();
-    EXPECT_FALSE(form.CheckEmgChannelForWrite());
+    EXPECT_FALSE(test::LinkSide(form).MayWrite());
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.shown[0].text, " Emg Channel check !");
     EXPECT_EQ(prompter.shown[0].icon, MsgIcon::None);
-    EXPECT_TRUE(form.BandListEnabled());
-    EXPECT_TRUE(form.SouthAfricaSetupEnabled());
+    EXPECT_TRUE(form.View().BandListEnabled());
+    EXPECT_TRUE(form.View().SouthAfricaSetupEnabled());
 
     form.ClickChannelBox(12);
-    EXPECT_TRUE(form.CheckEmgChannelForWrite());
-    EXPECT_EQ(form.TakeWriteImage().emgChannel, 12);  // the channel the list shows
+    EXPECT_FALSE(form.WriteRefusal());
+    EXPECT_EQ(test::LinkSide(form).TakeWriteImage().emgChannel, 12);  // the channel the list shows
     EXPECT_EQ(form.Settings().m_nEmgChannel, 12);
     EXPECT_EQ(prompter.shown.size(), 1u);
 }
@@ -191,15 +191,15 @@ TEST_F(BandSectionTest, BandPlanOfAReceivedRecord) {
         for (int ch = 1; ch <= kChannelCount; ++ch)
             image.records[ch - 1] = {static_cast<std::uint8_t>(ch), 0x2B, 0xC0, plan, emg, 0, 0, 0, 0, 0, 0};
         image.flags[6] = 1;  // CH 07
-        form.ApplyReadImage(image);
+        test::LinkSide(form).ApplyReadImage(image);
     };
     read(3, 7);
     EXPECT_EQ(form.EmgList().ShownText(), "CH 07");
-    EXPECT_EQ(form.CellText(10), "28.0000");
+    EXPECT_EQ(CellText(form, 10), "28.0000");
     read(7, 3);
     EXPECT_EQ(form.ModeSelection(), -1);
     EXPECT_EQ(form.Settings().m_nBandPlan, 255);
-    EXPECT_FALSE(form.SouthAfricaSetupEnabled());
+    EXPECT_FALSE(form.View().SouthAfricaSetupEnabled());
 }
 
 }  // namespace

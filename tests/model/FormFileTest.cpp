@@ -1,3 +1,4 @@
+#include "tests/support/LinkSide.h"
 #include <gtest/gtest.h>
 #ifdef _WIN32
 #include <windows.h>
@@ -65,7 +66,7 @@ protected:
     }
     Bytes Saved(FormModel& f) {
         const std::string path = dir.File("saved" + std::to_string(++m_saves) + ".kvx");
-        EXPECT_TRUE(f.Save(path)) << prompter.LastText();
+        EXPECT_TRUE(Save(f, path)) << prompter.LastText();
         return test::ReadBytes(path);
     }
     Bytes Saved() { return Saved(form); }
@@ -109,7 +110,7 @@ TEST_F(FormFileTest, DefaultStateIsWrittenByteForByte) {
 
 TEST_F(FormFileTest, SavingOverAFileKeepsWhatSaveDoesNotWrite) {
     const std::string path = Put("big.kvx", Bytes(4096, 0x5A));
-    ASSERT_TRUE(form.Save(path));
+    ASSERT_TRUE(Save(form, path));
     const Bytes saved = test::ReadBytes(path);
     const Bytes expected = DefaultStateImage();
     ASSERT_EQ(saved.size(), 4096u);
@@ -132,8 +133,8 @@ TEST_F(FormFileTest, SaveRefusesACellItCannotStore) {
     for (const char* cell : {"27.0010", "-27.0000", "200"}) {
         prompter.shown.clear();
         form.SetCellText(3, cell);
-        EXPECT_FALSE(form.Save(existing)) << cell;
-        EXPECT_FALSE(form.Save(dir.File("new.kvx"))) << cell;
+        EXPECT_FALSE(Save(form, existing)) << cell;
+        EXPECT_FALSE(Save(form, dir.File("new.kvx"))) << cell;
         ASSERT_EQ(prompter.shown.size(), 2u);
         EXPECT_EQ(prompter.shown[0].text, "Frequency is out of range or Not step 2.5Khz");
         EXPECT_NE(prompter.shown[0].detail.find("P3"), std::string::npos) << prompter.shown[0].detail;
@@ -149,7 +150,7 @@ TEST_F(FormFileTest, SaveThatCannotCreateTheFileWritesNothing) {
     std::filesystem::create_directory(folder);
     for (const std::string& path : {missingFolder, folder}) {
         prompter.shown.clear();
-        EXPECT_FALSE(form.Save(path));
+        EXPECT_FALSE(Save(form, path));
         ASSERT_EQ(prompter.shown.size(), 1u) << path;
         EXPECT_EQ(prompter.shown[0].text, "Can't make file.");
         EXPECT_EQ(prompter.shown[0].icon, MsgIcon::Stop);
@@ -167,12 +168,12 @@ TEST_F(FormFileTest, OpenThenSaveKeepsEveryValue) {
     ASSERT_TRUE(form.Open(Put("rich.kvx", rich)));
     EXPECT_EQ(form.Caption(), "ORVEX Programmer Ver 1.1.2 - rich");
     EXPECT_EQ(form.FileNameMember(), "rich.kvx");
-    EXPECT_EQ(form.CellText(1), "26.0000");
-    EXPECT_EQ(form.CellText(2), "30.0000");
-    EXPECT_EQ(form.CellText(3), "");
-    EXPECT_EQ(form.CellText(10), "27.1250");
+    EXPECT_EQ(CellText(form, 1), "26.0000");
+    EXPECT_EQ(CellText(form, 2), "30.0000");
+    EXPECT_EQ(CellText(form, 3), "");
+    EXPECT_EQ(CellText(form, 10), "27.1250");
     EXPECT_EQ(form.ModeSelection(), 3);
-    EXPECT_TRUE(form.SouthAfricaSetupEnabled());
+    EXPECT_TRUE(form.View().SouthAfricaSetupEnabled());
     EXPECT_EQ(form.EmgList().Items(), (std::vector<std::string>{"CH 01", "CH 07", "CH 23"}));
     EXPECT_EQ(form.EmgList().ShownText(), "CH 07");
     const std::string opened = test::FormState(form);
@@ -215,7 +216,7 @@ TEST_F(FormFileTest, StoredBytesComeBackWithinTheirRanges) {
     ASSERT_TRUE(form.Open(Put("odd.kvx", b)));
     EXPECT_EQ(form.ModeSelection(), -1);
     EXPECT_EQ(form.Settings().m_nBandPlan, 255);  // Mode Select shows none, and the values follow it
-    EXPECT_FALSE(form.SouthAfricaSetupEnabled());
+    EXPECT_FALSE(form.View().SouthAfricaSetupEnabled());
     EXPECT_EQ(form.Settings().m_MinPowerAdjust, 200u);
     const Bytes saved = Saved();
     for (const auto& c : cases) EXPECT_EQ(saved[c.offset], c.resaved) << "byte " << c.offset;
@@ -232,7 +233,7 @@ TEST_F(FormFileTest, OptionFlagsAfterStartOpenAndNew) {
     ASSERT_TRUE(form.New());
     EXPECT_EQ(form.Caption(), "ORVEX Programmer Ver 1.1.2");
     EXPECT_EQ(form.FileNameMember(), "");
-    for (int row = 1; row <= 10; ++row) EXPECT_EQ(form.CellText(row), "");
+    for (int row = 1; row <= 10; ++row) EXPECT_EQ(CellText(form, row), "");
     EXPECT_EQ(form.EmgList().Count(), 0);
     EXPECT_EQ(form.ModeSelection(), 3);  // New keeps the band plan and the selections
     const Bytes saved = Saved();
@@ -324,10 +325,10 @@ TEST_F(FormFileTest, RefusedOpenChangesNothing) {
 TEST_F(FormFileTest, NothingWhileATransferRuns) {
     const std::string good = Put("good.kvx", RichImage());
     const std::string before = test::FormState(form);
-    form.LockChannelTable();
+    test::TransferStarts(form);
     EXPECT_FALSE(form.Open(good));
     EXPECT_FALSE(form.New());
-    EXPECT_FALSE(form.Save(dir.File("out.kvx")));
+    EXPECT_FALSE(Save(form, dir.File("out.kvx")));
     EXPECT_EQ(test::FormState(form), before);
     EXPECT_FALSE(test::Exists(dir.File("out.kvx")));
     EXPECT_TRUE(prompter.shown.empty());
@@ -336,26 +337,26 @@ TEST_F(FormFileTest, NothingWhileATransferRuns) {
 // What counts as unsaved: anything that differs from the state last made
 // new, opened or saved; a refused Open changes nothing.
 TEST_F(FormFileTest, EditsAreUnsavedUntilSaveNewOrOpen) {
-    EXPECT_FALSE(form.HasUnsavedEdits());
+    EXPECT_FALSE(HasUnsavedEdits(form));
     form.SetCellText(3, "27.1250");
-    EXPECT_TRUE(form.HasUnsavedEdits());
+    EXPECT_TRUE(HasUnsavedEdits(form));
     Saved();
-    EXPECT_FALSE(form.HasUnsavedEdits());
+    EXPECT_FALSE(HasUnsavedEdits(form));
     form.ClickChannelBox(5);  // a box of a plan without boxes: nothing changes
     form.OnModeSelect(kBandPlanSouthAfrica);
-    EXPECT_TRUE(form.HasUnsavedEdits());
+    EXPECT_TRUE(HasUnsavedEdits(form));
     ASSERT_TRUE(form.New());
-    EXPECT_FALSE(form.HasUnsavedEdits());
+    EXPECT_FALSE(HasUnsavedEdits(form));
     const std::string rich = Put("rich.kvx", RichImage());
     ASSERT_TRUE(form.Open(rich));
-    EXPECT_FALSE(form.HasUnsavedEdits());
+    EXPECT_FALSE(HasUnsavedEdits(form));
     form.SelectEmgItem(0);
-    EXPECT_TRUE(form.HasUnsavedEdits());
+    EXPECT_TRUE(HasUnsavedEdits(form));
     EXPECT_FALSE(form.Open(Put("short.kvx", Bytes(100, 0))));
-    EXPECT_TRUE(form.HasUnsavedEdits());
+    EXPECT_TRUE(HasUnsavedEdits(form));
     ASSERT_TRUE(form.Open(rich));
     EXPECT_FALSE(form.Open(Put("short2.kvx", Bytes(100, 0))));
-    EXPECT_FALSE(form.HasUnsavedEdits());
+    EXPECT_FALSE(HasUnsavedEdits(form));
 }
 
 // A snapshot brings back every value a later Save or write would use,
@@ -372,14 +373,14 @@ TEST_F(FormFileTest, RestoreBringsBackEveryValueExactly) {
     ASSERT_TRUE(form.New());
     ASSERT_TRUE(form.Restore(edited));
     EXPECT_EQ(test::FormState(form), shown);
-    EXPECT_TRUE(form.HasUnsavedEdits()) << "a restored form is not a saved one";
+    EXPECT_TRUE(HasUnsavedEdits(form)) << "a restored form is not a saved one";
     EXPECT_EQ(Saved(), wouldSave);
 
     // Not while a transfer fills or sends the form.
     form.New();
-    form.LockChannelTable();
+    test::TransferStarts(form);
     EXPECT_FALSE(form.Restore(edited));
-    form.UnlockChannelTable();
+    test::TransferEnds(form);
     EXPECT_NE(test::FormState(form), shown);
 }
 

@@ -28,7 +28,7 @@ struct StatusLog : IFormObserver {
     explicit StatusLog(FormModel& form) : form(form) { form.AddObserver(this); }
     ~StatusLog() override { form.RemoveObserver(this); }
     void OnFormChanged(unsigned changes) override {
-        if (changes & kChangeStatus) texts.push_back(form.StatusText());
+        if (changes & kChangeStatus) texts.push_back(form.View().StatusText());
     }
     int CountStartingWith(std::string_view prefix) const {
         int n = 0;
@@ -105,7 +105,7 @@ TEST_F(RecoveryKeeperTest, FileGoesWhenTheFormMatchesASavedStateAgain) {
     };
     const std::vector<std::pair<const char*, std::function<void()>>> back = {
         {"typed back", [&] { rig.form.SetCellText(2, rig.form.Baseline().cells[1]); }},
-        {"save", [&] { ASSERT_TRUE(rig.form.Save(saved)); }},
+        {"save", [&] { ASSERT_TRUE(Save(rig.form, saved)); }},
         {"new", [&] { rig.form.New(); }},
         {"open", [&] { ASSERT_TRUE(rig.form.Open(saved)); }},
         {"read", [&] {
@@ -121,7 +121,7 @@ TEST_F(RecoveryKeeperTest, FileGoesWhenTheFormMatchesASavedStateAgain) {
         ASSERT_TRUE(edit()) << name;
         undo();
         rig.loop.RunFor(RecoveryKeeper::kLatestMs);
-        EXPECT_FALSE(rig.form.HasUnsavedEdits()) << name;
+        EXPECT_FALSE(HasUnsavedEdits(rig.form)) << name;
         EXPECT_FALSE(Kept(*keeper)) << name;
     }
 }
@@ -137,7 +137,7 @@ TEST_F(RecoveryKeeperTest, NeverWritesWhileATransferRuns) {
     bool sawLock = false;
     bool changedWhileLocked = false;
     rig.loop.RunUntil([&] {
-        if (rig.form.IsTableLocked()) {
+        if (rig.form.View().IsTableLocked()) {
             sawLock = true;
             changedWhileLocked |= test::ReadBytes(keeper->FilePath()) != before;
         }
@@ -159,19 +159,19 @@ TEST_F(RecoveryKeeperTest, AnUnwritableFolderIsSaidOnceAndTriedAgainQuietly) {
     }
     EXPECT_EQ(status.CountStartingWith(texts::kRecoveryNotKept), 1);
     EXPECT_NE(status.texts.front().find(folder), std::string::npos) << status.texts.front();
-    EXPECT_EQ(rig.form.CellText(5), "27.2000");
+    EXPECT_EQ(CellText(rig.form, 5), "27.2000");
     // Where a command's news gives way, the warning comes back.
-    ASSERT_TRUE(rig.form.Undo());
-    EXPECT_TRUE(rig.form.StatusText().starts_with(texts::kRecoveryNotKept)) << rig.form.StatusText();
-    ASSERT_TRUE(rig.form.Redo());
+    ASSERT_TRUE(rig.form.History().Undo());
+    EXPECT_TRUE(rig.form.View().StatusText().starts_with(texts::kRecoveryNotKept)) << rig.form.View().StatusText();
+    ASSERT_TRUE(rig.form.History().Redo());
     const int said = status.CountStartingWith(texts::kRecoveryNotKept);
 
     fs::remove(folder);
     rig.loop.RunFor(RecoveryKeeper::kRetryMs);
     EXPECT_TRUE(Kept(*keeper));
     EXPECT_EQ(status.CountStartingWith(texts::kRecoveryNotKept), said);
-    ASSERT_TRUE(rig.form.Undo());
-    EXPECT_EQ(rig.form.StatusText(), texts::kTotalRangeHint);
+    ASSERT_TRUE(rig.form.History().Undo());
+    EXPECT_EQ(rig.form.View().StatusText(), texts::kTotalRangeHint);
 }
 
 TEST_F(RecoveryKeeperTest, ClosingKeepsUnsavedEditsOnlyAndNeverAsks) {
@@ -214,9 +214,9 @@ TEST_F(RecoveryKeeperTest, ANewSessionBringsBackTheEditsExactly) {
     EXPECT_EQ(second.Pending()->path, leftBehind);
     EXPECT_TRUE(second.AnnouncePending());
     EXPECT_FALSE(second.AnnouncePending());
-    EXPECT_EQ(later.form.StatusText(), PendingRecoveryText(*second.Pending()));
+    EXPECT_EQ(later.form.View().StatusText(), PendingRecoveryText(*second.Pending()));
     ASSERT_TRUE(later.form.New());  // as an Open from the command line would, right after start
-    EXPECT_EQ(later.form.StatusText(), PendingRecoveryText(*second.Pending()));
+    EXPECT_EQ(later.form.View().StatusText(), PendingRecoveryText(*second.Pending()));
 
     const test::Bytes pendingBytes = test::ReadBytes(leftBehind);
     later.form.SetCellText(1, "29.0000");  // edits of its own first
@@ -234,7 +234,7 @@ TEST_F(RecoveryKeeperTest, ANewSessionBringsBackTheEditsExactly) {
 
     // The edits the restore replaced are offered next, and come back the same way.
     ASSERT_TRUE(second.Pending());
-    EXPECT_EQ(later.form.StatusText(), texts::kRecoveryKeptAside);
+    EXPECT_EQ(later.form.View().StatusText(), texts::kRecoveryKeptAside);
     const std::string aside = second.Pending()->path;
     ASSERT_TRUE(second.RestorePending());
     EXPECT_EQ(WithoutStatus(test::FormState(later.form)), own);
@@ -262,8 +262,8 @@ TEST_F(RecoveryKeeperTest, OnlyReadableFilesAreOfferedTheRestNamedOnceAndLeftAlo
     ASSERT_EQ(keeper->Pending()->path, olderPath);
     EXPECT_EQ(keeper->Unreadable(), std::vector<std::string>{damagedPath + ": damaged (checksum)"});
     ASSERT_TRUE(keeper->AnnouncePending());
-    EXPECT_NE(rig.form.StatusText().find(PendingRecoveryText(*keeper->Pending())), std::string::npos);
-    EXPECT_NE(rig.form.StatusText().find(damagedPath + ": damaged (checksum)"), std::string::npos);
+    EXPECT_NE(rig.form.View().StatusText().find(PendingRecoveryText(*keeper->Pending())), std::string::npos);
+    EXPECT_NE(rig.form.View().StatusText().find(damagedPath + ": damaged (checksum)"), std::string::npos);
 
     // Gone bad after the start: refused when asked for, and left as it is.
     const test::Bytes cut(damaged.begin(), damaged.begin() + 40);
@@ -275,7 +275,7 @@ TEST_F(RecoveryKeeperTest, OnlyReadableFilesAreOfferedTheRestNamedOnceAndLeftAlo
     EXPECT_EQ(rig.prompter.shown[0].detail, olderPath + ": cut short");
     EXPECT_EQ(rig.prompter.shown[0].icon, MsgIcon::Stop);
     EXPECT_FALSE(keeper->Pending());
-    EXPECT_EQ(rig.form.StatusText(), texts::kTotalRangeHint);
+    EXPECT_EQ(rig.form.View().StatusText(), texts::kTotalRangeHint);
     keeper.reset();
     EXPECT_EQ(test::ReadBytes(damagedPath), test::Bytes(damaged.begin(), damaged.end()));
     EXPECT_EQ(test::ReadBytes(olderPath), cut);
@@ -285,7 +285,7 @@ TEST_F(RecoveryKeeperTest, OnlyReadableFilesAreOfferedTheRestNamedOnceAndLeftAlo
     RecoveryKeeper again(later.form, later.loop, folder, RecoverySession{"session-b.orvexrec"});
     EXPECT_FALSE(again.Pending());
     EXPECT_TRUE(again.AnnouncePending());
-    EXPECT_EQ(later.form.StatusText(), std::string(texts::kRecoveryUnreadable) + damagedPath +
+    EXPECT_EQ(later.form.View().StatusText(), std::string(texts::kRecoveryUnreadable) + damagedPath +
                                            ": damaged (checksum) (and 1 more)");
 }
 

@@ -1,6 +1,7 @@
 // Undo and redo of the user's changes to the form: each kind of change, the
 // grouping of several calls, the bound, the saved state, and the history
 // around transfers, Open, New and Restore Unsaved Edits.
+#include "tests/support/LinkSide.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -73,12 +74,12 @@ TEST_F(UndoTest, EachKindOfChangeIsOneStepUndoneAndRedoneExactly) {
         c.change(form);
         const std::string after = State(form);
         ASSERT_NE(before, after);
-        ASSERT_TRUE(form.CanUndo());
-        ASSERT_TRUE(form.Undo());
+        ASSERT_TRUE(form.History().CanUndo());
+        ASSERT_TRUE(form.History().Undo());
         EXPECT_EQ(State(form), before);
-        ASSERT_TRUE(form.Redo());
+        ASSERT_TRUE(form.History().Redo());
         EXPECT_EQ(State(form), after);
-        EXPECT_FALSE(form.CanRedo());
+        EXPECT_FALSE(form.History().CanRedo());
     }
 }
 
@@ -86,20 +87,20 @@ TEST_F(UndoTest, ABandPlanChangeClearsTheTableAndUndoBringsItAllBack) {
     ASSERT_TRUE(form.Open(SouthAfricaFile()));
     const std::string opened = State(form);
     form.OnModeSelect(0);
-    EXPECT_EQ(form.CellText(1), "");
-    EXPECT_FALSE(form.ChannelFlag(7));
+    EXPECT_EQ(CellText(form, 1), "");
+    EXPECT_FALSE(ChannelFlag(form, 7));
     EXPECT_EQ(form.EmgList().Count(), 0);
-    EXPECT_TRUE(form.HasUnsavedEdits());
+    EXPECT_TRUE(HasUnsavedEdits(form));
 
-    ASSERT_TRUE(form.Undo());
+    ASSERT_TRUE(form.History().Undo());
     EXPECT_EQ(State(form), opened);
-    EXPECT_TRUE(form.SouthAfricaSetupEnabled());
-    EXPECT_FALSE(form.HasUnsavedEdits());
-    EXPECT_TRUE(form.CanUndo());  // the Open itself is the step before
-    ASSERT_TRUE(form.Redo());
-    EXPECT_EQ(form.CellText(1), "");
-    EXPECT_FALSE(form.SouthAfricaSetupEnabled());
-    EXPECT_TRUE(form.HasUnsavedEdits());
+    EXPECT_TRUE(form.View().SouthAfricaSetupEnabled());
+    EXPECT_FALSE(HasUnsavedEdits(form));
+    EXPECT_TRUE(form.History().CanUndo());  // the Open itself is the step before
+    ASSERT_TRUE(form.History().Redo());
+    EXPECT_EQ(CellText(form, 1), "");
+    EXPECT_FALSE(form.View().SouthAfricaSetupEnabled());
+    EXPECT_TRUE(HasUnsavedEdits(form));
 }
 
 TEST_F(UndoTest, OnlyChangesAreRecordedWithinTheBoundAndANewOneEndsTheRedo) {
@@ -107,20 +108,20 @@ TEST_F(UndoTest, OnlyChangesAreRecordedWithinTheBoundAndANewOneEndsTheRedo) {
     form.ClickChannelBox(3);  // the section is off for this plan
     form.SelectEmgItem(-1);
     { const FormModel::UserChange nothing(form); }
-    EXPECT_FALSE(form.CanUndo());
+    EXPECT_FALSE(form.History().CanUndo());
 
     const int edits = static_cast<int>(kUndoStepLimit) + 5;
     for (int i = 1; i <= edits; ++i) form.SetCellText(1, std::to_string(i));
-    ASSERT_TRUE(form.Undo());
+    ASSERT_TRUE(form.History().Undo());
     form.SetCellText(1, std::to_string(edits - 1));  // the table ends every edit, changed or not
-    ASSERT_TRUE(form.Redo());
-    ASSERT_TRUE(form.Undo());
+    ASSERT_TRUE(form.History().Redo());
+    ASSERT_TRUE(form.History().Undo());
     form.SetCellText(2, "27.1000");
-    EXPECT_FALSE(form.Redo());
+    EXPECT_FALSE(form.History().Redo());
     int undone = 0;
-    while (form.Undo()) ++undone;
+    while (form.History().Undo()) ++undone;
     EXPECT_EQ(undone, static_cast<int>(kUndoStepLimit));
-    EXPECT_EQ(form.CellText(1), "5");
+    EXPECT_EQ(CellText(form, 1), "5");
 }
 
 TEST_F(UndoTest, CallsInsideOneUserChangeAreOneStepWhateverTheNesting) {
@@ -133,38 +134,38 @@ TEST_F(UndoTest, CallsInsideOneUserChangeAreOneStepWhateverTheNesting) {
             const FormModel::UserChange inner(form);
             form.SetCellText(2, "27.1000");
         }
-        EXPECT_FALSE(form.Undo());  // not in the middle of a change
+        EXPECT_FALSE(form.History().Undo());  // not in the middle of a change
         form.SetCellText(3, "27.2000");
     }
-    ASSERT_TRUE(form.Undo());
+    ASSERT_TRUE(form.History().Undo());
     EXPECT_EQ(State(form), before);
 }
 
 TEST_F(UndoTest, UndoingBackToTheSavedStateLeavesNothingUnsaved) {
     form.SetCellText(1, "27.0000");
     const std::string saved = dir.File("saved.kvx");
-    ASSERT_TRUE(form.Save(saved));
+    ASSERT_TRUE(Save(form, saved));
     form.SetCellText(1, "28.0000");
-    EXPECT_TRUE(form.HasUnsavedEdits());
-    ASSERT_TRUE(form.Undo());
-    EXPECT_FALSE(form.HasUnsavedEdits());
-    ASSERT_TRUE(form.Undo());  // Save keeps the history: before the save is unsaved now
-    EXPECT_TRUE(form.HasUnsavedEdits());
-    ASSERT_TRUE(form.Redo());
-    EXPECT_FALSE(form.HasUnsavedEdits());
+    EXPECT_TRUE(HasUnsavedEdits(form));
+    ASSERT_TRUE(form.History().Undo());
+    EXPECT_FALSE(HasUnsavedEdits(form));
+    ASSERT_TRUE(form.History().Undo());  // Save keeps the history: before the save is unsaved now
+    EXPECT_TRUE(HasUnsavedEdits(form));
+    ASSERT_TRUE(form.History().Redo());
+    EXPECT_FALSE(HasUnsavedEdits(form));
 }
 
 TEST_F(UndoTest, GoingBackPastASaveKeepsTheNameTheSaveGaveTheForm) {
     ASSERT_TRUE(form.Open(SouthAfricaFile()));
     ASSERT_NE(form.Caption(), texts::kCaption);
     form.SetCellText(1, "28.0000");
-    ASSERT_TRUE(form.Save(dir.File("other.kvx")));
+    ASSERT_TRUE(Save(form, dir.File("other.kvx")));
     form.SetCellText(2, "28.1000");
-    ASSERT_TRUE(form.Undo());
-    ASSERT_TRUE(form.Undo());
+    ASSERT_TRUE(form.History().Undo());
+    ASSERT_TRUE(form.History().Undo());
     EXPECT_EQ(form.Caption(), texts::kCaption);
-    EXPECT_EQ(form.CellText(1), test::kSampleChannels[0].text);
-    EXPECT_TRUE(form.HasUnsavedEdits());
+    EXPECT_EQ(CellText(form, 1), test::kSampleChannels[0].text);
+    EXPECT_TRUE(HasUnsavedEdits(form));
 }
 
 TEST_F(UndoTest, AFailedOpenIsNoStep) {
@@ -175,39 +176,39 @@ TEST_F(UndoTest, AFailedOpenIsNoStep) {
     EXPECT_FALSE(form.Open(broken));
     EXPECT_FALSE(form.Open(dir.File("missing.kvx")));
     EXPECT_EQ(State(form), edited);
-    ASSERT_TRUE(form.Undo());
-    EXPECT_FALSE(form.CanUndo());
+    ASSERT_TRUE(form.History().Undo());
+    EXPECT_FALSE(form.History().CanUndo());
 }
 
 TEST_F(UndoTest, NothingIsUndoneWhileATransferHasTheFormAndItsStoresAreNoSteps) {
     form.SetCellText(1, "27.0000");
     form.SetCellText(2, "27.1000");
-    ASSERT_TRUE(form.Undo());
+    ASSERT_TRUE(form.History().Undo());
     form.OnModeSelect(kBandPlanSouthAfrica);
     form.ClickChannelBox(4);
-    form.LockChannelTable();
+    test::TransferStarts(form);
     const std::string locked = State(form);
-    EXPECT_FALSE(form.CanUndo());
-    EXPECT_FALSE(form.CanRedo());
-    EXPECT_FALSE(form.Undo());
-    EXPECT_FALSE(form.Redo());
+    EXPECT_FALSE(form.History().CanUndo());
+    EXPECT_FALSE(form.History().CanRedo());
+    EXPECT_FALSE(form.History().Undo());
+    EXPECT_FALSE(form.History().Redo());
     // The form's own controls change nothing either: no step to take back later.
     form.ClickChannelBox(5);
     form.SelectEmgItem(0);
     EXPECT_EQ(State(form), locked);
-    form.UnlockChannelTable();
-    ASSERT_TRUE(form.Undo());  // the box ticked before the transfer, not after
-    EXPECT_FALSE(form.ChannelFlag(4));
-    ASSERT_TRUE(form.Undo());
-    ASSERT_TRUE(form.Undo());
-    EXPECT_EQ(form.CellText(1), "");
+    test::TransferEnds(form);
+    ASSERT_TRUE(form.History().Undo());  // the box ticked before the transfer, not after
+    EXPECT_FALSE(ChannelFlag(form, 4));
+    ASSERT_TRUE(form.History().Undo());
+    ASSERT_TRUE(form.History().Undo());
+    EXPECT_EQ(CellText(form, 1), "");
 
     // Nor while a write that has disabled the band section is opening the port.
     form.SetCellText(1, "27.0000");
-    form.DisableBandSectionForWrite();
-    EXPECT_FALSE(form.Undo());
-    form.EnableFormControls(true);
-    EXPECT_TRUE(form.Undo());
+    ASSERT_TRUE(test::LinkSide(form).MayWrite());
+    EXPECT_FALSE(form.History().Undo());
+    test::TransferEnds(form);
+    EXPECT_TRUE(form.History().Undo());
 }
 
 // New, Open and a completed read replace the form without a question:
@@ -236,25 +237,25 @@ TEST(UndoAroundTransfers, NewOpenAndAReadAreOneStepAndSetUnsavedEditsAside) {
         SimRig rig(test::SampleRadio());
         RecoveryKeeper keeper(rig.form, rig.loop, dir.File(std::string("recovery-") + c.name), RecoverySession{"s.orvexrec"});
         test::FillForm(rig.form, 1);
-        ASSERT_TRUE(rig.form.Save(dir.File("saved.kvx")));
+        ASSERT_TRUE(Save(rig.form, dir.File("saved.kvx")));
         if (c.edited) rig.form.SetCellText(2, "28.1000");
         const std::string before = State(rig.form);
         ASSERT_TRUE(c.replace(rig));
         const std::string after = State(rig.form);
         ASSERT_NE(after, before);
-        EXPECT_FALSE(rig.form.HasUnsavedEdits());
+        EXPECT_FALSE(HasUnsavedEdits(rig.form));
         EXPECT_EQ(keeper.Pending().has_value(), c.edited);
         if (c.edited && c.name != std::string("read")) {  // a read's news is its backup's
-            EXPECT_EQ(rig.form.StatusText(), texts::kRecoveryReplacedKept);
+            EXPECT_EQ(rig.form.View().StatusText(), texts::kRecoveryReplacedKept);
         }
 
-        ASSERT_TRUE(rig.form.Undo());
+        ASSERT_TRUE(rig.form.History().Undo());
         EXPECT_EQ(State(rig.form), before);
-        EXPECT_EQ(rig.form.HasUnsavedEdits(), c.edited);
+        EXPECT_EQ(HasUnsavedEdits(rig.form), c.edited);
         EXPECT_FALSE(keeper.Pending());  // the form holds them again
-        ASSERT_TRUE(rig.form.Redo());
+        ASSERT_TRUE(rig.form.History().Redo());
         EXPECT_EQ(State(rig.form), after);
-        EXPECT_FALSE(rig.form.HasUnsavedEdits());
+        EXPECT_FALSE(HasUnsavedEdits(rig.form));
         EXPECT_EQ(keeper.Pending().has_value(), c.edited);
         if (!c.edited) continue;
         // Also once the history is gone: the kept file brings the edits
@@ -262,7 +263,7 @@ TEST(UndoAroundTransfers, NewOpenAndAReadAreOneStepAndSetUnsavedEditsAside) {
         ASSERT_TRUE(keeper.RestorePending());
         EXPECT_EQ(State(rig.form), before);
         EXPECT_FALSE(keeper.Pending());
-        ASSERT_TRUE(rig.form.Save(dir.File("saved.kvx")));
+        ASSERT_TRUE(Save(rig.form, dir.File("saved.kvx")));
         rig.loop.RunFor(RecoveryKeeper::kLatestMs);
         for (const auto& left : std::filesystem::directory_iterator(dir.File(std::string("recovery-") + c.name)))
             EXPECT_NE(left.path().extension(), ".orvexrec") << left.path();  // the session's lock stays
@@ -274,9 +275,9 @@ TEST(UndoAroundTransfers, NewOpenAndAReadAreOneStepAndSetUnsavedEditsAside) {
     silent.link->OnReadFromRadio();
     ASSERT_TRUE(silent.RunUntilSettled());
     ASSERT_NE(silent.link->Outcome(), TransferOutcome::Completed);
-    ASSERT_TRUE(silent.form.Undo());
-    EXPECT_EQ(silent.form.CellText(1), "");
-    EXPECT_FALSE(silent.form.CanUndo());
+    ASSERT_TRUE(silent.form.History().Undo());
+    EXPECT_EQ(CellText(silent.form, 1), "");
+    EXPECT_FALSE(silent.form.History().CanUndo());
 }
 
 // Its reads give the form back as the user had it: they are no new start.
@@ -287,13 +288,13 @@ TEST(UndoAroundTransfers, WriteAndVerifyKeepsTheHistory) {
     VerifiedWrite verify(rig.form, *rig.link, rig.loop, nullptr);
     std::optional<VerifyResult> result;
     ASSERT_TRUE(verify.Start([&](const VerifyResult& r) { result = r; }));
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.form.HistoryHeld(); }, 5000));
-    EXPECT_FALSE(rig.form.CanUndo());
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.form.History().Held(); }, 5000));
+    EXPECT_FALSE(rig.form.History().CanUndo());
     ASSERT_TRUE(rig.loop.RunUntil([&] { return result.has_value(); }, 60000));
     ASSERT_EQ(result->status, VerifyResult::Status::Verified) << result->failure;
-    EXPECT_FALSE(rig.form.HistoryHeld());
-    ASSERT_TRUE(rig.form.Undo());
-    EXPECT_EQ(rig.form.CellText(5), test::kSampleChannels[4].text);
+    EXPECT_FALSE(rig.form.History().Held());
+    ASSERT_TRUE(rig.form.History().Undo());
+    EXPECT_EQ(CellText(rig.form, 5), test::kSampleChannels[4].text);
 }
 
 TEST(UndoAroundTransfers, RestoringUnsavedEditsIsOneStep) {
@@ -309,10 +310,10 @@ TEST(UndoAroundTransfers, RestoringUnsavedEditsIsOneStep) {
     RecoveryKeeper second(later.form, later.loop, folder, RecoverySession{"b.orvexrec"});
     const std::string own = State(later.form);
     ASSERT_TRUE(second.RestorePending());
-    EXPECT_EQ(later.form.CellText(4), "28.0000");
-    ASSERT_TRUE(later.form.Undo());
+    EXPECT_EQ(CellText(later.form, 4), "28.0000");
+    ASSERT_TRUE(later.form.History().Undo());
     EXPECT_EQ(State(later.form), own);
-    EXPECT_FALSE(later.form.HasUnsavedEdits());
+    EXPECT_FALSE(HasUnsavedEdits(later.form));
 }
 
 }  // namespace

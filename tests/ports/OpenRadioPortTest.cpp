@@ -40,7 +40,7 @@ TEST(OpenRadioPort, IndexNineOpensTheDeviceOfCom10) {
     EXPECT_EQ(rig.port->opens[0].name, "/dev/ttyUSB8");
 #endif
     EXPECT_TRUE(rig.port->IsConnected());
-    EXPECT_EQ(rig.form.PortPaneText(), PaneText(10));
+    EXPECT_EQ(rig.form.View().PortPaneText(), PaneText(10));
     EXPECT_TRUE(rig.prompter.seen.empty());
 }
 
@@ -50,14 +50,14 @@ TEST(OpenRadioPort, TheRememberedIndexFromTheFileIsOpenedAtStartUp) {
     rig.link->SetConfiguredPort(ReadPortSettings(rig.portFile).index);
     EXPECT_EQ(OpenAndWait(rig), 0);
     EXPECT_EQ(rig.port->OpenedName(), SimDevice(5));
-    EXPECT_EQ(rig.form.PortPaneText(), PaneText(5));
+    EXPECT_EQ(rig.form.View().PortPaneText(), PaneText(5));
 }
 
 TEST(OpenRadioPort, BothAttemptsFailingGiveOneMessageWithTheReasonAndKeepThePane) {
     SearchRig rig;
     rig.Refuse(3);
     ASSERT_EQ(OpenAndWait(rig), 0);  // COM1 is in use and shown
-    ASSERT_EQ(rig.form.PortPaneText(), PaneText(1));
+    ASSERT_EQ(rig.form.View().PortPaneText(), PaneText(1));
     rig.link->SetConfiguredPort(2);
     const std::size_t mark = rig.port->Mark();
 
@@ -77,7 +77,7 @@ TEST(OpenRadioPort, BothAttemptsFailingGiveOneMessageWithTheReasonAndKeepThePane
     EXPECT_EQ(opens[1].name, SimDevice(3));
     EXPECT_EQ(opens[1].atMs - opens[0].atMs, 500);
     EXPECT_FALSE(rig.port->IsConnected());
-    EXPECT_EQ(rig.form.PortPaneText(), PaneText(1));
+    EXPECT_EQ(rig.form.View().PortPaneText(), PaneText(1));
 }
 
 TEST(OpenRadioPort, ASecondAttemptThatOpensCountsAsSuccess) {
@@ -91,7 +91,7 @@ TEST(OpenRadioPort, ASecondAttemptThatOpensCountsAsSuccess) {
     EXPECT_FALSE(rig.port->opens[0].ok);
     EXPECT_TRUE(rig.port->opens[1].ok);
     EXPECT_TRUE(rig.port->IsConnected());
-    EXPECT_EQ(rig.form.PortPaneText(), PaneText(3));
+    EXPECT_EQ(rig.form.View().PortPaneText(), PaneText(3));
 }
 
 TEST(OpenRadioPort, AReadWhosePortOpensOnTheRetryGoesAhead) {

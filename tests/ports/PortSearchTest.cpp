@@ -68,7 +68,7 @@ TEST(PortSearch, FindsTheRadioOnCom3ProbingOnePortATickAndRemembersIt) {
     EXPECT_FALSE(rig.port->opens[0].ok);
 
     EXPECT_EQ(rig.FileText(), "2\n");
-    EXPECT_EQ(rig.form.PortPaneText(), PaneText(3));
+    EXPECT_EQ(rig.form.View().PortPaneText(), PaneText(3));
     EXPECT_EQ(rig.link->ConfiguredPort(), 2);
     EXPECT_TRUE(rig.port->IsConnected());
     EXPECT_EQ(rig.port->OpenedName(), SimDevice(3));
@@ -103,7 +103,7 @@ TEST(PortSearch, APortTheFileCannotTakeGoesToTheSecondPlace) {
 
     ASSERT_EQ(rig.prompter.seen.size(), 1u);
     EXPECT_EQ(rig.prompter.seen[0].message.text + rig.prompter.seen[0].message.detail, "Successful connection!!");
-    EXPECT_EQ(rig.form.StatusText(), MovedPortSettingsText(2, places));
+    EXPECT_EQ(rig.form.View().StatusText(), MovedPortSettingsText(2, places));
     EXPECT_EQ(ReadPortSettingsFrom(places).index, 1);
 }
 
@@ -129,7 +129,7 @@ TEST(PortSearch, WithNoRadioAnywhereItFailsAfterCom256AndChangesNothing) {
     // Start-up: the remembered port is opened and shown.
     rig.link->SetConfiguredPort(ReadPortSettings(rig.portFile).index);
     rig.link->OpenRadioPort();
-    ASSERT_EQ(rig.form.PortPaneText(), PaneText(5));
+    ASSERT_EQ(rig.form.View().PortPaneText(), PaneText(5));
 
     const std::int64_t t0 = rig.StartSearch();
     ASSERT_TRUE(rig.RunUntilSettled(120'000));
@@ -143,8 +143,8 @@ TEST(PortSearch, WithNoRadioAnywhereItFailsAfterCom256AndChangesNothing) {
 
     EXPECT_EQ(rig.FileText(), "4\n");
     EXPECT_EQ(rig.link->ConfiguredPort(), 4);
-    EXPECT_EQ(rig.form.PortPaneText(), PaneText(5));
-    EXPECT_EQ(rig.form.StatusText(), kRangeHint);
+    EXPECT_EQ(rig.form.View().PortPaneText(), PaneText(5));
+    EXPECT_EQ(rig.form.View().StatusText(), kRangeHint);
     // No port is reopened, and the last probed one is not held either: it
     // would keep another program off a device that has no radio.
     EXPECT_FALSE(rig.port->IsConnected()) << rig.port->OpenedName() << " is still open";
@@ -171,7 +171,7 @@ TEST(PortSearch, OnlyPresentDevicesAreProbedAndARadioOnTheSecondIsFoundWithinASe
     ASSERT_EQ(rig.prompter.LastText(), "Successful connection!!");
     EXPECT_LT(rig.prompter.seen.back().atMs - t0, 1000);
     EXPECT_EQ(rig.FileText(), "8\n");
-    EXPECT_EQ(rig.form.PortPaneText(), PaneText(9));
+    EXPECT_EQ(rig.form.View().PortPaneText(), PaneText(9));
     const auto texts = rig.log->StatusSince(t0);
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[0].text, CheckingText(4));
@@ -189,7 +189,7 @@ TEST(PortSearch, WithKDevicesAndNoRadioItFailsWithinKTicksAndASecond) {
         ASSERT_EQ(rig.prompter.LastText(), "Connection Failure!!");
         const std::int64_t k = static_cast<std::int64_t>(present.size());
         EXPECT_LE(rig.prompter.seen.back().atMs - t0, k * kTickMs + 1000) << k << " devices";
-        EXPECT_EQ(rig.form.StatusText(), kRangeHint);
+        EXPECT_EQ(rig.form.View().StatusText(), kRangeHint);
     }
 }
 
@@ -219,7 +219,7 @@ TEST(PortSearch, AutoStopEndsTheSearchAtTheNextTickAndReopensTheRememberedPort) 
     EXPECT_EQ(after[0].name, SimDevice(12));
     EXPECT_EQ(after[0].atMs, stop);
     EXPECT_TRUE(rig.port->IsConnected());
-    EXPECT_EQ(rig.form.PortPaneText(), PaneText(12));
+    EXPECT_EQ(rig.form.View().PortPaneText(), PaneText(12));
     // The checking text stays until the tick that ends the search.
     EXPECT_EQ(rig.log->StatusSince(stop), (std::vector<Change>{{stop + kTickMs, std::string(kRangeHint)}}));
     EXPECT_EQ(rig.FileText(), "11\n");
@@ -249,7 +249,7 @@ TEST(PortSearch, AutoStopWithARememberedPortThatWillNotOpenSaysSoAndStillEnds) {
     EXPECT_EQ(after[0].name, SimDevice(1));
     EXPECT_EQ(after[1].name, SimDevice(1));
     EXPECT_EQ(after[1].atMs - after[0].atMs, 500);
-    EXPECT_EQ(rig.form.StatusText(), kRangeHint);
+    EXPECT_EQ(rig.form.View().StatusText(), kRangeHint);
     EXPECT_FALSE(rig.search->Active());
     rig.loop.RunFor(2000);
     EXPECT_EQ(rig.port->OpensFrom(mark).size(), 2u);
@@ -317,7 +317,7 @@ TEST_P(PortSearchWhileBusy, AutoSearchDuringATransferDoesNothing) {
         rig.link->OnReadFromRadio();
     }
     ASSERT_TRUE(rig.loop.RunUntil(
-        [&] { return rig.form.IsTableLocked() && rig.form.Progress() >= GetParam().atChannel; }, 20'000));
+        [&] { return rig.form.View().IsTableLocked() && rig.form.View().Progress() >= GetParam().atChannel; }, 20'000));
     const std::int64_t t1 = rig.loop.NowMs();
     const std::size_t shown = rig.prompter.seen.size();
     const std::size_t mark = rig.port->Mark();
@@ -359,7 +359,7 @@ TEST_P(PortSearchAfterOtherWork, AStaleStopRequestDoesNotEndANewSearch) {
             ASSERT_TRUE(rig.form.New());
             break;
         case Earlier::Save:
-            ASSERT_TRUE(rig.form.Save(rig.dir.File("saved.kvx")));
+            ASSERT_TRUE(Save(rig.form, rig.dir.File("saved.kvx")));
             break;
         case Earlier::Read:
             rig.link->OnReadFromRadio();
@@ -404,7 +404,7 @@ TEST(PortSearch, AReadDuringTheSearchEndsItAndUsesTheRememberedPort) {
     EXPECT_EQ(rig.prompter.LastText(), "UPLOAD COMPLETE");
     for (const auto& o : rig.port->OpensFrom(mark)) EXPECT_EQ(o.name, SimDevice(9)) << "probed after the read began";
     EXPECT_FALSE(rig.search->Active());
-    EXPECT_EQ(rig.form.StatusText(), kRangeHint);
+    EXPECT_EQ(rig.form.View().StatusText(), kRangeHint);
     EXPECT_EQ(rig.FileText(), "8\n");
 }
 
@@ -420,7 +420,7 @@ TEST(PortSearch, AFoundPortThatCannotBeRememberedIsUsedAndTheUserIsTold) {
     EXPECT_EQ(m.text, "Successful connection!!");
     EXPECT_NE(m.detail.find(rig.portFile), std::string::npos) << "the user is not told: \"" << m.detail << '"';
     EXPECT_EQ(rig.link->ConfiguredPort(), 2);
-    EXPECT_EQ(rig.form.PortPaneText(), PaneText(3));
+    EXPECT_EQ(rig.form.View().PortPaneText(), PaneText(3));
     EXPECT_TRUE(rig.port->IsConnected());
 }
 

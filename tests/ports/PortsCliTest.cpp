@@ -90,7 +90,7 @@ TEST_F(PortsCli, SearchFindsTheSimulatorOnItsMappedNumberAndReadUsesIt) {
         for (int i = 0; i < kChannelCount; ++i)
             EXPECT_EQ(form.Settings().m_channels[i].m_wFreq, radio.records[i].m_wFreq) << "channel " << i + 1;
         for (int n = 1; n <= kChannelEnableCount; ++n)
-            EXPECT_EQ(form.ChannelFlag(n), radio.flags[n - 1] != 0) << "CH " << n;
+            EXPECT_EQ(ChannelFlag(form, n), radio.flags[n - 1] != 0) << "CH " << n;
     }
     sim.Signal(SIGTERM);
     EXPECT_EQ(sim.Wait(5000), 0);

@@ -11,7 +11,7 @@ namespace orvex::test {
 inline std::string FormState(const FormModel& form) {
     const RadioSettings& s = form.Settings();
     std::ostringstream o;
-    for (int row = 1; row <= kChannelCount; ++row) o << "cell" << row << "=" << form.CellText(row) << "\n";
+    for (int row = 1; row <= kChannelCount; ++row) o << "cell" << row << "=" << CellText(form, row) << "\n";
     for (const ChannelEntry& e : s.m_channels) {
         o << "record";
         for (int byte : e.ToBytes()) o << " " << byte;
@@ -32,8 +32,8 @@ inline std::string FormState(const FormModel& form) {
     for (int byte : s.m_optionBlock) o << byte << ",";
     o.precision(17);
     o << "\ntones=" << s.m_dToneAFreq << "," << s.m_dToneBFreq << "\n";
-    o << "section=" << form.BandListEnabled() << form.SouthAfricaSetupEnabled() << "\n";
-    o << "caption=" << form.Caption() << "\nstatus=" << form.StatusText() << " progress=" << form.Progress() << "\n";
+    o << "section=" << form.View().BandListEnabled() << form.View().SouthAfricaSetupEnabled() << "\n";
+    o << "caption=" << form.Caption() << "\nstatus=" << form.View().StatusText() << " progress=" << form.View().Progress() << "\n";
     return o.str();
 }
 

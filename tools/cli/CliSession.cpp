@@ -50,7 +50,7 @@ void CliSession::OnFormChanged(unsigned changes) {
 }
 
 void CliSession::DrawProgress() {
-    const int done = m_form.Progress();
+    const int done = m_form.View().Progress();
     if (done == m_drawn) return;
     m_drawn = done;
     std::string bar(static_cast<std::size_t>(done), '#');

@@ -162,7 +162,7 @@ private:
         // other messages; stdout keeps one line per radio.
         if (r.status != VerifyResult::Status::Verified) {
             const UserMessage told = VerifyMessage(r);
-            if (!told.text.empty()) m_session.Form().Prompter().Show(told);
+            if (!told.text.empty()) m_session.Form().Messages().Show(told);
         }
         std::string error;
         if (m_report && !m_report->Append(row, error)) {
@@ -219,7 +219,7 @@ int CmdClone(const Args& args) {
     if (!session.Form().Open(options.file)) return kExitFailed;
     // A file no radio would take is refused before the first radio is asked for.
     if (const std::optional<UserMessage> refusal = WriteRefusal(session.Form())) {
-        session.Form().Prompter().Show(*refusal);
+        session.Form().Messages().Show(*refusal);
         return kExitFailed;
     }
     CloneReport report;

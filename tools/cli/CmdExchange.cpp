@@ -136,7 +136,7 @@ int CmdImport(const Args& args) {
     } else if (!ApplyFormJson(form, text, error)) {
         return Refuse(in, error);
     }
-    return form.Save(o.out) ? kExitOk : kExitFailed;
+    return Save(form, o.out) ? kExitOk : kExitFailed;
 }
 
 }  // namespace orvex::cli

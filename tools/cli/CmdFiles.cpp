@@ -9,7 +9,7 @@ int CmdNew(const Args& args) {
     StderrPrompter prompter;
     FormModel form(prompter);
     form.StartUp();
-    return form.Save(args[0]) ? kExitOk : kExitFailed;
+    return Save(form, args[0]) ? kExitOk : kExitFailed;
 }
 
 int CmdResave(const Args& args) {
@@ -18,7 +18,7 @@ int CmdResave(const Args& args) {
     FormModel form(prompter);
     form.StartUp();
     if (!form.Open(args[0])) return kExitFailed;
-    return form.Save(args[1]) ? kExitOk : kExitFailed;
+    return Save(form, args[1]) ? kExitOk : kExitFailed;
 }
 
 }  // namespace orvex::cli

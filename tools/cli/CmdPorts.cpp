@@ -21,8 +21,8 @@ class StatusPrinter : public IFormObserver {
 public:
     explicit StatusPrinter(FormModel& form) : m_form(form) {}
     void OnFormChanged(unsigned changes) override {
-        if (!(changes & kChangeStatus) || m_form.StatusText() == m_last) return;
-        m_last = m_form.StatusText();
+        if (!(changes & kChangeStatus) || m_form.View().StatusText() == m_last) return;
+        m_last = m_form.View().StatusText();
         std::fprintf(stderr, "%s\n", m_last.c_str());
     }
 

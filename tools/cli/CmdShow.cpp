@@ -18,13 +18,13 @@ void PrintTable(const FormModel& form) {
     std::printf("%s\n\n", form.Caption().c_str());
     std::printf("  P   CH   FREQUENCY\n");
     for (int row = 1; row <= kChannelCount; ++row)
-        std::printf("  %-3s %2d   %s\n", RowLabel(row).c_str(), row, form.CellText(row).c_str());
+        std::printf("  %-3s %2d   %s\n", RowLabel(row).c_str(), row, CellText(form, row).c_str());
     const int plan = form.ModeSelection();
     const std::string none(texts::kNoneShown);
     const std::string planText = plan < 0 ? none : std::string(BAND_PLAN_NAMES[plan]);
     const std::string emgText = form.EmgList().ShownText().empty() ? none : form.EmgList().ShownText();
     std::printf("\nMode Select   : %s\n", planText.c_str());
-    std::printf("Emg Channel   : %s (stored as %d)\n", emgText.c_str(), form.EmgChannelForSave());
+    std::printf("Emg Channel   : %s (stored as %d)\n", emgText.c_str(), EmgChannelForSave(form));
     std::printf("Channel Enable:");
     for (int n = 1; n <= kChannelEnableCount; ++n)
         if (s.b_CHcheck[n - 1]) std::printf(" %s", std::string(ChannelCaption(n)).c_str());

@@ -39,7 +39,7 @@ int WriteAndVerify(CliSession& session) {
         if (!told.detail.empty()) std::fprintf(stderr, "%s\n", told.detail.c_str());
         return kExitOk;
     }
-    if (!told.text.empty()) session.Form().Prompter().Show(told);
+    if (!told.text.empty()) session.Form().Messages().Show(told);
     return kExitFailed;
 }
 
@@ -57,7 +57,7 @@ int CmdRead(const Args& input) {
     session.Link().OnReadFromRadio();
     session.RunUntilSettled();
     if (session.Link().Outcome() != TransferOutcome::Completed) return kExitFailed;
-    return session.Form().Save(out) ? kExitOk : kExitFailed;
+    return Save(session.Form(), out) ? kExitOk : kExitFailed;
 }
 
 int CmdWrite(const Args& input) {

@@ -267,7 +267,7 @@ std::string FormJson(const FormModel& form) {
     std::string channels = "[";
     for (int row = 1; row <= kChannelCount; ++row) {
         if (row > 1) channels += ", ";
-        channels += "{\"label\": " + JsonString(RowLabel(row)) + ", \"frequency\": " + JsonString(form.CellText(row)) + "}";
+        channels += "{\"label\": " + JsonString(RowLabel(row)) + ", \"frequency\": " + JsonString(CellText(form, row)) + "}";
     }
     channels += "]";
     std::array<unsigned, 4> alignment{};
@@ -284,7 +284,7 @@ std::string FormJson(const FormModel& form) {
         JsonArray(s.m_channels, [&](const ChannelEntry& r) { return JsonArray(RecordBytes(r), num); });
 
     return "{\"band_plan\": " + IntOrNull(form.ModeSelection()) +
-           ", \"emergency_channel\": " + std::to_string(form.EmgChannelForSave()) +
+           ", \"emergency_channel\": " + std::to_string(EmgChannelForSave(form)) +
            ", \"channel_enable\": " + JsonArray(s.b_CHcheck, num) + ", \"channels\": " + channels +
            ", \"alignment\": " + JsonArray(alignment, num) + ", \"option_flags\": " + JsonArray(flags, num) +
            ", \"selections\": " + selections + ", \"option_block\": " + JsonArray(s.m_optionBlock, num) +

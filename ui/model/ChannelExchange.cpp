@@ -25,7 +25,7 @@ filestore::Result ExportChannelCsvFile(const FormModel& form, const std::string&
 
 ChannelImport ImportChannelCsv(FormModel& form, std::string_view csv) {
     // Checked first so that a refusal never depends on how long reading took.
-    if (form.IsTableLocked()) return {false, std::string(kImportDuringTransfer)};
+    if (form.View().IsTableLocked()) return {false, std::string(kImportDuringTransfer)};
     ChannelCsvRead read = ReadChannelCsv(csv);
     if (!read.ok) return {false, std::move(read.error)};
     const FormModel::UserChange change(form);  // one step Undo takes back

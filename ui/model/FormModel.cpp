@@ -28,12 +28,14 @@ std::string DescribePackFailure(const PackResult& r, const std::string& cellText
 
 }  // namespace
 
-FormModel::FormModel(IPrompter& prompter) : m_routed(prompter), m_caption(texts::kCaption) {}
+FormModel::FormModel(IPrompter& prompter)
+    : m_routed(prompter), m_view([this](unsigned changes) { Notify(changes); }), m_history(*this),
+      m_caption(texts::kCaption) {}
 
-MsgAnswer FormModel::RoutedPrompter::Show(const UserMessage& message) {
-    if (filter)
-        if (const std::optional<MsgAnswer> answer = filter(message)) return *answer;
-    return target.Show(message);
+MsgAnswer MessageRoute::Show(const UserMessage& message) {
+    if (m_filter)
+        if (const std::optional<MsgAnswer> answer = m_filter(message)) return *answer;
+    return m_target.Show(message);
 }
 
 void FormModel::AddObserver(IFormObserver* observer) {
@@ -43,28 +45,26 @@ void FormModel::AddObserver(IFormObserver* observer) {
 
 void FormModel::RemoveObserver(IFormObserver* observer) { std::erase(m_observers, observer); }
 
-void FormModel::AddResultListener(ITransferResultListener* listener) {
-    if (listener && std::find(m_resultListeners.begin(), m_resultListeners.end(), listener) == m_resultListeners.end())
-        m_resultListeners.push_back(listener);
+template <typename Tell>
+static void TellEach(const std::vector<IFormObserver*>& watching, Tell tell) {
+    // A copy: an observer may stop watching while it is told.
+    const std::vector<IFormObserver*> observers = watching;
+    for (IFormObserver* o : observers)
+        if (std::find(watching.begin(), watching.end(), o) != watching.end()) tell(*o);
 }
 
-void FormModel::RemoveResultListener(ITransferResultListener* listener) { std::erase(m_resultListeners, listener); }
-
 void FormModel::Notify(unsigned changes) {
-    // A copy: an observer may stop watching while it is told.
-    const std::vector<IFormObserver*> observers = m_observers;
-    for (IFormObserver* o : observers)
-        if (std::find(m_observers.begin(), m_observers.end(), o) != m_observers.end()) o->OnFormChanged(changes);
+    TellEach(m_observers, [changes](IFormObserver& o) { o.OnFormChanged(changes); });
 }
 
 MsgAnswer FormModel::Say(std::string_view text, std::string detail, MsgIcon icon) {
     return m_routed.Show(UserMessage{std::string(text), std::move(detail), icon, MsgButtons::Ok});
 }
 
-std::string FormModel::CellText(int row) const {
+std::string CellText(const FormModel& form, int row) {
     if (row == 0) return " FREQUENCY ";
     if (row < 1 || row > kChannelCount) return {};
-    return m_cells[row - 1];
+    return form.Cells()[row - 1];
 }
 
 void FormModel::SetCellText(int row, std::string text) {
@@ -87,25 +87,10 @@ void FormModel::SelectBandPlan(int plan) {
     m_settings.m_nBandPlan = LowByte(m_modeSel);
 }
 
-void FormModel::SetStatusText(std::string text) {
-    m_status = std::move(text);
-    Notify(kChangeStatus);
-}
-
-void FormModel::SetPortPaneText(std::string text) {
-    m_portPane = std::move(text);
-    Notify(kChangeStatus);
-}
-
-void FormModel::SetProgress(int position) {
-    m_progress = std::clamp(position, 0, kChannelCount);
-    Notify(kChangeProgress);
-}
-
 void FormModel::SelectEmgItem(int index) {
     // A read fills the list from the radio; the user's pick would either be
     // lost or, if the read fails, left as a change nobody could take back.
-    if (m_bTransferBusy) {
+    if (m_view.IsTableLocked()) {
         Notify(kChangeEmgList);
         return;
     }
@@ -114,23 +99,19 @@ void FormModel::SelectEmgItem(int index) {
     Notify(kChangeEmgList);
 }
 
-int FormModel::EmgChannelForSave() const { return EmgChannelFromText(m_emgList.ShownText()); }
+bool ChannelFlag(const FormModel& form, int n) { return form.Settings().b_CHcheck.at(n - 1) != 0; }
 
-void FormModel::LockChannelTable() {
-    m_bTransferBusy = true;
-    Notify(kChangeTableLock);
-}
+bool HasUnsavedEdits(const FormModel& form) { return form.Snapshot() != form.Baseline(); }
 
-void FormModel::UnlockChannelTable() {
-    m_bTransferBusy = false;
-    Notify(kChangeTableLock);
-}
+int EmgChannelForSave(const FormModel& form) { return EmgChannelFromText(form.EmgList().ShownText()); }
+
+bool Save(FormModel& form, const std::string& path) { return form.PrepareSave() && form.SaveTo(path); }
 
 void FormModel::ResetToDefaults() {
     m_settings.ResetToDefaults();
     SelectBandPlan(m_modeSel);  // the values follow the list, which keeps its plan
     m_fileName.clear();
-    m_bEditPending = false;
+    m_view.EndCellEdit();
     Notify(kChangeHidden);
 }
 
@@ -141,35 +122,34 @@ void FormModel::StartUp() {
     m_settings.SelectOption(OptionListIndex(1010), 1);
     m_settings.SelectOption(OptionListIndex(1025), 5);
     m_settings.SelectOption(OptionListIndex(1026), 2);
-    m_status = std::string(texts::kTotalRangeHint);
-    m_progress = 0;
+    m_view.Reset(std::string(texts::kTotalRangeHint));
     EnableSouthAfricaSetup(false);
     m_settings.SetOptionFlagsToDefaults();
     m_caption = std::string(texts::kCaption);
     MarkSaved();
-    StartNewHistory();
+    m_history.StartNew();
     Notify(kChangeAll);
 }
 
 bool FormModel::New() {
-    if (m_bTransferBusy) return false;
-    WholeState before = Whole();
+    if (m_view.IsTableLocked()) return false;
+    FormHistory::WholeState before = Whole();
     ResetToDefaults();
     UnpackChannelTable(m_settings, m_cells);
     m_emgList.Clear();
     m_settings.b_CHcheck.fill(0);
     m_settings.SetOptionFlagsToDefaults();
-    m_progress = 0;
+    m_view.m_progress = 0;
     m_caption = std::string(texts::kCaption);
     MarkSaved();
-    ResetStatusLine();
-    RecordReplaced(std::move(before));
+    m_view.ResetStatusLine();
+    m_history.RecordReplaced(std::move(before));
     Notify(kChangeAll);
     return true;
 }
 
 bool FormModel::Open(const std::string& path) {
-    if (m_bTransferBusy) return false;
+    if (m_view.IsTableLocked()) return false;
     const std::filesystem::path p = filestore::PathFromUtf8(path);
     const std::string caption = std::string(texts::kCaption) + " - " + filestore::Utf8FromPath(p.stem());
     m_fileName = filestore::Utf8FromPath(p.filename());
@@ -183,20 +163,20 @@ bool FormModel::Open(const std::string& path) {
         Say(texts::kCantReadFile, read.detail);
         return false;
     }
-    WholeState before = Whole();
+    FormHistory::WholeState before = Whole();
     m_caption = caption;
     LoadValues(read.values);
-    ResetStatusLine();
-    RecordReplaced(std::move(before));
+    m_view.ResetStatusLine();
+    m_history.RecordReplaced(std::move(before));
     Notify(kChangeAll);
     return true;
 }
 
 bool FormModel::Load(const kvx::KvxValues& v) {
-    if (m_bTransferBusy) return false;
-    WholeState before = Whole();
+    if (m_view.IsTableLocked()) return false;
+    FormHistory::WholeState before = Whole();
     LoadValues(v);
-    RecordReplaced(std::move(before));
+    m_history.RecordReplaced(std::move(before));
     Notify(kChangeAll);
     return true;
 }
@@ -225,7 +205,7 @@ void FormModel::LoadValues(const kvx::KvxValues& v) {
 }
 
 bool FormModel::PrepareSave() {
-    if (m_bTransferBusy) return false;
+    if (m_view.IsTableLocked()) return false;
     const PackResult packed = PackChannelTable(m_settings, m_cells);
     if (!packed.ok) {
         // Storing the records as they stand would save stale frequencies
@@ -248,7 +228,7 @@ bool FormModel::SaveTo(const std::string& path) {
     m_caption = std::string(texts::kCaption);
     m_history.SetCaption(m_caption);
     MarkSaved();
-    ResetStatusLine();
+    m_view.ResetStatusLine();
     Notify(kChangeCaption);
     return true;
 }
@@ -256,7 +236,7 @@ bool FormModel::SaveTo(const std::string& path) {
 kvx::KvxValues FormModel::SaveValues(const RadioSettings& settings) const {
     kvx::KvxValues v = kvx::MakeKvxValues(settings);
     v.bandPlan = LowByte(m_modeSel);
-    v.emgChannel = LowByte(EmgChannelForSave());
+    v.emgChannel = LowByte(EmgChannelForSave(*this));
     return v;
 }
 
@@ -274,11 +254,9 @@ FormSnapshot FormModel::Snapshot() const {
 
 void FormModel::MarkSaved() { m_baseline = Snapshot(); }
 
-bool FormModel::Restore(const FormSnapshot& state) { return Restore(state, m_baseline); }
-
-bool FormModel::Restore(const FormSnapshot& state, const FormSnapshot& baseline) {
-    if (m_bTransferBusy) return false;
-    Apply(state, baseline);
+bool FormModel::Restore(const FormSnapshot& state, const std::optional<FormSnapshot>& baseline) {
+    if (m_view.IsTableLocked()) return false;
+    Apply(state, baseline ? *baseline : m_baseline);
     return true;
 }
 
@@ -288,106 +266,25 @@ void FormModel::Apply(const FormSnapshot& state, const FormSnapshot& baseline) {
     m_modeSel = state.modeSel;
     m_emgList.Assign(state.emgItems, state.emgSelection);
     m_caption = state.caption;
-    m_bEditPending = false;
+    m_view.EndCellEdit();
     m_bRebuildEmgList = false;
-    m_bandListEnabled = true;
-    m_southAfricaEnabled = IsSouthAfrica();
+    m_view.m_bandListEnabled = true;
+    m_view.m_southAfricaEnabled = IsSouthAfrica();
     m_baseline = baseline;
     Notify(kChangeAll);
 }
 
-// ---- Undo and redo -------------------------------------------------------------
+// ---- What the history asks of the form ----------------------------------------
 
-void FormModel::BeginUserChange() {
-    if (m_changeDepth++ > 0) return;
-    m_changeBefore = Snapshot();
-    m_changeGeneration = m_historyGeneration;
+void FormModel::ApplyStep(const FormSnapshot& state, const FormSnapshot& baseline) {
+    Apply(state, baseline);
+    m_view.ResetStatusLine();
 }
 
-void FormModel::EndUserChange() {
-    if (m_changeDepth == 0 || --m_changeDepth > 0) return;
-    // A new history begun meanwhile (a read completed while a message was
-    // up) makes the state before meaningless as a step of it.
-    if (m_historyHeld || m_changeGeneration != m_historyGeneration || Snapshot() == m_changeBefore) return;
-    m_history.Record({std::move(m_changeBefore), std::nullopt});
-    Notify(kChangeHistory);
-}
-
-bool FormModel::HistoryMayMove() const {
+bool FormModel::FormIdle() const {
     // A write that has disabled the band section is starting: a step taken
     // now would enable it again and change what is about to be sent.
-    return !m_bTransferBusy && m_bandListEnabled && !m_historyHeld && m_changeDepth == 0;
-}
-
-bool FormModel::CanUndo() const { return HistoryMayMove() && m_history.CanUndo(); }
-
-bool FormModel::CanRedo() const { return HistoryMayMove() && m_history.CanRedo(); }
-
-bool FormModel::Undo() {
-    if (!CanUndo()) return false;
-    ApplyStep(*m_history.Undo(Snapshot(), m_baseline));
-    return true;
-}
-
-bool FormModel::Redo() {
-    if (!CanRedo()) return false;
-    ApplyStep(*m_history.Redo(Snapshot(), m_baseline));
-    return true;
-}
-
-void FormModel::ApplyStep(const UndoStep& step) {
-    // Going over a New, Open or read again replaces the form as they did:
-    // edits it leaves behind go aside as theirs did.
-    std::optional<FormSnapshot> replaced;
-    if (step.baseline && HasUnsavedEdits()) replaced = Snapshot();
-    Apply(step.state, step.baseline ? *step.baseline : m_baseline);
-    ResetStatusLine();
-    if (replaced) {
-        m_replacedEdits = std::move(replaced);
-        Notify(kChangeReplacedEdits);
-    }
-}
-
-FormModel::WholeState FormModel::Whole() const { return {Snapshot(), m_baseline}; }
-
-void FormModel::RecordReplaced(WholeState before) {
-    // A UserChange still open (a message up while a read completed) began
-    // on the form now replaced: its step would take back the wrong thing.
-    ++m_historyGeneration;
-    if (m_historyHeld || before == Whole()) return;
-    if (before.state != before.baseline) {
-        m_replacedEdits = before.state;
-        Notify(kChangeReplacedEdits);
-    }
-    m_history.Record({std::move(before.state), std::move(before.baseline)});
-    Notify(kChangeHistory);
-}
-
-std::optional<FormSnapshot> FormModel::TakeReplacedEdits() {
-    std::optional<FormSnapshot> taken = std::move(m_replacedEdits);
-    m_replacedEdits.reset();
-    return taken;
-}
-
-void FormModel::ResetStatusLine() {
-    // What an earlier command said belongs to the form it acted on.
-    if (!m_statusNotice.empty())
-        m_status = m_statusNotice;
-    else
-        m_status = std::string(m_nCurCol == kFrequencyColumn ? texts::kColumnRangeHint : texts::kTotalRangeHint);
-    Notify(kChangeStatus);
-}
-
-void FormModel::HoldHistory(bool hold) {
-    m_historyHeld = hold;
-    ++m_historyGeneration;  // a UserChange running across it records nothing
-    Notify(kChangeHistory);
-}
-
-void FormModel::StartNewHistory() {
-    m_history.Clear();
-    ++m_historyGeneration;
-    Notify(kChangeHistory);
+    return !m_view.IsTableLocked() && m_view.BandListEnabled();
 }
 
 void FormModel::TransferConfirmed(TransferDirection direction) {
@@ -397,14 +294,11 @@ void FormModel::TransferConfirmed(TransferDirection direction) {
         MarkSaved();
     m_sentState.reset();
     Notify(kChangeSavedState);
-    const std::vector<ITransferResultListener*> listeners = m_resultListeners;
-    for (ITransferResultListener* l : listeners)
-        if (std::find(m_resultListeners.begin(), m_resultListeners.end(), l) != m_resultListeners.end())
-            l->OnTransferConfirmed(direction);
+    TellEach(m_observers, [direction](IFormObserver& o) { o.OnTransferConfirmed(direction); });
 }
 
 void FormModel::OnModeSelect(int sel) {
-    if (m_bTransferBusy) {
+    if (m_view.IsTableLocked()) {
         // A new band plan clears the records and cells a transfer is
         // filling or sending; the list goes back to the plan in use.
         Notify(kChangeBandSection);
@@ -421,8 +315,8 @@ void FormModel::OnModeSelect(int sel) {
 }
 
 void FormModel::ClickChannelBox(int n) {
-    if (n < 1 || n > kChannelEnableCount || !m_southAfricaEnabled) return;
-    if (m_bTransferBusy) {
+    if (n < 1 || n > kChannelEnableCount || !m_view.SouthAfricaSetupEnabled()) return;
+    if (m_view.IsTableLocked()) {
         Notify(kChangeChannelFlags);  // the box shows its flag again
         return;
     }
@@ -444,7 +338,7 @@ void FormModel::ClickChannelBox(int n) {
             else if (EmgChannelFromText(now) == 0)
                 now = texts::kBlankEmgChannel;  // the five-space item sorts first
             news.replace(news.find("%s"), 2, now);
-            SetStatusText(std::move(news));
+            m_view.SetStatusText(std::move(news));
         }
     }
     Notify(kChangeChannelFlags | kChangeEmgList);
@@ -495,29 +389,19 @@ void FormModel::ApplyRecordBandPlan(std::uint8_t bandPlan, std::uint8_t emgChann
     RebuildEmgChannelList();
 }
 
-void FormModel::EnableFormControls(bool enable) {
-    m_bandListEnabled = enable;
-    EnableSouthAfricaSetup(IsSouthAfrica());
-}
+void FormModel::EnableFormControls(bool enable) { m_view.EnableBandSection(enable, IsSouthAfrica()); }
 
-void FormModel::EnableSouthAfricaSetup(bool enable) {
-    m_southAfricaEnabled = enable;
-    Notify(kChangeBandSection);
-}
+void FormModel::EnableSouthAfricaSetup(bool enable) { m_view.EnableBandSection(m_view.BandListEnabled(), enable); }
 
-void FormModel::DisableBandSectionForWrite() {
-    m_bandListEnabled = false;
-    m_southAfricaEnabled = false;
-    Notify(kChangeBandSection);
-}
-
-bool FormModel::CheckEmgChannelForWrite() {
-    if (EmgChannelMissingForWrite()) {
-        Say(texts::kEmgChannelCheck, {}, MsgIcon::None);
-        EnableFormControls(true);
-        return false;
-    }
-    return true;
+std::optional<UserMessage> FormModel::WriteRefusal() const {
+    // No band plan: its byte would go out as 0xFF and the slot numbers of
+    // every block would be made up.
+    if (m_modeSel < 0)
+        return UserMessage{std::string(texts::kNoBandPlan), std::string(texts::kNoBandPlanDetail), MsgIcon::Stop,
+                           MsgButtons::Ok};
+    if (IsSouthAfrica() && m_emgList.Count() == 0)
+        return UserMessage{std::string(texts::kEmgChannelCheck), {}, MsgIcon::None, MsgButtons::Ok};
+    return std::nullopt;
 }
 
 void FormModel::FindEmgIndex() {
@@ -525,57 +409,26 @@ void FormModel::FindEmgIndex() {
     m_settings.m_nEmgChannel = LowByte(EmgChannelFromText(m_emgList.ShownText()));
 }
 
-void FormModel::ShowColumnHintAfter(const std::string& searchText) {
-    ShowColumnHint();
-    if (!searchText.empty() && m_status == searchText) SetStatusText(std::string(texts::kTotalRangeHint));
-}
-
-void FormModel::SelectColumn(int column) {
-    m_nCurCol = column;
-    ShowColumnHint();
-}
-
-void FormModel::ShowColumnHint() {
-    if (m_nCurCol == 0 || m_nCurCol == 1) {
-        Notify(kChangeStatus);
-        return;
-    }
-    m_status = std::string(m_nCurCol == kFrequencyColumn ? texts::kColumnRangeHint : texts::kTotalRangeHint);
-    Notify(kChangeStatus);
-}
-
-// ---- Edits, the search's stop --------------------------------------------
-
-void FormModel::BeginCellEdit() {
-    if (!m_bTransferBusy) m_bEditPending = true;
-}
-
-bool FormModel::TakeEditPending() {
-    const bool was = m_bEditPending;
-    m_bEditPending = false;
-    return was;
-}
-
 // ---- What a transfer stores and takes ---------------------------------------
 
 void FormModel::OnTransferEvent(const TransferEvent& event) {
     switch (event.kind) {
         case TransferEvent::Kind::NotStarted: EnableFormControls(true); return;
-        case TransferEvent::Kind::Started: LockChannelTable(); return;
-        case TransferEvent::Kind::Progress: SetProgress(event.channels); return;
+        case TransferEvent::Kind::Started: m_view.SetLocked(true); return;
+        case TransferEvent::Kind::Progress: m_view.SetProgress(event.channels); return;
         case TransferEvent::Kind::Ended:
-            UnlockChannelTable();
+            m_view.SetLocked(false);
             EnableFormControls(true);
             return;
         case TransferEvent::Kind::Confirmed: TransferConfirmed(event.direction); return;
-        case TransferEvent::Kind::PortShown: SetPortPaneText(event.portPane); return;
+        case TransferEvent::Kind::PortShown: m_view.SetPortPaneText(event.portPane); return;
     }
 }
 
 void FormModel::ApplyReadImage(const ReadImage& image) {
     // The radio's settings replace the form as a whole, as one step Undo
     // takes back to the form the user had when the read began.
-    WholeState before = Whole();
+    FormHistory::WholeState before = Whole();
     for (int i = 0; i < kChannelCount; ++i) {
         const std::vector<std::uint8_t>& bytes = image.records[i];
         if (bytes.empty()) continue;
@@ -592,21 +445,20 @@ void FormModel::ApplyReadImage(const ReadImage& image) {
         if (d.row >= 1 && d.row <= kChannelCount) m_cells[d.row - 1] = d.cellText;
         ApplyRecordBandPlan(d.bandPlan, d.emgChannel);
     }
-    RecordReplaced(std::move(before));
+    m_history.RecordReplaced(std::move(before));
     Notify(kChangeAll);
 }
 
 bool FormModel::MayWrite() {
-    if (!HasBandPlan()) {
-        // Its byte would go out as 0xFF and the slot numbers of every
-        // block would be made up.
-        Say(texts::kNoBandPlan, std::string(texts::kNoBandPlanDetail));
+    if (const std::optional<UserMessage> refusal = WriteRefusal()) {
+        // The band section is off while the refusal is up, as while a write runs.
+        if (m_modeSel >= 0) EnableFormControls(false);
+        m_routed.Show(*refusal);
         EnableFormControls(true);
         return false;
     }
-    EnableFormControls(false);
-    if (!CheckEmgChannelForWrite()) return false;
-    DisableBandSectionForWrite();
+    // Mode Select, the boxes and the list hold what the radio is about to get.
+    m_view.EnableBandSection(false, false);
     return true;
 }
 
@@ -616,7 +468,7 @@ WriteImage FormModel::TakeWriteImage() {
     // write is confirmed, is not part of it.
     m_sentState = Snapshot();
     WriteImage image;
-    for (int row = 1; row <= kChannelCount; ++row) image.cells[row - 1] = CellText(row);
+    for (int row = 1; row <= kChannelCount; ++row) image.cells[row - 1] = m_cells[row - 1];
     image.bandPlan = m_settings.m_nBandPlan;
     image.emgChannel = m_settings.m_nEmgChannel;
     if (IsSouthAfrica()) image.flags = m_settings.b_CHcheck;

@@ -115,10 +115,10 @@ void RadioSession::KeepBackups(const IUserFolders& folders) {
             return;
         }
         // Edits the read replaced were set aside while it ran: that stays news.
-        if (m_form.StatusText() == texts::kRecoveryReplacedKept)
-            m_form.SetStatusText(news + ". " + std::string(texts::kRecoveryReplacedKeptShort));
+        if (m_form.View().StatusText() == texts::kRecoveryReplacedKept)
+            m_form.View().SetStatusText(news + ". " + std::string(texts::kRecoveryReplacedKeptShort));
         else
-            m_form.SetStatusText(news);
+            m_form.View().SetStatusText(news);
     });
     m_verify = std::make_unique<VerifiedWrite>(m_form, *m_link, m_loop, m_readBackups.get());
 }
@@ -138,7 +138,7 @@ GateVerdict RadioSession::MayRun(Command command) const {
     if (m_check && usesPort) return {Refusal::Check};
     switch (kind) {
         case Kind::Check:
-            if (m_form.IsTableLocked() || m_link->Busy()) return {Refusal::Transfer};
+            if (m_form.View().IsTableLocked() || m_link->Busy()) return {Refusal::Transfer};
             if (m_search->Active()) return {Refusal::Search};
             return {};
         case Kind::File:
@@ -148,7 +148,7 @@ GateVerdict RadioSession::MayRun(Command command) const {
             // table, and between a write's last byte and its completion
             // message: acting in it would change the form mid-transfer.
             if (m_link->Pausing()) return {Refusal::None, true};
-            if (m_link->Busy() || m_form.IsTableLocked()) return {Refusal::Transfer};
+            if (m_link->Busy() || m_form.View().IsTableLocked()) return {Refusal::Transfer};
             return {};
         default: return {};
     }
@@ -174,7 +174,7 @@ Refusal RadioSession::Begin(Command command) {
     GateVerdict verdict = MayRun(command);
     // Acting now, a pause is no refusal: only a transfer holding the form is.
     if (verdict.refusal == Refusal::Transfer || verdict.afterPause)
-        verdict.refusal = m_form.IsTableLocked() ? Refusal::Transfer : Refusal::None;
+        verdict.refusal = m_form.View().IsTableLocked() ? Refusal::Transfer : Refusal::None;
     if (verdict.Refused()) return verdict.refusal;
     if (EndsSearch(command)) m_search->Cancel();
     if (EndsEdit(command) && m_endEdit) m_endEdit();
@@ -185,7 +185,7 @@ bool RadioSession::MayTakeDrop() const {
     // A pause of the link is waited out, as Open waits for it; a Read or
     // Write about to start refuses the drop at once, so the pointer shows it
     // rather than the file being dropped unopened.
-    return !MayRun(Command::Open).Refused() && !m_form.IsTableLocked() && !m_link->Starting();
+    return !MayRun(Command::Open).Refused() && !m_form.View().IsTableLocked() && !m_link->Starting();
 }
 
 void RadioSession::OnAnyKey() {
@@ -234,7 +234,7 @@ bool RadioSession::RememberPort(int com) {
     m_link->ShowPortInPane(com);
     const PortSettingsWrite written =
         WritePortSettingsTo(m_portSettings, com - 1, m_mapResolves ? IdentityOf(com) : std::string{});
-    if (written.moved) m_form.SetStatusText(MovedPortSettingsText(com, m_portSettings));
+    if (written.moved) m_form.View().SetStatusText(MovedPortSettingsText(com, m_portSettings));
     if (written.ok) return true;
     m_prompter.Show(UserMessage{"COM" + std::to_string(com) + " is not remembered for the next start.", written.error,
                                 MsgIcon::Stop, MsgButtons::Ok});
@@ -281,8 +281,8 @@ void RadioSession::OnDeviceEvent(const DeviceEvent& event) {
     // the user waits on. The map is fresh all the same, so the next opening
     // or probe finds the device; a cable pulled during a transfer ends it
     // through the port's own error.
-    if (m_form.IsTableLocked() || m_search->Active()) return;
-    m_form.SetStatusText(DeviceEventNews(event, com, added ? m_deviceInfo(event.device).product : std::string()));
+    if (m_form.View().IsTableLocked() || m_search->Active()) return;
+    m_form.View().SetStatusText(DeviceEventNews(event, com, added ? m_deviceInfo(event.device).product : std::string()));
 }
 
 }  // namespace orvex

@@ -19,10 +19,10 @@ std::string WithVariable(std::string_view format) {
 
 ReadBackups::ReadBackups(FormModel& form, BackupStore& store, Report report)
     : m_form(form), m_store(store), m_report(std::move(report)) {
-    m_form.AddResultListener(this);
+    m_form.AddObserver(this);
 }
 
-ReadBackups::~ReadBackups() { m_form.RemoveResultListener(this); }
+ReadBackups::~ReadBackups() { m_form.RemoveObserver(this); }
 
 UserMessage ReadBackups::NotKeptMessage() const {
     std::string fix;

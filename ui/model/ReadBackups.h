@@ -30,7 +30,7 @@ inline constexpr std::string_view kNoBackupFolderFix =
 inline constexpr std::string_view kUnstorableFix =
     "Read from Radio shows what the radio holds; Write to Radio writes without keeping a backup.";
 
-class ReadBackups : public IReadKeeping, private ITransferResultListener {
+class ReadBackups : public IReadKeeping, private IFormObserver {
 public:
     using Report = std::function<void(const std::string& news)>;
 

@@ -136,30 +136,30 @@ bool RecoveryKeeper::AnnouncePending() {
         }
     }
     m_announcedText = text;
-    m_form.SetStatusText(std::move(text));
+    m_form.View().SetStatusText(std::move(text));
     PendingChanged();
     return true;
 }
 
 bool RecoveryKeeper::RestorePending() {
     const auto pending = Pending();
-    if (!pending || m_form.IsTableLocked()) return false;
+    if (!pending || m_form.View().IsTableLocked()) return false;
     const recovery::Decoded file = recovery::ReadFile(pending->path);
     if (!file.ok) {
         m_pending.erase(m_pending.begin());
         PendingChanged();
-        m_form.Prompter().Show({std::string(texts::kRecoveryRefused), file.reason, MsgIcon::Stop, MsgButtons::Ok});
+        m_form.Messages().Show({std::string(texts::kRecoveryRefused), file.reason, MsgIcon::Stop, MsgButtons::Ok});
         UpdateNewsAfterRestore(*pending);
         return false;
     }
     // The form's own unsaved edits are set aside, not thrown away: a
     // question could only offer to lose them, and the same command swaps
     // them back.
-    const bool setAside = m_form.HasUnsavedEdits();
+    const bool setAside = HasUnsavedEdits(m_form);
     if (setAside) {
         const filestore::Result aside = KeepAside(m_form.Snapshot());
         if (!aside.ok()) {
-            m_form.Prompter().Show({std::string(texts::kRecoveryRefused),
+            m_form.Messages().Show({std::string(texts::kRecoveryRefused),
                                     std::string(texts::kRecoveryAsideFailed) + aside.detail, MsgIcon::Stop,
                                     MsgButtons::Ok});
             return false;
@@ -179,17 +179,17 @@ bool RecoveryKeeper::RestorePending() {
     PendingChanged();
     KeepNow();
     if (setAside)
-        m_form.SetStatusText(std::string(texts::kRecoveryKeptAside));
+        m_form.View().SetStatusText(std::string(texts::kRecoveryKeptAside));
     else
         UpdateNewsAfterRestore(*pending);
     return true;
 }
 
 void RecoveryKeeper::UpdateNewsAfterRestore(const PendingRecovery& dealtWith) {
-    const std::string& shown = m_form.StatusText();
+    const std::string& shown = m_form.View().StatusText();
     if (shown != m_announcedText && shown != PendingRecoveryText(dealtWith)) return;
     const auto next = Pending();
-    m_form.SetStatusText(next ? PendingRecoveryText(*next) : std::string(texts::kTotalRangeHint));
+    m_form.View().SetStatusText(next ? PendingRecoveryText(*next) : std::string(texts::kTotalRangeHint));
 }
 
 filestore::Result RecoveryKeeper::KeepAside(const FormSnapshot& state) {
@@ -213,7 +213,7 @@ filestore::Result RecoveryKeeper::KeepAside(const FormSnapshot& state) {
 }
 
 void RecoveryKeeper::RetireAsides() {
-    if (m_asides.empty() || m_form.IsTableLocked()) return;
+    if (m_asides.empty() || m_form.View().IsTableLocked()) return;
     const FormSnapshot now = m_form.Snapshot();
     bool retired = false;
     for (auto it = m_asides.begin(); it != m_asides.end();) {
@@ -232,7 +232,7 @@ void RecoveryKeeper::RetireAsides() {
 void RecoveryKeeper::PendingChanged() {
     // A keeper that cannot write speaks louder than edits waiting.
     const auto pending = Pending();
-    m_form.SetStatusNotice(!m_failureText.empty() ? m_failureText
+    m_form.View().SetStatusNotice(!m_failureText.empty() ? m_failureText
                            : pending              ? PendingRecoveryText(*pending)
                                                   : std::string());
     if (m_pendingListener) m_pendingListener();
@@ -246,12 +246,12 @@ void RecoveryKeeper::OnFormChanged(unsigned changes) {
 }
 
 void RecoveryKeeper::KeepReplaced() {
-    const std::optional<FormSnapshot> replaced = m_form.TakeReplacedEdits();
+    const std::optional<FormSnapshot> replaced = m_form.History().TakeReplacedEdits();
     if (!replaced) return;
     // Undo brings them back too, but not once the window is closed or the
     // history has moved on.
     const filestore::Result aside = KeepAside(*replaced);
-    m_form.SetStatusText(aside.ok() ? std::string(texts::kRecoveryReplacedKept)
+    m_form.View().SetStatusText(aside.ok() ? std::string(texts::kRecoveryReplacedKept)
                                     : std::string(texts::kRecoveryNotKept) + aside.detail);
 }
 
@@ -276,8 +276,8 @@ void RecoveryKeeper::CancelTimer(std::optional<IEventLoop::TimerId>& timer) {
 void RecoveryKeeper::KeepNow() {
     // Mid-transfer the form is half old, half new; the end of the transfer
     // unlocks the table, and that change brings us back.
-    if (m_form.IsTableLocked()) return;
-    if (!m_form.HasUnsavedEdits()) {
+    if (m_form.View().IsTableLocked()) return;
+    if (!HasUnsavedEdits(m_form)) {
         CancelTimer(m_retry);
         RemoveFile(m_path);
         m_kept.reset();
@@ -316,7 +316,7 @@ void RecoveryKeeper::KeepNow() {
     if (!m_failureShown) {
         m_failureShown = true;
         m_failureText = std::string(texts::kRecoveryNotKept) + result.detail;
-        m_form.SetStatusText(m_failureText);
+        m_form.View().SetStatusText(m_failureText);
         PendingChanged();
     }
     // A closing keeper arms nothing: the timer would outlive it.

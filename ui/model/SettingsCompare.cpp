@@ -129,7 +129,7 @@ std::vector<SettingDifference> CompareFields(const ComparedFields& first, const 
 
 FormComparison CompareForms(const FormModel& first, const FormModel& second) {
     const auto fields = [](const FormModel& f) {
-        return ComparedFields{f.Cells(), f.ModeSelection(), f.EmgChannelForSave(), f.Settings().b_CHcheck};
+        return ComparedFields{f.Cells(), f.ModeSelection(), EmgChannelForSave(f), f.Settings().b_CHcheck};
     };
     FormComparison out;
     out.fields = CompareFields(fields(first), fields(second), true);

@@ -138,31 +138,31 @@ VerifiedWrite::VerifiedWrite(FormModel& form, CRadioLink& link, IEventLoop& loop
 VerifiedWrite::~VerifiedWrite() {
     if (!m_run) return;
     if (m_run->poll) m_loop.CancelTimer(m_run->poll);
-    m_form.SetMessageFilter({});
+    m_form.Messages().SetFilter({});
     if (m_backups) m_backups->Hold(false);
     if (m_run->started) ReleaseLink();
 }
 
 void VerifiedWrite::ReleaseLink() {
-    m_form.HoldHistory(false);
+    m_form.History().Hold(false);
     m_link.SetRecoveryAdvice(m_run->linkAdvice);
 }
 
 std::optional<UserMessage> WriteRefusal(const FormModel& form) {
-    if (!form.HasBandPlan())
-        return UserMessage{std::string(texts::kNoBandPlan), std::string(texts::kNoBandPlanDetail), MsgIcon::Stop};
+    // The form's own refusals, with the cells a write would refuse only
+    // once some blocks are out checked before any byte is sent.
+    if (form.ModeSelection() < 0) return form.WriteRefusal();
     for (int row = 1; row <= kChannelCount; ++row) {
-        const std::string cell = form.CellText(row);
+        const std::string cell = CellText(form, row);
         if (!EncodeBlockFrequency(cell, kReceiveOffsetMHz).ok)
             return UserMessage{std::string(texts::kFrequencyOutOfRange), RowLabel(row) + ": \"" + cell + "\"",
                                MsgIcon::Stop};
     }
-    if (form.EmgChannelMissingForWrite()) return UserMessage{std::string(texts::kEmgChannelCheck), {}, MsgIcon::None};
-    return std::nullopt;
+    return form.WriteRefusal();
 }
 
 bool VerifiedWrite::Start(std::function<void(const VerifyResult&)> done) {
-    if (m_running || m_form.IsTableLocked()) return false;
+    if (m_running || m_form.View().IsTableLocked()) return false;
     m_running = true;
     m_run = std::make_unique<Run>();
     m_run->done = std::move(done);
@@ -176,18 +176,18 @@ void VerifiedWrite::Begin() {
     // What would stop the write is said before anything is read, so a
     // refused write leaves the radio untouched and keeps no needless backup.
     if (const std::optional<UserMessage> refusal = WriteRefusal(m_form)) {
-        m_form.Prompter().Show(*refusal);
+        m_form.Messages().Show(*refusal);
         Finish({});
         return;
     }
     m_run->started = true;
     // The steps' reads are not the user's: the form comes back as it is
     // now, with its undo history.
-    m_form.HoldHistory(true);
+    m_form.History().Hold(true);
     m_run->written = m_form.Snapshot();
     m_run->savedBefore = m_form.Baseline();
     m_run->savedAfter = m_run->savedBefore;
-    m_form.SetMessageFilter([this](const UserMessage& m) { return Filter(m); });
+    m_form.Messages().SetFilter([this](const UserMessage& m) { return Filter(m); });
     // A failed step's result says what it leaves and names the backup; the
     // plain write's advice would say it twice.
     m_run->linkAdvice = m_link.RecoveryAdvice();
@@ -281,7 +281,7 @@ void VerifiedWrite::OnStepSettled() {
 }
 
 void VerifiedWrite::Finish(VerifyResult result) {
-    m_form.SetMessageFilter({});
+    m_form.Messages().SetFilter({});
     if (m_backups) m_backups->Hold(false);
     // Whatever the steps left in the form, it shows what the user had. It
     // counts as saved only when the radio gave it back: edits the radio did

@@ -159,12 +159,12 @@ public:
                 // Its last steps (the pause after it, the form given back)
                 // are over too, so a click that follows is the user's next.
                 return !Link().Busy() && Link().Outcome() != TransferOutcome::Running && !Link().Pausing() &&
-                       !Link().Starting() && !View().Form().IsTableLocked();
+                       !Link().Starting() && !View().Form().View().IsTableLocked();
             },
             ms);
     }
     bool WaitTransferStarted(int ms = 2000) {
-        return Wait([&] { return View().Form().IsTableLocked(); }, ms);
+        return Wait([&] { return View().Form().View().IsTableLocked(); }, ms);
     }
     // Waits until at least n bytes have gone to the line since the last open.
     bool WaitAppBytes(std::size_t n, int ms = 2000) {

@@ -130,7 +130,7 @@ public:
     }
     // The pause before a write's completion message: the form is the
     // user's again, the write not yet confirmed.
-    bool InFinalPause() const { return !form.IsTableLocked() && link->Outcome() == TransferOutcome::Running; }
+    bool InFinalPause() const { return !form.View().IsTableLocked() && link->Outcome() == TransferOutcome::Running; }
 
     std::vector<Written> Writes() const {
         std::vector<Written> out;

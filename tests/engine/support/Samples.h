@@ -156,7 +156,7 @@ inline std::string SaveSample(const TempDir& dir, const std::string& name, int p
     form.StartUp();
     FillForm(form, plan, flags);
     const std::string path = dir.File(name);
-    if (!form.Save(path)) throw std::runtime_error(path + ": " + prompter.LastText());
+    if (!Save(form, path)) throw std::runtime_error(path + ": " + prompter.LastText());
     return path;
 }
 

@@ -98,7 +98,7 @@ public:
     // ---- Observation ------------------------------------------------------
     CInPlaceEdit* Editor() const { return grid->Editor(); }
     QString Text(int row) const { return grid->GetCellText(row, kFrequencyColumn); }
-    std::string ModelText(int row) const { return model.CellText(row); }
+    std::string ModelText(int row) const { return CellText(model, row); }
     bool Modified(int row) const { return grid->Core().Cell(row, kFrequencyColumn)->Has(grid::GVIS_MODIFIED); }
     grid::CellId FocusCell() const { return grid->Core().FocusCell(); }
     int FocusRow() const { return FocusCell().row; }

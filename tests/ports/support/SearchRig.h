@@ -120,18 +120,18 @@ public:
     };
 
     StatusLog(const IEventLoop& loop, const FormModel& form) : m_loop(loop), m_form(form) {
-        m_lastStatus = form.StatusText();
-        m_lastPane = form.PortPaneText();
+        m_lastStatus = form.View().StatusText();
+        m_lastPane = form.View().PortPaneText();
     }
 
     void OnFormChanged(unsigned changes) override {
         if (!(changes & kChangeStatus)) return;
-        if (m_form.StatusText() != m_lastStatus) {
-            m_lastStatus = m_form.StatusText();
+        if (m_form.View().StatusText() != m_lastStatus) {
+            m_lastStatus = m_form.View().StatusText();
             status.push_back({m_loop.NowMs(), m_lastStatus});
         }
-        if (m_form.PortPaneText() != m_lastPane) {
-            m_lastPane = m_form.PortPaneText();
+        if (m_form.View().PortPaneText() != m_lastPane) {
+            m_lastPane = m_form.View().PortPaneText();
             pane.push_back({m_loop.NowMs(), m_lastPane});
         }
     }
@@ -192,7 +192,7 @@ struct SearchRig {
         return loop.RunUntil([this] { return Settled(); }, maxMs);
     }
     bool RunUntilStatus(const std::string& text, std::int64_t maxMs = 60'000) {
-        return loop.RunUntil([&] { return form.StatusText() == text; }, maxMs);
+        return loop.RunUntil([&] { return form.View().StatusText() == text; }, maxMs);
     }
     // Runs until the link's pending pause (if any) is over.
     void RunUntilIdle() {
