@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 #include "support/Screenshot.h"
 #include "support/TableWindow.h"
@@ -79,6 +80,30 @@ private slots:
         QCOMPARE(g.Core().Hooks().controlId, IDC_CHANNEL_TABLE);
         QCOMPARE(w->model.StatusText(), std::string(texts::kTotalRangeHint));
         QVERIFY(!w->model.EditPending());
+    }
+
+    // Where a shape's cells fall at a scroll position, with a hidden row:
+    // the figures clicks, scrolling and the screen reader's rectangles use.
+    void geometryFollowsShapeAndScroll() {
+        grid::GridCore core;
+        core.SetRows(11);
+        core.SetCols(3);
+        core.SetFixedRows(1);
+        core.Shape().SetRowHeight(5, 0);  // rows are 20 high, columns 60 wide
+        const GridGeometry g(core.Shape(), QRect(0, 0, 150, 100), 2);
+        QCOMPARE(g.FixedHeight(), 20);
+        QCOMPARE(g.CellRect(3, 1), QRect(60, 20, 60, 20));
+        QVERIFY(g.VisibleCellRect(2, 1).isEmpty());  // scrolled under the titles
+        QCOMPARE(g.CellAt(QPoint(70, 25)), (CellId{3, 1}));
+        QCOMPARE(g.CellAt(QPoint(70, 5)), (CellId{0, 1}));
+        QCOMPARE(g.CellAt(QPoint(190, 25)), CellId{});
+        QCOMPARE(g.PageRows(), 4);
+        QCOMPARE(g.MaxScrollRows(), 6);
+        const struct {
+            int row;
+            std::optional<int> scroll;
+        } shows[] = {{0, std::nullopt}, {11, std::nullopt}, {1, 0}, {3, 2}, {9, 4}};
+        for (const auto& s : shows) QCOMPARE(g.ScrollShowing(s.row), s.scroll);
     }
 
     void selectingAFrequencyCellShowsItsRange() {
