@@ -18,13 +18,13 @@ struct Shown {
     int headerRows = 0;
 
     explicit Shown(const grid::GridCore& core) {
-        for (int r = 0; r < core.GetRows(); ++r)
-            if (core.RowHeight(r) > 0) {
+        for (int r = 0; r < core.Shape().GetRows(); ++r)
+            if (core.Shape().RowHeight(r) > 0) {
                 rows.push_back(r);
-                if (r < core.GetFixedRows()) ++headerRows;
+                if (r < core.Shape().GetFixedRows()) ++headerRows;
             }
-        for (int c = 0; c < core.GetCols(); ++c)
-            if (core.ColWidth(c) > 0) cols.push_back(c);
+        for (int c = 0; c < core.Shape().GetCols(); ++c)
+            if (core.Shape().ColWidth(c) > 0) cols.push_back(c);
     }
     int ChildCount() const { return static_cast<int>(rows.size() * cols.size()); }
     grid::CellId CellOfChild(int index) const {
@@ -57,7 +57,7 @@ class GridCellAccessible final : public QAccessibleInterface, public QAccessible
 public:
     GridCellAccessible(CGridCtrl* grid, grid::CellId cell) : m_grid(grid), m_cell(cell) {}
 
-    bool isValid() const override { return m_grid && m_grid->Core().IsValid(m_cell.row, m_cell.col); }
+    bool isValid() const override { return m_grid && m_grid->Core().Shape().IsValid(m_cell.row, m_cell.col); }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return m_grid ? m_grid->window()->windowHandle() : nullptr; }
     QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_grid.data()); }
@@ -75,12 +75,12 @@ public:
 
     QRect rect() const override {
         if (!isValid()) return {};
-        const QRect r = m_grid->CellRect(m_cell.row, m_cell.col);
+        const QRect r = m_grid->Geometry().CellRect(m_cell.row, m_cell.col);
         return QRect(m_grid->mapToGlobal(r.topLeft()), r.size());
     }
 
     QAccessible::Role role() const override {
-        if (!isValid() || m_cell.row < m_grid->Core().GetFixedRows()) return QAccessible::ColumnHeader;
+        if (!isValid() || m_cell.row < m_grid->Core().Shape().GetFixedRows()) return QAccessible::ColumnHeader;
         return m_cell.col < m_grid->RowHeaderCols() ? QAccessible::RowHeader : QAccessible::Cell;
     }
 
@@ -91,15 +91,15 @@ public:
             return s;
         }
         const grid::GridCore& core = m_grid->Core();
-        const bool fixed = core.IsCellFixed(m_cell.row, m_cell.col);
+        const bool fixed = core.Shape().IsCellFixed(m_cell.row, m_cell.col);
         s.readOnly = !core.IsCellEditable(m_cell.row, m_cell.col);
         s.editable = !s.readOnly;
         if (!fixed) {
             s.focusable = s.selectable = true;
-            s.selected = core.IsSelected(m_cell.row, m_cell.col);
-            s.focused = m_grid->hasFocus() && core.FocusCell() == m_cell;
+            s.selected = core.Selection().Contains(m_cell.row, m_cell.col);
+            s.focused = m_grid->hasFocus() && core.Selection().Focus() == m_cell;
         }
-        s.offscreen = m_grid->VisibleCellRect(m_cell.row, m_cell.col).isEmpty();
+        s.offscreen = m_grid->Geometry().VisibleCellRect(m_cell.row, m_cell.col).isEmpty();
         s.invisible = !m_grid->isVisible();
         return s;
     }
@@ -108,7 +108,9 @@ public:
         return t == QAccessible::TableCellInterface ? static_cast<QAccessibleTableCellInterface*>(this) : nullptr;
     }
 
-    bool isSelected() const override { return isValid() && m_grid->Core().IsSelected(m_cell.row, m_cell.col); }
+    bool isSelected() const override {
+        return isValid() && m_grid->Core().Selection().Contains(m_cell.row, m_cell.col);
+    }
     // The shown header cells of the cell's column and row, the cell itself
     // included when it is one: a bridge asks the first cell of a row for
     // the row's header.
@@ -165,7 +167,7 @@ void GridAccessible::Install() {
 }
 
 int GridAccessible::ChildIndexOf(const CGridCtrl* grid, grid::CellId cell) {
-    return grid->Core().IsValid(cell.row, cell.col) ? Shown(grid->Core()).ChildOf(cell) : -1;
+    return grid->Core().Shape().IsValid(cell.row, cell.col) ? Shown(grid->Core()).ChildOf(cell) : -1;
 }
 
 CGridCtrl* GridAccessible::Grid() const { return static_cast<CGridCtrl*>(widget()); }
@@ -176,7 +178,7 @@ void* GridAccessible::interface_cast(QAccessible::InterfaceType t) {
 }
 
 QAccessibleInterface* GridAccessible::CellInterface(grid::CellId cell) const {
-    if (!Grid()->Core().IsValid(cell.row, cell.col)) return nullptr;
+    if (!Grid()->Core().Shape().IsValid(cell.row, cell.col)) return nullptr;
     const auto known = m_cells.find(cell);
     if (known != m_cells.end()) return QAccessible::accessibleInterface(known->second);
     auto* iface = new GridCellAccessible(Grid(), cell);
@@ -209,7 +211,7 @@ QAccessibleInterface* GridAccessible::childAt(int x, int y) const {
     const QPoint local = Grid()->mapFromGlobal(QPoint(x, y));
     if (CInPlaceEdit* editor = Grid()->Editor(); editor && editor->geometry().contains(local))
         return QAccessible::queryAccessibleInterface(editor);
-    const grid::CellId cell = Grid()->CellAt(local);
+    const grid::CellId cell = Grid()->Geometry().CellAt(local);
     return cell.IsValid() ? CellInterface(cell) : nullptr;
 }
 
@@ -217,7 +219,7 @@ QAccessibleInterface* GridAccessible::focusChild() const {
     if (CInPlaceEdit* editor = Grid()->Editor(); editor && editor->hasFocus())
         return QAccessible::queryAccessibleInterface(editor);
     if (!Grid()->hasFocus()) return nullptr;
-    const grid::CellId focus = Grid()->Core().FocusCell();
+    const grid::CellId focus = Grid()->Core().Selection().Focus();
     return focus.IsValid() ? CellInterface(focus) : nullptr;
 }
 
@@ -235,8 +237,8 @@ int GridAccessible::selectedCellCount() const { return static_cast<int>(selected
 QList<QAccessibleInterface*> GridAccessible::selectedCells() const {
     QList<QAccessibleInterface*> cells;
     const Shown shown(Grid()->Core());
-    for (const grid::CellId& cell : Grid()->Core().Selection())
-        if (!Grid()->Core().IsCellFixed(cell.row, cell.col) && shown.ChildOf(cell) >= 0)
+    for (const grid::CellId& cell : Grid()->Core().Selection().Cells())
+        if (!Grid()->Core().Shape().IsCellFixed(cell.row, cell.col) && shown.ChildOf(cell) >= 0)
             cells.append(CellInterface(cell));
     return cells;
 }

@@ -65,21 +65,21 @@ std::vector<std::vector<std::string>> SplitPasteText(const std::string& text, bo
 }
 
 void GridCore::Notify(int code, int row, int col) const {
-    if (m_listener) m_listener({m_controlId, code, row, col});
+    if (m_hooks.notify) m_hooks.notify({m_hooks.controlId, code, row, col});
 }
 
 bool GridCore::SetRows(int n) {
     if (n < 0) return false;
-    const int old = GetRows();
+    const int old = m_shape.GetRows();
     m_cells.resize(static_cast<std::size_t>(n));
-    m_rowHeights.resize(static_cast<std::size_t>(n), kDefaultRowHeight);
+    m_shape.m_rowHeights.resize(static_cast<std::size_t>(n), kDefaultRowHeight);
     for (int r = old; r < n; ++r) {
-        m_cells[r].resize(static_cast<std::size_t>(m_cols));
+        m_cells[r].resize(static_cast<std::size_t>(m_shape.GetCols()));
         for (auto& c : m_cells[r]) c.SetFormat(m_default.GetFormat());
     }
-    if (m_focus.row >= n) MoveFocusTo({});
-    std::erase_if(m_selected, [n](const CellId& c) { return c.row >= n; });
-    ApplyFixedMarks();
+    m_selection.Trim(n, m_shape.GetCols());
+    ApplyMarks();
+    Reshaped();
     return true;
 }
 
@@ -90,130 +90,161 @@ bool GridCore::SetCols(int n) {
         row.resize(static_cast<std::size_t>(n));
         for (int c = old; c < n; ++c) row[c].SetFormat(m_default.GetFormat());
     }
-    m_cols = n;
-    m_colWidths.resize(static_cast<std::size_t>(n), kDefaultColWidth);
-    if (m_focus.col >= n) MoveFocusTo({});
-    std::erase_if(m_selected, [n](const CellId& c) { return c.col >= n; });
-    ApplyFixedMarks();
+    m_shape.m_colWidths.resize(static_cast<std::size_t>(n), kDefaultColWidth);
+    m_selection.Trim(m_shape.GetRows(), n);
+    ApplyMarks();
+    Reshaped();
     return true;
 }
 
 bool GridCore::SetFixedRows(int n) {
     if (n < 0) return false;
-    if (n == m_fixedRows) return true;
-    if (n > GetRows()) SetRows(n);
-    m_fixedRows = n;
-    MoveFocusTo({});
-    m_selected.clear();
-    ApplyFixedMarks();
+    if (n == m_shape.m_fixedRows) return true;
+    if (n > m_shape.GetRows()) SetRows(n);
+    m_shape.m_fixedRows = n;
+    m_selection.Reset();
+    ApplyMarks();
     Changed();
+    Reshaped();
     return true;
 }
 
 bool GridCore::SetFixedCols(int n) {
     if (n < 0) return false;
-    if (n == m_fixedCols) return true;
-    if (n > m_cols) SetCols(n);
-    m_fixedCols = n;
-    MoveFocusTo({});
-    m_selected.clear();
-    ApplyFixedMarks();
+    if (n == m_shape.m_fixedCols) return true;
+    if (n > m_shape.GetCols()) SetCols(n);
+    m_shape.m_fixedCols = n;
+    m_selection.Reset();
+    ApplyMarks();
     Changed();
+    Reshaped();
     return true;
 }
 
-void GridCore::ApplyFixedMarks() {
-    for (int r = 0; r < GetRows(); ++r)
-        for (int c = 0; c < m_cols; ++c) {
+void GridCore::ApplyMarks() {
+    for (int r = 0; r < m_shape.GetRows(); ++r)
+        for (int c = 0; c < m_shape.GetCols(); ++c) {
             CGridCell& cell = m_cells[r][c];
-            cell.Mark(GVIS_FIXEDROW, r < m_fixedRows);
-            cell.Mark(GVIS_FIXEDCOL, c < m_fixedCols);
-            cell.Mark(GVIS_FIXED, r < m_fixedRows || c < m_fixedCols);
-            cell.Mark(GVIS_FOCUSED, m_focus == CellId{r, c});
-            cell.Mark(GVIS_SELECTED, IsSelected(r, c));
+            cell.Mark(GVIS_FIXEDROW, r < m_shape.m_fixedRows);
+            cell.Mark(GVIS_FIXEDCOL, c < m_shape.m_fixedCols);
+            cell.Mark(GVIS_FIXED, m_shape.IsCellFixed(r, c));
+            cell.Mark(GVIS_FOCUSED, m_selection.Focus() == CellId{r, c});
+            cell.Mark(GVIS_SELECTED, m_selection.Contains(r, c));
         }
 }
 
 void GridCore::AutoSizeAll(const std::function<std::pair<int, int>(const std::string&)>& measure, int padX,
                            int padY) {
-    for (int c = 0; c < m_cols; ++c) {
-        if (m_colWidths[c] == 0) continue;  // hidden stays hidden
+    std::vector<int>& widths = m_shape.m_colWidths;
+    std::vector<int>& heights = m_shape.m_rowHeights;
+    for (int c = 0; c < m_shape.GetCols(); ++c) {
+        if (widths[c] == 0) continue;  // hidden stays hidden
         int w = 0;
-        for (int r = 0; r < GetRows(); ++r) w = std::max(w, measure(m_cells[r][c].GetText()).first);
-        m_colWidths[c] = w + 2 * padX;
+        for (int r = 0; r < m_shape.GetRows(); ++r) w = std::max(w, measure(m_cells[r][c].GetText()).first);
+        widths[c] = w + 2 * padX;
     }
-    for (int r = 0; r < GetRows(); ++r) {
-        if (m_rowHeights[r] == 0) continue;
+    for (int r = 0; r < m_shape.GetRows(); ++r) {
+        if (heights[r] == 0) continue;
         int h = measure("").second;
-        for (int c = 0; c < m_cols; ++c) h = std::max(h, measure(m_cells[r][c].GetText()).second);
-        m_rowHeights[r] = h + 2 * padY;
+        for (int c = 0; c < m_shape.GetCols(); ++c) h = std::max(h, measure(m_cells[r][c].GetText()).second);
+        heights[r] = h + 2 * padY;
     }
     Changed();
 }
 
 bool GridCore::SetCell(int row, int col, const std::string& text, unsigned format) {
-    if (!IsValid(row, col)) return false;
+    if (!m_shape.IsValid(row, col)) return false;
     PutText(row, col, text);
     m_cells[row][col].SetFormat(format);
     return true;
 }
 
 bool GridCore::SetCellText(int row, int col, const std::string& text) {
-    if (!IsValid(row, col)) return false;
+    if (!m_shape.IsValid(row, col)) return false;
     PutText(row, col, text);
     m_cells[row][col].Mark(GVIS_MODIFIED, true);
     return true;
 }
 
 std::string GridCore::GetCellText(int row, int col) const {
-    return IsValid(row, col) ? m_cells[row][col].GetText() : std::string{};
+    return m_shape.IsValid(row, col) ? m_cells[row][col].GetText() : std::string{};
 }
 
 bool GridCore::IsCellEditable(int row, int col) const {
-    return IsValid(row, col) && m_allowEditing && !IsCellFixed(row, col) && !m_cells[row][col].Has(GVIS_READONLY);
+    return m_shape.IsValid(row, col) && m_permissions.editing && !m_shape.IsCellFixed(row, col) &&
+           !m_cells[row][col].Has(GVIS_READONLY);
 }
 
 void GridCore::SetCellReadOnly(int row, int col, bool readOnly) {
-    if (IsValid(row, col)) m_cells[row][col].Mark(GVIS_READONLY, readOnly);
+    if (m_shape.IsValid(row, col)) m_cells[row][col].Mark(GVIS_READONLY, readOnly);
 }
 
-void GridCore::ClearSelection() {
-    m_selected.clear();
-    ApplyFixedMarks();
+CellId GridSelection::PasteStart() const {
+    if (m_cells.empty()) return m_focus;
+    CellId topLeft{m_core.m_shape.GetRows(), m_core.m_shape.GetCols()};
+    for (const CellId& c : m_cells) topLeft = {std::min(topLeft.row, c.row), std::min(topLeft.col, c.col)};
+    return topLeft;
 }
 
-void GridCore::SelectCell(CellId cell, bool on) {
-    if (!IsValid(cell.row, cell.col)) return;
+void GridSelection::Clear() {
+    m_cells.clear();
+    m_core.ApplyMarks();
+}
+
+void GridSelection::Select(CellId cell, bool on) {
+    if (!m_core.m_shape.IsValid(cell.row, cell.col)) return;
     if (on)
-        m_selected.insert(cell);
+        m_cells.insert(cell);
     else
-        m_selected.erase(cell);
-    ApplyFixedMarks();
+        m_cells.erase(cell);
+    m_core.ApplyMarks();
 }
 
-void GridCore::SetFocusCell(CellId cell, bool notifyChanging, bool notifyChanged) {
-    if (!IsValid(cell.row, cell.col) || IsCellFixed(cell.row, cell.col)) return;
-    if (notifyChanging) Notify(LVN_ITEMCHANGING, cell.row, cell.col);
+void GridSelection::SetFocus(CellId cell, bool notifyChanging, bool notifyChanged) {
+    const GridShape& shape = m_core.m_shape;
+    if (!shape.IsValid(cell.row, cell.col) || shape.IsCellFixed(cell.row, cell.col)) return;
+    if (notifyChanging) m_core.Notify(LVN_ITEMCHANGING, cell.row, cell.col);
     MoveFocusTo(cell);
-    m_selected = {cell};
-    ApplyFixedMarks();
-    if (notifyChanged) Notify(LVN_ITEMCHANGED, cell.row, cell.col);
-    Changed();
+    m_cells = {cell};
+    m_core.ApplyMarks();
+    if (notifyChanged) m_core.Notify(LVN_ITEMCHANGED, cell.row, cell.col);
+    m_core.Changed();
 }
 
-void GridCore::SelectAll() {
-    Notify(LVN_ITEMCHANGING, m_focus.row, m_focus.col);
-    m_selected.clear();
-    for (int r = 0; r < GetRows(); ++r)
-        for (int c = 0; c < m_cols; ++c) m_selected.insert({r, c});
-    ApplyFixedMarks();
-    Notify(LVN_ITEMCHANGED, m_focus.row, m_focus.col);
-    Changed();
+void GridSelection::SelectAll() {
+    m_core.Notify(LVN_ITEMCHANGING, m_focus.row, m_focus.col);
+    m_cells.clear();
+    for (int r = 0; r < m_core.m_shape.GetRows(); ++r)
+        for (int c = 0; c < m_core.m_shape.GetCols(); ++c) m_cells.insert({r, c});
+    m_core.ApplyMarks();
+    m_core.Notify(LVN_ITEMCHANGED, m_focus.row, m_focus.col);
+    m_core.Changed();
 }
 
-CellId GridCore::NextCell(CellId from, MoveKey key, bool ctrl, int pageRows) const {
+void GridSelection::Move(MoveKey key, bool ctrl, int pageRows) {
+    const CellId to = m_core.m_shape.NextCell(m_focus, key, ctrl, pageRows);
+    if (to.IsValid()) SetFocus(to, true, true);
+}
+
+void GridSelection::Trim(int rows, int cols) {
+    if (m_focus.row >= rows || m_focus.col >= cols) MoveFocusTo({});
+    std::erase_if(m_cells, [rows, cols](const CellId& c) { return c.row >= rows || c.col >= cols; });
+}
+
+void GridSelection::Reset() {
+    MoveFocusTo({});
+    m_cells.clear();
+}
+
+void GridSelection::MoveFocusTo(CellId cell) {
+    if (cell == m_focus) return;
+    m_focus = cell;
+    if (m_core.m_hooks.focusMoved) m_core.m_hooks.focusMoved(cell);
+}
+
+CellId GridShape::NextCell(CellId from, MoveKey key, bool ctrl, int pageRows) const {
     const int firstRow = m_fixedRows, lastRow = GetRows() - 1;
-    const int firstCol = m_fixedCols, lastCol = m_cols - 1;
+    const int firstCol = m_fixedCols, lastCol = GetCols() - 1;
     if (firstRow > lastRow || firstCol > lastCol) return {};
     if (!from.IsValid() || IsCellFixed(from.row, from.col)) return {firstRow, firstCol};
     // The first visible row (column) from r on in the direction of step;
@@ -262,30 +293,26 @@ CellId GridCore::NextCell(CellId from, MoveKey key, bool ctrl, int pageRows) con
     return to;
 }
 
-void GridCore::MoveFocus(MoveKey key, bool ctrl, int pageRows) {
-    const CellId to = NextCell(m_focus, key, ctrl, pageRows);
-    if (to.IsValid()) SetFocusCell(to, true, true);
-}
-
 std::string GridCore::CopyText() const {
-    if (m_selected.empty()) return {};
-    int top = GetRows(), bottom = -1, left = m_cols, right = -1;
-    for (const CellId& c : m_selected) {
+    const std::set<CellId>& selected = m_selection.Cells();
+    if (selected.empty()) return {};
+    int top = m_shape.GetRows(), bottom = -1, left = m_shape.GetCols(), right = -1;
+    for (const CellId& c : selected) {
         top = std::min(top, c.row), bottom = std::max(bottom, c.row);
         left = std::min(left, c.col), right = std::max(right, c.col);
     }
     std::string text;
     bool firstRow = true;
     for (int r = top; r <= bottom; ++r) {
-        if (m_rowHeights[r] == 0) continue;
+        if (m_shape.RowHeight(r) == 0) continue;
         if (!firstRow) text += "\n";
         firstRow = false;
         bool firstCol = true;
         for (int c = left; c <= right; ++c) {
-            if (m_colWidths[c] == 0) continue;
+            if (m_shape.ColWidth(c) == 0) continue;
             if (!firstCol) text += "\t";
             firstCol = false;
-            if (IsSelected(r, c)) text += m_cells[r][c].GetText();
+            if (m_selection.Contains(r, c)) text += m_cells[r][c].GetText();
         }
     }
     return text;
@@ -303,66 +330,66 @@ bool GridCore::ReplaceText(int row, int col, const std::string& text) {
 }
 
 void GridCore::DeleteSelection() {
-    if (m_bTransferBusy || !m_allowEditing) return;
-    const std::set<CellId> cells = m_selected;
+    if (m_bTransferBusy || !m_permissions.editing) return;
+    const std::set<CellId> cells = m_selection.Cells();
     for (const CellId& c : cells)
         if (IsCellEditable(c.row, c.col)) ReplaceText(c.row, c.col, {});
     Changed();
 }
 
-CellId GridCore::PasteStart() const {
-    if (m_selected.empty()) return m_focus;
-    CellId topLeft{GetRows(), m_cols};
-    for (const CellId& c : m_selected) topLeft = {std::min(topLeft.row, c.row), std::min(topLeft.col, c.col)};
-    return topLeft;
+ClipboardAbility GridCore::Abilities() const {
+    const bool any = !m_selection.Cells().empty();
+    return {any, m_permissions.editing && any, PasteAllowed()};
 }
 
 bool GridCore::PasteAllowed() const {
-    const CellId start = PasteStart();
-    return m_allowEditing && start.IsValid() && !m_bTransferBusy &&
-           (m_pasteStartCols.empty() || m_pasteStartCols.count(start.col) != 0);
+    const CellId start = m_selection.PasteStart();
+    return m_permissions.editing && start.IsValid() && !m_bTransferBusy &&
+           (m_paste.startColumns.empty() || m_paste.startColumns.count(start.col) != 0);
 }
 
 CellCheck GridCore::CheckCellText(int row, int col, const std::string& text) const {
-    if (!m_validator) return {true, text};
-    return m_validator(row, col, text);
+    if (!m_hooks.checkCell) return {true, text};
+    return m_hooks.checkCell(row, col, text);
 }
 
-bool GridCore::PasteText(const std::string& text) {
-    m_pasteRefused.clear();
-    if (!PasteAllowed()) return false;
-    const CellId start = PasteStart();
-    const auto lines = SplitPasteText(text, m_pasteDecimalComma);
+PasteOutcome GridCore::PasteText(const std::string& text) {
+    PasteOutcome outcome;
+    if (!PasteAllowed()) return outcome;
+    const CellId start = m_selection.PasteStart();
+    const auto lines = SplitPasteText(text, m_paste.decimalComma);
+    const int rows = m_shape.GetRows(), cols = m_shape.GetCols();
     std::set<CellId> pasted;
     int row = start.row;
     for (const auto& pieces : lines) {
-        while (row < GetRows() && m_rowHeights[row] == 0) ++row;
-        if (row >= GetRows()) break;
+        while (row < rows && m_shape.RowHeight(row) == 0) ++row;
+        if (row >= rows) break;
         int col = start.col;
         for (const std::string& piece : pieces) {
-            while (col < m_cols && m_colWidths[col] == 0) ++col;
-            if (col >= m_cols) break;
+            while (col < cols && m_shape.ColWidth(col) == 0) ++col;
+            if (col >= cols) break;
             if (IsCellEditable(row, col)) {
                 const CellCheck check = CheckCellText(row, col, piece);
                 if (check.accepted) {
                     ReplaceText(row, col, check.text);
                     pasted.insert({row, col});
                 } else {
-                    m_pasteRefused.push_back({row, col});
+                    outcome.refused.push_back({row, col});
                 }
             }
             ++col;
         }
         ++row;
     }
-    for (const CellId& c : pasted) m_selected.erase(c);
-    ApplyFixedMarks();
+    for (const CellId& c : pasted) m_selection.m_cells.erase(c);
+    ApplyMarks();
     Changed();
-    return true;
+    outcome.pasted = true;
+    return outcome;
 }
 
 bool GridCore::EndEdit(int row, int col, const std::string& text) {
-    if (!IsValid(row, col)) return false;
+    if (!m_shape.IsValid(row, col)) return false;
     const bool changed = m_cells[row][col].GetText() != text;
     if (changed) {
         PutText(row, col, text);
@@ -376,13 +403,7 @@ bool GridCore::EndEdit(int row, int col, const std::string& text) {
 void GridCore::PutText(int row, int col, const std::string& text) {
     const bool different = m_cells[row][col].GetText() != text;
     m_cells[row][col].SetText(text);
-    if (different && onCellTextChanged) onCellTextChanged({row, col});
-}
-
-void GridCore::MoveFocusTo(CellId cell) {
-    if (cell == m_focus) return;
-    m_focus = cell;
-    if (onFocusMoved) onFocusMoved(cell);
+    if (different && m_hooks.cellTextChanged) m_hooks.cellTextChanged({row, col});
 }
 
 }  // namespace orvex::grid

@@ -49,25 +49,35 @@ using CellValidator = std::function<CellCheck(int row, int col, const std::strin
 // Keys the grid moves its focus cell with.
 enum class MoveKey { Up, Down, Left, Right, PageUp, PageDown, Home, End, Tab, BackTab };
 
-class GridCore {
+using GridListener = std::function<void(const NotifyRecord&)>;
+
+// Where the grid's news goes, and the owner's say on what enters a cell.
+struct GridHooks {
+    // Each notification goes to this one receiver (the form), once, with
+    // this id.
+    GridListener notify;
+    int controlId = 0;
+    // Without one every text is accepted unchanged.
+    CellValidator checkCell;
+    // Repaint request for a front end.
+    std::function<void()> changed;
+    // The row or column counts, or their fixed counts, are different now.
+    std::function<void()> reshaped;
+    // For a front end that tells assistive technology: a cell's text is
+    // different now, and the focus cell has moved (or gone: invalid).
+    std::function<void(CellId)> cellTextChanged;
+    std::function<void(CellId)> focusMoved;
+};
+
+// How many rows and columns there are, how many of them are fixed, and how
+// big each is; a row or column of size 0 is hidden. The counts change only
+// through the GridCore, which keeps its cells in step.
+class GridShape {
 public:
-    using Listener = std::function<void(const NotifyRecord&)>;
-
-    // Each notification goes to this one receiver (the form), once.
-    void SetListener(Listener listener) { m_listener = std::move(listener); }
-    void SetControlId(int id) { m_controlId = id; }
-    int ControlId() const { return m_controlId; }
-
-    // ---- Shape ----------------------------------------------------------
-    bool SetRows(int n);
-    bool SetCols(int n);
-    bool SetFixedRows(int n);
-    bool SetFixedCols(int n);
-    int GetRows() const { return static_cast<int>(m_cells.size()); }
-    int GetCols() const { return m_cols; }
+    int GetRows() const { return static_cast<int>(m_rowHeights.size()); }
+    int GetCols() const { return static_cast<int>(m_colWidths.size()); }
     int GetFixedRows() const { return m_fixedRows; }
     int GetFixedCols() const { return m_fixedCols; }
-
     int RowHeight(int row) const { return InRows(row) ? m_rowHeights[row] : 0; }
     int ColWidth(int col) const { return InCols(col) ? m_colWidths[col] : 0; }
     void SetRowHeight(int row, int h) {
@@ -76,30 +86,121 @@ public:
     void SetColWidth(int col, int w) {
         if (InCols(col)) m_colWidths[col] = w;
     }
+    bool IsValid(int row, int col) const { return InRows(row) && InCols(col); }
+    bool IsCellFixed(int row, int col) const { return row < m_fixedRows || col < m_fixedCols; }
+    // The focus cell after a key; invalid when it cannot move.
+    CellId NextCell(CellId from, MoveKey key, bool ctrl, int pageRows) const;
+
+private:
+    friend class GridCore;
+    bool InRows(int r) const { return r >= 0 && r < GetRows(); }
+    bool InCols(int c) const { return c >= 0 && c < GetCols(); }
+
+    std::vector<int> m_rowHeights;
+    std::vector<int> m_colWidths;
+    int m_fixedRows = 0;
+    int m_fixedCols = 0;
+};
+
+// What the user may do to the grid's shape and cells.
+struct GridPermissions {
+    bool editing = true;
+    bool rowResize = true;
+    bool colResize = true;
+    bool dragDrop = false;
+};
+
+// How clipboard text enters the grid.
+struct PastePolicy {
+    // The columns a paste may start in, as the owner names them; empty:
+    // any column.
+    std::set<int> startColumns;
+    // Spreadsheets of many locales copy "26,5000" for 26.5: with this on, a
+    // tab-separated field of digits, one comma and digits is one number.
+    bool decimalComma = false;
+};
+
+// What one PasteText did.
+struct PasteOutcome {
+    // False when the paste was refused as a whole.
+    bool pasted = false;
+    // The cells whose pieces the cell check refused, top to bottom.
+    std::vector<CellId> refused;
+};
+
+// Which of the clipboard commands would do something now.
+struct ClipboardAbility {
+    bool copy = false;
+    bool cut = false;
+    bool paste = false;
+};
+
+class GridCore;
+
+// The focus cell and the selected cells, and the ways they change. Part of
+// its GridCore, whose cells carry the marks and whose listener hears the
+// notifications.
+class GridSelection {
+public:
+    GridSelection(const GridSelection&) = delete;
+    GridSelection& operator=(const GridSelection&) = delete;
+
+    CellId Focus() const { return m_focus; }
+    bool Contains(int row, int col) const { return m_cells.count({row, col}) != 0; }
+    const std::set<CellId>& Cells() const { return m_cells; }
+    // The cell a paste starts at: the selection's top-left, else the focus.
+    CellId PasteStart() const;
+
+    // Moves the focus to an unfixed cell and selects it alone; notifies
+    // LVN_ITEMCHANGING and/or LVN_ITEMCHANGED as asked.
+    void SetFocus(CellId cell, bool notifyChanging, bool notifyChanged);
+    void Move(MoveKey key, bool ctrl, int pageRows);
+    void Select(CellId cell, bool on);
+    void Clear();
+    void SelectAll();
+
+private:
+    friend class GridCore;
+    explicit GridSelection(GridCore& core) : m_core(core) {}
+    void MoveFocusTo(CellId cell);
+    // What is left of the selection when the shape shrinks to rows x cols.
+    void Trim(int rows, int cols);
+    void Reset();
+
+    GridCore& m_core;
+    CellId m_focus;
+    std::set<CellId> m_cells;
+};
+
+class GridCore {
+public:
+    GridHooks& Hooks() { return m_hooks; }
+
+    // ---- Shape ----------------------------------------------------------
+    const GridShape& Shape() const { return m_shape; }
+    // For the sizes; the counts change here.
+    GridShape& Shape() { return m_shape; }
+    bool SetRows(int n);
+    bool SetCols(int n);
+    bool SetFixedRows(int n);
+    bool SetFixedCols(int n);
     // Sizes every row and column to its content with a measuring function
     // (text -> width, height in pixels) and a padding.
     void AutoSizeAll(const std::function<std::pair<int, int>(const std::string&)>& measure, int padX, int padY);
 
     // ---- Cells ----------------------------------------------------------
-    bool IsValid(int row, int col) const { return InRows(row) && InCols(col); }
     bool SetCell(int row, int col, const std::string& text, unsigned format);
     // Setting marks the cell modified; outside the grid nothing changes.
     bool SetCellText(int row, int col, const std::string& text);
     std::string GetCellText(int row, int col) const;
-    const CGridCell* Cell(int row, int col) const { return IsValid(row, col) ? &m_cells[row][col] : nullptr; }
-    bool IsCellFixed(int row, int col) const { return row < m_fixedRows || col < m_fixedCols; }
+    const CGridCell* Cell(int row, int col) const { return m_shape.IsValid(row, col) ? &m_cells[row][col] : nullptr; }
     bool IsCellEditable(int row, int col) const;
     void SetCellReadOnly(int row, int col, bool readOnly);
+    // The owner's check, or acceptance unchanged without one.
+    CellCheck CheckCellText(int row, int col, const std::string& text) const;
 
-    // ---- Switches ---------------------------------------------------------
-    void AllowEditing(bool on) { m_allowEditing = on; }
-    bool IsEditingAllowed() const { return m_allowEditing; }
-    void AllowRowResize(bool on) { m_rowResize = on; }
-    void AllowColResize(bool on) { m_colResize = on; }
-    void AllowDragDrop(bool on) { m_dragDrop = on; }
-    bool RowResizeAllowed() const { return m_rowResize; }
-    bool ColResizeAllowed() const { return m_colResize; }
-    bool DragDropAllowed() const { return m_dragDrop; }
+    const GridPermissions& GetPermissions() const { return m_permissions; }
+    void SetPermissions(const GridPermissions& permissions) { m_permissions = permissions; }
 
     // The owner's lock, for while something else has the cells: no edit,
     // Delete or paste changes them, and cut only copies.
@@ -107,46 +208,19 @@ public:
     bool IsTransferBusy() const { return m_bTransferBusy; }
 
     // ---- Focus and selection -------------------------------------------
-    CellId FocusCell() const { return m_focus; }
-    // Moves the focus to an unfixed cell and selects it alone; notifies
-    // LVN_ITEMCHANGING and/or LVN_ITEMCHANGED as asked.
-    void SetFocusCell(CellId cell, bool notifyChanging, bool notifyChanged);
-    void ClearSelection();
-    void SelectCell(CellId cell, bool on);
-    bool IsSelected(int row, int col) const { return m_selected.count({row, col}) != 0; }
-    const std::set<CellId>& Selection() const { return m_selected; }
-    void SelectAll();
-    // The focus cell after a key; invalid when it cannot move.
-    CellId NextCell(CellId from, MoveKey key, bool ctrl, int pageRows) const;
-    void MoveFocus(MoveKey key, bool ctrl, int pageRows);
+    const GridSelection& Selection() const { return m_selection; }
+    GridSelection& Selection() { return m_selection; }
 
     // ---- Clipboard and Delete -------------------------------------------
+    ClipboardAbility Abilities() const;
     std::string CopyText() const;
-    bool CanCopy() const { return !m_selected.empty(); }
-    bool CanCut() const { return m_allowEditing && !m_selected.empty(); }
     // Clears the selected editable cells (nothing during a transfer).
     void DeleteSelection();
-    // The cell a paste starts at: the selection's top-left, else the focus.
-    CellId PasteStart() const;
-    // Whether a paste may happen at all right now.
-    bool PasteAllowed() const;
-    // The columns a paste may start in, as the owner names them; without
-    // them, any column.
-    void SetPasteStartColumns(std::set<int> cols) { m_pasteStartCols = std::move(cols); }
-    // Writes text into the grid from PasteStart(); false when refused. A
-    // piece the cell check refuses leaves its cell as it was.
-    bool PasteText(const std::string& text);
-    // The cells whose pieces the last PasteText refused, top to bottom.
-    const std::vector<CellId>& PasteRefused() const { return m_pasteRefused; }
-    // Spreadsheets of many locales copy "26,5000" for 26.5: with this on, a
-    // tab-separated field of digits, one comma and digits is one number.
-    void SetPasteDecimalComma(bool on) { m_pasteDecimalComma = on; }
-    bool PasteDecimalComma() const { return m_pasteDecimalComma; }
-
-    // ---- Cell check ---------------------------------------------------------
-    // Installed by the owner; without one every text is accepted unchanged.
-    void SetCellValidator(CellValidator check) { m_validator = std::move(check); }
-    CellCheck CheckCellText(int row, int col, const std::string& text) const;
+    const PastePolicy& GetPastePolicy() const { return m_paste; }
+    void SetPastePolicy(PastePolicy policy) { m_paste = std::move(policy); }
+    // Writes text into the grid from the selection's PasteStart(). A piece
+    // the cell check refuses leaves its cell as it was.
+    PasteOutcome PasteText(const std::string& text);
 
     // ---- Edits ----------------------------------------------------------
     // The editor ended with text: the cell takes it if it differs, then
@@ -155,44 +229,27 @@ public:
 
     void Notify(int code, int row, int col) const;
 
-    // Repaint request for a front end.
-    std::function<void()> onChanged;
-    // For a front end that tells assistive technology: a cell's text is
-    // different now, and the focus cell has moved (or gone: invalid).
-    std::function<void(CellId)> onCellTextChanged;
-    std::function<void(CellId)> onFocusMoved;
-
 private:
-    bool InRows(int r) const { return r >= 0 && r < GetRows(); }
-    bool InCols(int c) const { return c >= 0 && c < m_cols; }
-    void ApplyFixedMarks();
+    friend class GridSelection;
+    bool PasteAllowed() const;
+    void ApplyMarks();
     bool ReplaceText(int row, int col, const std::string& text);
     void Changed() const {
-        if (onChanged) onChanged();
+        if (m_hooks.changed) m_hooks.changed();
+    }
+    void Reshaped() const {
+        if (m_hooks.reshaped) m_hooks.reshaped();
     }
     // Every change of a cell's text goes through here.
     void PutText(int row, int col, const std::string& text);
-    void MoveFocusTo(CellId cell);
 
-    Listener m_listener;
-    int m_controlId = 0;
+    GridHooks m_hooks;
+    GridShape m_shape;
     std::vector<std::vector<CGridCell>> m_cells;
-    int m_cols = 0;
-    int m_fixedRows = 0;
-    int m_fixedCols = 0;
-    std::vector<int> m_rowHeights;
-    std::vector<int> m_colWidths;
-    bool m_allowEditing = true;
-    bool m_rowResize = true;
-    bool m_colResize = true;
-    bool m_dragDrop = false;
-    CellId m_focus;
-    std::set<CellId> m_selected;
+    GridPermissions m_permissions;
+    GridSelection m_selection{*this};
     CGridDefaultCell m_default;
-    CellValidator m_validator;
-    std::vector<CellId> m_pasteRefused;
-    bool m_pasteDecimalComma = false;
-    std::set<int> m_pasteStartCols;
+    PastePolicy m_paste;
     bool m_bTransferBusy = false;
 };
 

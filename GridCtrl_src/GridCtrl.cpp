@@ -53,10 +53,15 @@ QString JoinTitles(QStringList parts) {
 CGridCtrl::CGridCtrl(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
-    m_core.onChanged = [this] { update(); };
+    grid::GridHooks& hooks = m_core.Hooks();
+    hooks.changed = [this] { update(); };
+    hooks.reshaped = [this] {
+        UpdateScrollBar();
+        update();
+    };
     GridAccessible::Install();
-    m_core.onCellTextChanged = [this](grid::CellId cell) { Announce(QAccessible::NameChanged, cell); };
-    m_core.onFocusMoved = [this](grid::CellId cell) {
+    hooks.cellTextChanged = [this](grid::CellId cell) { Announce(QAccessible::NameChanged, cell); };
+    hooks.focusMoved = [this](grid::CellId cell) {
         if (hasFocus()) Announce(QAccessible::Focus, cell);
     };
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -71,7 +76,7 @@ CGridCtrl::CGridCtrl(QWidget* parent) : QWidget(parent) {
 }
 
 void CGridCtrl::SetCellValidator(grid::CellValidator check, std::string refusal) {
-    m_core.SetCellValidator(std::move(check));
+    m_core.Hooks().checkCell = std::move(check);
     m_refusal = std::move(refusal);
 }
 
@@ -81,9 +86,11 @@ void CGridCtrl::ShowRefusal(const std::string& detail) {
 }
 
 CGridCtrl::~CGridCtrl() {
-    m_core.onChanged = nullptr;
-    m_core.onCellTextChanged = nullptr;
-    m_core.onFocusMoved = nullptr;
+    grid::GridHooks& hooks = m_core.Hooks();
+    hooks.changed = nullptr;
+    hooks.reshaped = nullptr;
+    hooks.cellTextChanged = nullptr;
+    hooks.focusMoved = nullptr;
     disconnect(m_focusWatch);  // the widget underneath still loses the focus as it goes
     // An edit still open goes with the grid: finishing it as the editor
     // loses the focus would hand its text to a grid already destroyed.
@@ -121,15 +128,15 @@ bool CGridCtrl::LeavesTable(const QKeyEvent* key, bool* forward) {
 // The count it already has changes nothing, so a running edit goes on: the
 // table is unlocked again each time the port closes, also mid-edit.
 bool CGridCtrl::SetFixedRows(int n) {
-    if (n == m_core.GetFixedRows()) return true;
+    if (n == m_core.Shape().GetFixedRows()) return true;
     EndEditing();
-    return Changed(m_core.SetFixedRows(n));
+    return m_core.SetFixedRows(n);
 }
 
 bool CGridCtrl::SetFixedCols(int n) {
-    if (n == m_core.GetFixedCols()) return true;
+    if (n == m_core.Shape().GetFixedCols()) return true;
     EndEditing();
-    return Changed(m_core.SetFixedCols(n));
+    return m_core.SetFixedCols(n);
 }
 
 void CGridCtrl::AutoSizeAll() {
@@ -151,28 +158,65 @@ void CGridCtrl::EndEditing() {
     if (m_editor) m_editor->FinishEdit();
 }
 
-QRect CGridCtrl::CellRect(int row, int col) const {
-    if (!m_core.IsValid(row, col)) return {};
+QRect GridGeometry::CellRect(int row, int col) const {
+    if (!m_shape.IsValid(row, col)) return {};
     int x = 0, y = 0;
-    for (int c = 0; c < col; ++c) x += m_core.ColWidth(c);
-    for (int r = 0; r < row; ++r) y += m_core.RowHeight(r);
-    const int fixedRows = m_core.GetFixedRows();
+    for (int c = 0; c < col; ++c) x += m_shape.ColWidth(c);
+    for (int r = 0; r < row; ++r) y += m_shape.RowHeight(r);
+    const int fixedRows = m_shape.GetFixedRows();
     if (row >= fixedRows)
-        for (int r = fixedRows; r < fixedRows + m_nScrollRows; ++r) y -= m_core.RowHeight(r);
-    return QRect(x, y, m_core.ColWidth(col), m_core.RowHeight(row));
+        for (int r = fixedRows; r < fixedRows + m_scrolledRows; ++r) y -= m_shape.RowHeight(r);
+    return QRect(x, y, m_shape.ColWidth(col), m_shape.RowHeight(row));
 }
 
-QRect CGridCtrl::VisibleCellRect(int row, int col) const {
-    QRect shown = ViewportRect();
-    if (row >= m_core.GetFixedRows()) shown.setTop(std::max(shown.top(), FixedHeight()));  // not under the titles
+QRect GridGeometry::VisibleCellRect(int row, int col) const {
+    QRect shown = m_viewport;
+    if (row >= m_shape.GetFixedRows()) shown.setTop(std::max(shown.top(), FixedHeight()));  // not under the titles
     return CellRect(row, col).intersected(shown);
 }
 
-grid::CellId CGridCtrl::CellAt(const QPoint& p) const {
-    for (int r = 0; r < m_core.GetRows(); ++r)
-        for (int c = 0; c < m_core.GetCols(); ++c)
+grid::CellId GridGeometry::CellAt(const QPoint& p) const {
+    for (int r = 0; r < m_shape.GetRows(); ++r)
+        for (int c = 0; c < m_shape.GetCols(); ++c)
             if (VisibleCellRect(r, c).contains(p)) return {r, c};
     return {};
+}
+
+int GridGeometry::FixedHeight() const {
+    int h = 0;
+    for (int r = 0; r < m_shape.GetFixedRows() && r < m_shape.GetRows(); ++r) h += m_shape.RowHeight(r);
+    return h;
+}
+
+int GridGeometry::PageRows() const {
+    const int fixedRows = m_shape.GetFixedRows();
+    const int h = m_shape.GetRows() > fixedRows ? m_shape.RowHeight(fixedRows) : 0;
+    return h > 0 ? std::max(1, m_viewport.height() / h - fixedRows) : 1;
+}
+
+int GridGeometry::MaxScrollRows() const {
+    int below = m_viewport.height() - FixedHeight();
+    int fit = 0;
+    for (int r = m_shape.GetRows() - 1; r >= m_shape.GetFixedRows(); --r) {
+        below -= m_shape.RowHeight(r);
+        if (below < 0) break;
+        ++fit;
+    }
+    return std::max(0, m_shape.GetRows() - m_shape.GetFixedRows() - fit);
+}
+
+std::optional<int> GridGeometry::ScrollShowing(int row) const {
+    const int fixedRows = m_shape.GetFixedRows();
+    if (row < fixedRows || row >= m_shape.GetRows()) return std::nullopt;
+    if (row < fixedRows + m_scrolledRows) return row - fixedRows;
+    int rows = m_scrolledRows;
+    auto bottom = [&] {
+        int y = FixedHeight();
+        for (int r = fixedRows + rows; r <= row; ++r) y += m_shape.RowHeight(r);
+        return y;
+    };
+    while (bottom() > m_viewport.height() && rows < row - fixedRows) ++rows;
+    return rows;
 }
 
 QRect CGridCtrl::ViewportRect() const {
@@ -181,26 +225,8 @@ QRect CGridCtrl::ViewportRect() const {
     return r;
 }
 
-int CGridCtrl::FixedHeight() const {
-    int h = 0;
-    for (int r = 0; r < m_core.GetFixedRows() && r < m_core.GetRows(); ++r) h += m_core.RowHeight(r);
-    return h;
-}
-
-// The fewest rows to scroll off so that the last row is shown whole.
-int CGridCtrl::MaxScrollRows() const {
-    int below = height() - FixedHeight();
-    int fit = 0;
-    for (int r = m_core.GetRows() - 1; r >= m_core.GetFixedRows(); --r) {
-        below -= m_core.RowHeight(r);
-        if (below < 0) break;
-        ++fit;
-    }
-    return std::max(0, m_core.GetRows() - m_core.GetFixedRows() - fit);
-}
-
 void CGridCtrl::ScrollTo(int rows) {
-    rows = std::clamp(rows, 0, MaxScrollRows());
+    rows = std::clamp(rows, 0, Geometry().MaxScrollRows());
     if (rows == m_nScrollRows) return;
     EndEditing();
     m_nScrollRows = rows;
@@ -209,9 +235,10 @@ void CGridCtrl::ScrollTo(int rows) {
 }
 
 void CGridCtrl::UpdateScrollBar() {
-    const int max = MaxScrollRows();
+    const GridGeometry geometry = Geometry();
+    const int max = geometry.MaxScrollRows();
     m_vScroll->setRange(0, max);
-    m_vScroll->setPageStep(std::max(1, PageRows()));
+    m_vScroll->setPageStep(std::max(1, geometry.PageRows()));
     const int w = m_vScroll->sizeHint().width();
     m_vScroll->setGeometry(width() - w, 0, w, height());
     m_vScroll->setVisible(max > 0);
@@ -219,45 +246,33 @@ void CGridCtrl::UpdateScrollBar() {
 }
 
 void CGridCtrl::EnsureRowVisible(int row) {
-    if (row < m_core.GetFixedRows() || row >= m_core.GetRows()) return;
-    const int first = m_core.GetFixedRows() + m_nScrollRows;
-    if (row < first) return ScrollTo(row - m_core.GetFixedRows());
-    int rows = m_nScrollRows;
-    auto bottom = [&] {
-        int y = FixedHeight();
-        for (int r = m_core.GetFixedRows() + rows; r <= row; ++r) y += m_core.RowHeight(r);
-        return y;
-    };
-    while (bottom() > height() && rows < row - m_core.GetFixedRows()) ++rows;
-    ScrollTo(rows);
+    if (const auto rows = Geometry().ScrollShowing(row)) ScrollTo(*rows);
 }
 
 QSize CGridCtrl::sizeHint() const {
     int w = 0, h = 0;
-    for (int c = 0; c < m_core.GetCols(); ++c) w += m_core.ColWidth(c);
-    for (int r = 0; r < m_core.GetRows(); ++r) h += m_core.RowHeight(r);
+    for (int c = 0; c < m_core.Shape().GetCols(); ++c) w += m_core.Shape().ColWidth(c);
+    for (int r = 0; r < m_core.Shape().GetRows(); ++r) h += m_core.Shape().RowHeight(r);
     return {w + 2, h + 2};
-}
-
-int CGridCtrl::PageRows() const {
-    const int h = m_core.GetRows() > m_core.GetFixedRows() ? m_core.RowHeight(m_core.GetFixedRows()) : 0;
-    return h > 0 ? std::max(1, height() / h - m_core.GetFixedRows()) : 1;
 }
 
 void CGridCtrl::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QPalette& pal = palette();
     p.fillRect(rect(), pal.color(QPalette::Dark));  // the area beyond the last cells
-    const QRect view = ViewportRect();
-    const QRect below(view.left(), FixedHeight(), view.width(), std::max(0, view.height() - FixedHeight()));
-    for (int r = 0; r < m_core.GetRows(); ++r) {
-        p.setClipRect(r < m_core.GetFixedRows() ? view : below);
-        for (int c = 0; c < m_core.GetCols(); ++c) {
-            const QRect cell = CellRect(r, c);
+    const GridGeometry geometry = Geometry();
+    const QRect view = geometry.Viewport();
+    const int fixedHeight = geometry.FixedHeight();
+    const QRect below(view.left(), fixedHeight, view.width(), std::max(0, view.height() - fixedHeight));
+    for (int r = 0; r < m_core.Shape().GetRows(); ++r) {
+        p.setClipRect(r < m_core.Shape().GetFixedRows() ? view : below);
+        for (int c = 0; c < m_core.Shape().GetCols(); ++c) {
+            const QRect cell = geometry.CellRect(r, c);
             if (cell.isEmpty() || !cell.intersects(p.clipBoundingRect().toRect())) continue;
             const grid::CGridCell* gc = m_core.Cell(r, c);
-            const bool fixed = m_core.IsCellFixed(r, c);
-            const bool selected = !fixed && m_core.IsSelected(r, c) && !(m_core.FocusCell() == grid::CellId{r, c});
+            const bool fixed = m_core.Shape().IsCellFixed(r, c);
+            const bool focused = m_core.Selection().Focus() == grid::CellId{r, c};
+            const bool selected = !fixed && m_core.Selection().Contains(r, c) && !focused;
             QColor back = fixed ? pal.color(QPalette::Button) : pal.color(QPalette::Base);
             QColor fore = fixed ? pal.color(QPalette::ButtonText) : pal.color(QPalette::Text);
             if (selected) {
@@ -280,7 +295,7 @@ void CGridCtrl::paintEvent(QPaintEvent*) {
             p.setPen(fore);
             p.drawText(textRect, static_cast<int>(AlignmentOf(gc->GetFormat())) | Qt::TextSingleLine, text);
             // The frame marks where typing goes, so only while it goes here.
-            if (m_core.FocusCell() == grid::CellId{r, c} && (hasFocus() || m_editor || m_focusLentTo)) {
+            if (focused && (hasFocus() || m_editor || m_focusLentTo)) {
                 p.setPen(QPen(pal.color(QPalette::Text), 1));
                 p.drawRect(cell.adjusted(1, 1, -2, -2));
             }
@@ -303,7 +318,7 @@ bool CGridCtrl::EditCell(int row, int col, const EditStart& first) {
     EnsureRowVisible(row);
     m_core.Notify(grid::LVN_BEGINLABELEDIT, row, col);
     const grid::CGridCell* cell = m_core.Cell(row, col);
-    auto* editor = new CInPlaceEdit(this, CellRect(row, col), cell->GetFormat(), row, col,
+    auto* editor = new CInPlaceEdit(this, Geometry().CellRect(row, col), cell->GetFormat(), row, col,
                                     QString::fromStdString(cell->GetText()), first,
                                     m_editRules.count(col) ? m_editRules.at(col) : EditRules{});
     // A first key that cannot be part of the text has ended the edit already;
@@ -319,8 +334,8 @@ void CGridCtrl::OnEndInPlaceEdit(int row, int col, const QString& text, unsigned
     m_editor = nullptr;
     m_core.EndEdit(row, col, text.toStdString());
     if (const auto move = MoveKeyOf(static_cast<int>(endKey))) {
-        m_core.MoveFocus(*move, false, PageRows());
-        EnsureRowVisible(m_core.FocusCell().row);
+        m_core.Selection().Move(*move, false, Geometry().PageRows());
+        EnsureRowVisible(m_core.Selection().Focus().row);
     }
     if (!hasFocus() && isVisible()) setFocus(Qt::OtherFocusReason);
     update();
@@ -332,7 +347,7 @@ bool CGridCtrl::HandleCommand(int commandId) {
         case ID_EDIT_CUT: OnEditCut(); return true;
         case ID_EDIT_PASTE: OnEditPaste(); return true;
         case ID_EDIT_CLEAR: OnEditClear(); return true;
-        case ID_EDIT_SELECT_ALL: OnEditSelectAll(); return true;
+        case ID_EDIT_SELECT_ALL: m_core.Selection().SelectAll(); return true;
     }
     return false;
 }
@@ -342,11 +357,11 @@ void CGridCtrl::OnEditCopy() {
         m_editor->copy();
         return;
     }
-    if (m_core.CanCopy()) QApplication::clipboard()->setText(QString::fromStdString(m_core.CopyText()));
+    if (m_core.Abilities().copy) QApplication::clipboard()->setText(QString::fromStdString(m_core.CopyText()));
 }
 
 void CGridCtrl::OnEditCut() {
-    if (!m_core.CanCut()) return;
+    if (!m_core.Abilities().cut) return;
     OnEditCopy();
     m_core.DeleteSelection();  // refuses while a transfer runs: cut then only copies
     update();
@@ -354,20 +369,20 @@ void CGridCtrl::OnEditCut() {
 
 void CGridCtrl::OnEditPaste() {
     const QString text = QApplication::clipboard()->text();
-    if (text.isEmpty() || !m_core.PasteAllowed()) return;
-    const grid::CellId start = m_core.PasteStart();
+    if (text.isEmpty() || !m_core.Abilities().paste) return;
+    const grid::CellId start = m_core.Selection().PasteStart();
     if (m_editor && m_editor->m_nRow == start.row && m_editor->m_nCol == start.col) {
         m_editor->Paste(text);
         return;
     }
     EndEditing();
-    m_core.PasteText(text.toStdString());
+    const grid::PasteOutcome outcome = m_core.PasteText(text.toStdString());
     update();
-    if (m_core.PasteRefused().empty()) return;
+    if (outcome.refused.empty()) return;
     // One message for the whole paste, naming the rows by their titles.
     std::string rows;
-    for (const grid::CellId& c : m_core.PasteRefused()) {
-        const std::string title = m_core.GetFixedCols() > 0 ? m_core.GetCellText(c.row, 0) : std::string();
+    for (const grid::CellId& c : outcome.refused) {
+        const std::string title = m_core.Shape().GetFixedCols() > 0 ? m_core.GetCellText(c.row, 0) : std::string();
         if (!rows.empty()) rows += ", ";
         rows += title.empty() ? std::to_string(c.row) : title;
     }
@@ -383,19 +398,18 @@ void CGridCtrl::OnEditClear() {
     update();
 }
 
-void CGridCtrl::OnEditSelectAll() { m_core.SelectAll(); }
 
 QString CGridCtrl::RowTitle(int row) const {
     QStringList parts;
-    for (int c = 0; c < std::min(RowHeaderCols(), GetCols()); ++c)
-        if (m_core.ColWidth(c) > 0) parts << GetCellText(row, c);
+    for (int c = 0; c < std::min(RowHeaderCols(), m_core.Shape().GetCols()); ++c)
+        if (m_core.Shape().ColWidth(c) > 0) parts << QString::fromStdString(m_core.GetCellText(row, c));
     return JoinTitles(parts);
 }
 
 QString CGridCtrl::ColumnTitle(int col) const {
     QStringList parts;
-    for (int r = 0; r < std::min(m_core.GetFixedRows(), GetRows()); ++r)
-        if (m_core.RowHeight(r) > 0) parts << GetCellText(r, col);
+    for (int r = 0; r < std::min(m_core.Shape().GetFixedRows(), m_core.Shape().GetRows()); ++r)
+        if (m_core.Shape().RowHeight(r) > 0) parts << QString::fromStdString(m_core.GetCellText(r, col));
     return JoinTitles(parts);
 }
 
@@ -411,7 +425,7 @@ void CGridCtrl::focusInEvent(QFocusEvent* e) {
     // (unless the focus has gone on meanwhile, as Ctrl+Tab takes it).
     QMetaObject::invokeMethod(
             this, [this] {
-                if (hasFocus()) Announce(QAccessible::Focus, m_core.FocusCell());
+                if (hasFocus()) Announce(QAccessible::Focus, m_core.Selection().Focus());
             },
             Qt::QueuedConnection);
     update();
@@ -446,26 +460,26 @@ void CGridCtrl::keyPressEvent(QKeyEvent* e) {
     if ((ctrl && key == Qt::Key_C) || (ctrl && key == Qt::Key_Insert)) return OnEditCopy();
     if ((ctrl && key == Qt::Key_X) || (shift && key == Qt::Key_Delete)) return OnEditCut();
     if ((ctrl && key == Qt::Key_V) || (shift && key == Qt::Key_Insert)) return OnEditPaste();
-    if (ctrl && key == Qt::Key_A) return OnEditSelectAll();
+    if (ctrl && key == Qt::Key_A) return m_core.Selection().SelectAll();
     if (key == Qt::Key_Delete) {
         m_core.DeleteSelection();
         update();
         return;
     }
     if (key == Qt::Key_F2) {
-        const grid::CellId f = m_core.FocusCell();
+        const grid::CellId f = m_core.Selection().Focus();
         EditCell(f.row, f.col, EditStart::Mouse());
         return;
     }
     if (const auto move = MoveKeyOf(key)) {
-        m_core.MoveFocus(*move, ctrl, PageRows());
-        EnsureRowVisible(m_core.FocusCell().row);
+        m_core.Selection().Move(*move, ctrl, Geometry().PageRows());
+        EnsureRowVisible(m_core.Selection().Focus().row);
         return;
     }
     const QString text = e->text();
     const bool isEnter = key == Qt::Key_Return || key == Qt::Key_Enter;
     if (!ctrl && !(mods & Qt::AltModifier) && key != Qt::Key_Escape && (isEnter || (!text.isEmpty() && text.at(0).isPrint()) || key == Qt::Key_Backspace)) {
-        const grid::CellId f = m_core.FocusCell();
+        const grid::CellId f = m_core.Selection().Focus();
         if (f.IsValid() && EditCell(f.row, f.col, EditStart::Key(key, isEnter ? QString() : text))) return;
     }
     QWidget::keyPressEvent(e);
@@ -473,20 +487,20 @@ void CGridCtrl::keyPressEvent(QKeyEvent* e) {
 
 void CGridCtrl::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
-    const grid::CellId cell = CellAt(e->position().toPoint());
+    const grid::CellId cell = Geometry().CellAt(e->position().toPoint());
     m_pressCell = cell;
     m_pressOnFocus = false;
     if (e->button() != Qt::LeftButton || !cell.IsValid()) return;
-    if (m_core.IsCellFixed(cell.row, cell.col)) {
+    if (m_core.Shape().IsCellFixed(cell.row, cell.col)) {
         m_core.Notify(grid::LVN_ITEMCHANGING, cell.row, cell.col);
         return;
     }
-    m_pressOnFocus = m_core.FocusCell() == cell;
-    if (!m_pressOnFocus) m_core.SetFocusCell(cell, true, false);
+    m_pressOnFocus = m_core.Selection().Focus() == cell;
+    if (!m_pressOnFocus) m_core.Selection().SetFocus(cell, true, false);
 }
 
 void CGridCtrl::mouseReleaseEvent(QMouseEvent* e) {
-    const grid::CellId cell = CellAt(e->position().toPoint());
+    const grid::CellId cell = Geometry().CellAt(e->position().toPoint());
     if (e->button() == Qt::RightButton) {
         m_core.Notify(grid::NM_RCLICK, cell.row, cell.col);
         return;
@@ -499,10 +513,10 @@ void CGridCtrl::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void CGridCtrl::mouseDoubleClickEvent(QMouseEvent* e) {
-    const grid::CellId cell = CellAt(e->position().toPoint());
+    const grid::CellId cell = Geometry().CellAt(e->position().toPoint());
     if (e->button() != Qt::LeftButton || !cell.IsValid()) return;
     m_core.Notify(grid::NM_DBLCLK, cell.row, cell.col);
-    if (!m_core.IsCellFixed(cell.row, cell.col)) EditCell(cell.row, cell.col, EditStart::Mouse());
+    if (!m_core.Shape().IsCellFixed(cell.row, cell.col)) EditCell(cell.row, cell.col, EditStart::Mouse());
 }
 
 void CGridCtrl::resizeEvent(QResizeEvent* e) {

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "GridCtrl_src/GridCore.h"
@@ -22,12 +23,47 @@ inline constexpr int ID_EDIT_CUT = 57635;
 inline constexpr int ID_EDIT_PASTE = 57637;
 inline constexpr int ID_EDIT_SELECT_ALL = 57642;
 
+// Where a shape's cells are drawn in a viewport at a scroll position. A
+// snapshot: taken anew, it follows the grid's scrolling and resizing.
+class GridGeometry {
+public:
+    GridGeometry(const grid::GridShape& shape, const QRect& viewport, int scrolledRows)
+        : m_shape(shape), m_viewport(viewport), m_scrolledRows(scrolledRows) {}
+
+    // Where the cell is drawn now; scrolled-off rows lie above the titles.
+    QRect CellRect(int row, int col) const;
+    // The part of the cell that is seen: empty when it is scrolled off,
+    // under the titles or beyond the viewport.
+    QRect VisibleCellRect(int row, int col) const;
+    grid::CellId CellAt(const QPoint& p) const;
+    // The part of the grid that shows cells (without the scroll bar).
+    QRect Viewport() const { return m_viewport; }
+    // Unfixed rows scrolled off the top.
+    int ScrolledRows() const { return m_scrolledRows; }
+    // The height of the fixed rows above the scrolled ones.
+    int FixedHeight() const;
+    // The rows a page key moves by.
+    int PageRows() const;
+    // The fewest rows to scroll off so that the last row is shown whole.
+    int MaxScrollRows() const;
+    // The scroll position nearest this one that shows an unfixed row whole;
+    // none for a fixed row or one outside the grid.
+    std::optional<int> ScrollShowing(int row) const;
+
+private:
+    const grid::GridShape& m_shape;
+    QRect m_viewport;
+    int m_scrolledRows;
+};
+
 class CGridCtrl : public QWidget {
     Q_OBJECT
 public:
     explicit CGridCtrl(QWidget* parent = nullptr);
     ~CGridCtrl() override;
 
+    // The cells, shape, selection and switches; the widget repaints and lays
+    // itself out as they change.
     grid::GridCore& Core() { return m_core; }
     const grid::GridCore& Core() const { return m_core; }
     void SetPrompter(IPrompter* prompter) { m_prompter = prompter; }
@@ -39,32 +75,17 @@ public:
     // Shows the owner's refusal message (stop icon, OK); detail may be empty.
     void ShowRefusal(const std::string& detail);
 
-    bool SetRows(int n) { return Changed(m_core.SetRows(n)); }
-    bool SetCols(int n) { return Changed(m_core.SetCols(n)); }
+    // As the core's, but a change first ends a running edit.
     bool SetFixedRows(int n);
     bool SetFixedCols(int n);
     // The leading columns that name their row (assistive technology reads
     // them as row headers); the fixed columns unless set. Apart from the
     // fixed count, which a table may raise to lock its cells.
     void SetRowHeaderCols(int n) { m_rowHeaderCols = n; }
-    int RowHeaderCols() const { return m_rowHeaderCols >= 0 ? m_rowHeaderCols : m_core.GetFixedCols(); }
-    int GetRows() const { return m_core.GetRows(); }
-    int GetCols() const { return m_core.GetCols(); }
-    bool SetCell(int row, int col, const QString& text, unsigned format) {
-        return m_core.SetCell(row, col, text.toStdString(), format);
-    }
-    bool SetCellText(int row, int col, const QString& text) { return m_core.SetCellText(row, col, text.toStdString()); }
-    QString GetCellText(int row, int col) const { return QString::fromStdString(m_core.GetCellText(row, col)); }
-    void AllowEditing(bool on) { m_core.AllowEditing(on); }
-    void AllowRowResize(bool on) { m_core.AllowRowResize(on); }
-    void AllowColResize(bool on) { m_core.AllowColResize(on); }
-    void AllowDragDrop(bool on) { m_core.AllowDragDrop(on); }
+    int RowHeaderCols() const { return m_rowHeaderCols >= 0 ? m_rowHeaderCols : m_core.Shape().GetFixedCols(); }
+    // Sizes every row and column to its text in the grid's font.
     void AutoSizeAll();
-    void Redraw() { update(); }
     void EndEditing();
-
-    bool IsTransferBusy() const { return m_core.IsTransferBusy(); }
-    void SetTransferBusy(bool busy) { m_core.SetTransferBusy(busy); }
 
     // Starts an edit of an editable cell; false when the cell cannot be edited.
     bool EditCell(int row, int col, const EditStart& first);
@@ -72,27 +93,13 @@ public:
     // The editor's end: text, and the key that ended it.
     void OnEndInPlaceEdit(int row, int col, const QString& text, unsigned endKey);
 
-    // Copy, cut, paste, clear and select all; true when the command is the grid's.
+    // Copy, cut, paste, clear and select all; true when the command is the
+    // grid's. Clear is Delete: the character at the editor's cursor while a
+    // cell is being edited, else the selected cells' texts.
     bool HandleCommand(int commandId);
-    void OnEditCopy();
-    void OnEditCut();
-    void OnEditPaste();
-    // Delete: the character at the editor's cursor while a cell is being
-    // edited, else the selected cells' texts.
-    void OnEditClear();
-    void OnEditSelectAll();
 
-    // Where the cell is drawn now; scrolled-off rows lie above the titles.
-    QRect CellRect(int row, int col) const;
-    // The part of the cell that is seen: empty when it is scrolled off,
-    // under the titles or beyond the viewport.
-    QRect VisibleCellRect(int row, int col) const;
-    grid::CellId CellAt(const QPoint& p) const;
+    GridGeometry Geometry() const { return {m_core.Shape(), ViewportRect(), m_nScrollRows}; }
     QSize sizeHint() const override;
-    // The part of the grid that shows cells (without the scroll bar).
-    QRect ViewportRect() const;
-    // Unfixed rows scrolled off the top.
-    int ScrolledRows() const { return m_nScrollRows; }
     void EnsureRowVisible(int row);
     // The shown texts that name a row ("P3 3") and a column ("FREQUENCY"),
     // and both for a cell, as a screen reader names its editor.
@@ -116,14 +123,11 @@ protected:
     void wheelEvent(QWheelEvent* e) override;
 
 private:
-    bool Changed(bool ok) {
-        UpdateScrollBar();
-        update();
-        return ok;
-    }
-    int PageRows() const;
-    int FixedHeight() const;
-    int MaxScrollRows() const;
+    void OnEditCopy();
+    void OnEditCut();
+    void OnEditPaste();
+    void OnEditClear();
+    QRect ViewportRect() const;
     void ScrollTo(int rows);
     void UpdateScrollBar();
     // Tells assistive technology about a cell, when one listens.

@@ -173,7 +173,7 @@ void CInPlaceEdit::inputMethodEvent(QInputMethodEvent* e) {
 
 void CInPlaceEdit::Paste(const QString& clip) {
     // The first piece the grid itself would paste into this cell.
-    const auto lines = grid::SplitPasteText(clip.toStdString(), m_grid->Core().PasteDecimalComma());
+    const auto lines = grid::SplitPasteText(clip.toStdString(), m_grid->Core().GetPastePolicy().decimalComma);
     if (lines.empty() || lines.front().empty()) return;
     insert(QString::fromStdString(lines.front().front()));
     AfterCharacter();
@@ -183,7 +183,7 @@ void CInPlaceEdit::AfterCharacter() {
     const int w = fontMetrics().horizontalAdvance(text() + QStringLiteral("  "));
     // Wide enough for a whole entry, never for what a paste brought.
     if (!Full(0) && w > m_rcEdit.width()) {
-        m_rcEdit.setRight(std::min(m_rcEdit.left() + w - 1, m_grid->ViewportRect().right()));
+        m_rcEdit.setRight(std::min(m_rcEdit.left() + w - 1, m_grid->Geometry().Viewport().right()));
         setGeometry(m_rcEdit);
     }
     m_nTextWidth = w;

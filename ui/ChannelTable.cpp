@@ -59,35 +59,32 @@ CGridCtrl* CChannelTable::CreateChannelTable(QWidget* parent, const QRect& rect)
     m_pGrid->setObjectName("ChannelTable");
     m_pGrid->setGeometry(rect);
     m_pGrid->setFont(QApplication::font("QMessageBox"));  // the system's message font
-    m_pGrid->Core().SetControlId(IDC_CHANNEL_TABLE);
+    GridCore& core = m_pGrid->Core();
+    core.Hooks().controlId = IDC_CHANNEL_TABLE;
     m_pGrid->SetPrompter(&m_prompter);
     m_pGrid->SetCellValidator([this](int row, int col, const std::string& text) { return CheckCell(row, col, text); },
                               std::string(texts::kFrequencyRefused));
-    m_pGrid->Core().SetPasteDecimalComma(true);
-    m_pGrid->Core().SetPasteStartColumns({kFrequencyColumn});
+    core.SetPastePolicy({.startColumns = {kFrequencyColumn}, .decimalComma = true});
     m_pGrid->SetColumnEditor(kFrequencyColumn, {IsFrequencyChar, kFrequencyMaxChars});
-    m_pGrid->Core().SetListener([this](const NotifyRecord& n) { OnGridNotify(n); });
-    m_pGrid->AllowEditing(true);
-    m_pGrid->AllowDragDrop(false);
-    m_pGrid->SetRows(kTableRows);
-    m_pGrid->SetCols(kTableCols);
+    core.Hooks().notify = [this](const NotifyRecord& n) { OnGridNotify(n); };
+    core.SetPermissions({.editing = true, .rowResize = false, .colResize = false, .dragDrop = false});
+    core.SetRows(kTableRows);
+    core.SetCols(kTableCols);
     m_pGrid->SetFixedRows(1);
     m_pGrid->SetFixedCols(2);
     m_pGrid->SetRowHeaderCols(2);  // also while a transfer locks the frequencies
     for (int r = 0; r < kTableRows; ++r) {
         for (int c = 0; c < kTableCols; ++c) {
             if (r == 0)
-                m_pGrid->SetCell(r, c, kTitles[c], kTitleFormat);
+                core.SetCell(r, c, kTitles[c], kTitleFormat);
             else
-                m_pGrid->SetCell(r, c,
-                                 c == 0   ? QString::fromStdString(RowLabel(r))  // measured below, at any font
-                                 : c == 1 ? QString::number(r)
-                                          : QString(),
-                                 c == kFrequencyColumn ? kFrequencyFormat : kLabelFormat);
+                core.SetCell(r, c,
+                             c == 0   ? RowLabel(r)  // measured below, at any font
+                             : c == 1 ? std::to_string(r)
+                                      : std::string(),
+                             c == kFrequencyColumn ? kFrequencyFormat : kLabelFormat);
         }
     }
-    m_pGrid->AllowRowResize(false);
-    m_pGrid->AllowColResize(false);
     m_pGrid->AutoSizeAll();
     m_pGrid->show();
     PullCells();
@@ -99,7 +96,7 @@ grid::CellCheck CChannelTable::CheckCell(int row, int col, const std::string& te
     // A refused entry leaves the cell as it was: putting the check's
     // stand-in (26.0000, or nothing) there would send the radio a frequency
     // nobody typed.
-    const std::string before = m_pGrid->GetCellText(row, col).toStdString();
+    const std::string before = m_pGrid->Core().GetCellText(row, col);
     if (!IsFrequencyText(text)) return {false, before};
     const FrequencyCheck check = ValidateFrequencyText(text);
     return {check.accepted, check.accepted ? check.normalised : before};
@@ -114,17 +111,18 @@ bool CChannelTable::HandleCommand(int commandId) {
 void CChannelTable::WriteRowLabels() {
     if (!m_pGrid) return;
     for (int row = 1; row <= kChannelCount; ++row)
-        m_pGrid->SetCellText(row, 0, QString::fromStdString(RowLabel(row)));
-    m_pGrid->Redraw();
+        m_pGrid->Core().SetCellText(row, 0, RowLabel(row));
+    m_pGrid->update();
 }
 
 void CChannelTable::PullCells() {
     if (!m_pGrid) return;
     for (int row = 1; row <= kChannelCount; ++row) {
-        const QString text = QString::fromStdString(CellText(m_form, row));
-        if (m_pGrid->GetCellText(row, kFrequencyColumn) != text) m_pGrid->SetCellText(row, kFrequencyColumn, text);
+        const std::string text = CellText(m_form, row);
+        GridCore& core = m_pGrid->Core();
+        if (core.GetCellText(row, kFrequencyColumn) != text) core.SetCellText(row, kFrequencyColumn, text);
     }
-    m_pGrid->Redraw();
+    m_pGrid->update();
 }
 
 void CChannelTable::OnModelChanged(unsigned changes) {
@@ -139,13 +137,13 @@ void CChannelTable::OnModelChanged(unsigned changes) {
 }
 
 void CChannelTable::LockChannelTable() {
-    if (m_pGrid->IsTransferBusy()) return;
-    m_pGrid->SetTransferBusy(true);
+    if (m_pGrid->Core().IsTransferBusy()) return;
+    m_pGrid->Core().SetTransferBusy(true);
     m_pGrid->SetFixedCols(3);
 }
 
 void CChannelTable::UnlockChannelTable() {
-    m_pGrid->SetTransferBusy(false);
+    m_pGrid->Core().SetTransferBusy(false);
     m_pGrid->SetFixedCols(2);
 }
 
@@ -172,7 +170,7 @@ void CChannelTable::OnGridEndEdit(int row, int col) {
     if (col != kFrequencyColumn || row < 1 || row > kChannelCount) return;
     // The cell is the live value: what the grid now holds is the model's.
     m_bPushing = true;
-    m_form.SetCellText(row, m_pGrid->GetCellText(row, col).toStdString());
+    m_form.SetCellText(row, m_pGrid->Core().GetCellText(row, col));
     m_bPushing = false;
 }
 

@@ -141,19 +141,19 @@ bool CQMView::OnCmdMsg(int id) {
 bool CQMView::EditCommandEnabled(int id) const {
     if (m_session->MayRun(CommandOf(id)).Refused()) return false;
     // Between Write and Verify's steps the table's selection is all there is to copy.
-    if (VerifyRunning()) return id == ID_EDIT_COPY && m_table.Grid() && m_table.Grid()->Core().CanCopy();
+    if (VerifyRunning()) return id == ID_EDIT_COPY && m_table.Grid() && m_table.Grid()->Core().Abilities().copy;
     const CGridCtrl* grid = m_table.Grid();
     const CInPlaceEdit* editor = grid ? grid->Editor() : nullptr;
     const bool locked = m_form.View().IsTableLocked();
     switch (id) {
         case ID_EDIT_UNDO: return (editor && editor->isUndoAvailable()) || m_form.History().CanUndo();
         case ID_EDIT_REDO: return (editor && editor->isRedoAvailable()) || m_form.History().CanRedo();
-        case ID_EDIT_COPY: return editor ? editor->hasSelectedText() : grid && grid->Core().CanCopy();
+        case ID_EDIT_COPY: return editor ? editor->hasSelectedText() : grid && grid->Core().Abilities().copy;
         // While a transfer runs, Cut would only copy and Delete do nothing.
-        case ID_EDIT_CUT: return !locked && grid && grid->Core().CanCut();
-        case ID_EDIT_CLEAR: return editor || (!locked && grid && grid->Core().CanCut());
+        case ID_EDIT_CUT: return !locked && grid && grid->Core().Abilities().cut;
+        case ID_EDIT_CLEAR: return editor || (!locked && grid && grid->Core().Abilities().cut);
         case ID_EDIT_PASTE:
-            return grid && grid->Core().PasteAllowed() && !QApplication::clipboard()->text().isEmpty();
+            return grid && grid->Core().Abilities().paste && !QApplication::clipboard()->text().isEmpty();
     }
     return false;
 }

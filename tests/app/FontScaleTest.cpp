@@ -67,14 +67,15 @@ private slots:
         // The table lies within the form, and every cell within the table.
         QVERIFY(h.View().rect().contains(g.geometry()));
         for (int r = 0; r <= kChannelCount; ++r)
-            for (int c = 0; c < g.GetCols(); ++c)
-                QVERIFY2(g.ViewportRect().contains(g.CellRect(r, c)), qPrintable(QString("row %1 col %2").arg(r).arg(c)));
-        QCOMPARE(g.ScrolledRows(), 0);
+            for (int c = 0; c < g.Core().Shape().GetCols(); ++c)
+                QVERIFY2(g.Geometry().Viewport().contains(g.Geometry().CellRect(r, c)),
+                         qPrintable(QString("row %1 col %2").arg(r).arg(c)));
+        QCOMPARE(g.Geometry().ScrolledRows(), 0);
         // No title, label or number is elided (the grid pads 4 pixels a side).
         for (int r = 0; r <= kChannelCount; ++r)
             for (int c = 0; c < 2; ++c) {
-                const QString text = g.GetCellText(r, c);
-                QCOMPARE(g.fontMetrics().elidedText(text, Qt::ElideRight, g.CellRect(r, c).width() - 8), text);
+                const QString text = QString::fromStdString(g.Core().GetCellText(r, c));
+                QCOMPARE(g.fontMetrics().elidedText(text, Qt::ElideRight, g.Geometry().CellRect(r, c).width() - 8), text);
             }
         auto* pane = h.frame->findChild<QLabel*>("PortPane");
         QVERIFY(pane);

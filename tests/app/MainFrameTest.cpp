@@ -140,7 +140,8 @@ private slots:
         for (QLabel* l : v.findChildren<QLabel*>())
             if (l->text() == "Emg Channel") QVERIFY(!l->isEnabled());
         QCOMPARE(h.Cells(), QStringList(10, QString()));
-        for (int r = 1; r <= 10; ++r) QCOMPARE(h.Grid().GetCellText(r, 0), QString("P%1").arg(r % 10));
+        for (int r = 1; r <= 10; ++r)
+            QCOMPARE(QString::fromStdString(h.Grid().Core().GetCellText(r, 0)), QString("P%1").arg(r % 10));
         QVERIFY(!h.View().Form().View().IsTableLocked());
 
         // The window is sized to the form (to the screen where that is

@@ -76,8 +76,8 @@ private slots:
         QApplication::setPalette(PaletteOf(Themes().at(theme)));
         FrameHarness h;
         QVERIFY(h.Ready());
-        h.Grid().SetCellText(1, kFrequencyColumn, "27.1250");
-        h.Grid().Redraw();
+        h.Grid().Core().SetCellText(1, kFrequencyColumn, "27.1250");
+        h.Grid().update();
         struct Area {
             QString what;
             QWidget* widget;
@@ -88,7 +88,7 @@ private slots:
         std::vector<Area> areas;
         for (CFontStatic* text : painted) areas.push_back({text->Text(), text, {}});
         // Inside the cells' lines, which are not text.
-        auto inside = [&h](int row, int col) { return h.Grid().CellRect(row, col).adjusted(3, 3, -3, -3); };
+        auto inside = [&h](int row, int col) { return h.Grid().Geometry().CellRect(row, col).adjusted(3, 3, -3, -3); };
         areas.push_back({"FREQUENCY header", &h.Grid(), inside(0, kFrequencyColumn)});
         areas.push_back({"P1 label", &h.Grid(), inside(1, 0)});
         areas.push_back({"P1 frequency", &h.Grid(), inside(1, kFrequencyColumn)});

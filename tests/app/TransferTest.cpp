@@ -54,9 +54,9 @@ private slots:
         // section stays usable.
         QVERIFY(h.WaitAppBytes(8, 3000));
         QVERIFY(h.View().Form().View().IsTableLocked());
-        QCOMPARE(h.Grid().Core().GetFixedCols(), 3);
+        QCOMPARE(h.Grid().Core().Shape().GetFixedCols(), 3);
         QVERIFY(!AnyCellEditable(h.Grid()));
-        QTest::mouseDClick(&h.Grid(), Qt::LeftButton, Qt::NoModifier, h.Grid().CellRect(2, 2).center());
+        QTest::mouseDClick(&h.Grid(), Qt::LeftButton, Qt::NoModifier, h.Grid().Geometry().CellRect(2, 2).center());
         h.Grid().setFocus(Qt::OtherFocusReason);
         h.Type("27");
         h.Key(Qt::Key_Delete);
@@ -92,7 +92,7 @@ private slots:
         QCOMPARE(h.EmgShown(), QString("CH 07"));
         QCOMPARE(h.View().Progress()->value(), h.View().Progress()->maximum());
         QVERIFY(!h.View().Form().View().IsTableLocked());
-        QCOMPARE(h.Grid().Core().GetFixedCols(), 2);
+        QCOMPARE(h.Grid().Core().Shape().GetFixedCols(), 2);
         QVERIFY(AllCellsEditable(h.Grid()));
         QVERIFY(h.line->IsConnected());  // the port stays open for the next command
 

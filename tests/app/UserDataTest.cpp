@@ -26,7 +26,7 @@ private slots:
         h.TypeIntoCell(7, "27.126", Qt::Key_Down);
         QCOMPARE(h.Count("Frequency is out of range or Not step 2.5Khz"), 3);
         QCOMPARE(h.Cells().mid(5, 2), (QStringList{"28.0000", ""}));
-        QCOMPARE(h.Grid().Core().FocusCell(), (grid::CellId{8, kFrequencyColumn}));
+        QCOMPARE(h.Grid().Core().Selection().Focus(), (grid::CellId{8, kFrequencyColumn}));
         // What a write sends is what the cell shows.
         QVERIFY(h.WriteToRadio());
         QCOMPARE(h.radio.Memory().records[5].m_wFreq, std::uint16_t(28 * 400));

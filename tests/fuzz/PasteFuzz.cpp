@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     GridCore g;
     int notifications = 0;
-    g.SetListener([&](const NotifyRecord&) { ++notifications; });
+    g.Hooks().notify = [&](const NotifyRecord&) { ++notifications; };
     g.SetRows(11);
     g.SetCols(3);
     g.SetFixedRows(1);
@@ -19,12 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int r = 0; r < 11; ++r)
         for (int c = 0; c < 3; ++c) g.SetCell(r, c, "r" + std::to_string(r) + "c" + std::to_string(c), DT_CENTER);
     g.SetTransferBusy((data[0] & 0x80) != 0);
-    g.SetFocusCell({1 + data[0] % 10, 2}, false, false);
-    if (data[1] & 1) g.SelectCell({1 + data[1] % 10, 2}, true);
-    g.SetPasteDecimalComma(data[1] & 2);
+    g.Selection().SetFocus({1 + data[0] % 10, 2}, false, false);
+    if (data[1] & 1) g.Selection().Select({1 + data[1] % 10, 2}, true);
+    g.SetPastePolicy({.decimalComma = (data[1] & 2) != 0});
     const std::string text(reinterpret_cast<const char*>(data + 2), size - 2);
     g.PasteText(text);
-    if (g.GetRows() != 11 || g.GetCols() != 3) std::abort();
+    if (g.Shape().GetRows() != 11 || g.Shape().GetCols() != 3) std::abort();
     for (int r = 0; r < 11; ++r)
         for (int c = 0; c < 3; ++c)
             if ((r == 0 || c < 2) && g.GetCellText(r, c) != "r" + std::to_string(r) + "c" + std::to_string(c)) std::abort();

@@ -15,8 +15,8 @@ using Lines = std::vector<std::vector<std::string>>;
 class GridCoreTest : public ::testing::Test {
 protected:
     void Build(int rows, int cols, int fixedRows, int fixedCols) {
-        core.SetListener([this](const NotifyRecord& n) { notes.push_back(n); });
-        core.SetControlId(1013);
+        core.Hooks().notify = [this](const NotifyRecord& n) { notes.push_back(n); };
+        core.Hooks().controlId = 1013;
         core.SetRows(rows);
         core.SetCols(cols);
         core.SetFixedRows(fixedRows);
@@ -46,26 +46,26 @@ protected:
 // ---- Fixed counts ------------------------------------------------------
 
 TEST_F(GridCoreTest, RaisingFixedColsMarksTheColumnAndDropsFocusAndSelection) {
-    core.SetFocusCell({4, 2}, false, false);
+    core.Selection().SetFocus({4, 2}, false, false);
     ASSERT_TRUE(core.Cell(4, 2)->Has(GVIS_FOCUSED));
 
     EXPECT_TRUE(core.SetFixedCols(3));
-    EXPECT_EQ(core.GetCols(), 3);
-    EXPECT_FALSE(core.FocusCell().IsValid());
-    EXPECT_TRUE(core.Selection().empty());
-    for (int r = 0; r < core.GetRows(); ++r) {
+    EXPECT_EQ(core.Shape().GetCols(), 3);
+    EXPECT_FALSE(core.Selection().Focus().IsValid());
+    EXPECT_TRUE(core.Selection().Cells().empty());
+    for (int r = 0; r < core.Shape().GetRows(); ++r) {
         const CGridCell* cell = core.Cell(r, 2);
         EXPECT_TRUE(cell->Has(GVIS_FIXED) && cell->Has(GVIS_FIXEDCOL)) << "row " << r;
         EXPECT_FALSE(cell->Has(GVIS_FOCUSED) || cell->Has(GVIS_SELECTED)) << "row " << r;
         EXPECT_FALSE(core.IsCellEditable(r, 2));
     }
     // A locked column can be neither focused nor edited.
-    core.SetFocusCell({4, 2}, true, true);
-    EXPECT_FALSE(core.FocusCell().IsValid());
+    core.Selection().SetFocus({4, 2}, true, true);
+    EXPECT_FALSE(core.Selection().Focus().IsValid());
     EXPECT_TRUE(notes.empty());
 
     EXPECT_TRUE(core.SetFixedCols(2));
-    for (int r = 1; r < core.GetRows(); ++r) {
+    for (int r = 1; r < core.Shape().GetRows(); ++r) {
         const CGridCell* cell = core.Cell(r, 2);
         EXPECT_FALSE(cell->Has(GVIS_FIXED) || cell->Has(GVIS_FIXEDCOL)) << "row " << r;
         EXPECT_TRUE(core.IsCellEditable(r, 2));
@@ -78,33 +78,41 @@ TEST_F(GridCoreTest, RaisingFixedColsMarksTheColumnAndDropsFocusAndSelection) {
 }
 
 TEST_F(GridCoreTest, SettingTheFixedCountItAlreadyHasKeepsFocusAndSelection) {
-    core.SetFocusCell({6, 2}, false, false);
-    core.SelectCell({7, 2}, true);
-    int repaints = 0;
-    core.onChanged = [&repaints] { ++repaints; };
+    core.Selection().SetFocus({6, 2}, false, false);
+    core.Selection().Select({7, 2}, true);
+    int repaints = 0, reshapes = 0;
+    core.Hooks().changed = [&repaints] { ++repaints; };
+    core.Hooks().reshaped = [&reshapes] { ++reshapes; };
 
     EXPECT_TRUE(core.SetFixedCols(2));
     EXPECT_TRUE(core.SetFixedRows(1));
-    EXPECT_EQ(core.FocusCell(), (CellId{6, 2}));
-    EXPECT_TRUE(core.IsSelected(6, 2));
-    EXPECT_TRUE(core.IsSelected(7, 2));
+    EXPECT_EQ(core.Selection().Focus(), (CellId{6, 2}));
+    EXPECT_TRUE(core.Selection().Contains(6, 2));
+    EXPECT_TRUE(core.Selection().Contains(7, 2));
     EXPECT_EQ(repaints, 0);
+    EXPECT_EQ(reshapes, 0);
+    // A front end lays itself out anew after every change of a count.
+    EXPECT_TRUE(core.SetRows(12));
+    EXPECT_TRUE(core.SetCols(4));
+    EXPECT_TRUE(core.SetFixedCols(3));
+    EXPECT_FALSE(core.SetRows(-1));
+    EXPECT_EQ(reshapes, 3);
 }
 
 TEST_F(GridCoreTest, FixedCountsAboveTheShapeAddColumnsAndRows) {
     EXPECT_TRUE(core.SetFixedCols(5));
-    EXPECT_EQ(core.GetCols(), 5);
+    EXPECT_EQ(core.Shape().GetCols(), 5);
     EXPECT_EQ(core.GetCellText(3, 1), "r3c1");  // existing cells keep their text
     EXPECT_EQ(core.GetCellText(3, 4), "");
     EXPECT_TRUE(core.Cell(3, 4)->Has(GVIS_FIXEDCOL));
 
     EXPECT_TRUE(core.SetFixedRows(13));
-    EXPECT_EQ(core.GetRows(), 13);
+    EXPECT_EQ(core.Shape().GetRows(), 13);
     EXPECT_TRUE(core.Cell(12, 0)->Has(GVIS_FIXEDROW));
     EXPECT_EQ(core.GetCellText(12, 0), "");
 
     EXPECT_FALSE(core.SetFixedCols(-1));
-    EXPECT_EQ(core.GetFixedCols(), 5);
+    EXPECT_EQ(core.Shape().GetFixedCols(), 5);
 }
 
 // ---- Cell access ---------------------------------------------------------
@@ -117,8 +125,8 @@ TEST_F(GridCoreTest, OutsideTheGridReadsEmptyAndWritesNothing) {
         EXPECT_FALSE(core.EndEdit(c.row, c.col, "27.0000"));
         EXPECT_EQ(core.Cell(c.row, c.col), nullptr);
     }
-    EXPECT_EQ(core.GetRows(), 11);
-    EXPECT_EQ(core.GetCols(), 3);
+    EXPECT_EQ(core.Shape().GetRows(), 11);
+    EXPECT_EQ(core.Shape().GetCols(), 3);
     EXPECT_TRUE(notes.empty());
 }
 
@@ -144,18 +152,18 @@ TEST_F(GridCoreTest, AnUnchangedEditStillEndsButLeavesTheCellUnmodified) {
 
 TEST_F(GridCoreTest, CopyCoversTheSelectionRectangleWithGapsForUnselectedCells) {
     Build(6, 4, 1, 1);
-    core.SelectCell({2, 1}, true);
-    core.SelectCell({3, 3}, true);
-    core.SelectCell({4, 2}, true);
+    core.Selection().Select({2, 1}, true);
+    core.Selection().Select({3, 3}, true);
+    core.Selection().Select({4, 2}, true);
     // Rows 2..4 by columns 1..3; only the three selected cells carry text.
     EXPECT_EQ(core.CopyText(), "r2c1\t\t\n\t\tr3c3\n\tr4c2\t");
 }
 
 TEST_F(GridCoreTest, CopyLeavesOutHiddenRowsAndColumnsAndEndsWithoutLineFeed) {
     Build(6, 4, 1, 1);
-    core.SelectAll();
-    core.SetRowHeight(2, 0);
-    core.SetColWidth(1, 0);
+    core.Selection().SelectAll();
+    core.Shape().SetRowHeight(2, 0);
+    core.Shape().SetColWidth(1, 0);
     EXPECT_EQ(core.CopyText(),
               "r0c0\tr0c2\tr0c3\n"
               "r1c0\tr1c2\tr1c3\n"
@@ -165,9 +173,9 @@ TEST_F(GridCoreTest, CopyLeavesOutHiddenRowsAndColumnsAndEndsWithoutLineFeed) {
 }
 
 TEST_F(GridCoreTest, NothingSelectedCopiesNothing) {
-    EXPECT_FALSE(core.CanCopy());
+    EXPECT_FALSE(core.Abilities().copy);
     EXPECT_EQ(core.CopyText(), "");
-    core.SelectCell({4, 2}, true);
+    core.Selection().Select({4, 2}, true);
     EXPECT_EQ(core.CopyText(), "r4c2");
 }
 
@@ -199,7 +207,7 @@ TEST(SplitPasteText, OnlyTheFinalLineFeedIsNotALine) {
 
 TEST_F(GridCoreTest, DeleteOfEmptyCellsNotifiesEachCellButModifiesNothing) {
     for (int r = 1; r <= 10; ++r) core.SetCell(r, 2, "", DT_CENTER);
-    core.SelectAll();
+    core.Selection().SelectAll();
     notes.clear();
     core.DeleteSelection();
     std::vector<std::string> expected;
@@ -213,9 +221,9 @@ TEST_F(GridCoreTest, DeleteOfEmptyCellsNotifiesEachCellButModifiesNothing) {
 }
 
 TEST_F(GridCoreTest, DeleteClearsOnlySelectedEditableCells) {
-    core.SetFocusCell({3, 2}, false, false);
-    core.SelectCell({5, 2}, true);
-    core.SelectCell({5, 1}, true);
+    core.Selection().SetFocus({3, 2}, false, false);
+    core.Selection().Select({5, 2}, true);
+    core.Selection().Select({5, 1}, true);
     core.SetCellReadOnly(5, 2, true);
     notes.clear();
     core.DeleteSelection();
@@ -227,14 +235,14 @@ TEST_F(GridCoreTest, DeleteClearsOnlySelectedEditableCells) {
 }
 
 TEST_F(GridCoreTest, DeleteAndPasteDoNothingDuringATransferOrWithoutEditing) {
-    core.SetFocusCell({3, 2}, false, false);
+    core.Selection().SetFocus({3, 2}, false, false);
     notes.clear();
     for (int mode = 0; mode < 2; ++mode) {
         core.SetTransferBusy(mode == 0);
-        core.AllowEditing(mode == 0);
+        core.SetPermissions({.editing = mode == 0});
         core.DeleteSelection();
-        EXPECT_FALSE(core.PasteAllowed());
-        EXPECT_FALSE(core.PasteText("26.0000"));
+        EXPECT_FALSE(core.Abilities().paste);
+        EXPECT_FALSE(core.PasteText("26.0000").pasted);
         EXPECT_EQ(core.GetCellText(3, 2), "r3c2");
         EXPECT_FALSE(Modified(3, 2));
     }
@@ -242,34 +250,34 @@ TEST_F(GridCoreTest, DeleteAndPasteDoNothingDuringATransferOrWithoutEditing) {
 }
 
 TEST_F(GridCoreTest, PasteFillsDownFromTheFocusAndStopsAtTheLastRow) {
-    core.SetFocusCell({3, 2}, false, false);
+    core.Selection().SetFocus({3, 2}, false, false);
     notes.clear();
-    EXPECT_TRUE(core.PasteText("26.0000\n27.0000\n"));
+    EXPECT_TRUE(core.PasteText("26.0000\n27.0000\n").pasted);
     EXPECT_EQ(core.GetCellText(3, 2), "26.0000");
     EXPECT_EQ(core.GetCellText(4, 2), "27.0000");
     EXPECT_EQ(core.GetCellText(5, 2), "r5c2");  // the final line feed clears nothing
-    EXPECT_FALSE(core.IsSelected(3, 2));  // pasted cells are unselected
+    EXPECT_FALSE(core.Selection().Contains(3, 2));  // pasted cells are unselected
     EXPECT_EQ(Codes(), (std::vector<std::string>{At(LVN_BEGINLABELEDIT, 3, 2), At(LVN_ENDLABELEDIT, 3, 2),
                                                  At(LVN_BEGINLABELEDIT, 4, 2), At(LVN_ENDLABELEDIT, 4, 2)}));
 
-    core.SetFocusCell({10, 2}, false, false);
-    EXPECT_TRUE(core.PasteText("28.0000\n29.0000"));
+    core.Selection().SetFocus({10, 2}, false, false);
+    EXPECT_TRUE(core.PasteText("28.0000\n29.0000").pasted);
     EXPECT_EQ(core.GetCellText(10, 2), "28.0000");
-    EXPECT_EQ(core.GetRows(), 11);
+    EXPECT_EQ(core.Shape().GetRows(), 11);
 }
 
 TEST_F(GridCoreTest, PasteStartsAtTheSelectionsTopLeftAndSkipsHiddenRows) {
     Build(8, 4, 1, 2);
-    core.SetFocusCell({6, 3}, false, false);
-    core.SelectCell({2, 2}, true);
-    core.SetRowHeight(3, 0);
-    EXPECT_EQ(core.PasteStart(), (CellId{2, 2}));
-    EXPECT_TRUE(core.PasteText("a, b, c\nd"));
+    core.Selection().SetFocus({6, 3}, false, false);
+    core.Selection().Select({2, 2}, true);
+    core.Shape().SetRowHeight(3, 0);
+    EXPECT_EQ(core.Selection().PasteStart(), (CellId{2, 2}));
+    EXPECT_TRUE(core.PasteText("a, b, c\nd").pasted);
     EXPECT_EQ(core.GetCellText(2, 2), "a");
     EXPECT_EQ(core.GetCellText(2, 3), "b");  // "c" has no column
     EXPECT_EQ(core.GetCellText(3, 2), "r3c2");
     EXPECT_EQ(core.GetCellText(4, 2), "d");
-    EXPECT_EQ(core.GetCols(), 4);
+    EXPECT_EQ(core.Shape().GetCols(), 4);
 }
 
 TEST(SplitPasteText, DecimalCommaKeepsADigitsCommaDigitsFieldWhole) {
@@ -281,68 +289,70 @@ TEST(SplitPasteText, DecimalCommaKeepsADigitsCommaDigitsFieldWhole) {
 }
 
 TEST_F(GridCoreTest, PasteLeavesCellsWhosePieceTheCheckRefuses) {
-    core.SetFocusCell({2, 2}, false, false);
+    core.Selection().SetFocus({2, 2}, false, false);
     std::vector<std::string> seen;
-    core.SetCellValidator([&](int row, int col, const std::string& text) {
+    core.Hooks().checkCell = [&](int row, int col, const std::string& text) {
         seen.push_back(At(0, row, col) + "=" + text);
         return CellCheck{text != "bad", "<" + text + ">"};
-    });
+    };
     notes.clear();
-    EXPECT_TRUE(core.PasteText("a\nbad\nc"));
+    const PasteOutcome outcome = core.PasteText("a\nbad\nc");
+    EXPECT_TRUE(outcome.pasted);
     EXPECT_EQ(core.GetCellText(2, 2), "<a>");
     EXPECT_EQ(core.GetCellText(3, 2), "r3c2");
     EXPECT_FALSE(Modified(3, 2));
     EXPECT_EQ(core.GetCellText(4, 2), "<c>");
-    EXPECT_EQ(core.PasteRefused(), (std::vector<CellId>{{3, 2}}));
+    EXPECT_EQ(outcome.refused, (std::vector<CellId>{{3, 2}}));
     EXPECT_EQ(Codes(), (std::vector<std::string>{At(LVN_BEGINLABELEDIT, 2, 2), At(LVN_ENDLABELEDIT, 2, 2),
                                                  At(LVN_BEGINLABELEDIT, 4, 2), At(LVN_ENDLABELEDIT, 4, 2)}));
     // Fixed cells are not asked about; a later paste starts a new account.
     EXPECT_EQ(seen.size(), 3u);
-    EXPECT_TRUE(core.PasteText("z"));
-    EXPECT_TRUE(core.PasteRefused().empty());
+    const PasteOutcome again = core.PasteText("z");
+    EXPECT_TRUE(again.pasted);
+    EXPECT_TRUE(again.refused.empty());
 }
 
 TEST_F(GridCoreTest, PasteStartsOnlyInTheColumnsTheOwnerNames) {
     Build(5, 5, 1, 0);
     for (const bool named : {false, true}) {
-        if (named) core.SetPasteStartColumns({2, 3});
+        if (named) core.SetPastePolicy({.startColumns = {2, 3}});
         for (int c = 0; c < 5; ++c) {
-            core.SetFocusCell({2, c}, false, false);
-            EXPECT_EQ(core.PasteAllowed(), !named || c == 2 || c == 3) << "column " << c;
+            core.Selection().SetFocus({2, c}, false, false);
+            EXPECT_EQ(core.Abilities().paste, !named || c == 2 || c == 3) << "column " << c;
         }
     }
-    core.SetFocusCell({2, 1}, false, false);
-    EXPECT_FALSE(core.PasteText("x"));
+    core.Selection().SetFocus({2, 1}, false, false);
+    EXPECT_FALSE(core.PasteText("x").pasted);
     EXPECT_EQ(core.GetCellText(2, 1), "r2c1");
 }
 
 TEST_F(GridCoreTest, PasteWithNothingFocusedIsRefused) {
-    EXPECT_FALSE(core.PasteAllowed());
-    EXPECT_FALSE(core.PasteText("26.0000"));
+    EXPECT_FALSE(core.Abilities().paste);
+    EXPECT_FALSE(core.PasteText("26.0000").pasted);
     EXPECT_TRUE(notes.empty());
 }
 
 // ---- Keyboard moves ----------------------------------------------------------
 
 TEST_F(GridCoreTest, MovesStayInsideTheUnfixedCells) {
-    core.SetFocusCell({1, 2}, false, false);
+    core.Selection().SetFocus({1, 2}, false, false);
     notes.clear();
-    core.MoveFocus(MoveKey::Up, false, 5);
-    EXPECT_EQ(core.FocusCell(), (CellId{1, 2}));
-    core.MoveFocus(MoveKey::Left, false, 5);
-    EXPECT_EQ(core.FocusCell(), (CellId{1, 2}));
-    core.MoveFocus(MoveKey::Down, false, 5);
-    EXPECT_EQ(core.FocusCell(), (CellId{2, 2}));
-    EXPECT_TRUE(core.IsSelected(2, 2));
-    EXPECT_FALSE(core.IsSelected(1, 2));
-    core.MoveFocus(MoveKey::PageDown, false, 5);
-    EXPECT_EQ(core.FocusCell(), (CellId{7, 2}));
-    core.MoveFocus(MoveKey::PageDown, false, 5);
-    EXPECT_EQ(core.FocusCell(), (CellId{10, 2}));
-    core.MoveFocus(MoveKey::Home, true, 5);
-    EXPECT_EQ(core.FocusCell(), (CellId{1, 2}));
-    core.MoveFocus(MoveKey::End, true, 5);
-    EXPECT_EQ(core.FocusCell(), (CellId{10, 2}));
+    core.Selection().Move(MoveKey::Up, false, 5);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{1, 2}));
+    core.Selection().Move(MoveKey::Left, false, 5);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{1, 2}));
+    core.Selection().Move(MoveKey::Down, false, 5);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{2, 2}));
+    EXPECT_TRUE(core.Selection().Contains(2, 2));
+    EXPECT_FALSE(core.Selection().Contains(1, 2));
+    core.Selection().Move(MoveKey::PageDown, false, 5);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{7, 2}));
+    core.Selection().Move(MoveKey::PageDown, false, 5);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{10, 2}));
+    core.Selection().Move(MoveKey::Home, true, 5);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{1, 2}));
+    core.Selection().Move(MoveKey::End, true, 5);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{10, 2}));
     EXPECT_EQ(notes.size(), 2u * 7u);  // each move: changing, then changed
     EXPECT_EQ(notes[0].code, LVN_ITEMCHANGING);
     EXPECT_EQ(notes[1].code, LVN_ITEMCHANGED);
@@ -350,49 +360,49 @@ TEST_F(GridCoreTest, MovesStayInsideTheUnfixedCells) {
 
 TEST_F(GridCoreTest, TabWrapsToTheFirstUnfixedColumnOfTheNextRow) {
     Build(5, 5, 1, 2);
-    core.SetFocusCell({1, 3}, false, false);
-    core.MoveFocus(MoveKey::Tab, false, 1);
-    EXPECT_EQ(core.FocusCell(), (CellId{1, 4}));
-    core.MoveFocus(MoveKey::Tab, false, 1);
-    EXPECT_EQ(core.FocusCell(), (CellId{2, 2}));
-    core.MoveFocus(MoveKey::BackTab, false, 1);
-    EXPECT_EQ(core.FocusCell(), (CellId{1, 4}));
-    core.SetFocusCell({4, 4}, false, false);
-    core.MoveFocus(MoveKey::Tab, false, 1);
-    EXPECT_EQ(core.FocusCell(), (CellId{4, 4}));  // nowhere to go from the last cell
+    core.Selection().SetFocus({1, 3}, false, false);
+    core.Selection().Move(MoveKey::Tab, false, 1);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{1, 4}));
+    core.Selection().Move(MoveKey::Tab, false, 1);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{2, 2}));
+    core.Selection().Move(MoveKey::BackTab, false, 1);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{1, 4}));
+    core.Selection().SetFocus({4, 4}, false, false);
+    core.Selection().Move(MoveKey::Tab, false, 1);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{4, 4}));  // nowhere to go from the last cell
 }
 
 TEST_F(GridCoreTest, MovesNeverLandOnHiddenRowsOrColumns) {
     Build(8, 5, 1, 1);
-    core.SetRowHeight(3, 0);
-    core.SetRowHeight(7, 0);
-    core.SetColWidth(4, 0);
-    core.SetFocusCell({2, 2}, false, false);
-    core.MoveFocus(MoveKey::Down, false, 1);
-    EXPECT_EQ(core.FocusCell(), (CellId{4, 2}));
-    core.SetFocusCell({6, 2}, false, false);
-    core.MoveFocus(MoveKey::Down, false, 1);
-    EXPECT_EQ(core.FocusCell(), (CellId{6, 2}));  // only a hidden row below
-    core.MoveFocus(MoveKey::PageDown, false, 5);
-    EXPECT_EQ(core.FocusCell(), (CellId{6, 2}));
-    core.SetFocusCell({6, 3}, false, false);
-    core.MoveFocus(MoveKey::Right, false, 1);
-    EXPECT_EQ(core.FocusCell(), (CellId{6, 3}));
-    core.SetFocusCell({5, 1}, false, false);
-    core.MoveFocus(MoveKey::End, false, 1);
-    EXPECT_EQ(core.FocusCell(), (CellId{5, 3}));
-    core.MoveFocus(MoveKey::End, true, 1);
-    EXPECT_EQ(core.FocusCell(), (CellId{6, 3}));
-    core.SetFocusCell({5, 3}, false, false);
-    core.MoveFocus(MoveKey::Tab, false, 1);
-    EXPECT_EQ(core.FocusCell(), (CellId{6, 1}));  // the hidden last column does not hold the wrap
+    core.Shape().SetRowHeight(3, 0);
+    core.Shape().SetRowHeight(7, 0);
+    core.Shape().SetColWidth(4, 0);
+    core.Selection().SetFocus({2, 2}, false, false);
+    core.Selection().Move(MoveKey::Down, false, 1);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{4, 2}));
+    core.Selection().SetFocus({6, 2}, false, false);
+    core.Selection().Move(MoveKey::Down, false, 1);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{6, 2}));  // only a hidden row below
+    core.Selection().Move(MoveKey::PageDown, false, 5);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{6, 2}));
+    core.Selection().SetFocus({6, 3}, false, false);
+    core.Selection().Move(MoveKey::Right, false, 1);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{6, 3}));
+    core.Selection().SetFocus({5, 1}, false, false);
+    core.Selection().Move(MoveKey::End, false, 1);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{5, 3}));
+    core.Selection().Move(MoveKey::End, true, 1);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{6, 3}));
+    core.Selection().SetFocus({5, 3}, false, false);
+    core.Selection().Move(MoveKey::Tab, false, 1);
+    EXPECT_EQ(core.Selection().Focus(), (CellId{6, 1}));  // the hidden last column does not hold the wrap
 }
 
 TEST_F(GridCoreTest, SelectAllNotifiesAroundSelectingEveryCell) {
-    core.SetFocusCell({4, 2}, false, false);
+    core.Selection().SetFocus({4, 2}, false, false);
     notes.clear();
-    core.SelectAll();
-    EXPECT_EQ(core.Selection().size(), 33u);
+    core.Selection().SelectAll();
+    EXPECT_EQ(core.Selection().Cells().size(), 33u);
     EXPECT_EQ(Codes(), (std::vector<std::string>{At(LVN_ITEMCHANGING, 4, 2), At(LVN_ITEMCHANGED, 4, 2)}));
 }
 

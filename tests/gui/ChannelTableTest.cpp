@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 #include "support/Screenshot.h"
 #include "support/TableWindow.h"
@@ -57,17 +58,17 @@ private slots:
 
     void startsWithTitlesLabelsAndEmptyFrequencies() {
         CGridCtrl& g = *w->grid;
-        QCOMPARE(g.GetRows(), 11);
-        QCOMPARE(g.GetCols(), 3);
-        QCOMPARE(g.Core().GetFixedRows(), 1);
-        QCOMPARE(g.Core().GetFixedCols(), 2);
-        QCOMPARE(g.GetCellText(0, 0), QString(" P "));
-        QCOMPARE(g.GetCellText(0, 1), QString("CH"));
-        QCOMPARE(g.GetCellText(0, 2), QString(" FREQUENCY "));
+        QCOMPARE(g.Core().Shape().GetRows(), 11);
+        QCOMPARE(g.Core().Shape().GetCols(), 3);
+        QCOMPARE(g.Core().Shape().GetFixedRows(), 1);
+        QCOMPARE(g.Core().Shape().GetFixedCols(), 2);
+        QCOMPARE(QString::fromStdString(g.Core().GetCellText(0, 0)), QString(" P "));
+        QCOMPARE(QString::fromStdString(g.Core().GetCellText(0, 1)), QString("CH"));
+        QCOMPARE(QString::fromStdString(g.Core().GetCellText(0, 2)), QString(" FREQUENCY "));
         for (int r = 1; r <= 10; ++r) {
-            QCOMPARE(g.GetCellText(r, 0), QString("P%1").arg(r % 10));
-            QCOMPARE(g.GetCellText(r, 1), QString::number(r));
-            QCOMPARE(g.GetCellText(r, 2), QString());
+            QCOMPARE(QString::fromStdString(g.Core().GetCellText(r, 0)), QString("P%1").arg(r % 10));
+            QCOMPARE(QString::fromStdString(g.Core().GetCellText(r, 1)), QString::number(r));
+            QCOMPARE(QString::fromStdString(g.Core().GetCellText(r, 2)), QString());
             for (int c = 0; c < 3; ++c) QCOMPARE(g.Core().IsCellEditable(r, c), c == 2);
             QVERIFY(g.Core().Cell(r, 2)->GetFormat() & grid::DT_CENTER);
             QVERIFY(g.Core().Cell(r, 0)->GetFormat() & grid::DT_RIGHT);
@@ -76,11 +77,35 @@ private slots:
         QVERIFY(g.Core().Cell(0, 2)->GetFormat() & grid::DT_CENTER);
         // Sized to its content: the frequency column fits its title.
         const QFontMetrics fm(g.font());
-        QVERIFY(g.Core().ColWidth(2) >= fm.horizontalAdvance(" FREQUENCY "));
-        for (int r = 0; r <= 10; ++r) QVERIFY(g.Core().RowHeight(r) >= fm.height());
-        QCOMPARE(g.Core().ControlId(), IDC_CHANNEL_TABLE);
+        QVERIFY(g.Core().Shape().ColWidth(2) >= fm.horizontalAdvance(" FREQUENCY "));
+        for (int r = 0; r <= 10; ++r) QVERIFY(g.Core().Shape().RowHeight(r) >= fm.height());
+        QCOMPARE(g.Core().Hooks().controlId, IDC_CHANNEL_TABLE);
         QCOMPARE(w->model.View().StatusText(), std::string(texts::kTotalRangeHint));
         QVERIFY(!w->model.View().EditPending());
+    }
+
+    // Where a shape's cells fall at a scroll position, with a hidden row:
+    // the figures clicks, scrolling and the screen reader's rectangles use.
+    void geometryFollowsShapeAndScroll() {
+        grid::GridCore core;
+        core.SetRows(11);
+        core.SetCols(3);
+        core.SetFixedRows(1);
+        core.Shape().SetRowHeight(5, 0);  // rows are 20 high, columns 60 wide
+        const GridGeometry g(core.Shape(), QRect(0, 0, 150, 100), 2);
+        QCOMPARE(g.FixedHeight(), 20);
+        QCOMPARE(g.CellRect(3, 1), QRect(60, 20, 60, 20));
+        QVERIFY(g.VisibleCellRect(2, 1).isEmpty());  // scrolled under the titles
+        QCOMPARE(g.CellAt(QPoint(70, 25)), (CellId{3, 1}));
+        QCOMPARE(g.CellAt(QPoint(70, 5)), (CellId{0, 1}));
+        QCOMPARE(g.CellAt(QPoint(190, 25)), CellId{});
+        QCOMPARE(g.PageRows(), 4);
+        QCOMPARE(g.MaxScrollRows(), 6);
+        const struct {
+            int row;
+            std::optional<int> scroll;
+        } shows[] = {{0, std::nullopt}, {11, std::nullopt}, {1, 0}, {3, 2}, {9, 4}};
+        for (const auto& s : shows) QCOMPARE(g.ScrollShowing(s.row), s.scroll);
     }
 
     void selectingAFrequencyCellShowsItsRange() {
@@ -181,7 +206,7 @@ private slots:
             QCOMPARE(w->Text(r), QString());
             QVERIFY2(!w->Modified(r), qPrintable(QString("row %1 marked modified").arg(r)));
         }
-        QCOMPARE(w->grid->GetCellText(3, 0), QString("P3"));
+        QCOMPARE(QString::fromStdString(w->grid->Core().GetCellText(3, 0)), QString("P3"));
         QVERIFY(!w->model.View().EditPending());
 
         w->model.SetCellText(4, "27.0000");
@@ -222,10 +247,10 @@ private slots:
         const std::string status = w->model.View().StatusText();
         test::TransferStarts(w->model);
         CGridCtrl& g = *w->grid;
-        QVERIFY(g.IsTransferBusy());
-        QCOMPARE(g.Core().GetFixedCols(), 3);
+        QVERIFY(g.Core().IsTransferBusy());
+        QCOMPARE(g.Core().Shape().GetFixedCols(), 3);
         QVERIFY(!w->FocusCell().IsValid());
-        QVERIFY(g.Core().Selection().empty());
+        QVERIFY(g.Core().Selection().Cells().empty());
         w->notes.clear();
 
         TableWindow::Type("26");
@@ -244,8 +269,8 @@ private slots:
         QCOMPARE(w->Text(3), QString("27.0000"));
 
         // A selection starting in the frequency column is refused as well.
-        g.Core().ClearSelection();
-        g.Core().SelectCell({3, kFrequencyColumn}, true);
+        g.Core().Selection().Clear();
+        g.Core().Selection().Select({3, kFrequencyColumn}, true);
         SetClipboard("26.5000\n26.7500");
         TableWindow::Key(Qt::Key_V, Qt::ControlModifier);
         QVERIFY(g.HandleCommand(ID_EDIT_PASTE));
@@ -264,8 +289,8 @@ private slots:
         QCOMPARE(w->Text(7), QString("29.0000"));
 
         test::TransferEnds(w->model);
-        QVERIFY(!g.IsTransferBusy());
-        QCOMPARE(g.Core().GetFixedCols(), 2);
+        QVERIFY(!g.Core().IsTransferBusy());
+        QCOMPARE(g.Core().Shape().GetFixedCols(), 2);
         QCOMPARE(w->Text(3), QString("27.0000"));
         QCOMPARE(w->Text(7), QString("29.0000"));
         QVERIFY(g.Core().IsCellEditable(3, kFrequencyColumn));
@@ -341,8 +366,8 @@ private slots:
         // A band plan change empties every frequency; labels stay.
         w->model.OnModeSelect(2);
         QCOMPARE(GridCells(), QStringList(10, QString()));
-        QCOMPARE(w->grid->GetCellText(10, 0), QString("P0"));
-        QCOMPARE(w->grid->GetCellText(10, 1), QString("10"));
+        QCOMPARE(QString::fromStdString(w->grid->Core().GetCellText(10, 0)), QString("P0"));
+        QCOMPARE(QString::fromStdString(w->grid->Core().GetCellText(10, 1)), QString("10"));
     }
 
     void savesAScreenshotForAPerson() {
@@ -356,8 +381,8 @@ private slots:
         const QImage shot(path);
         QCOMPARE(shot.size(), w->grab().size());
         // The focus cell is framed and the fixed cells differ from the data cells.
-        const QPoint data = w->grid->mapTo(w.get(), w->grid->CellRect(4, 2).topLeft() + QPoint(3, 3));
-        const QPoint fixed = w->grid->mapTo(w.get(), w->grid->CellRect(4, 0).topLeft() + QPoint(3, 3));
+        const QPoint data = w->grid->mapTo(w.get(), w->grid->Geometry().CellRect(4, 2).topLeft() + QPoint(3, 3));
+        const QPoint fixed = w->grid->mapTo(w.get(), w->grid->Geometry().CellRect(4, 0).topLeft() + QPoint(3, 3));
         QVERIFY(shot.pixel(data) != shot.pixel(fixed));
     }
 };

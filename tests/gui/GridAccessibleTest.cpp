@@ -139,7 +139,7 @@ private slots:
         TableWindow::Key(Qt::Key_Tab, Qt::ControlModifier);
         QCOMPARE(moves, (std::vector<QWidget*>{w->grid, after}));  // not back to the table on the way
         QTRY_VERIFY(!w->Editor());
-        QCOMPARE(w->grid->GetCellText(5, kFrequencyColumn), QString("26.5000"));
+        QCOMPARE(QString::fromStdString(w->grid->Core().GetCellText(5, kFrequencyColumn)), QString("26.5000"));
     }
 
     // The focus cell's frame marks where typing goes: drawn while the table
@@ -149,7 +149,7 @@ private slots:
         auto* bar = new QMenuBar(w.get());
         bar->show();
         w->Focus(4);
-        const QRect cell = w->grid->CellRect(4, kFrequencyColumn);
+        const QRect cell = w->grid->Geometry().CellRect(4, kFrequencyColumn);
         const QPoint frame = cell.topLeft() + QPoint(1, cell.height() / 2);
         const QColor text = w->grid->palette().color(QPalette::Text);
         auto framed = [&] { return w->grid->grab().toImage().pixelColor(frame) == text; };
@@ -172,7 +172,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(LastFocus(), Cells()->cellAt(2, 2));
 
-        w->grid->SetCellText(3, kFrequencyColumn, "27.0050");
+        w->grid->Core().SetCellText(3, kFrequencyColumn, "27.0050");
         QCOMPARE(heard().back().type, QAccessible::NameChanged);
         QCOMPARE(Table()->child(heard().back().child), Cells()->cellAt(2, 2));
 
@@ -194,7 +194,7 @@ private slots:
         QCOMPARE(Cells()->rowDescription(0), QString("P1 1"));
         w->grid->SetFixedCols(2);
 
-        w->grid->Core().SetColWidth(1, 0);
+        w->grid->Core().Shape().SetColWidth(1, 0);
         QCOMPARE(Cells()->columnCount(), 2);
         QCOMPARE(Cells()->rowDescription(4), QString("P5"));
         QCOMPARE(Cells()->cellAt(4, 1)->tableCellInterface()->rowHeaderCells().size(), 1);
@@ -202,9 +202,9 @@ private slots:
         QCOMPARE(p5->tableCellInterface()->columnIndex(), 1);
         QCOMPARE(Table()->child(Table()->indexOfChild(p5)), p5);
 
-        w->grid->resize(w->grid->width(), w->grid->CellRect(4, 0).bottom());
+        w->grid->resize(w->grid->width(), w->grid->Geometry().CellRect(4, 0).bottom());
         w->grid->EnsureRowVisible(kChannelCount);
-        QVERIFY(w->grid->ScrolledRows() > 0);
+        QVERIFY(w->grid->Geometry().ScrolledRows() > 0);
         QVERIFY(Cells()->cellAt(0, 1)->state().offscreen);
         QVERIFY(!Cells()->cellAt(8, 1)->state().offscreen && !Table()->child(1)->state().offscreen);
     }

@@ -239,7 +239,7 @@ private slots:
         QCOMPARE(e->font(), w->grid->font());
         QCOMPARE(e->text(), QString("26.0025"));
         // The edit grew to show the whole frequency, within the grid.
-        QVERIFY(e->geometry().right() <= w->grid->ViewportRect().right());
+        QVERIFY(e->geometry().right() <= w->grid->Geometry().Viewport().right());
         QVERIFY(e->width() >= e->fontMetrics().horizontalAdvance("26.0025"));
 
         // Backspace makes room for one character; over a selection, typing
@@ -440,7 +440,7 @@ private slots:
         w->Click(3);
         CInPlaceEdit* e = w->Editor();
         QVERIFY(e);
-        QCOMPARE(e->geometry(), w->grid->CellRect(3, kFrequencyColumn));
+        QCOMPARE(e->geometry(), w->grid->Geometry().CellRect(3, kFrequencyColumn));
         QVERIFY(e->alignment() & Qt::AlignHCenter);
         QCOMPARE(e->text(), QString("27.1250"));
         QVERIFY(!e->hasSelectedText());
@@ -515,8 +515,8 @@ private slots:
     // any text into its editor, and a column's rules only in that column.
     void aPlainGridsEditorTakesWhatItsColumnRulesAllow() {
         CGridCtrl plain;
-        plain.SetRows(2);
-        plain.SetCols(2);
+        plain.Core().SetRows(2);
+        plain.Core().SetCols(2);
         plain.SetColumnEditor(1, {[](QChar ch) { return ch.isUpper(); }, 3});
         plain.resize(300, 100);
         plain.show();
@@ -526,11 +526,11 @@ private slots:
             QString typed, cell;
         } cases[] = {{0, "ab 1.x-yz", "ab 1.x-yz"}, {1, "ABCD", "ABC"}, {1, "ABc", "AB"}};
         for (const auto& c : cases) {
-            plain.Core().SetFocusCell({1, c.col}, false, false);
+            plain.Core().Selection().SetFocus({1, c.col}, false, false);
             plain.setFocus();
             TableWindow::Type(c.typed);
             if (plain.Editor()) TableWindow::Key(Qt::Key_Return);
-            QCOMPARE(plain.GetCellText(1, c.col), c.cell);
+            QCOMPARE(QString::fromStdString(plain.Core().GetCellText(1, c.col)), c.cell);
         }
         TableWindow::Type("AB");
         QVERIFY(plain.Editor());  // and the grid goes with its editor open

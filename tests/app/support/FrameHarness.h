@@ -222,18 +222,18 @@ public:
     QMenu* Menu(const QString& title) const { return MenuOf(*frame, title); }
     QStringList MenuItems(const QString& title) const { return MenuItemsOf(*frame, title); }
 
-    QString Cell(int row) const { return Grid().GetCellText(row, kFrequencyColumn); }
+    QString Cell(int row) const { return QString::fromStdString(Grid().Core().GetCellText(row, kFrequencyColumn)); }
     QStringList Cells() const {
         QStringList out;
         for (int r = 1; r <= kChannelCount; ++r) out << Cell(r);
         return out;
     }
     void ClickCell(int row, int col = kFrequencyColumn) const {
-        QTest::mouseClick(&Grid(), Qt::LeftButton, Qt::NoModifier, Grid().CellRect(row, col).center());
+        QTest::mouseClick(&Grid(), Qt::LeftButton, Qt::NoModifier, Grid().Geometry().CellRect(row, col).center());
     }
     // Selects the cell (a click on an unselected cell), then types.
     void TypeIntoCell(int row, const QString& text, Qt::Key end = Qt::Key_Return) const {
-        if (Grid().Core().FocusCell() != grid::CellId{row, kFrequencyColumn}) ClickCell(row);
+        if (Grid().Core().Selection().Focus() != grid::CellId{row, kFrequencyColumn}) ClickCell(row);
         Type(text);
         Key(end);
     }

@@ -31,17 +31,17 @@ public:
         table.WriteRowLabels();
         // The table is the listener the grid knows; the recorder sits in
         // front of it and forwards every notification unchanged.
-        grid->Core().SetListener([this](const grid::NotifyRecord& n) {
+        grid->Core().Hooks().notify = [this](const grid::NotifyRecord& n) {
             notes.push_back(n);
             table.OnGridNotify(n);
-        });
+        };
         grid->setGeometry(QRect(QPoint(10, 10), grid->sizeHint()));
         resize(grid->width() + 20, grid->height() + 20);
     }
     ~TableWindow() override {
         // The grid outlives this object's members while the widget tree is
         // torn down; nothing it still says may reach them.
-        grid->Core().SetListener({});
+        grid->Core().Hooks().notify = nullptr;
         model.RemoveObserver(this);
     }
 
@@ -76,7 +76,7 @@ public:
             QTest::keyClick(w, ch.toLatin1());
         }
     }
-    QPoint Centre(int row, int col) const { return grid->CellRect(row, col).center(); }
+    QPoint Centre(int row, int col) const { return grid->Geometry().CellRect(row, col).center(); }
     void Click(int row, int col = kFrequencyColumn) {
         QTest::mouseClick(grid, Qt::LeftButton, Qt::NoModifier, Centre(row, col));
     }
@@ -91,16 +91,16 @@ public:
     }
     // Moves the focus cell to a frequency cell without starting an edit.
     void Focus(int row) {
-        if (grid->Core().FocusCell() == grid::CellId{row, kFrequencyColumn}) return;
+        if (grid->Core().Selection().Focus() == grid::CellId{row, kFrequencyColumn}) return;
         Click(row);
     }
 
     // ---- Observation ------------------------------------------------------
     CInPlaceEdit* Editor() const { return grid->Editor(); }
-    QString Text(int row) const { return grid->GetCellText(row, kFrequencyColumn); }
+    QString Text(int row) const { return QString::fromStdString(grid->Core().GetCellText(row, kFrequencyColumn)); }
     std::string ModelText(int row) const { return CellText(model, row); }
     bool Modified(int row) const { return grid->Core().Cell(row, kFrequencyColumn)->Has(grid::GVIS_MODIFIED); }
-    grid::CellId FocusCell() const { return grid->Core().FocusCell(); }
+    grid::CellId FocusCell() const { return grid->Core().Selection().Focus(); }
     int FocusRow() const { return FocusCell().row; }
     int CountNotes(int code) const {
         int n = 0;
