@@ -30,6 +30,11 @@ struct Problem {
     bool operator==(const Problem&) const = default;
 };
 
+inline const Problem& NoProblem() {
+    static const Problem kNone;
+    return kNone;
+}
+
 inline std::ostream& operator<<(std::ostream& out, const Problem& p) { return out << p.Text(); }
 
 // A T, or the Problem that stood in its way.
@@ -43,7 +48,8 @@ public:
     explicit operator bool() const { return ok(); }
     const T& value() const { return std::get<0>(m_value); }
     T& value() { return std::get<0>(m_value); }
-    const Problem& problem() const { return std::get<1>(m_value); }
+    // Empty when it went well.
+    const Problem& problem() const { return ok() ? NoProblem() : std::get<1>(m_value); }
 
 private:
     std::variant<T, Problem> m_value;
@@ -58,10 +64,7 @@ public:
     bool ok() const { return !m_problem; }
     explicit operator bool() const { return ok(); }
     // Empty when it went well.
-    const Problem& problem() const {
-        static const Problem kNone;
-        return m_problem ? *m_problem : kNone;
-    }
+    const Problem& problem() const { return m_problem ? *m_problem : NoProblem(); }
 
 private:
     std::optional<Problem> m_problem;
