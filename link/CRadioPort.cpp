@@ -90,7 +90,7 @@ bool CRadioPort::StoreChunk(const std::uint8_t* chunk, int n) {
         return true;
     });
     if (!stored) {
-        Trace("m_QueueRead FULL!\n");
+        Trace("receive queue full: a burst was dropped\n");
         if (IPortListener* l = m_listener.load()) l->OnPortQueueFull();
     }
     return stored;
