@@ -122,14 +122,14 @@ std::string ShownTime(std::string stamp) {
     return stamp;
 }
 
-bool IsDiskFull(const std::string& detail) {
+bool IsDiskFull(const std::string& why) {
 #ifdef _WIN32
     const int codes[] = {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL};
 #else
     const int codes[] = {ENOSPC, EDQUOT};
 #endif
     return std::any_of(std::begin(codes), std::end(codes),
-                       [&](int code) { return detail.find(SystemErrorText(code)) != std::string::npos; });
+                       [&](int code) { return why.find(SystemErrorText(code)) != std::string::npos; });
 }
 
 struct Found {
@@ -202,62 +202,60 @@ void SyncFolder(const std::string& folder) {
 BackupStore::BackupStore(std::string folder, LocalClock clock, WholeFileWriter writer, FolderSync sync)
     : m_folder(std::move(folder)), m_clock(std::move(clock)), m_writer(std::move(writer)), m_sync(std::move(sync)) {}
 
-KeepResult BackupStore::Keep(const kvx::KvxValues& values) {
-    KeepResult result;
+Outcome<void> BackupStore::MakeFolder() const {
     if (m_folder.empty()) {
 #ifdef _WIN32
-        result.problem = "there is no folder for backups: LOCALAPPDATA is not set";
+        return Problem{.what = "there is no folder for backups", .why = "LOCALAPPDATA is not set"};
 #else
-        result.problem = "there is no folder for backups: neither HOME nor XDG_DATA_HOME is set";
+        return Problem{.what = "there is no folder for backups", .why = "neither HOME nor XDG_DATA_HOME is set"};
 #endif
-        return result;
     }
     const fs::path folder = filestore::PathFromUtf8(m_folder);
     std::error_code ec;
     const fs::file_status status = fs::status(folder, ec);
-    if (fs::exists(status) && !fs::is_directory(status)) {
-        result.problem = m_folder + ": is a file, not a folder (move or rename that file, and backups are kept there again)";
-        return result;
-    }
+    if (fs::exists(status) && !fs::is_directory(status))
+        return Problem{.where = m_folder, .why = "is a file, not a folder",
+                       .fix = "move or rename that file, and backups are kept there again"};
     if (!fs::exists(status)) {
         fs::create_directories(folder, ec);
-        if (ec) {
-            result.problem = m_folder + ": the folder cannot be made: " + ec.message() +
-                             " (check the permissions of the folders above it)";
-            return result;
-        }
+        if (ec)
+            return Problem{.what = "the folder cannot be made", .where = m_folder, .why = ec.message(),
+                           .fix = "check the permissions of the folders above it"};
     }
+    return {};
+}
+
+Outcome<std::string> BackupStore::Keep(const kvx::KvxValues& values) {
+    if (Outcome<void> made = MakeFolder(); !made) return made.problem();
     // The content reaches the disk under a name of its own first, then takes
     // the first free backup name in one step that never replaces a file: two
     // programs keeping a backup in the same second both keep theirs.
+    const fs::path folder = filestore::PathFromUtf8(m_folder);
     const std::string stamp = LocalTimeStamp(m_clock());
     const fs::path pending = folder / filestore::PathFromUtf8(std::string(kPendingPrefix) + stamp + "-" + UniqueTag() + ".kvx");
     const kvx::KvxImage image = kvx::EncodeKvx(values);
+    std::error_code ec;
     const filestore::Result written = m_writer(Utf8FromPath(pending), image.bytes());
     if (!written.ok()) {
         fs::remove(pending, ec);
         // The name the user would have found it under, not the passing one.
-        result.problem = written.detail;
-        const std::string passing = Utf8FromPath(pending);
-        if (const std::size_t at = result.problem.find(passing); at != std::string::npos)
-            result.problem.replace(at, passing.size(), Utf8FromPath(folder / filestore::PathFromUtf8(stamp + ".kvx")));
-        if (IsDiskFull(written.detail))
-            result.problem += " (the disk is full: free some space on it, for example by deleting old backups in " +
-                              m_folder + ")";
-        return result;
+        Problem problem = written.problem();
+        if (problem.where == Utf8FromPath(pending)) problem.where = Utf8FromPath(folder / filestore::PathFromUtf8(stamp + ".kvx"));
+        if (IsDiskFull(problem.why))
+            problem.fix = "the disk is full: free some space on it, for example by deleting old backups in " + m_folder;
+        return problem;
     }
-    if (!Publish(pending, stamp, result.path, result.problem)) {
+    Outcome<std::string> published = Publish(pending, stamp);
+    if (!published) {
         fs::remove(pending, ec);
-        return result;
+        return published;
     }
     TakeOverLeftovers();
-    Prune(result.path);
-    result.ok = true;
-    return result;
+    Prune(published.value());
+    return published;
 }
 
-bool BackupStore::Publish(const fs::path& pending, const std::string& stamp, std::string& path,
-                          std::string& problem) const {
+Outcome<std::string> BackupStore::Publish(const fs::path& pending, const std::string& stamp) const {
     const fs::path folder = filestore::PathFromUtf8(m_folder);
     for (int sequence = 1; sequence <= detail::kMaxSequence; ++sequence) {
         const fs::path candidate = folder / filestore::PathFromUtf8(detail::BackupName(stamp, sequence));
@@ -265,26 +263,18 @@ bool BackupStore::Publish(const fs::path& pending, const std::string& stamp, std
         // A dangling link counts as taken: writing through it would put the
         // backup somewhere else.
         const fs::file_type type = fs::symlink_status(candidate, ec).type();
-        if (ec && type != fs::file_type::not_found) {
-            problem = Utf8FromPath(candidate) + ": " + ec.message();
-            return false;
-        }
+        if (ec && type != fs::file_type::not_found) return Problem{.where = Utf8FromPath(candidate), .why = ec.message()};
         if (type != fs::file_type::not_found) continue;
         const Naming naming = NameWithoutReplacing(pending, candidate, ec);
         if (naming == Naming::Taken) continue;  // taken since the look
-        if (naming == Naming::Failed) {
-            problem = Utf8FromPath(candidate) + ": " + ec.message();
-            return false;
-        }
+        if (naming == Naming::Failed) return Problem{.where = Utf8FromPath(candidate), .why = ec.message()};
         // Until the folder reaches the disk, a power cut may leave the backup
         // under its passing name only.
         if (m_sync) m_sync(m_folder);
-        path = Utf8FromPath(candidate);
-        return true;
+        return Utf8FromPath(candidate);
     }
-    problem = m_folder + ": every backup name for " + ShownTime(stamp) +
-              " is taken (move some of that second's backups elsewhere)";
-    return false;
+    return Problem{.where = m_folder, .why = "every backup name for " + ShownTime(stamp) + " is taken",
+                   .fix = "move some of that second's backups elsewhere"};
 }
 
 void BackupStore::TakeOverLeftovers() const {
@@ -312,10 +302,7 @@ void BackupStore::TakeOverLeftovers() const {
         else if (names == 1)
             written.emplace_back(it->path(), stamp);
     }
-    for (const auto& [pending, stamp] : written) {
-        std::string path, problem;
-        Publish(pending, stamp, path, problem);  // failing, it stays for another time
-    }
+    for (const auto& [pending, stamp] : written) Publish(pending, stamp);  // failing, it stays for another time
 }
 
 void BackupStore::Prune(const std::string& keep) const {
@@ -332,15 +319,12 @@ void BackupStore::Prune(const std::string& keep) const {
 }
 
 BackupListing BackupStore::List() const {
-    BackupListing listing;
+    std::vector<BackupEntry> entries;
     std::error_code ec;
     const fs::path folder = filestore::PathFromUtf8(m_folder);
-    if (m_folder.empty() || fs::status(folder, ec).type() == fs::file_type::not_found) return listing;
+    if (m_folder.empty() || fs::status(folder, ec).type() == fs::file_type::not_found) return entries;
     const std::vector<Found> found = FindBackups(folder, ec);
-    if (ec) {
-        listing.problem = m_folder + ": the folder cannot be read: " + ec.message();
-        return listing;
-    }
+    if (ec) return Problem{.what = "the folder cannot be read", .where = m_folder, .why = ec.message()};
     for (const Found& f : found) {
         BackupEntry e;
         e.time = ShownTime(f.stamp);
@@ -348,8 +332,9 @@ BackupListing BackupStore::List() const {
         e.name = f.name;
         const kvx::ReadResult read = kvx::ReadSettingsFile(e.path);
         if (read.status != kvx::FileStatus::Ok) {
-            e.problem = read.detail.empty() ? e.path + ": cannot be read" : read.detail;
-            listing.entries.push_back(std::move(e));
+            // The settings file's reason names the path already.
+            e.problem = read.detail.empty() ? Problem{.where = e.path, .why = "cannot be read"} : Problem{.why = read.detail};
+            entries.push_back(std::move(e));
             continue;
         }
         const kvx::KvxValues& v = read.values;
@@ -364,9 +349,9 @@ BackupListing BackupStore::List() const {
         std::copy(cells.begin(), cells.end(), e.frequencies.begin());
         e.emgChannel = v.emgChannel;
         e.channelEnable = v.channelEnable;
-        listing.entries.push_back(std::move(e));
+        entries.push_back(std::move(e));
     }
-    return listing;
+    return entries;
 }
 
 }  // namespace orvex

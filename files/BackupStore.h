@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "files/LocalTime.h"
 #include "files/SettingsFile.h"
 #include "settings/CodeTables.h"
+#include "settings/Problem.h"
 #include "settings/RadioSettings.h"
 
 namespace orvex {
@@ -30,17 +32,11 @@ using WholeFileWriter = std::function<filestore::Result(const std::string& path,
 using FolderSync = std::function<void(const std::string& folder)>;
 void SyncFolder(const std::string& folder);
 
-struct KeepResult {
-    bool ok = false;
-    std::string path;     // the backup written
-    std::string problem;  // why none was: the path, the reason, the fix
-};
-
 struct BackupEntry {
     std::string time;  // "YYYY-MM-DD HH:MM:SS"
     std::string path;
     std::string name;
-    std::string problem;  // why the file could not be read; nothing else is set then
+    std::optional<Problem> problem;  // why the file could not be read; nothing else is set then
     int bandPlan = -1;    // Mode Select's entry, -1 for none
     std::string bandPlanName;
     std::array<std::string, kChannelCount> frequencies{};  // P1..P9, P0 as the table shows them
@@ -48,10 +44,8 @@ struct BackupEntry {
     std::array<std::uint8_t, kChannelEnableCount> channelEnable{};
 };
 
-struct BackupListing {
-    std::vector<BackupEntry> entries;  // newest first
-    std::string problem;               // why the folder could not be read
-};
+// Newest first, or why the folder could not be read.
+using BackupListing = Outcome<std::vector<BackupEntry>>;
 
 class BackupStore {
 public:
@@ -61,16 +55,18 @@ public:
     const std::string& Folder() const { return m_folder; }
     // Writes the file Save would write for values as a new backup, making
     // the folder when missing, then lets the oldest go beyond kBackupsKept.
-    KeepResult Keep(const kvx::KvxValues& values);
+    // The backup's path, or why none was written.
+    Outcome<std::string> Keep(const kvx::KvxValues& values);
     // Newest first; a file that cannot be read is listed with its problem.
     // No folder yet is no backups, not a problem.
     BackupListing List() const;
 
 private:
     // Gives the written file at pending the first free backup name, and
-    // makes that name last.
-    bool Publish(const std::filesystem::path& pending, const std::string& stamp, std::string& path,
-                 std::string& problem) const;
+    // makes that name last; the name given.
+    Outcome<std::string> Publish(const std::filesystem::path& pending, const std::string& stamp) const;
+    // Where Keep would put the backup: the folder, there and usable.
+    Outcome<void> MakeFolder() const;
     // What programs that died while keeping a backup left behind: their
     // written files become backups, their half-written ones go.
     void TakeOverLeftovers() const;

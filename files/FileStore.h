@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/Problem.h"
+
 namespace orvex::filestore {
 
 enum class Status {
@@ -18,10 +20,12 @@ enum class Status {
     WriteFailed,  // opened, but writing or replacing it failed
 };
 
-struct Result {
+// Nothing, or the problem with the file; status tells callers that choose
+// by it what kind of failure it was.
+struct Result : Outcome<void> {
     Status status = Status::Ok;
-    std::string detail;  // for the user: "<path>: <why>"
-    bool ok() const { return status == Status::Ok; }
+    Result() = default;
+    Result(Status failure, Problem problem) : Outcome<void>(std::move(problem)), status(failure) {}
 };
 
 // Reads at most maxBytes from the start of the regular file at path into
@@ -53,10 +57,9 @@ std::filesystem::path PathFromUtf8(const std::string& utf8);
 // The reverse: a path as UTF-8 text, whatever the platform's path type.
 std::string Utf8FromPath(const std::filesystem::path& path);
 
-// Why a file operation failed, for the user: the path, the system's reason
-// and a hint where one helps. code is errno on POSIX and GetLastError() on
-// Windows.
-std::string DescribeError(const std::string& path, int code);
+// Why a file operation failed: the path, the system's reason and a fix
+// where one helps. code is errno on POSIX and GetLastError() on Windows.
+Problem DescribeError(const std::string& path, int code);
 
 namespace detail {
 // The patched content: old, grown to minSize, with every patch laid over it.

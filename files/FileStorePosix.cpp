@@ -42,7 +42,7 @@ private:
 Result Failed(Status status, const std::string& path, int error) { return {status, DescribeError(path, error)}; }
 
 Result NotRegular(const std::string& path, const struct stat& st) {
-    return {Status::CantOpen, path + (S_ISDIR(st.st_mode) ? ": is a directory" : ": is not a regular file")};
+    return {Status::CantOpen, {.where = path, .why = S_ISDIR(st.st_mode) ? "is a directory" : "is not a regular file"}};
 }
 
 bool WriteFully(int fd, const std::uint8_t* data, std::size_t size, std::size_t offset) {
@@ -152,10 +152,10 @@ std::string SystemErrorText(int code) { return std::strerror(code); }
 
 namespace orvex::filestore {
 
-std::string DescribeError(const std::string& path, int error) {
-    std::string text = path + ": " + SystemErrorText(error);
-    if (error == EACCES || error == EPERM) text += " (check the file's and its folder's permissions)";
-    return text;
+Problem DescribeError(const std::string& path, int error) {
+    Problem p{.where = path, .why = SystemErrorText(error)};
+    if (error == EACCES || error == EPERM) p.fix = "check the file's and its folder's permissions";
+    return p;
 }
 
 std::filesystem::path PathFromUtf8(const std::string& utf8) { return std::filesystem::path(utf8); }

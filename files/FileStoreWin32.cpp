@@ -63,7 +63,9 @@ std::string ToUtf8(const std::wstring& wide) {
     return out;
 }
 
-Result BadName(const std::string& path) { return {Status::CantOpen, path + ": not a valid file name (not UTF-8 text)"}; }
+Result BadName(const std::string& path) {
+    return {Status::CantOpen, {.where = path, .why = "not a valid file name (not UTF-8 text)"}};
+}
 
 Result Failed(Status status, const std::string& path, DWORD error) {
     return {status, DescribeError(path, static_cast<int>(error))};
@@ -75,9 +77,9 @@ bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == E
 // files on a disk are accepted.
 Result CheckRegular(const std::string& path, HANDLE h) {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(h) != FILE_TYPE_DISK) return {Status::CantOpen, path + ": is not a regular file"};
+    if (::GetFileType(h) != FILE_TYPE_DISK) return {Status::CantOpen, {.where = path, .why = "is not a regular file"}};
     if (::GetFileInformationByHandle(h, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return {Status::CantOpen, path + ": is a directory"};
+        return {Status::CantOpen, {.where = path, .why = "is a directory"}};
     return {};
 }
 
@@ -174,7 +176,7 @@ Result Rewrite(const std::string& path, bool fromOld, const std::function<void(s
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists) {
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {Status::CantOpen, path + ": is a directory"};
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return {Status::CantOpen, {.where = path, .why = "is a directory"}};
         if (attributes & FILE_ATTRIBUTE_READONLY) return Failed(Status::CantOpen, path, ERROR_ACCESS_DENIED);
         Handle in(OpenForReading(target));
         if (!in.valid()) return Failed(Status::CantOpen, path, ::GetLastError());
@@ -214,8 +216,11 @@ Result Rewrite(const std::string& path, bool fromOld, const std::function<void(s
             // The old file is already gone from the path; the new content
             // now lives only in the temporary file, which must not be lost.
             if (::MoveFileExW(temp.c_str(), target.c_str(), kMove)) return {};
-            const std::string why = DescribeError(path, static_cast<int>(::GetLastError()));
-            return {Status::WriteFailed, why + "; the saved file is " + ToUtf8(temp)};
+            Problem lost = DescribeError(path, static_cast<int>(::GetLastError()));
+            if (!lost.fix.empty()) lost.why += " (" + lost.fix + ")";
+            lost.fix = "the saved file is " + ToUtf8(temp);
+            lost.layout = Problem::Layout::FixAfter;
+            return {Status::WriteFailed, std::move(lost)};
         }
     }
     if (!::MoveFileExW(temp.c_str(), target.c_str(), kMove)) return fail(::GetLastError());
@@ -245,11 +250,11 @@ std::string SystemErrorText(int code) {
 
 namespace orvex::filestore {
 
-std::string DescribeError(const std::string& path, int code) {
-    std::string text = path + ": " + SystemErrorText(code);
-    if (code == ERROR_ACCESS_DENIED) text += " (check the file's and its folder's permissions)";
-    if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) text += " (another program has the file open)";
-    return text;
+Problem DescribeError(const std::string& path, int code) {
+    Problem p{.where = path, .why = SystemErrorText(code)};
+    if (code == ERROR_ACCESS_DENIED) p.fix = "check the file's and its folder's permissions";
+    if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) p.fix = "another program has the file open";
+    return p;
 }
 
 std::filesystem::path PathFromUtf8(const std::string& utf8) {

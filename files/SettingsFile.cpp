@@ -74,7 +74,7 @@ ReadResult ReadSettingsFile(const std::string& path) {
     std::vector<std::uint8_t> head;
     if (const filestore::Result r = filestore::ReadHead(path, kFileSize, head); !r.ok()) {
         result.status = FileStatus::CantOpen;
-        result.detail = r.detail;
+        result.detail = r.problem().Text();
         Trace("open for reading failed: %s\n", result.detail.c_str());
         return result;
     }
@@ -103,9 +103,9 @@ WriteResult WriteSettingsFile(const std::string& path, const KvxValues& values) 
     for (const Range& r : kWrittenRanges)
         patches.push_back({r.offset, std::span<const std::uint8_t>(image.bytes().data() + r.offset, r.size)});
     const filestore::Result w = filestore::PatchFile(path, patches, kFileSize);
-    if (!w.ok()) Trace("save failed: %s\n", w.detail.c_str());
     WriteResult result;
-    result.detail = w.detail;
+    result.detail = w.problem().Text();
+    if (!w.ok()) Trace("save failed: %s\n", result.detail.c_str());
     result.status = w.ok()                                  ? FileStatus::Ok
                     : w.status == filestore::Status::WriteFailed ? FileStatus::WriteFailed
                                                             : FileStatus::CantOpen;

@@ -10,12 +10,12 @@ CRadioPort::~CRadioPort() {
     if (m_watcher.joinable()) m_watcher.join();
 }
 
-void CRadioPort::Fail(const std::string& why) {
+void CRadioPort::Fail(Problem why) {
     std::lock_guard lock(m_errorMutex);
-    m_lastError = why;
+    m_lastError = std::move(why);
 }
 
-std::string CRadioPort::LastError() const {
+Problem CRadioPort::LastError() const {
     std::lock_guard lock(m_errorMutex);
     return m_lastError;
 }
@@ -28,7 +28,7 @@ bool CRadioPort::BeginOpen(const std::string& name, std::uint16_t portId) {
     m_portName = name;
     Fail({});
     if (name.empty()) {
-        Fail("no device is mapped to this port (see 'orvex-cli ports')");
+        Fail({.why = "no device is mapped to this port", .fix = "see 'orvex-cli ports'"});
         return false;
     }
     return true;
@@ -56,7 +56,8 @@ bool CRadioPort::StartWatcher(const std::shared_ptr<Session>& session) {
         std::lock_guard lock(m_watcherMutex);
         m_watcher = std::thread(&CRadioPort::ThreadWatchComm, this, session);
     } catch (const std::system_error& e) {
-        Fail(m_portName + ": cannot start the watcher thread (" + e.what() + ")");
+        Fail({.what = "cannot start the watcher thread", .where = m_portName, .why = e.what(),
+              .layout = Problem::Layout::ReasonAside});
         ClosePort();
         return false;
     }
@@ -89,7 +90,7 @@ bool CRadioPort::StoreChunk(const std::uint8_t* chunk, int n) {
         return true;
     });
     if (!stored) {
-        Trace("m_QueueRead FULL!\n");
+        Trace("receive queue full: a burst was dropped\n");
         if (IPortListener* l = m_listener.load()) l->OnPortQueueFull();
     }
     return stored;

@@ -30,7 +30,7 @@ public:
     void ClosePort() override;
     bool IsConnected() const override { return m_bConnected.load(); }
     int WriteComm(const std::uint8_t* bytes, int count) override;
-    std::string LastError() const override;
+    Problem LastError() const override;
     bool HasHungUp() const override;
     void SetListener(IPortListener* listener) override { m_listener.store(listener); }
 
@@ -41,7 +41,7 @@ private:
     // Reads what is waiting, then keeps reading until the burst gap passes
     // or max bytes are in; 0 when nothing was waiting.
     int ReadComm(Session& session, std::uint8_t* buffer, int maxCount, bool& hungUp);
-    void Fail(const std::string& why);
+    void Fail(Problem why);
     // The first steps of every opening: the previous one closed and its
     // watcher gone, the name and id kept. False for an empty name.
     bool BeginOpen(const std::string& name, std::uint16_t portId);
@@ -74,7 +74,7 @@ private:
     std::uint16_t m_wPortId = 0;
     std::string m_portName;
     mutable std::mutex m_errorMutex;
-    std::string m_lastError;
+    Problem m_lastError;
 };
 
 }  // namespace orvex

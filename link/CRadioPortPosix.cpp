@@ -44,23 +44,30 @@ speed_t SpeedFor(unsigned baud) {
     return B0;
 }
 
-std::string DescribeOpenError(const std::string& name, int error) {
+Problem DescribeOpenError(const std::string& name, int error) {
+    constexpr Problem::Layout kFixAfter = Problem::Layout::FixAfter;
     switch (error) {
         case ENOENT:
         case ENODEV:
         case ENXIO:
-            return name + ": no such device (is the cable plugged in?)";
+            return {.where = name, .why = "no such device", .fix = "is the cable plugged in?"};
         case EACCES:
         case EPERM:
-            return name + ": permission denied; add your user to the dialout group "
-                          "(sudo usermod -aG dialout $USER) and log in again";
+            return {.where = name, .why = "permission denied",
+                    .fix = "add your user to the dialout group (sudo usermod -aG dialout $USER) and log in again",
+                    .layout = kFixAfter};
         case EBUSY:
         case EWOULDBLOCK:
-            return name + ": device busy; another program is using it";
+            return {.where = name, .why = "device busy", .fix = "another program is using it", .layout = kFixAfter};
         case ENOTTY:
-            return name + ": not a serial device";
+            return {.where = name, .why = "not a serial device"};
     }
-    return name + ": " + std::strerror(error);
+    return {.where = name, .why = std::strerror(error)};
+}
+
+// A set-up step the device refused, with the system's reason.
+Problem StepFailed(const std::string& name, const char* step) {
+    return {.what = step, .where = name, .why = std::strerror(errno), .layout = Problem::Layout::ReasonAside};
 }
 
 // Modem-line calls that a pseudo-terminal does not support are not errors.
@@ -100,7 +107,7 @@ bool CRadioPort::OpenPort(const std::string& name, unsigned baudRate, std::uint1
     if (!BeginOpen(name, portId)) return false;
     const speed_t speed = SpeedFor(baudRate);
     if (speed == B0) {
-        Fail(name + ": unsupported baud rate " + std::to_string(baudRate));
+        Fail({.where = name, .why = "unsupported baud rate " + std::to_string(baudRate)});
         return false;
     }
     auto session = std::make_shared<Session>();
@@ -125,19 +132,19 @@ bool CRadioPort::OpenPort(const std::string& name, unsigned baudRate, std::uint1
         return false;
     }
     if (!Configure(fd, speed)) {
-        Fail(name + ": the device refused the line settings (" + std::strerror(errno) + ")");
+        Fail(StepFailed(name, "the device refused the line settings"));
         return false;
     }
     ::tcflush(fd, TCIOFLUSH);
     int dtr = TIOCM_DTR, rts = TIOCM_RTS;
     if ((::ioctl(fd, TIOCMBIS, &dtr) != 0 && ModemLineCallFailed()) ||
         (::ioctl(fd, TIOCMBIC, &rts) != 0 && ModemLineCallFailed())) {
-        Fail(name + ": cannot set the modem lines (" + std::strerror(errno) + ")");
+        Fail(StepFailed(name, "cannot set the modem lines"));
         return false;
     }
     session->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (session->wakeFd < 0) {
-        Fail(name + ": cannot create the watcher's event (" + std::strerror(errno) + ")");
+        Fail(StepFailed(name, "cannot create the watcher's event"));
         return false;
     }
 

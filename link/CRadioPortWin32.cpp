@@ -37,30 +37,32 @@ private:
     DWORD m_error;
 };
 
-std::string DescribeOpenError(const std::string& name, DWORD error) {
+Problem DescribeOpenError(const std::string& name, DWORD error) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
         case ERROR_DEV_NOT_EXIST:
         case ERROR_DEVICE_NOT_CONNECTED:
-            return name + ": no such device (is the cable plugged in?)";
+            return {.where = name, .why = "no such device", .fix = "is the cable plugged in?"};
         // Windows refuses a COM port that another program holds open with
         // "access denied".
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
         case ERROR_BUSY:
-            return name + ": device busy; another program is using it";
+            return {.where = name, .why = "device busy", .fix = "another program is using it",
+                    .layout = Problem::Layout::FixAfter};
         case ERROR_INVALID_NAME:
-            return name + ": not a valid port name";
+            return {.where = name, .why = "not a valid port name"};
         case ERROR_INVALID_FUNCTION:
         case ERROR_NOT_SUPPORTED:
-            return name + ": not a serial device";
+            return {.where = name, .why = "not a serial device"};
     }
-    return name + ": " + SystemErrorText(static_cast<int>(error));
+    return {.where = name, .why = SystemErrorText(static_cast<int>(error))};
 }
 
-std::string Why(const std::string& name, const char* what, DWORD error = ::GetLastError()) {
-    return name + ": " + what + " (" + SystemErrorText(static_cast<int>(error)) + ")";
+Problem Why(const std::string& name, const char* what, DWORD error = ::GetLastError()) {
+    return {.what = what, .where = name, .why = SystemErrorText(static_cast<int>(error)),
+            .layout = Problem::Layout::ReasonAside};
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ LineTestResult RunLineTest(IRadioPort& port, const std::string& device, EventLoo
     WakeLoop listener(loop);
     port.SetListener(&listener);
     if (!port.OpenPort(device, 9600, 0)) {
-        result.openError = port.LastError();
+        result.openError = port.LastError().Text();
         port.SetListener(nullptr);
         return result;
     }

@@ -118,7 +118,7 @@ PortSettingsRead ReadPortSettings(const std::string& path) {
     if (read.status == filestore::Status::Missing) {
         r.created = WritePortSettings(path, 0, &r.note);
     } else if (!read.ok()) {
-        r.note = read.detail;
+        r.note = read.problem().Text();
     } else if (!ScanDecimal(std::string(head.begin(), head.end()), value)) {
         r.note = path + ": holds no port number";
     } else if (value < 0 || value > kPortIndexMax) {
@@ -142,7 +142,7 @@ bool WritePortSettings(const std::string& path, int index, std::string* error, c
     if (!identity.empty() && identity.find_first_of("\r\n") == std::string::npos) text += identity + "\n";
     const filestore::Result w = filestore::ReplaceWholeFile(
         path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-    if (!w.ok() && error) *error = w.detail;
+    if (!w.ok() && error) *error = w.problem().Text();
     return w.ok();
 }
 

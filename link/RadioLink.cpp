@@ -218,7 +218,7 @@ void CRadioLink::OpenRadioPort(std::function<void(int)> done) {
             done(0);
             return;
         }
-        const std::string why = m_pComm->LastError();
+        const std::string why = m_pComm->LastError().Text();
         Say(texts::kCantOpenPort, MsgIcon::Stop, name.empty() ? "COM" + std::to_string(m_nConfiguredPort + 1) + ": " + why : why);
         done(-1);
     });

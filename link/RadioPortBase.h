@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/ByteQueue.h"
+#include "settings/Problem.h"
 
 namespace orvex {
 
@@ -29,14 +30,14 @@ public:
     virtual ~IRadioPort() = default;
 
     // Opens and configures the port and starts the watcher. On failure,
-    // LastError() says why.
+    // LastError() says what failed, where, why and the fix.
     virtual bool OpenPort(const std::string& name, unsigned baudRate, std::uint16_t portId) = 0;
     // Stops the watcher and releases the port. Safe to call when closed.
     virtual void ClosePort() = 0;
     virtual bool IsConnected() const = 0;
     // Returns the number of bytes written.
     virtual int WriteComm(const std::uint8_t* bytes, int count) = 0;
-    virtual std::string LastError() const = 0;
+    virtual Problem LastError() const = 0;
     // The opening that is current has hung up. A hang-up reported for an
     // opening that has since been closed (and the port opened again) is old
     // news and must not end the new one.

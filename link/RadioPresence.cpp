@@ -58,7 +58,7 @@ void RadioPresence::ProbeWhenIdle() {
 void RadioPresence::ProbeNow() {
     m_probeStartedAt = m_loop.NowMs();
     if (!m_link.ProbeOpen(m_link.ConfiguredPort())) {
-        Conclude({Finding::NoPort, m_link.Port().LastError()});
+        Conclude({Finding::NoPort, m_link.Port().LastError().Text()});
         return;
     }
     m_previousListener = m_link.ProbeListener();

@@ -65,9 +65,12 @@ std::string SeparatorNamed(char separator) {
     return {};
 }
 
-// RFC 4180 records with this separator; false with a message for a quote
-// left open or text after a closing quote.
-bool SplitRecords(std::string_view text, char separator, std::vector<Record>& records, std::string& error) {
+std::string RowName(std::size_t row) { return "row " + std::to_string(row); }
+
+// RFC 4180 records with this separator; the problem for a quote left open
+// or text after a closing quote.
+Outcome<std::vector<Record>> SplitRecords(std::string_view text, char separator) {
+    std::vector<Record> records;
     std::size_t i = 0;
     while (i < text.size()) {
         Record record;
@@ -79,8 +82,7 @@ bool SplitRecords(std::string_view text, char separator, std::vector<Record>& re
                 ++i;
                 for (;;) {
                     if (i >= text.size()) {
-                        error = "row " + std::to_string(row) + ": a quoted field is not closed";
-                        return false;
+                        return Problem{.where = RowName(row), .why = "a quoted field is not closed"};
                     }
                     if (text[i] == '"') {
                         if (i + 1 < text.size() && text[i + 1] == '"') {
@@ -96,8 +98,7 @@ bool SplitRecords(std::string_view text, char separator, std::vector<Record>& re
                 // Blanks may follow a closing quote; anything else is a stray quote.
                 while (i < text.size() && text[i] != separator && (text[i] == ' ' || text[i] == '\t')) ++i;
                 if (i < text.size() && text[i] != separator && text[i] != '\n' && text[i] != '\r') {
-                    error = "row " + std::to_string(row) + ": text after a closing quote";
-                    return false;
+                    return Problem{.where = RowName(row), .why = "text after a closing quote"};
                 }
             } else {
                 while (i < text.size() && text[i] != separator && text[i] != '\n' && text[i] != '\r') field.text += text[i++];
@@ -113,34 +114,31 @@ bool SplitRecords(std::string_view text, char separator, std::vector<Record>& re
         if (i < text.size() && text[i] == '\n') ++i;
         records.push_back(std::move(record));
     }
-    return true;
+    return records;
 }
 
 bool IsBlankRecord(const Record& record) {
     return std::all_of(record.begin(), record.end(), [](const Field& f) { return Trim(f.text).empty(); });
 }
 
-// The frequency text the table would take, or a message why not.
+// The frequency text the table would take, or why not (the row left for
+// the caller to name).
 // A spreadsheet in a decimal-comma locale writes "27,125": quoted where
 // commas separate the fields, as it is where semicolons or tabs do.
-std::optional<std::string> CheckFrequency(const Field& field, bool commaIsDecimal, std::string& why) {
+Outcome<std::string> CheckFrequency(const Field& field, bool commaIsDecimal) {
     std::string text = Trim(field.text);
     if ((field.quoted || commaIsDecimal) && std::count(text.begin(), text.end(), ',') == 1 &&
         text.find('.') == std::string::npos)
         std::replace(text.begin(), text.end(), ',', '.');
     if (text.empty()) return std::string{};
     const std::string shown = "\"" + field.text + "\"";
-    if (!IsDigitsAndPoint(text)) {
-        why = "frequency " + shown + " is not a number in MHz (write it as 27.1250, or leave it empty)";
-        return std::nullopt;
-    }
+    if (!IsDigitsAndPoint(text))
+        return Problem{.why = "frequency " + shown + " is not a number in MHz", .fix = "write it as 27.1250, or leave it empty"};
     const FrequencyCheck check = ValidateFrequencyText(text);
     if (check.accepted) return check.normalised;
     if (!IsInBand(ParseFrequencyText(text)))
-        why = "frequency " + shown + " is outside " + FormatMHz(FREQ_MIN_MHZ) + " .. " + FormatMHz(FREQ_MAX_MHZ) + " MHz";
-    else
-        why = "frequency " + shown + std::string(kNotOnStep);
-    return std::nullopt;
+        return Problem{.why = "frequency " + shown + " is outside " + FormatMHz(FREQ_MIN_MHZ) + " .. " + FormatMHz(FREQ_MAX_MHZ) + " MHz"};
+    return Problem{.why = "frequency " + shown + std::string(kNotOnStep)};
 }
 
 struct Columns {
@@ -149,26 +147,22 @@ struct Columns {
     std::size_t count = 0;  // of the header row
 };
 
-// The header row's "Channel" and "Frequency" columns; none, with a
-// message, where one is named twice or missing.
-std::optional<Columns> FindColumns(const Record& header, char separator, std::string& error) {
+// The header row's "Channel" and "Frequency" columns; the problem where
+// one is named twice or missing.
+Outcome<Columns> FindColumns(const Record& header, char separator) {
     std::optional<std::size_t> channelColumn, frequencyColumn;
     for (std::size_t c = 0; c < header.size(); ++c) {
         const std::string name = Trim(header[c].text);
         for (auto [wanted, column] : {std::pair{kChannelHeader, &channelColumn}, std::pair{kFrequencyHeader, &frequencyColumn}}) {
             if (!EqualNoCase(name, wanted)) continue;
-            if (*column) {
-                error = "row 1: the column \"" + std::string(wanted) + "\" appears twice";
-                return std::nullopt;
-            }
+            if (*column) return Problem{.where = RowName(1), .why = "the column \"" + std::string(wanted) + "\" appears twice"};
             *column = c;
         }
     }
     for (auto [wanted, column] : {std::pair{kChannelHeader, channelColumn}, std::pair{kFrequencyHeader, frequencyColumn}}) {
-        if (!column) {
-            error = "row 1: the header row has no \"" + std::string(wanted) + "\" column" + SeparatorNamed(separator);
-            return std::nullopt;
-        }
+        if (!column)
+            return Problem{.where = RowName(1),
+                           .why = "the header row has no \"" + std::string(wanted) + "\" column" + SeparatorNamed(separator)};
     }
     return Columns{*channelColumn, *frequencyColumn, header.size()};
 }
@@ -198,39 +192,29 @@ std::optional<std::string> SplitFrequency(const Record& record, const Columns& c
     return found + advice;
 }
 
-// Record r (the header being 0) into its channel's cell; false with a
-// message in result where the row cannot be taken.
-bool ReadRow(const Record& record, std::size_t r, const Columns& columns, bool commaSeparated,
-             std::array<std::size_t, kChannelCount>& seenAt, ChannelCsvRead& result) {
-    const std::string rowName = "row " + std::to_string(r + 1);
-    if (const auto split = SplitFrequency(record, columns, commaSeparated)) {
-        result.error = rowName + ": " + *split;
-        return false;
-    }
-    if (record.size() <= std::max(columns.channel, columns.frequency)) {
-        result.error = rowName + ": fewer fields than the header has";
-        return false;
-    }
+// Record r (the header being 0) into its channel's cell; the problem where
+// the row cannot be taken.
+Outcome<void> ReadRow(const Record& record, std::size_t r, const Columns& columns, bool commaSeparated,
+                      std::array<std::size_t, kChannelCount>& seenAt, ChannelCells& cells) {
+    const std::string rowName = RowName(r + 1);
+    if (const auto split = SplitFrequency(record, columns, commaSeparated)) return Problem{.where = rowName, .why = *split};
+    if (record.size() <= std::max(columns.channel, columns.frequency))
+        return Problem{.where = rowName, .why = "fewer fields than the header has"};
     const std::string label = Trim(record[columns.channel].text);
     const int row = RowOfLabel(label);
-    if (row == 0) {
-        result.error = rowName + ": unknown channel \"" + label + "\"" + std::string(kChannelLabelsNamed);
-        return false;
-    }
+    if (row == 0) return Problem{.where = rowName, .why = "unknown channel \"" + label + "\"" + std::string(kChannelLabelsNamed)};
     const std::string where = rowName + " (" + RowLabel(row) + ")";
-    if (seenAt[row - 1] != 0) {
-        result.error = where + ": channel " + RowLabel(row) + " is already in row " + std::to_string(seenAt[row - 1]);
-        return false;
-    }
+    if (seenAt[row - 1] != 0)
+        return Problem{.where = where, .why = "channel " + RowLabel(row) + " is already in row " + std::to_string(seenAt[row - 1])};
     seenAt[row - 1] = r + 1;
-    std::string why;
-    const auto frequency = CheckFrequency(record[columns.frequency], !commaSeparated, why);
+    Outcome<std::string> frequency = CheckFrequency(record[columns.frequency], !commaSeparated);
     if (!frequency) {
-        result.error = where + ": " + why;
-        return false;
+        Problem problem = frequency.problem();
+        problem.where = where;
+        return problem;
     }
-    result.cells[row - 1] = *frequency;
-    return true;
+    cells[row - 1] = std::move(frequency.value());
+    return {};
 }
 
 }  // namespace
@@ -252,37 +236,32 @@ std::string WriteChannelCsv(const ChannelCells& cells) {
 }
 
 ChannelCsvRead ReadChannelCsv(std::string_view text) {
-    ChannelCsvRead result;
-    if (const auto bad = FirstInvalidUtf8(text)) {
-        result.error = NotUtf8Message(*bad, "save it from the spreadsheet as CSV UTF-8");
-        return result;
-    }
+    if (const auto bad = FirstInvalidUtf8(text))
+        return Problem{.why = NotUtf8Message(*bad, "save it from the spreadsheet as CSV UTF-8")};
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     const char separator = HeaderSeparator(text);
     // Only where commas separate the fields can a decimal comma split one.
     const bool commaSeparated = separator == ',';
-    std::vector<Record> records;
-    if (!SplitRecords(text, separator, records, result.error)) return result;
-    if (records.empty() || IsBlankRecord(records.front())) {
-        result.error = "row 1: expected the header row \"Channel,Frequency\"";
-        return result;
-    }
-    const std::optional<Columns> columns = FindColumns(records.front(), separator, result.error);
-    if (!columns) return result;
+    const Outcome<std::vector<Record>> split = SplitRecords(text, separator);
+    if (!split) return split.problem();
+    const std::vector<Record>& records = split.value();
+    if (records.empty() || IsBlankRecord(records.front()))
+        return Problem{.where = RowName(1), .why = "expected the header row \"Channel,Frequency\""};
+    const Outcome<Columns> columns = FindColumns(records.front(), separator);
+    if (!columns) return columns.problem();
 
+    ChannelCells cells;
     std::array<std::size_t, kChannelCount> seenAt{};  // the row each channel came in, 0 for none yet
     for (std::size_t r = 1; r < records.size(); ++r) {
         if (IsBlankRecord(records[r])) continue;
-        if (!ReadRow(records[r], r, *columns, commaSeparated, seenAt, result)) return result;
+        if (Outcome<void> row = ReadRow(records[r], r, columns.value(), commaSeparated, seenAt, cells); !row)
+            return row.problem();
     }
     for (int row = 1; row <= kChannelCount; ++row) {
-        if (seenAt[row - 1] == 0) {
-            result.error = "no row for channel " + RowLabel(row) + " (each of P1 .. P9 and P0 needs one row)";
-            return result;
-        }
+        if (seenAt[row - 1] == 0)
+            return Problem{.why = "no row for channel " + RowLabel(row), .fix = "each of P1 .. P9 and P0 needs one row"};
     }
-    result.ok = true;
-    return result;
+    return cells;
 }
 
 }  // namespace orvex

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "settings/Problem.h"
 #include "settings/QMDataMng.h"
 
 namespace orvex {
@@ -14,11 +15,9 @@ std::string WriteChannelCsv(const ChannelCells& cells);
 // comma, quote or line end inside would otherwise split it.
 std::string CsvQuoted(std::string_view text);
 
-struct ChannelCsvRead {
-    bool ok = false;
-    ChannelCells cells;  // normalised as the table stores an entry ("27.1250"), P1 first
-    std::string error;   // what is wrong and where, when !ok
-};
+// The cells, normalised as the table stores an entry ("27.1250"), P1 first;
+// or what is wrong, where the row is.
+using ChannelCsvRead = Outcome<ChannelCells>;
 
 // Reads what WriteChannelCsv writes and what spreadsheets make of it: the
 // fields are separated by commas, semicolons or tabs, whichever the header

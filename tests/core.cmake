@@ -59,3 +59,12 @@ orvex_add_test(exchange_tests SOURCES
     ${PROJECT_SOURCE_DIR}/tools/cli/FormJson.cpp
     ${PROJECT_SOURCE_DIR}/tools/cli/CliJson.cpp
     DEPS orvex_formmodel LABELS core ENVIRONMENT ${_exchange_env})
+
+# What users read when a file, an import or a port fails, at the seams
+# where the problem leaves for the prompter or the command line. The port
+# case opens POSIX device paths.
+if(NOT WIN32)
+    orvex_add_test(problem_seam_tests SOURCES
+        seams/ProblemSeamsTest.cpp
+        DEPS orvex_formmodel orvex_link LABELS core)
+endif()

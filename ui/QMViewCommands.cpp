@@ -293,10 +293,10 @@ bool CQMView::ImportChannelsFrom(const std::string& path) {
         case Refusal::Transfer: return refuse(std::string(kImportDuringTransfer));
         default: return false;
     }
-    const ImportText input = ReadImportFile(path);
-    if (!input.ok) return refuse(FileNameOf(path) + " " + input.error);
-    const ChannelImport imported = ImportChannelCsv(m_form, input.text);
-    if (!imported.ok) return refuse(imported.error);
+    const Outcome<std::string> input = ReadImportFile(path);
+    if (!input) return refuse(FileNameOf(path) + " " + input.problem().Text());
+    const Outcome<void> imported = ImportChannelCsv(m_form, input.value());
+    if (!imported) return refuse(imported.problem().Text());
     m_form.View().SetStatusText(std::string(viewtexts::kChannelsImported) + FileNameOf(path));
     return true;
 }
@@ -314,10 +314,10 @@ void CQMView::OnFileExportChannels() {
 bool CQMView::ExportChannelsTo(const std::string& path) {
     // Mid-transfer the table holds half of what is coming or going.
     if (m_session->Begin(Command::ExportChannels) != Refusal::None) return false;
-    const filestore::Result written = ExportChannelCsvFile(m_form, path);
-    if (!written.ok()) {
+    const Outcome<void> written = ExportChannelCsvFile(m_form, path);
+    if (!written) {
         m_form.Messages().Show(UserMessage{std::string(viewtexts::kChannelsNotExported) + FileNameOf(path),
-                                           written.detail, MsgIcon::Stop, MsgButtons::Ok});
+                                           written.problem().Text(), MsgIcon::Stop, MsgButtons::Ok});
         return false;
     }
     m_form.View().SetStatusText(std::string(viewtexts::kChannelsExported) + FileNameOf(path));

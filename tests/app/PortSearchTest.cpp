@@ -190,9 +190,9 @@ private slots:
         QCOMPARE(h.Link().Outcome(), TransferOutcome::Completed);
         // The read's backup is its news; the search had none.
         const BackupListing kept = h.View().Backups().List();
-        QCOMPARE(int(kept.entries.size()), 1);
+        QCOMPARE(int(kept.value().size()), 1);
         QCOMPARE(status.Texts(),
-                 (QStringList{kTotalHint, QString::fromStdString(std::string(kBackupKeptNews) + kept.entries[0].path)}));
+                 (QStringList{kTotalHint, QString::fromStdString(std::string(kBackupKeptNews) + kept.value()[0].path)}));
         QCOMPARE(h.Messages(), QStringList{"UPLOAD COMPLETE"});
         QVERIFY(!h.View().Search().Active());
         QCOMPARE(QString::fromStdString(h.PortFileContent()), QString("0\n"));

@@ -129,9 +129,9 @@ private slots:
         // The radio's settings before the write are kept, and named; the
         // read back is not kept.
         const BackupListing kept = h.View().Backups().List();
-        QCOMPARE(int(kept.entries.size()), 1);
-        QCOMPARE(kept.entries[0].frequencies[0], std::string("26.9650"));
-        QVERIFY(h.prompts.shown[0].detail.find(kept.entries[0].path) != std::string::npos);
+        QCOMPARE(int(kept.value().size()), 1);
+        QCOMPARE(kept.value()[0].frequencies[0], std::string("26.9650"));
+        QVERIFY(h.prompts.shown[0].detail.find(kept.value()[0].path) != std::string::npos);
     }
 
     void aReadIsKeptAsABackupAndTheStatusLineNamesIt() {
@@ -193,7 +193,7 @@ private slots:
         h.frame->OnCommand(ID_FILE_NEW);
         QCOMPARE(h.Cell(1), QString());
         QVERIFY(h.ShowAndActivate());
-        const std::string backup = h.View().Backups().List().entries.at(0).path;
+        const std::string backup = h.View().Backups().List().value().at(0).path;
         DialogWatch dialogs(QString::fromStdString(backup));
         h.frame->Action(ID_FILE_OPEN_BACKUP)->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(dialogs.watch.Count(), 1, 3000);

@@ -58,16 +58,16 @@ TEST(BackupStore, NamesByLocalTimeAndNeverOverwritesWithinASecond) {
     TempDir dir;
     FakeClock clock;
     BackupStore store(dir.File("data/orvex/backups"), clock.Fn());  // parents are made too
-    const KeepResult a = store.Keep(Values(10786, 0));
-    const KeepResult b = store.Keep(Values(10800, 1));
-    const KeepResult c = store.Keep(Values(10820, 2));
-    ASSERT_TRUE(a.ok && b.ok && c.ok) << a.problem << b.problem << c.problem;
-    EXPECT_EQ(Name(a.path), "2026-12-09_22-55-07.kvx");
-    EXPECT_EQ(Name(b.path), "2026-12-09_22-55-07_2.kvx");
-    EXPECT_EQ(Name(c.path), "2026-12-09_22-55-07_3.kvx");
+    const Outcome<std::string> a = store.Keep(Values(10786, 0));
+    const Outcome<std::string> b = store.Keep(Values(10800, 1));
+    const Outcome<std::string> c = store.Keep(Values(10820, 2));
+    ASSERT_TRUE(a.ok() && b.ok() && c.ok()) << a.problem() << b.problem() << c.problem();
+    EXPECT_EQ(Name(a.value()), "2026-12-09_22-55-07.kvx");
+    EXPECT_EQ(Name(b.value()), "2026-12-09_22-55-07_2.kvx");
+    EXPECT_EQ(Name(c.value()), "2026-12-09_22-55-07_3.kvx");
     // Each holds the image of its own values, nothing else.
     const kvx::KvxImage image = kvx::EncodeKvx(Values(10800, 1));
-    EXPECT_EQ(ReadBytes(b.path), Bytes(image.bytes().begin(), image.bytes().end()));
+    EXPECT_EQ(ReadBytes(b.value()), Bytes(image.bytes().begin(), image.bytes().end()));
     // No temporary file stays beside them.
     EXPECT_EQ(std::distance(fs::directory_iterator(store.Folder()), fs::directory_iterator()), 3);
 }
@@ -76,20 +76,20 @@ TEST(BackupStore, AnotherProgramKeepingOneInTheSameSecondCostsNeitherBackup) {
     TempDir dir;
     FakeClock clock;
     BackupStore other(dir.File("backups"), clock.Fn());
-    KeepResult theirs;
+    Outcome<std::string> theirs = Problem{};
     // The other program's backup lands while ours is still being written.
     WholeFileWriter racing = [&](const std::string& path, std::span<const std::uint8_t> bytes) {
         theirs = other.Keep(Values(12000, 4));
         return filestore::ReplaceWholeFile(path, bytes);
     };
     BackupStore mine(dir.File("backups"), clock.Fn(), racing);
-    const KeepResult ours = mine.Keep(Values(10786, 0));
-    ASSERT_TRUE(ours.ok && theirs.ok) << ours.problem << theirs.problem;
-    EXPECT_EQ(Name(theirs.path), "2026-12-09_22-55-07.kvx");
-    EXPECT_EQ(Name(ours.path), "2026-12-09_22-55-07_2.kvx");
+    const Outcome<std::string> ours = mine.Keep(Values(10786, 0));
+    ASSERT_TRUE(ours.ok() && theirs.ok()) << ours.problem() << theirs.problem();
+    EXPECT_EQ(Name(theirs.value()), "2026-12-09_22-55-07.kvx");
+    EXPECT_EQ(Name(ours.value()), "2026-12-09_22-55-07_2.kvx");
     const kvx::KvxImage a = kvx::EncodeKvx(Values(12000, 4)), b = kvx::EncodeKvx(Values(10786, 0));
-    EXPECT_EQ(ReadBytes(theirs.path), Bytes(a.bytes().begin(), a.bytes().end()));
-    EXPECT_EQ(ReadBytes(ours.path), Bytes(b.bytes().begin(), b.bytes().end()));
+    EXPECT_EQ(ReadBytes(theirs.value()), Bytes(a.bytes().begin(), a.bytes().end()));
+    EXPECT_EQ(ReadBytes(ours.value()), Bytes(b.bytes().begin(), b.bytes().end()));
     EXPECT_EQ(std::distance(fs::directory_iterator(mine.Folder()), fs::directory_iterator()), 2);
 }
 
@@ -97,31 +97,31 @@ TEST(BackupStore, ListsNewestFirstWithABrokenFileNamedNotDropped) {
     TempDir dir;
     FakeClock clock;
     BackupStore store(dir.File("backups"), clock.Fn());
-    EXPECT_TRUE(store.List().entries.empty());  // no folder yet: nothing, and no problem
-    EXPECT_TRUE(store.List().problem.empty());
+    EXPECT_TRUE(store.List().value().empty());  // no folder yet: nothing, and no problem
+    EXPECT_TRUE(store.List().ok());
     clock.now = At(9, 0, 0);
-    for (int i = 0; i < 10; ++i) ASSERT_TRUE(store.Keep(Values(10400 + 4 * i, 3)).ok);  // up to _10
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(store.Keep(Values(10400 + 4 * i, 3)).ok());  // up to _10
     clock.now = At(10, 0, 0);
-    ASSERT_TRUE(store.Keep(Values(12000, 4)).ok);
+    ASSERT_TRUE(store.Keep(Values(12000, 4)).ok());
     WriteBytes(dir.File("backups/2026-12-09_09-30-00.kvx"), Bytes(100, 0x41));  // cut short
     WriteBytes(dir.File("backups/notes.txt"), Bytes(3, 0x41));
 
     const BackupListing listing = store.List();
-    ASSERT_TRUE(listing.problem.empty()) << listing.problem;
-    ASSERT_EQ(listing.entries.size(), 12u);
-    EXPECT_EQ(listing.entries[0].time, "2026-12-09 10:00:00");
-    EXPECT_EQ(listing.entries[0].bandPlanName, "New Guinea Marine");
-    EXPECT_EQ(listing.entries[0].frequencies[0], "30.0000");
-    EXPECT_EQ(listing.entries[0].frequencies[1], "");
-    EXPECT_EQ(listing.entries[1].name, "2026-12-09_09-30-00.kvx");
-    EXPECT_FALSE(listing.entries[1].problem.empty());
+    ASSERT_TRUE(listing.ok()) << listing.problem();
+    ASSERT_EQ(listing.value().size(), 12u);
+    EXPECT_EQ(listing.value()[0].time, "2026-12-09 10:00:00");
+    EXPECT_EQ(listing.value()[0].bandPlanName, "New Guinea Marine");
+    EXPECT_EQ(listing.value()[0].frequencies[0], "30.0000");
+    EXPECT_EQ(listing.value()[0].frequencies[1], "");
+    EXPECT_EQ(listing.value()[1].name, "2026-12-09_09-30-00.kvx");
+    EXPECT_TRUE(listing.value()[1].problem.has_value());
     // _10 is newer than _9 and _2, though it sorts before them as text.
-    EXPECT_EQ(listing.entries[2].name, "2026-12-09_09-00-00_10.kvx");
-    EXPECT_EQ(listing.entries[2].frequencies[0], "26.0900");
-    EXPECT_EQ(listing.entries[3].name, "2026-12-09_09-00-00_9.kvx");
-    EXPECT_EQ(listing.entries[11].name, "2026-12-09_09-00-00.kvx");
-    EXPECT_EQ(listing.entries[11].bandPlan, 3);
-    EXPECT_EQ(listing.entries[11].frequencies[0], "26.0000");
+    EXPECT_EQ(listing.value()[2].name, "2026-12-09_09-00-00_10.kvx");
+    EXPECT_EQ(listing.value()[2].frequencies[0], "26.0900");
+    EXPECT_EQ(listing.value()[3].name, "2026-12-09_09-00-00_9.kvx");
+    EXPECT_EQ(listing.value()[11].name, "2026-12-09_09-00-00.kvx");
+    EXPECT_EQ(listing.value()[11].bandPlan, 3);
+    EXPECT_EQ(listing.value()[11].frequencies[0], "26.0000");
 }
 
 TEST(BackupStore, KeepsTheNewestAndLeavesOtherFilesAlone) {
@@ -141,13 +141,13 @@ TEST(BackupStore, KeepsTheNewestAndLeavesOtherFilesAlone) {
                                 "2026-12-08_00-00-00_02.kvx", "2026-12-08_0a-00-00.kvx"})
         WriteBytes(dir.File(std::string("backups/") + foreign), Bytes(1, 0));
 
-    const KeepResult kept = store.Keep(Values(10786, 0));
-    ASSERT_TRUE(kept.ok) << kept.problem;
+    const Outcome<std::string> kept = store.Keep(Values(10786, 0));
+    ASSERT_TRUE(kept.ok()) << kept.problem();
     const BackupListing listing = store.List();
-    ASSERT_EQ(listing.entries.size(), kBackupsKept);
-    EXPECT_EQ(listing.entries.front().path, kept.path);
+    ASSERT_EQ(listing.value().size(), kBackupsKept);
+    EXPECT_EQ(listing.value().front().path, kept.value());
     // The three oldest went.
-    EXPECT_EQ(listing.entries.back().name, "2026-12-08_00-00-03.kvx");
+    EXPECT_EQ(listing.value().back().name, "2026-12-08_00-00-03.kvx");
     for (const char* gone : {"2026-12-08_00-00-00.kvx", "2026-12-08_00-00-01.kvx", "2026-12-08_00-00-02.kvx"})
         EXPECT_FALSE(Exists(dir.File(std::string("backups/") + gone))) << gone;
     for (const char* foreign : {"mine.kvx", "2026-12-08_00-00-00.kvx.bak", "2026-12-08_00-00-00_1.kvx",
@@ -175,8 +175,8 @@ TEST(BackupStore, EveryNewNameIsFlushedWithTheFolderBeforeTheBackupIsReported) {
         seen.push_back(names);
     };
     BackupStore store(dir.File("backups"), clock.Fn(), filestore::ReplaceWholeFile, sync);
-    ASSERT_TRUE(store.Keep(Values(10786, 0)).ok);
-    ASSERT_TRUE(store.Keep(Values(10800, 0)).ok);
+    ASSERT_TRUE(store.Keep(Values(10786, 0)).ok());
+    ASSERT_TRUE(store.Keep(Values(10800, 0)).ok());
     // Flushed once the passing name was gone, not before the backup had its own.
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0], std::vector<std::string>{"2026-12-09_22-55-07.kvx"});
@@ -212,15 +212,15 @@ TEST(BackupStore, WhatADeadProgramLeftIsPublishedOrTidiedAndWhatIsInUseStays) {
     WriteBytes(foreign, Bytes(1, 0));
     for (const std::string& old : {lost, named, halfPosix, halfWin, foreign}) Age(old);
 
-    ASSERT_TRUE(store.Keep(Values(10786, 0)).ok);
+    ASSERT_TRUE(store.Keep(Values(10786, 0)).ok());
     for (const std::string& gone : {lost, twin, halfPosix, halfWin}) EXPECT_FALSE(Exists(gone)) << gone;
     for (const std::string& kept : {busy, busyHalf, foreign}) EXPECT_TRUE(Exists(kept)) << kept;
     EXPECT_EQ(ReadBytes(in("2026-12-09_20-00-00.kvx")), ImageOf(Values(12000, 4)));
     EXPECT_EQ(ReadBytes(named), ImageOf(Values(10800, 1)));
     const BackupListing listing = store.List();
-    ASSERT_EQ(listing.entries.size(), 3u);  // the new one, the named one once, the lost one
-    EXPECT_EQ(listing.entries[1].name, "2026-12-09_21-00-00.kvx");
-    EXPECT_EQ(listing.entries[2].name, "2026-12-09_20-00-00.kvx");
+    ASSERT_EQ(listing.value().size(), 3u);  // the new one, the named one once, the lost one
+    EXPECT_EQ(listing.value()[1].name, "2026-12-09_21-00-00.kvx");
+    EXPECT_EQ(listing.value()[2].name, "2026-12-09_20-00-00.kvx");
 }
 
 TEST(BackupStore, NamesStopAtTheLastOneTheListingReads) {
@@ -258,8 +258,8 @@ TEST(BackupStore, ANameThatCannotBeLookedAtFailsWithItsReasonInsteadOfSearchingO
     // that never ends must not hang the suite.
     const std::string seen = RunUnprivileged([&] {
         FakeClock clock;
-        const KeepResult r = BackupStore(folder, clock.Fn(), locking).Keep(Values(10786, 0));
-        std::printf("%d|%s\n", r.ok ? 1 : 0, r.problem.c_str());
+        const Outcome<std::string> r = BackupStore(folder, clock.Fn(), locking).Keep(Values(10786, 0));
+        std::printf("%d|%s\n", r.ok() ? 1 : 0, (r.ok() ? "" : r.problem().Text().c_str()));
         return 0;
     });
     fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
@@ -277,9 +277,9 @@ TEST(BackupStore, AClockSetBackNeverCostsTheNewestBackup) {
         std::snprintf(name, sizeof name, "2026-12-10_%02zu-%02zu-%02zu.kvx", i / 3600, (i / 60) % 60, i % 60);
         WriteBytes(dir.File("backups/" + std::string(name)), Bytes(2048, 0));
     }
-    const KeepResult kept = store.Keep(Values(10786, 0));  // a day earlier than all of them
-    ASSERT_TRUE(kept.ok) << kept.problem;
-    EXPECT_TRUE(Exists(kept.path));
+    const Outcome<std::string> kept = store.Keep(Values(10786, 0));  // a day earlier than all of them
+    ASSERT_TRUE(kept.ok()) << kept.problem();
+    EXPECT_TRUE(Exists(kept.value()));
 }
 
 TEST(BackupStore, FailuresSayWhyWithTheFolderAndTheFix) {
@@ -288,14 +288,14 @@ TEST(BackupStore, FailuresSayWhyWithTheFolderAndTheFix) {
     {
         WriteBytes(dir.File("afile"), Bytes(1, 0));
         BackupStore store(dir.File("afile"), clock.Fn());
-        const KeepResult r = store.Keep(Values(10786, 0));
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.problem.find(dir.File("afile") + ": is a file, not a folder"), std::string::npos) << r.problem;
-        EXPECT_NE(r.problem.find("move or rename"), std::string::npos) << r.problem;
+        const Outcome<std::string> r = store.Keep(Values(10786, 0));
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.problem().Text().find(dir.File("afile") + ": is a file, not a folder"), std::string::npos) << r.problem();
+        EXPECT_NE(r.problem().Text().find("move or rename"), std::string::npos) << r.problem();
         BackupStore below(dir.File("afile/backups"), clock.Fn());  // a parent that is a file
-        const KeepResult r2 = below.Keep(Values(10786, 0));
-        EXPECT_FALSE(r2.ok);
-        EXPECT_NE(r2.problem.find(dir.File("afile/backups")), std::string::npos) << r2.problem;
+        const Outcome<std::string> r2 = below.Keep(Values(10786, 0));
+        EXPECT_FALSE(r2.ok());
+        EXPECT_NE(r2.problem().Text().find(dir.File("afile/backups")), std::string::npos) << r2.problem();
     }
     {
         // The disk fills while the backup is written.
@@ -303,12 +303,12 @@ TEST(BackupStore, FailuresSayWhyWithTheFolderAndTheFix) {
             return filestore::Result{filestore::Status::WriteFailed, filestore::DescribeError(path, kDiskFull)};
         };
         BackupStore store(dir.File("full"), clock.Fn(), full);
-        const KeepResult r = store.Keep(Values(10786, 0));
-        EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.problem.find(dir.File("full") + kSep + "2026-12-09_22-55-07.kvx"), std::string::npos) << r.problem;
-        EXPECT_NE(r.problem.find("the disk is full: free some space"), std::string::npos) << r.problem;
+        const Outcome<std::string> r = store.Keep(Values(10786, 0));
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.problem().Text().find(dir.File("full") + kSep + "2026-12-09_22-55-07.kvx"), std::string::npos) << r.problem();
+        EXPECT_NE(r.problem().Text().find("the disk is full: free some space"), std::string::npos) << r.problem();
     }
-    EXPECT_FALSE(BackupStore("", clock.Fn()).Keep(Values(10786, 0)).problem.empty());
+    EXPECT_FALSE(BackupStore("", clock.Fn()).Keep(Values(10786, 0)).ok());
 }
 
 #ifndef _WIN32
@@ -321,8 +321,8 @@ TEST(BackupStore, AReadOnlyFolderIsRefusedAndLeftAsItWas) {
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
     const std::string seen = RunUnprivileged([&] {
         FakeClock clock;
-        const KeepResult r = BackupStore(folder, clock.Fn()).Keep(Values(10786, 0));
-        std::printf("%d|%s\n", r.ok ? 1 : 0, r.problem.c_str());
+        const Outcome<std::string> r = BackupStore(folder, clock.Fn()).Keep(Values(10786, 0));
+        std::printf("%d|%s\n", r.ok() ? 1 : 0, (r.ok() ? "" : r.problem().Text().c_str()));
         return 0;
     });
     EXPECT_EQ(seen.rfind("0|" + folder + "/2026-12-09_22-55-07.kvx: Permission denied", 0), 0u) << seen;

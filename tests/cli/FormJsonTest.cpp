@@ -216,18 +216,18 @@ TEST_F(FormJsonTest, CsvImportChangesOnlyTheCellsAndNeverDuringATransfer) {
     const std::string csv = WriteChannelCsv(cells);
 
     test::TransferStarts(form);
-    ChannelImport result = ImportChannelCsv(form, csv);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, kImportDuringTransfer);
+    Outcome<void> result = ImportChannelCsv(form, csv);
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.problem().Text(), kImportDuringTransfer);
     test::TransferEnds(form);
     EXPECT_TRUE(form.Snapshot() == opened);
 
     result = ImportChannelCsv(form, "Channel,Frequency\nP1,27.1263\n");
-    EXPECT_EQ(result.error, "row 2 (P1): frequency \"27.1263\" is not on the 2.5 kHz step");
+    EXPECT_EQ(result.problem().Text(), "row 2 (P1): frequency \"27.1263\" is not on the 2.5 kHz step");
     EXPECT_TRUE(form.Snapshot() == opened);
 
     result = ImportChannelCsv(form, csv);
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result.ok()) << result.problem();
     FormSnapshot expected = opened;
     expected.cells = cells;
     EXPECT_TRUE(form.Snapshot() == expected);

@@ -185,9 +185,9 @@ TEST(WriteAndVerify, ARowTheRadioKeptWronglyIsNamedAndOnlyTheFirstReadIsKept) {
     EXPECT_NE(told.text.find("P3: written 27.0000, read back "), std::string::npos) << told.text;
 
     const BackupListing kept = store.List();
-    ASSERT_EQ(kept.entries.size(), 1u);
-    EXPECT_EQ(result.backupPath, kept.entries[0].path);
-    EXPECT_EQ(kept.entries[0].bandPlan, kBandPlanSouthAfrica);  // what the radio held before
+    ASSERT_EQ(kept.value().size(), 1u);
+    EXPECT_EQ(result.backupPath, kept.value()[0].path);
+    EXPECT_EQ(kept.value()[0].bandPlan, kBandPlanSouthAfrica);  // what the radio held before
     EXPECT_NE(told.detail.find(result.backupPath), std::string::npos) << told.detail;
     EXPECT_EQ(news.size(), 1u);
 }
@@ -223,7 +223,7 @@ TEST(WriteAndVerify, StartedWhileAWriteSettlesItWaitsAndRuns) {
 TEST(WriteAndVerify, ARadioWhoseBackupCannotBeKeptIsNotWritten) {
     TempDir dir;
     const WholeFileWriter diskFull = [](const std::string& path, std::span<const std::uint8_t>) {
-        return filestore::Result{filestore::Status::WriteFailed, path + ": No space left on device"};
+        return filestore::Result{filestore::Status::WriteFailed, {.where = path, .why = "No space left on device"}};
     };
     WriteBytes(dir.File("afile"), Bytes(1, 0));
     struct Case {

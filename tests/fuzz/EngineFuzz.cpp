@@ -19,7 +19,7 @@ public:
     void ClosePort() override { m_open = false; }
     bool IsConnected() const override { return m_open; }
     int WriteComm(const std::uint8_t*, int count) override { return m_open ? count : 0; }
-    std::string LastError() const override { return {}; }
+    Problem LastError() const override { return {}; }
     void SetListener(IPortListener*) override {}
     void Deliver(const std::uint8_t* bytes, int n) {
         WithQueue([&](CByteQueue& q) {

@@ -34,12 +34,12 @@ std::string SavedAfterImport(const std::string& json, const std::string& path) {
 
 void CheckCsv(std::string_view text) {
     const ChannelCsvRead read = ReadChannelCsv(text);
-    if (!read.ok) {
-        if (read.error.empty()) std::abort();
+    if (!read) {
+        if (read.problem().Text().empty()) std::abort();
         return;
     }
-    const ChannelCsvRead again = ReadChannelCsv(WriteChannelCsv(read.cells));
-    if (!again.ok || again.cells != read.cells) std::abort();
+    const ChannelCsvRead again = ReadChannelCsv(WriteChannelCsv(read.value()));
+    if (!again || again.value() != read.value()) std::abort();
 }
 
 void CheckSettingsFile(const std::uint8_t* data, std::size_t size) {

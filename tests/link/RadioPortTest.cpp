@@ -143,11 +143,11 @@ TEST(RadioPortOpen, FailuresSayWhyAndLeaveNothingOpen) {
 
     CRadioPort port;
     EXPECT_FALSE(port.OpenPort(dir.File("ttyMISSING"), kBaudRate, 0));
-    EXPECT_NE(port.LastError().find("no such device"), std::string::npos) << port.LastError();
+    EXPECT_NE(port.LastError().Text().find("no such device"), std::string::npos) << port.LastError();
     EXPECT_FALSE(port.IsConnected());
 
     EXPECT_FALSE(port.OpenPort(plain, kBaudRate, 0));
-    EXPECT_NE(port.LastError().find("not a serial device"), std::string::npos) << port.LastError();
+    EXPECT_NE(port.LastError().Text().find("not a serial device"), std::string::npos) << port.LastError();
     EXPECT_FALSE(port.IsConnected());
     const std::uint8_t b = QM_PROTO_CHK_DEV;
     EXPECT_EQ(port.WriteComm(&b, 1), 0);
@@ -161,7 +161,7 @@ TEST(RadioPortOpen, SecondPortOnTheSameDeviceIsRefusedAsBusy) {
     ASSERT_TRUE(link.Open()) << link.port.LastError();
     CRadioPort second;
     EXPECT_FALSE(second.OpenPort(link.pty.SlavePath(), kBaudRate, 0));
-    EXPECT_NE(second.LastError().find("busy"), std::string::npos) << second.LastError();
+    EXPECT_NE(second.LastError().Text().find("busy"), std::string::npos) << second.LastError();
     EXPECT_FALSE(second.IsConnected());
 
     // The refused attempt must not have disturbed the owner.

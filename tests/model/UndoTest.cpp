@@ -63,7 +63,7 @@ TEST_F(UndoTest, EachKindOfChangeIsOneStepUndoneAndRedoneExactly) {
         {"channel import", [](FormModel& f) { test::FillForm(f, 1); },
          [](FormModel& f) {
              ASSERT_TRUE(ImportChannelCsv(f, "Channel,Frequency\nP1,26.965\nP2,\nP3,\nP4,\nP5,\nP6,\nP7,\nP8,\nP9,\n"
-                                             "P0,30\n").ok);
+                                             "P0,30\n").ok());
          }},
     };
     for (const Case& c : cases) {

@@ -22,8 +22,8 @@ std::vector<std::string> Ten(const std::string& first = "27.1250") {
 
 std::string ErrorOf(const std::string& csv) {
     const ChannelCsvRead read = ReadChannelCsv(csv);
-    EXPECT_FALSE(read.ok) << csv;
-    return read.error;
+    EXPECT_FALSE(read.ok()) << csv;
+    return read.ok() ? std::string() : read.problem().Text();
 }
 
 TEST(ChannelCsv, WrittenTextReadsBackToTheSameCells) {
@@ -32,8 +32,8 @@ TEST(ChannelCsv, WrittenTextReadsBackToTheSameCells) {
     EXPECT_TRUE(csv.starts_with("Channel,Frequency\nP1,26.9650\nP2,\nP3,27.1250\n"));
     EXPECT_TRUE(csv.ends_with("P9,\nP0,26.0000\n"));
     const ChannelCsvRead read = ReadChannelCsv(csv);
-    ASSERT_TRUE(read.ok) << read.error;
-    EXPECT_EQ(read.cells, cells);
+    ASSERT_TRUE(read.ok()) << read.problem();
+    EXPECT_EQ(read.value(), cells);
     // A cell typed with a comma or a quote still makes one field.
     cells[1] = "27,1\"x";
     EXPECT_NE(WriteChannelCsv(cells).find("P2,\"27,1\"\"x\"\n"), std::string::npos);
@@ -56,14 +56,14 @@ TEST(ChannelCsv, TakesWhatSpreadsheetsWrite) {
         "x,28.,P8\r\n"
         "x,.,P7\r\n";
     const ChannelCsvRead read = ReadChannelCsv(csv + "\"multi\nline\",,P6\r\n,,\r\n");
-    EXPECT_FALSE(read.ok);
-    EXPECT_EQ(read.error, "row 11 (P7): frequency \".\" is not a number in MHz (write it as 27.1250, or leave it empty)");
+    EXPECT_FALSE(read.ok());
+    EXPECT_EQ(read.problem().Text(), "row 11 (P7): frequency \".\" is not a number in MHz (write it as 27.1250, or leave it empty)");
 
     std::string fixed = csv;
     fixed.replace(fixed.find("x,.,P7"), 6, "x,,P7");
     const ChannelCsvRead ok = ReadChannelCsv(fixed + "\"multi\nline\",,P6\r\n,,\r\n");
-    ASSERT_TRUE(ok.ok) << ok.error;
-    EXPECT_EQ(ok.cells, (ChannelCells{"27.1250", "27.1300", "", "26.0000", "", "", "", "28.0000", "30.0000", "29.9975"}));
+    ASSERT_TRUE(ok.ok()) << ok.problem();
+    EXPECT_EQ(ok.value(), (ChannelCells{"27.1250", "27.1300", "", "26.0000", "", "", "", "28.0000", "30.0000", "29.9975"}));
 }
 
 TEST(ChannelCsv, RefusesBadRowsNamingRowAndValue) {
@@ -83,7 +83,7 @@ TEST(ChannelCsv, RefusesBadRowsNamingRowAndValue) {
     // Empty fields a spreadsheet leaves at a row's end are nothing.
     std::string trailing = Rows(Ten("27.125"));
     trailing.replace(trailing.find("27.125\n"), 7, "27.125,,\n");
-    EXPECT_TRUE(ReadChannelCsv(trailing).ok) << ReadChannelCsv(trailing).error;
+    EXPECT_TRUE(ReadChannelCsv(trailing).ok()) << ReadChannelCsv(trailing).problem();
     for (const char* notNumber : {"27.1 MHz", "-27.125", "2.7e1", "27.12.5", "\"27,1,25\""})
         EXPECT_NE(ErrorOf(Rows(Ten(notNumber))).find("is not a number in MHz"), std::string::npos) << notNumber;
     EXPECT_EQ(ErrorOf("Chan,Frequency\n"), "row 1: the header row has no \"Channel\" column");
@@ -108,8 +108,8 @@ TEST(ChannelCsv, TakesSheetsAsCalcSavesThemInTheCAndAGermanLocale) {
         for (const char c : saved) crlf += c == '\n' ? "\r\n" : std::string(1, c);
         for (const std::string& csv : {saved, crlf, "\xEF\xBB\xBF" + saved, "\xEF\xBB\xBF" + crlf}) {
             const ChannelCsvRead read = ReadChannelCsv(csv);
-            EXPECT_TRUE(read.ok) << name << ": " << read.error;
-            EXPECT_EQ(read.cells, (ChannelCells{"26.9650", "", "27.1250", "27.4050", "", "28.0000", "29.6000", "26.0000",
+            EXPECT_TRUE(read.ok()) << name << ": " << read.problem();
+            EXPECT_EQ(read.value(), (ChannelCells{"26.9650", "", "27.1250", "27.4050", "", "28.0000", "29.6000", "26.0000",
                                                 "30.0000", "27.2150"})) << name;
         }
     }
@@ -128,7 +128,7 @@ TEST(ChannelCsv, SemicolonAndTabSheetsNeverSplitAFrequencyAndNameTheirSeparator)
         const char* emptyRest = start.find('\t') == std::string::npos ? ";\n" : "\t\n";
         for (int row = 2; row <= kChannelCount; ++row) csv += RowLabel(row) + emptyRest;
         const ChannelCsvRead read = ReadChannelCsv(csv);
-        EXPECT_EQ(read.ok ? read.cells[0] : read.error, result) << csv;
+        EXPECT_EQ(read.ok() ? read.value()[0] : read.problem().Text(), result) << csv;
     }
 }
 

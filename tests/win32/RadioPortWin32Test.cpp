@@ -168,10 +168,10 @@ TEST_F(RadioPortWin32, APortThatIsNotThereSaysSo) {
     CRadioPort port;
     EXPECT_FALSE(port.OpenPort(PortMap().DeviceFor(250), 9600, 0));
     EXPECT_FALSE(port.IsConnected());
-    EXPECT_NE(port.LastError().find("\\\\.\\COM250: no such device"), std::string::npos) << port.LastError();
+    EXPECT_NE(port.LastError().Text().find("\\\\.\\COM250: no such device"), std::string::npos) << port.LastError();
 
     EXPECT_FALSE(port.OpenPort("", 9600, 0));
-    EXPECT_FALSE(port.LastError().empty());
+    EXPECT_FALSE(port.LastError().Text().empty());
     EXPECT_EQ(port.WriteComm(reinterpret_cast<const std::uint8_t*>("x"), 1), 0);
 }
 

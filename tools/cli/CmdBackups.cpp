@@ -12,14 +12,14 @@
 namespace orvex::cli {
 namespace {
 
-void PrintTable(const BackupListing& listing) {
+void PrintTable(const std::vector<BackupEntry>& entries) {
     std::printf("%-19s  %-24s  %-18s", "TIME", "FILE", "BAND PLAN");
     for (int row = 1; row <= kChannelCount; ++row) std::printf("  %-7s", RowLabel(row).c_str());
     std::printf("\n");
-    for (const BackupEntry& e : listing.entries) {
+    for (const BackupEntry& e : entries) {
         std::printf("%-19s  %-24s  ", e.time.c_str(), e.name.c_str());
-        if (!e.problem.empty()) {
-            std::printf("%s\n", e.problem.c_str());
+        if (e.problem) {
+            std::printf("%s\n", e.problem->Text().c_str());
             continue;
         }
         const std::string plan = e.bandPlan < 0 ? std::string(texts::kNoneShown) : e.bandPlanName;
@@ -29,9 +29,9 @@ void PrintTable(const BackupListing& listing) {
     }
 }
 
-void PrintJson(const BackupListing& listing) {
-    const std::string array = JsonArray(listing.entries, [](const BackupEntry& e) {
-        const bool ok = e.problem.empty();
+void PrintJson(const std::vector<BackupEntry>& entries) {
+    const std::string array = JsonArray(entries, [](const BackupEntry& e) {
+        const bool ok = !e.problem;
         const std::string plan = ok && e.bandPlan >= 0 ? std::to_string(e.bandPlan) : "null";
         const std::string frequencies =
             ok ? JsonArray(e.frequencies, [](const std::string& f) { return JsonString(f); }) : "null";
@@ -40,7 +40,7 @@ void PrintJson(const BackupListing& listing) {
                ", \"band_plan\": " + plan + ", \"band_plan_name\": " + (ok ? JsonStringOrNull(e.bandPlanName) : "null") +
                ", \"frequencies\": " + frequencies +
                ", \"emergency_channel\": " + (ok ? std::to_string(e.emgChannel) : "null") +
-               ", \"channel_enable\": " + flags + ", \"problem\": " + JsonStringOrNull(e.problem) + "}";
+               ", \"channel_enable\": " + flags + ", \"problem\": " + JsonStringOrNull(ok ? std::string() : e.problem->Text()) + "}";
     });
     std::printf("%s\n", array.c_str());
 }
@@ -55,16 +55,16 @@ int CmdBackups(const Args& args) {
     }
     const BackupStore store(BackupFolder(SystemUserFolders()));
     const BackupListing listing = store.List();
-    if (!listing.problem.empty()) {
-        std::fprintf(stderr, "%s\n", listing.problem.c_str());
+    if (!listing) {
+        std::fprintf(stderr, "%s\n", listing.problem().Text().c_str());
         return kExitFailed;
     }
     if (json) {
-        PrintJson(listing);
-    } else if (listing.entries.empty()) {
+        PrintJson(listing.value());
+    } else if (listing.value().empty()) {
         std::printf("No backups yet in %s: every read from a radio keeps one there.\n", store.Folder().c_str());
     } else {
-        PrintTable(listing);
+        PrintTable(listing.value());
     }
     return kExitOk;
 }

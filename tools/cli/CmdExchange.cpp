@@ -102,7 +102,7 @@ int CmdExport(const Args& args) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     const filestore::Result written = filestore::ReplaceWholeFile(o.out, {bytes, text.size()});
     if (!written.ok()) {
-        std::fprintf(stderr, "orvex-cli: cannot write the export: %s\n", written.detail.c_str());
+        std::fprintf(stderr, "orvex-cli: cannot write the export: %s\n", written.problem().Text().c_str());
         return kExitFailed;
     }
     return kExitOk;
@@ -118,9 +118,9 @@ int CmdImport(const Args& args) {
     if (!format) return UsageError("import: cannot tell the format of '" + in + "': name it .csv or .json, or give --csv or --json");
     if (SameFile(in, o.out)) return UsageError("import: -o names the input itself, which the import would replace");
 
-    const ImportText input = ReadImportFile(in);
-    if (!input.ok) return Refuse(in, input.error);
-    const std::string& text = input.text;
+    const Outcome<std::string> input = ReadImportFile(in);
+    if (!input) return Refuse(in, input.problem().Text());
+    const std::string& text = input.value();
 
     StderrPrompter prompter;
     FormModel form(prompter);
@@ -131,8 +131,8 @@ int CmdImport(const Args& args) {
     }
     std::string error;
     if (*format == Format::Csv) {
-        const ChannelImport imported = ImportChannelCsv(form, text);
-        if (!imported.ok) return Refuse(in, imported.error);
+        const Outcome<void> imported = ImportChannelCsv(form, text);
+        if (!imported) return Refuse(in, imported.problem().Text());
     } else if (!ApplyFormJson(form, text, error)) {
         return Refuse(in, error);
     }

@@ -14,7 +14,7 @@ bool SimLinePort::OpenPort(const std::string& name, unsigned, std::uint16_t) {
     ++m_opens;
     m_name = name;
     if (m_unplugged) {
-        m_error = name + ": no such device (is the cable plugged in?)";
+        m_error = {.where = name, .why = "no such device", .fix = "is the cable plugged in?"};
         return false;
     }
     const bool refused = std::find(m_refused.begin(), m_refused.end(), name) != m_refused.end();
@@ -22,10 +22,10 @@ bool SimLinePort::OpenPort(const std::string& name, unsigned, std::uint16_t) {
     // never opens.
     if (refused && m_failOpens != 0) {
         if (m_failOpens > 0) --m_failOpens;
-        m_error = name + ": no such device (is the cable plugged in?)";
+        m_error = {.where = name, .why = "no such device", .fix = "is the cable plugged in?"};
         return false;
     }
-    m_error.clear();
+    m_error = {};
     m_connected = true;
     return true;
 }

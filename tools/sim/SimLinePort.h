@@ -36,7 +36,7 @@ public:
     void ClosePort() override;
     bool IsConnected() const override { return m_connected; }
     int WriteComm(const std::uint8_t* bytes, int count) override;
-    std::string LastError() const override { return m_error; }
+    Problem LastError() const override { return m_error; }
     void SetListener(IPortListener* listener) override { m_listener = listener; }
 
     // Names that fail to open, to try the open-failure paths.
@@ -74,7 +74,7 @@ private:
     IPortListener* m_listener = nullptr;
     bool m_connected = false;
     std::string m_name;
-    std::string m_error;
+    Problem m_error;
     std::vector<std::string> m_refused;
     std::string m_radioDevice;
     bool m_unplugged = false;

@@ -43,11 +43,11 @@ void ReadBackups::OnTransferConfirmed(TransferDirection direction) {
     if (!values) {
         m_lastProblem = std::string(kBackupUnstorable);
     } else {
-        KeepResult kept = m_store.Keep(*values);
-        if (kept.ok)
-            m_lastPath = std::move(kept.path);
+        Outcome<std::string> kept = m_store.Keep(*values);
+        if (kept)
+            m_lastPath = std::move(kept.value());
         else
-            m_lastProblem = std::move(kept.problem);
+            m_lastProblem = kept.problem().Text();
     }
     if (!m_report) return;
     if (m_lastProblem.empty())

@@ -423,7 +423,7 @@ Decoded Decode(std::span<const std::uint8_t> bytes) {
 Decoded ReadFile(const std::string& path) {
     std::vector<std::uint8_t> bytes;
     const filestore::Result r = filestore::ReadHead(path, kMaxFileBytes + 1, bytes);
-    if (!r.ok()) return Refuse(r.detail);  // names the path already
+    if (!r.ok()) return Refuse(r.problem().Text());  // names the path already
     Decoded d = bytes.size() > kMaxFileBytes ? Refuse(std::string(texts::kRecoveryTooLarge)) : Decode(bytes);
     if (!d.ok) d.reason = path + ": " + d.reason;
     return d;

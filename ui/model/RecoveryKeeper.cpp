@@ -160,7 +160,7 @@ bool RecoveryKeeper::RestorePending() {
         const filestore::Result aside = KeepAside(m_form.Snapshot());
         if (!aside.ok()) {
             m_form.Messages().Show({std::string(texts::kRecoveryRefused),
-                                    std::string(texts::kRecoveryAsideFailed) + aside.detail, MsgIcon::Stop,
+                                    std::string(texts::kRecoveryAsideFailed) + aside.problem().Text(), MsgIcon::Stop,
                                     MsgButtons::Ok});
             return false;
         }
@@ -252,7 +252,7 @@ void RecoveryKeeper::KeepReplaced() {
     // history has moved on.
     const filestore::Result aside = KeepAside(*replaced);
     m_form.View().SetStatusText(aside.ok() ? std::string(texts::kRecoveryReplacedKept)
-                                    : std::string(texts::kRecoveryNotKept) + aside.detail);
+                                    : std::string(texts::kRecoveryNotKept) + aside.problem().Text());
 }
 
 void RecoveryKeeper::Schedule() {
@@ -315,7 +315,7 @@ void RecoveryKeeper::KeepNow() {
     // retries; the line comes back wherever the status line is reset.
     if (!m_failureShown) {
         m_failureShown = true;
-        m_failureText = std::string(texts::kRecoveryNotKept) + result.detail;
+        m_failureText = std::string(texts::kRecoveryNotKept) + result.problem().Text();
         m_form.View().SetStatusText(m_failureText);
         PendingChanged();
     }
@@ -331,7 +331,7 @@ filestore::Result RecoveryKeeper::MakeFolder() const {
     std::error_code ec;
     fs::create_directories(filestore::PathFromUtf8(m_folder), ec);
     if (ec && !fs::is_directory(filestore::PathFromUtf8(m_folder)))
-        return {filestore::Status::WriteFailed, m_folder + ": " + ec.message()};
+        return {filestore::Status::WriteFailed, {.where = m_folder, .why = ec.message()}};
     return {};
 }
 

@@ -165,7 +165,7 @@ public:
         for (int i = 0; i < count; ++i) written.push_back({m_clock.NowMs(), bytes[i]});
         return count;
     }
-    std::string LastError() const override { return {}; }
+    Problem LastError() const override { return {}; }
     void SetListener(IPortListener* l) override { listener = l; }
 
     void Put(const Bytes& bytes) {

@@ -52,15 +52,15 @@ public:
         if (auto it = m_failNext.find(name); it != m_failNext.end() && it->second > 0) {
             --it->second;
             ClosePort();
-            m_ownError = name + ": device or resource busy";
+            m_ownError = {.where = name, .why = "device or resource busy"};
         } else {
-            m_ownError.clear();
+            m_ownError = {};
             ok = SimLinePort::OpenPort(name, baudRate, portId);
         }
         opens.push_back({m_clock.NowMs(), name, ok});
         return ok;
     }
-    std::string LastError() const override { return m_ownError.empty() ? SimLinePort::LastError() : m_ownError; }
+    Problem LastError() const override { return m_ownError == Problem{} ? SimLinePort::LastError() : m_ownError; }
 
     void FailNextOpens(const std::string& name, int n) { m_failNext[name] = n; }
 
@@ -76,7 +76,7 @@ public:
 private:
     const IEventLoop& m_clock;
     std::map<std::string, int> m_failNext;
-    std::string m_ownError;
+    Problem m_ownError;
 };
 
 class TimedPrompter : public ScriptedPrompter {
