@@ -106,10 +106,6 @@ public:
     bool Settled() const { return !Busy() && !m_bWatchRunning && !m_bWatchArmed; }
     TransferOutcome Outcome() const { return m_outcome; }
     TransferDirection Direction() const { return m_nDirection; }
-    std::int8_t Stage() const { return m_nStage; }
-    // Received bytes not yet consumed, and sent bytes whose echo is due.
-    const std::deque<std::uint8_t>& PendingBytes() const { return m_pRecvBytes; }
-    const std::deque<std::uint8_t>& AwaitedEcho() const { return m_pSentBytes; }
 
     // Runs fn when the protocol's pending steps are done (at once if idle):
     // commands arriving during a pause wait for it, as they would have
