@@ -37,6 +37,50 @@ bool CRadioLink::Busy() const {
     return m_bStarting || m_seq.Busy() || m_bRunning;
 }
 
+// ---- Settled waiters -----------------------------------------------------
+
+void CRadioLink::WhenSettled(std::function<void()> fn) {
+    m_settledWaiters.push_back(std::move(fn));
+    NotifyIfSettled();
+}
+
+void CRadioLink::NotifyIfSettled() {
+    if (m_settledWaiters.empty()) return;
+    if (m_seq.Busy()) {
+        // The end of a pause is the sequence's, not the link's: it is asked for.
+        if (!m_bSettleHooked) {
+            m_bSettleHooked = true;
+            m_seq.WhenIdle([this] {
+                m_bSettleHooked = false;
+                NotifyIfSettled();
+            });
+        }
+        return;
+    }
+    if (m_bSettleCheckPosted || !Settled()) return;
+    // Posted: the change that settled the link may be followed at once, in
+    // the same call, by a step that unsettles it again.
+    m_bSettleCheckPosted = true;
+    std::weak_ptr<bool> alive = m_alive;
+    m_loop.Post([this, alive] {
+        if (!alive.lock()) return;
+        m_bSettleCheckPosted = false;
+        RunSettledWaiters();
+    });
+}
+
+void CRadioLink::RunSettledWaiters() {
+    // A waiter that starts a command leaves the others waiting for its end.
+    const std::weak_ptr<bool> alive = m_alive;
+    while (!m_settledWaiters.empty() && Settled()) {
+        std::function<void()> fn = std::move(m_settledWaiters.front());
+        m_settledWaiters.pop_front();
+        fn();
+        if (!alive.lock()) return;
+    }
+    NotifyIfSettled();
+}
+
 void CRadioLink::Say(std::string_view text, MsgIcon icon, std::string detail, MsgKind kind) {
     m_form.Prompter().Show(UserMessage{std::string(text), std::move(detail), icon, MsgButtons::Ok, kind});
 }
@@ -128,6 +172,7 @@ void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
         Say(end.message, end.icon, detail,
             end.outcome == TransferOutcome::Completed ? MsgKind::Completion : MsgKind::Report);
     if (end.resetStage) m_nStage = kStageStart;
+    NotifyIfSettled();
 }
 
 TransferOutcome CRadioLink::CompletedOutcome() const {
@@ -172,6 +217,7 @@ void CRadioLink::OnPortHangUp() {
                 m_outcome = TransferOutcome::Failed;
                 Say(texts::kPortLost, MsgIcon::Stop, WithWhatIsLeft(std::string(kHungUp)));
             }
+            NotifyIfSettled();
             return;
         }
         m_bMsgShown = true;
@@ -226,10 +272,12 @@ void CRadioLink::OpenRadioPort(std::function<void(int)> done) {
 
 void CRadioLink::CloseRadioPort() {
     if (m_pComm->IsConnected()) m_pComm->ClosePort();
-    if (!m_bRunning) return;
-    if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
-    m_bRunning = false;
-    Tell(TransferEvent::Kind::Ended, m_nDirection);
+    if (m_bRunning) {
+        if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
+        m_bRunning = false;
+        Tell(TransferEvent::Kind::Ended, m_nDirection);
+    }
+    NotifyIfSettled();
 }
 
 void CRadioLink::StopTransfer() {
@@ -447,7 +495,10 @@ void CRadioLink::KickWatchdog() {
     m_bWatchArmed = false;
     // The wait ends: a running watchdog starts its 2 s again, a stopped one
     // leaves.
-    if (m_bWatchRunning) ArmWatchdog();
+    if (m_bWatchRunning)
+        ArmWatchdog();
+    else
+        NotifyIfSettled();
 }
 
 void CRadioLink::StopWatchdog(bool signal) {
@@ -462,7 +513,10 @@ void CRadioLink::OnWatchdogTimeout() {
     m_bWatchArmed = false;
     --m_nTimeoutCount;
     if (m_nTimeoutCount > 0) {
-        if (m_bWatchRunning) ArmWatchdog();
+        if (m_bWatchRunning)
+            ArmWatchdog();
+        else
+            NotifyIfSettled();
         return;
     }
     EndTransfer({.outcome = TransferOutcome::Failed,

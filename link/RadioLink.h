@@ -111,6 +111,14 @@ public:
     // commands arriving during a pause wait for it, as they would have
     // waited for a blocked user interface.
     void WhenIdle(std::function<void()> fn) { m_seq.WhenIdle(std::move(fn)); }
+    // Runs fn once, from the loop and never inside this call, as soon as the
+    // link is settled: after the last message of the command under way, a
+    // watchdog's late one included (soon when settled already).
+    void WhenSettled(std::function<void()> fn);
+    // While set, a completed read's records and flags go to taker rather
+    // than into the form, which still locks, shows progress and unlocks as
+    // for any read; an empty taker gives them back to the form.
+    void TakeReadsWith(std::function<void(const ReadImage&)> taker) { m_readTaker = std::move(taker); }
     // Steps or pauses are pending: a blocking sender would be asleep now.
     bool Pausing() const { return m_seq.Busy(); }
     // A Read or Write has been given and is opening the port: the transfer
@@ -198,6 +206,11 @@ private:
     // detail with what a failing write has left in the radio.
     std::string WithWhatIsLeft(std::string detail) const;
 
+    // Settled waiters: asked for after each change that may settle the
+    // link; they run from the loop, one at a time while it stays settled.
+    void NotifyIfSettled();
+    void RunSettledWaiters();
+
     // Watchdog.
     void StartWatchdog();
     void KickWatchdog();
@@ -226,6 +239,10 @@ private:
     WrongAnswerReport m_wrongAnswers = WrongAnswerReport::Summary;
     bool m_bRecoveryAdvice = true;
     std::function<std::string()> m_lastBackup;
+    std::function<void(const ReadImage&)> m_readTaker;
+    std::deque<std::function<void()>> m_settledWaiters;
+    bool m_bSettleCheckPosted = false;  // a check is posted to the loop
+    bool m_bSettleHooked = false;       // a check waits for the sequence's end
 
     // Transfer state, named as the protocol describes it.
     TransferDirection m_nDirection = TransferDirection::Idle;

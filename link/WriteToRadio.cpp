@@ -20,6 +20,7 @@ void CRadioLink::OnWriteToRadio() {
         if (result != 0) {
             m_bStarting = false;
             Tell(TransferEvent::Kind::NotStarted, TransferDirection::Writing);
+            NotifyIfSettled();
             return;
         }
         BeginTransfer(TransferDirection::Writing, 3);

@@ -10,10 +10,6 @@
 namespace orvex {
 namespace {
 
-// How often a step's end is looked for: small against the tenth of a
-// second the steps may lose between them in all.
-constexpr int kSettlePollMs = 5;
-
 // Each row's cell as the read-back records give it; rows no record names
 // hold the marker, which no frequency text can equal.
 ChannelCells ReadBackCells(const RadioSettings& settings) {
@@ -108,7 +104,6 @@ struct VerifiedWrite::Run {
     VerifyStep step = VerifyStep::ReadBefore;
     std::vector<UserMessage> said;  // the current step's messages, held back
     std::string backupPath;
-    IEventLoop::TimerId poll = 0;
     bool started = false;  // the form's state was taken: it is given back at the end
     bool linkAdvice = true;  // the link's own recovery advice, given back at the end
 };
@@ -137,7 +132,6 @@ VerifiedWrite::VerifiedWrite(FormModel& form, CRadioLink& link, IEventLoop& loop
 
 VerifiedWrite::~VerifiedWrite() {
     if (!m_run) return;
-    if (m_run->poll) m_loop.CancelTimer(m_run->poll);
     m_form.SetMessageFilter({});
     if (m_backups) m_backups->Hold(false);
     if (m_run->started) ReleaseLink();
@@ -219,14 +213,8 @@ void VerifiedWrite::WhenSettled(std::function<void()> fn) {
         fn();
         return;
     }
-    std::weak_ptr<bool> alive = m_alive;
-    m_run->poll = m_loop.StartTimer(kSettlePollMs, [this, alive, fn = std::move(fn)]() mutable {
-        if (!alive.lock() || !m_run) return;
-        m_run->poll = 0;
-        if (m_link.Settled())
-            fn();
-        else
-            WhenSettled(std::move(fn));
+    m_link.WhenSettled([this, alive = std::weak_ptr<bool>(m_alive), fn = std::move(fn)] {
+        if (alive.lock() && m_run) fn();
     });
 }
 
