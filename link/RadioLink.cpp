@@ -33,8 +33,12 @@ CRadioLink::~CRadioLink() {
     m_pComm->SetListener(nullptr);
 }
 
-bool CRadioLink::Busy() const {
-    return m_bStarting || m_seq.Busy() || m_bRunning;
+LinkActivity CRadioLink::Activity() const {
+    return {.starting = m_bStarting,
+            .pausing = m_seq.Busy(),
+            .transfer = m_bRunning,
+            .watchdogRunning = m_bWatchRunning,
+            .watchdogWaiting = m_bWatchArmed};
 }
 
 // ---- Settled waiters -----------------------------------------------------
@@ -57,7 +61,7 @@ void CRadioLink::NotifyIfSettled() {
         }
         return;
     }
-    if (m_bSettleCheckPosted || !Settled()) return;
+    if (m_bSettleCheckPosted || !Activity().Settled()) return;
     // Posted: the change that settled the link may be followed at once, in
     // the same call, by a step that unsettles it again.
     m_bSettleCheckPosted = true;
@@ -72,7 +76,7 @@ void CRadioLink::NotifyIfSettled() {
 void CRadioLink::RunSettledWaiters() {
     // A waiter that starts a command leaves the others waiting for its end.
     const std::weak_ptr<bool> alive = m_alive;
-    while (!m_settledWaiters.empty() && Settled()) {
+    while (!m_settledWaiters.empty() && Activity().Settled()) {
         std::function<void()> fn = std::move(m_settledWaiters.front());
         m_settledWaiters.pop_front();
         fn();
@@ -100,7 +104,7 @@ void CRadioLink::SayWhileRunning(std::string_view text, MsgIcon icon) {
 
 void CRadioLink::NoteWrongAnswer() {
     m_unconfirmed.push_back(m_nCh - 1);  // the counter has moved past the block answered
-    if (m_wrongAnswers == WrongAnswerReport::EachAtOnce) SayWhileRunning(texts::kChecksumError, MsgIcon::Stop);
+    if (m_doubt.wrongAnswers == WrongAnswerReport::EachAtOnce) SayWhileRunning(texts::kChecksumError, MsgIcon::Stop);
 }
 
 void CRadioLink::NoteLostBytes() {
@@ -120,7 +124,7 @@ std::string CRadioLink::NotConfirmedLine() const {
 
 std::string CRadioLink::Advice(std::string_view firstAdvice) const {
     std::string out(firstAdvice);
-    const std::string backup = m_lastBackup ? m_lastBackup() : std::string();
+    const std::string backup = m_doubt.lastBackup ? m_doubt.lastBackup() : std::string();
     if (!backup.empty()) out += "\n" + std::string(texts::kLastBackupIntro) + backup;
     return out;
 }
@@ -131,10 +135,10 @@ std::string CRadioLink::WithWhatIsLeft(std::string detail) const {
         detail += line;
     };
     // Wrong answers not told yet are told with the end they led to.
-    if (m_wrongAnswers == WrongAnswerReport::Summary && !m_unconfirmed.empty()) add(NotConfirmedLine());
+    if (m_doubt.wrongAnswers == WrongAnswerReport::Summary && !m_unconfirmed.empty()) add(NotConfirmedLine());
     // Blocks sent stay in the radio; before the first one it holds what it held.
     const bool blockSent = m_nCh > 1;
-    if (blockSent && m_bRecoveryAdvice) add(Advice(texts::kCutOffAdvice));
+    if (blockSent && m_doubt.recoveryAdvice) add(Advice(texts::kCutOffAdvice));
     return detail;
 }
 

@@ -54,7 +54,7 @@ TEST(Read, ShowsTheRadioInTheFormAndEndsUnlockedWithOneCompletionMessage) {
     EXPECT_FALSE(rig.prompter.seen[0].tableLocked);
     EXPECT_FALSE(rig.form.IsTableLocked());
     EXPECT_TRUE(rig.form.BandListEnabled());
-    EXPECT_FALSE(rig.link->WatchdogRunning());
+    EXPECT_FALSE(rig.link->Activity().watchdogRunning);
 
     for (int row = 1; row <= kChannelCount; ++row)
         EXPECT_EQ(rig.form.CellText(row), kSampleChannels[row - 1].text) << "row " << row;

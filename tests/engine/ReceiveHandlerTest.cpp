@@ -189,7 +189,7 @@ TEST(ReadRejection, TheFirstAfterTheDirectionAckRestartsTheSecondAbandonsSilentl
     rig.loop.RunFor(5000);
     ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kTimeout)});
     EXPECT_EQ(rig.prompter.seen[0].atMs - lastKick, 2000);
-    EXPECT_FALSE(rig.link->WatchdogRunning());
+    EXPECT_FALSE(rig.link->Activity().watchdogRunning);
 }
 
 TEST(ReadRejection, ARefusedDeviceCheckOnlyCostsPatience) {

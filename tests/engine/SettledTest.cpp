@@ -58,7 +58,7 @@ TEST(WhenSettled, RunsOnceFromTheLoopAfterTheLastMessageOfTheCommand) {
         rig.link->WhenSettled([&] {
             ++runs;
             saidBefore = rig.prompter.seen.size();
-            settledThen = rig.link->Settled();
+            settledThen = rig.link->Activity().Settled();
         });
         c.rest(rig);
         if (c.notYet) {

@@ -10,6 +10,13 @@
 namespace orvex {
 namespace {
 
+// The link's own recovery advice on or off; the rest of its advice stays.
+void SetLinkRecoveryAdvice(CRadioLink& link, bool give) {
+    WriteDoubtAdvice advice = link.DoubtAdvice();
+    advice.recoveryAdvice = give;
+    link.SetDoubtAdvice(std::move(advice));
+}
+
 // Each row's cell as the read-back records give it; rows no record names
 // hold the marker, which no frequency text can equal.
 ChannelCells ReadBackCells(const RadioSettings& settings) {
@@ -139,7 +146,7 @@ VerifiedWrite::~VerifiedWrite() {
 
 void VerifiedWrite::ReleaseLink() {
     m_form.HoldHistory(false);
-    m_link.SetRecoveryAdvice(m_run->linkAdvice);
+    SetLinkRecoveryAdvice(m_link, m_run->linkAdvice);
 }
 
 std::optional<UserMessage> WriteRefusal(const FormModel& form) {
@@ -184,8 +191,8 @@ void VerifiedWrite::Begin() {
     m_form.SetMessageFilter([this](const UserMessage& m) { return Filter(m); });
     // A failed step's result says what it leaves and names the backup; the
     // plain write's advice would say it twice.
-    m_run->linkAdvice = m_link.RecoveryAdvice();
-    m_link.SetRecoveryAdvice(false);
+    m_run->linkAdvice = m_link.DoubtAdvice().recoveryAdvice;
+    SetLinkRecoveryAdvice(m_link, false);
     BeginStep(VerifyStep::ReadBefore);
 }
 
@@ -209,7 +216,7 @@ void VerifiedWrite::BeginStep(VerifyStep step) {
 }
 
 void VerifiedWrite::WhenSettled(std::function<void()> fn) {
-    if (m_link.Settled() && !m_run->started) {
+    if (m_link.Activity().Settled() && !m_run->started) {
         fn();
         return;
     }
