@@ -138,9 +138,10 @@ public:
     // commands arriving during a pause wait for it, as they would have
     // waited for a blocked user interface.
     void WhenIdle(std::function<void()> fn) { m_seq.WhenIdle(std::move(fn)); }
-    // Runs fn once, from the loop and never inside this call, as soon as the
-    // activity is settled: after the last message of the command under way,
-    // a watchdog's late one included (soon when settled already).
+    // Runs fn once, from the loop and never inside this call, as soon as
+    // Activity().Settled() holds: after the last message of the command under
+    // way, a watchdog's late one included (soon when settled already; a
+    // command started before then is waited for as well).
     void WhenSettled(std::function<void()> fn);
     // While set, a completed read's records and flags go to taker rather
     // than into the form, which still locks, shows progress and unlocks as
