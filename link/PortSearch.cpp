@@ -20,12 +20,12 @@ std::string Format(std::string_view format, int value) {
 
 CPortSearch::CPortSearch(ITransferForm& form, CRadioLink& link, IEventLoop& loop, PortSettingsPlaces settings)
     : m_form(form), m_link(link), m_loop(loop), m_settings(std::move(settings)) {
-    m_link.SetProbeListener(this);
+    m_link.Probes().SetProbeListener(this);
 }
 
 CPortSearch::~CPortSearch() {
     StopTimer();
-    m_link.SetProbeListener(nullptr);
+    m_link.Probes().SetProbeListener(nullptr);
 }
 
 void CPortSearch::StartTimer() {
@@ -57,7 +57,7 @@ void CPortSearch::SetCheckingText(int comNumber) {
 }
 
 void CPortSearch::OnAutoSearch() {
-    if (m_link.Pausing()) {
+    if (m_link.Activity().pausing) {
         m_link.WhenIdle([this] { OnAutoSearch(); });
         return;
     }
@@ -100,7 +100,7 @@ void CPortSearch::OnTimer() {
         m_bSearchActive = false;
         m_bSearchFound = false;
         m_link.SetConfiguredPort(m_nPortIndex - 1);
-        m_link.ShowPortInPane(m_nPortIndex);
+        m_link.Probes().ShowPortInPane(m_nPortIndex);
         m_form.ShowColumnHintAfter(m_checkingText);
         // The port is used for this run either way; the user must know when
         // the next start will not find it.
@@ -128,10 +128,10 @@ void CPortSearch::OnTimer() {
     }
     const int com = m_toProbe[m_nextProbe++];
     m_link.StopTransfer();
-    if (m_link.ProbeOpen(com - 1)) {
+    if (m_link.Probes().ProbeOpen(com - 1)) {
         StopTimer();
         Trace("CHECKING : COM%d GOOD\n", com);
-        m_link.SendProbe();
+        m_link.Probes().SendProbe();
         StartTimer();
     } else {
         Trace("CHECKING: COM%d FAIL\n", com);
@@ -155,12 +155,12 @@ void CPortSearch::OnProbeAnswered() {
 }
 
 void CPortSearch::OnAutoStop() {
-    if (m_link.Pausing()) {
+    if (m_link.Activity().pausing) {
         m_link.WhenIdle([this] { OnAutoStop(); });
         return;
     }
     m_bSearchActive = false;
-    m_link.SilenceWatchdog();
+    m_link.Probes().SilenceWatchdog();
     m_form.Prompter().Show(UserMessage{std::string(texts::kSearchStopped), {}, MsgIcon::None, MsgButtons::Ok});
     StartTimer();
     Cancel();

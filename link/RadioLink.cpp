@@ -33,8 +33,56 @@ CRadioLink::~CRadioLink() {
     m_pComm->SetListener(nullptr);
 }
 
-bool CRadioLink::Busy() const {
-    return m_bStarting || m_seq.Busy() || m_bRunning;
+LinkActivity CRadioLink::Activity() const {
+    return {.starting = m_bStarting,
+            .pausing = m_seq.Busy(),
+            .transfer = m_bRunning,
+            .watchdogRunning = m_bWatchRunning,
+            .watchdogWaiting = m_bWatchArmed};
+}
+
+// ---- Settled waiters -----------------------------------------------------
+
+void CRadioLink::WhenSettled(std::function<void()> fn) {
+    m_settledWaiters.push_back(std::move(fn));
+    NotifyIfSettled();
+}
+
+void CRadioLink::NotifyIfSettled() {
+    if (m_settledWaiters.empty()) return;
+    if (m_seq.Busy()) {
+        // The end of a pause is the sequence's, not the link's: it is asked for.
+        if (!m_bSettleHooked) {
+            m_bSettleHooked = true;
+            m_seq.WhenIdle([this] {
+                m_bSettleHooked = false;
+                NotifyIfSettled();
+            });
+        }
+        return;
+    }
+    if (m_bSettleCheckPosted || !Activity().Settled()) return;
+    // Posted: the change that settled the link may be followed at once, in
+    // the same call, by a step that unsettles it again.
+    m_bSettleCheckPosted = true;
+    std::weak_ptr<bool> alive = m_alive;
+    m_loop.Post([this, alive] {
+        if (!alive.lock()) return;
+        m_bSettleCheckPosted = false;
+        RunSettledWaiters();
+    });
+}
+
+void CRadioLink::RunSettledWaiters() {
+    // A waiter that starts a command leaves the others waiting for its end.
+    const std::weak_ptr<bool> alive = m_alive;
+    while (!m_settledWaiters.empty() && Activity().Settled()) {
+        std::function<void()> fn = std::move(m_settledWaiters.front());
+        m_settledWaiters.pop_front();
+        fn();
+        if (!alive.lock()) return;
+    }
+    NotifyIfSettled();
 }
 
 void CRadioLink::Say(std::string_view text, MsgIcon icon, std::string detail, MsgKind kind) {
@@ -56,7 +104,7 @@ void CRadioLink::SayWhileRunning(std::string_view text, MsgIcon icon) {
 
 void CRadioLink::NoteWrongAnswer() {
     m_unconfirmed.push_back(m_nCh - 1);  // the counter has moved past the block answered
-    if (m_wrongAnswers == WrongAnswerReport::EachAtOnce) SayWhileRunning(texts::kChecksumError, MsgIcon::Stop);
+    if (m_doubt.wrongAnswers == WrongAnswerReport::EachAtOnce) SayWhileRunning(texts::kChecksumError, MsgIcon::Stop);
 }
 
 void CRadioLink::NoteLostBytes() {
@@ -76,7 +124,7 @@ std::string CRadioLink::NotConfirmedLine() const {
 
 std::string CRadioLink::Advice(std::string_view firstAdvice) const {
     std::string out(firstAdvice);
-    const std::string backup = m_lastBackup ? m_lastBackup() : std::string();
+    const std::string backup = m_doubt.lastBackup ? m_doubt.lastBackup() : std::string();
     if (!backup.empty()) out += "\n" + std::string(texts::kLastBackupIntro) + backup;
     return out;
 }
@@ -87,10 +135,10 @@ std::string CRadioLink::WithWhatIsLeft(std::string detail) const {
         detail += line;
     };
     // Wrong answers not told yet are told with the end they led to.
-    if (m_wrongAnswers == WrongAnswerReport::Summary && !m_unconfirmed.empty()) add(NotConfirmedLine());
+    if (m_doubt.wrongAnswers == WrongAnswerReport::Summary && !m_unconfirmed.empty()) add(NotConfirmedLine());
     // Blocks sent stay in the radio; before the first one it holds what it held.
     const bool blockSent = m_nCh > 1;
-    if (blockSent && m_bRecoveryAdvice) add(Advice(texts::kCutOffAdvice));
+    if (blockSent && m_doubt.recoveryAdvice) add(Advice(texts::kCutOffAdvice));
     return detail;
 }
 
@@ -128,6 +176,7 @@ void CRadioLink::EndTransfer(const TransferEnd& end, std::string detail) {
         Say(end.message, end.icon, detail,
             end.outcome == TransferOutcome::Completed ? MsgKind::Completion : MsgKind::Report);
     if (end.resetStage) m_nStage = kStageStart;
+    NotifyIfSettled();
 }
 
 TransferOutcome CRadioLink::CompletedOutcome() const {
@@ -172,6 +221,7 @@ void CRadioLink::OnPortHangUp() {
                 m_outcome = TransferOutcome::Failed;
                 Say(texts::kPortLost, MsgIcon::Stop, WithWhatIsLeft(std::string(kHungUp)));
             }
+            NotifyIfSettled();
             return;
         }
         m_bMsgShown = true;
@@ -226,10 +276,12 @@ void CRadioLink::OpenRadioPort(std::function<void(int)> done) {
 
 void CRadioLink::CloseRadioPort() {
     if (m_pComm->IsConnected()) m_pComm->ClosePort();
-    if (!m_bRunning) return;
-    if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
-    m_bRunning = false;
-    Tell(TransferEvent::Kind::Ended, m_nDirection);
+    if (m_bRunning) {
+        if (m_outcome == TransferOutcome::Running) m_outcome = TransferOutcome::Failed;
+        m_bRunning = false;
+        Tell(TransferEvent::Kind::Ended, m_nDirection);
+    }
+    NotifyIfSettled();
 }
 
 void CRadioLink::StopTransfer() {
@@ -447,7 +499,10 @@ void CRadioLink::KickWatchdog() {
     m_bWatchArmed = false;
     // The wait ends: a running watchdog starts its 2 s again, a stopped one
     // leaves.
-    if (m_bWatchRunning) ArmWatchdog();
+    if (m_bWatchRunning)
+        ArmWatchdog();
+    else
+        NotifyIfSettled();
 }
 
 void CRadioLink::StopWatchdog(bool signal) {
@@ -462,7 +517,10 @@ void CRadioLink::OnWatchdogTimeout() {
     m_bWatchArmed = false;
     --m_nTimeoutCount;
     if (m_nTimeoutCount > 0) {
-        if (m_bWatchRunning) ArmWatchdog();
+        if (m_bWatchRunning)
+            ArmWatchdog();
+        else
+            NotifyIfSettled();
         return;
     }
     EndTransfer({.outcome = TransferOutcome::Failed,

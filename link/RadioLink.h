@@ -42,7 +42,55 @@ public:
     virtual void OnTransferCommand() {}
 };
 
-class CRadioLink : private IPortListener {
+// What the port search and the presence probe ask of the link: a port
+// opened for one device check, the check itself, and who hears the answer.
+class IProbeLink {
+public:
+    virtual void SetProbeListener(IProbeListener* listener) = 0;
+    virtual IProbeListener* ProbeListener() const = 0;
+    // Opens the device for one probe: no retry, no message.
+    virtual bool ProbeOpen(int index) = 0;
+    // The device check of a probe.
+    virtual void SendProbe() = 0;
+    // Pane 1 of the status bar shows the port in use.
+    virtual void ShowPortInPane(int comNumber) = 0;
+    // A watchdog still waiting must not speak once the user stopped.
+    virtual void SilenceWatchdog() = 0;
+
+protected:
+    ~IProbeLink() = default;
+};
+
+// What a write that leaves the radio in doubt tells the user.
+struct WriteDoubtAdvice {
+    WrongAnswerReport wrongAnswers = WrongAnswerReport::Summary;
+    // Whether it tells the user how to get back to known settings (on
+    // unless turned off: Write and Verify tells its own way back).
+    bool recoveryAdvice = true;
+    // The backup of the last read, for that advice to name ("" for none).
+    std::function<std::string()> lastBackup{};
+};
+
+// What the link is doing at one moment, for front ends and tests.
+struct LinkActivity {
+    // A Read or Write has been given and is opening the port: the transfer
+    // will follow unless the port refuses.
+    bool starting = false;
+    // Steps or pauses are pending: a blocking sender would be asleep now.
+    bool pausing = false;
+    bool transfer = false;  // a transfer holds the form
+    bool watchdogRunning = false;
+    // Still inside a wait, even if told to stop: its message may yet come.
+    bool watchdogWaiting = false;
+
+    // A transfer, a start sequence or a pending pause is under way.
+    bool Busy() const { return starting || pausing || transfer; }
+    // ... and no watchdog that could still speak: the last command has
+    // said all it will.
+    bool Settled() const { return !Busy() && !watchdogRunning && !watchdogWaiting; }
+};
+
+class CRadioLink : private IPortListener, private IProbeLink {
 public:
     static constexpr int kMaxBatch = 40;  // a batch this size or larger is dropped unread
     static constexpr int kWatchdogMs = 2000;
@@ -72,54 +120,33 @@ public:
     IRadioPort& Port() { return *m_pComm; }
 
     // ---- For the port search ----------------------------------------------
-    void SetProbeListener(IProbeListener* listener) { m_probe = listener; }
-    IProbeListener* ProbeListener() const { return m_probe; }
-    // Opens the device for one probe: no retry, no message.
-    bool ProbeOpen(int index);
-    // The device check of a probe.
-    void SendProbe();
-    // Pane 1 of the status bar shows the port in use.
-    void ShowPortInPane(int comNumber);
-    // A watchdog still waiting must not speak once the user stopped.
-    void SilenceWatchdog() { m_bMsgShown = true; }
+    IProbeLink& Probes() { return *this; }
 
     // ---- A write that leaves the radio in doubt -------------------------
-    void SetWrongAnswerReport(WrongAnswerReport how) { m_wrongAnswers = how; }
-    // Whether such a write tells the user how to get back to known settings
-    // (on unless turned off: Write and Verify tells its own way back).
-    void SetRecoveryAdvice(bool give) { m_bRecoveryAdvice = give; }
-    bool RecoveryAdvice() const { return m_bRecoveryAdvice; }
-    // The backup of the last read, for that advice to name ("" for none).
-    void SetLastBackup(std::function<std::string()> path) { m_lastBackup = std::move(path); }
+    void SetDoubtAdvice(WriteDoubtAdvice advice) { m_doubt = std::move(advice); }
+    const WriteDoubtAdvice& DoubtAdvice() const { return m_doubt; }
     // The blocks of the last write the radio answered wrongly, in order:
     // rows 1..10 (P1..P0), then kChClosingBlock for the closing block.
     const std::vector<int>& UnconfirmedBlocks() const { return m_unconfirmed; }
 
     // ---- State for front ends and tests ---------------------------------
-    // A transfer, a start sequence or a pending pause is under way.
-    bool Busy() const;
-    bool WatchdogRunning() const { return m_bWatchRunning; }
-    // Still inside a wait, even if told to stop: its message may yet come.
-    bool WatchdogWaiting() const { return m_bWatchArmed; }
-    // No transfer, start or pause under way, and no watchdog that could
-    // still speak: the last command has said all it will.
-    bool Settled() const { return !Busy() && !m_bWatchRunning && !m_bWatchArmed; }
+    LinkActivity Activity() const;
     TransferOutcome Outcome() const { return m_outcome; }
     TransferDirection Direction() const { return m_nDirection; }
-    std::int8_t Stage() const { return m_nStage; }
-    // Received bytes not yet consumed, and sent bytes whose echo is due.
-    const std::deque<std::uint8_t>& PendingBytes() const { return m_pRecvBytes; }
-    const std::deque<std::uint8_t>& AwaitedEcho() const { return m_pSentBytes; }
 
     // Runs fn when the protocol's pending steps are done (at once if idle):
     // commands arriving during a pause wait for it, as they would have
     // waited for a blocked user interface.
     void WhenIdle(std::function<void()> fn) { m_seq.WhenIdle(std::move(fn)); }
-    // Steps or pauses are pending: a blocking sender would be asleep now.
-    bool Pausing() const { return m_seq.Busy(); }
-    // A Read or Write has been given and is opening the port: the transfer
-    // will follow unless the port refuses.
-    bool Starting() const { return m_bStarting; }
+    // Runs fn once, from the loop and never inside this call, as soon as
+    // Activity().Settled() holds: after the last message of the command under
+    // way, a watchdog's late one included (soon when settled already; a
+    // command started before then is waited for as well).
+    void WhenSettled(std::function<void()> fn);
+    // While set, a completed read's records and flags go to taker rather
+    // than into the form, which still locks, shows progress and unlocks as
+    // for any read; an empty taker gives them back to the form.
+    void TakeReadsWith(std::function<void(const ReadImage&)> taker) { m_readTaker = std::move(taker); }
     // Waits ms as one of the link's steps, then runs fn.
     void After(int ms, std::function<void()> fn) {
         m_seq.Wait(ms);
@@ -149,6 +176,14 @@ private:
         // then a watchdog that is still waiting stays silent.
         bool onceOnly = false;
     };
+
+    // IProbeLink.
+    void SetProbeListener(IProbeListener* listener) override { m_probe = listener; }
+    IProbeListener* ProbeListener() const override { return m_probe; }
+    bool ProbeOpen(int index) override;
+    void SendProbe() override;
+    void ShowPortInPane(int comNumber) override;
+    void SilenceWatchdog() override { m_bMsgShown = true; }
 
     // IPortListener: called on the watcher thread.
     void OnPortData(std::uint16_t portId) override;
@@ -202,6 +237,11 @@ private:
     // detail with what a failing write has left in the radio.
     std::string WithWhatIsLeft(std::string detail) const;
 
+    // Settled waiters: asked for after each change that may settle the
+    // link; they run from the loop, one at a time while it stays settled.
+    void NotifyIfSettled();
+    void RunSettledWaiters();
+
     // Watchdog.
     void StartWatchdog();
     void KickWatchdog();
@@ -227,9 +267,11 @@ private:
     TransferOutcome m_outcome = TransferOutcome::None;
     bool m_bBytesLost = false;  // received bytes were lost during this transfer
     std::vector<int> m_unconfirmed;
-    WrongAnswerReport m_wrongAnswers = WrongAnswerReport::Summary;
-    bool m_bRecoveryAdvice = true;
-    std::function<std::string()> m_lastBackup;
+    WriteDoubtAdvice m_doubt;
+    std::function<void(const ReadImage&)> m_readTaker;
+    std::deque<std::function<void()>> m_settledWaiters;
+    bool m_bSettleCheckPosted = false;  // a check is posted to the loop
+    bool m_bSettleHooked = false;       // a check waits for the sequence's end
 
     // Transfer state, named as the protocol describes it.
     TransferDirection m_nDirection = TransferDirection::Idle;

@@ -47,7 +47,7 @@ void RadioPresence::ProbeWhenIdle() {
     const std::uint64_t generation = m_generation;
     m_link.WhenIdle([this, generation] {
         if (generation != m_generation) return;
-        if (m_link.Busy()) {
+        if (m_link.Activity().Busy()) {
             Schedule(kProbeEveryMs, [this] { ProbeWhenIdle(); });
             return;
         }
@@ -57,15 +57,15 @@ void RadioPresence::ProbeWhenIdle() {
 
 void RadioPresence::ProbeNow() {
     m_probeStartedAt = m_loop.NowMs();
-    if (!m_link.ProbeOpen(m_link.ConfiguredPort())) {
+    if (!m_link.Probes().ProbeOpen(m_link.ConfiguredPort())) {
         Conclude({Finding::NoPort, m_link.Port().LastError().Text()});
         return;
     }
-    m_previousListener = m_link.ProbeListener();
-    m_link.SetProbeListener(this);
+    m_previousListener = m_link.Probes().ProbeListener();
+    m_link.Probes().SetProbeListener(this);
     m_probing = true;
     m_answered = false;
-    m_link.SendProbe();
+    m_link.Probes().SendProbe();
     Schedule(kAnswerWaitMs, [this] {
         // The link's reply to an answer may still be pausing on the line.
         const std::uint64_t generation = m_generation;
@@ -81,7 +81,7 @@ void RadioPresence::ProbeNow() {
 
 void RadioPresence::ReleaseProbe() {
     m_probing = false;
-    m_link.SetProbeListener(m_previousListener);
+    m_link.Probes().SetProbeListener(m_previousListener);
     m_previousListener = nullptr;
 }
 

@@ -57,6 +57,7 @@ void CRadioLink::OnReadFromRadio() {
         OpenRadioPort([this](int result) {
             if (result != 0) {
                 m_bStarting = false;
+                NotifyIfSettled();
                 return;
             }
             BeginTransfer(TransferDirection::Reading, 1);
@@ -184,7 +185,10 @@ bool CRadioLink::ApplyClosingBlock(const std::uint8_t* batch, int count) {
     const auto flags = DecodeClosingBlock(std::span<const std::uint8_t>(batch, static_cast<std::size_t>(count)));
     if (!flags) return false;
     m_readImage.flags = *flags;
-    m_form.ApplyReadImage(m_readImage);
+    if (m_readTaker)
+        m_readTaker(m_readImage);
+    else
+        m_form.ApplyReadImage(m_readImage);
     ++m_nCh;
     return true;
 }

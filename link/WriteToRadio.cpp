@@ -20,6 +20,7 @@ void CRadioLink::OnWriteToRadio() {
         if (result != 0) {
             m_bStarting = false;
             Tell(TransferEvent::Kind::NotStarted, TransferDirection::Writing);
+            NotifyIfSettled();
             return;
         }
         BeginTransfer(TransferDirection::Writing, 3);
@@ -138,9 +139,9 @@ void CRadioLink::CompleteWrite() {
     m_seq.Then([this] {
         m_outcome = CompletedOutcome();
         if (m_outcome == TransferOutcome::Completed) Tell(TransferEvent::Kind::Confirmed, TransferDirection::Writing);
-        if (m_wrongAnswers == WrongAnswerReport::Summary && !m_unconfirmed.empty()) {
+        if (m_doubt.wrongAnswers == WrongAnswerReport::Summary && !m_unconfirmed.empty()) {
             std::string detail = NotConfirmedLine();
-            if (m_bRecoveryAdvice) detail += "\n" + Advice(texts::kPartlyWritten);
+            if (m_doubt.recoveryAdvice) detail += "\n" + Advice(texts::kPartlyWritten);
             Say(texts::kChecksumError, MsgIcon::Stop, std::move(detail));
             return;
         }

@@ -9,6 +9,7 @@ orvex_add_test(engine_tests SOURCES
     engine/CommandTest.cpp
     engine/PresenceTest.cpp
     engine/VerifiedWriteTest.cpp
+    engine/SettledTest.cpp
     DEPS orvex_formmodel orvex_simradio orvex_link LABELS engine TIMEOUT 60)
 
 # Child processes on a pseudo-terminal: POSIX only.

@@ -100,8 +100,7 @@ public:
     }
     // The start-up opening of the remembered port is over.
     bool Settle() {
-        return QTest::qWaitFor([&] { return line->Opens() >= 1 && !View().Link().Busy() && !View().Link().Pausing(); },
-                               3000);
+        return QTest::qWaitFor([&] { return line->Opens() >= 1 && !View().Link().Activity().Busy(); }, 3000);
     }
     int Count(const std::string& text) const {
         int n = 0;
@@ -117,7 +116,7 @@ public:
             [&] {
                 const CRadioLink& link = View().Link();
                 started = started || View().Form().View().IsTableLocked();
-                const bool idle = !link.Busy() && !link.Pausing() && !View().Form().View().IsTableLocked();
+                const bool idle = !link.Activity().Busy() && !View().Form().View().IsTableLocked();
                 return idle && (started || prompts.shown.size() > messages);
             },
             kReadTimeoutMs);
@@ -226,7 +225,7 @@ private slots:
         h.Plug("/dev/ttyUSB1");
         QVERIFY(!h.Status().contains("ttyUSB1"));
         QCOMPARE(h.View().Ports().DeviceFor(2), std::string("/dev/ttyUSB1"));
-        QVERIFY(QTest::qWaitFor([&] { return !h.View().Link().Busy(); }, kReadTimeoutMs));
+        QVERIFY(QTest::qWaitFor([&] { return !h.View().Link().Activity().Busy(); }, kReadTimeoutMs));
         QCOMPARE(h.View().Link().Outcome(), TransferOutcome::Completed);
     }
 
@@ -239,7 +238,7 @@ private slots:
         h.line->Pull();
         h.Unplug("/dev/ttyUSB0");
         // The hang-up ends it, not the receive watchdog: the message says which.
-        QVERIFY(QTest::qWaitFor([&] { return !h.View().Link().Busy(); }, 2000));
+        QVERIFY(QTest::qWaitFor([&] { return !h.View().Link().Activity().Busy(); }, 2000));
         QCOMPARE(h.View().Link().Outcome(), TransferOutcome::Failed);
         QCOMPARE(h.Count(std::string(texts::kPortLost)), 1);
         QVERIFY(!h.View().Form().View().IsTableLocked());

@@ -239,7 +239,7 @@ private slots:
         // needs the port waits for it.
         QCOMPARE(int(h.prompts.shown.size()), 0);
         h.frame->OnCommand(ID_READ_FROM_RADIO);
-        QVERIFY(!h.View().Link().Busy());
+        QVERIFY(!h.View().Link().Activity().Busy());
         QTRY_COMPARE(int(h.prompts.shown.size()), 1);
         const UserMessage& shown = h.prompts.shown[0];
         QCOMPARE(QString::fromStdString(shown.text), QString("Connection Check: COM1 (COM1)"));
@@ -289,7 +289,7 @@ private slots:
         QVERIFY(h.frame->PortPaneText().trimmed().isEmpty());
         QVERIFY(!h.line->IsConnected());
         // The form stays usable.
-        QVERIFY(!h.Link().Busy());
+        QVERIFY(!h.Link().Activity().Busy());
         h.TypeIntoCell(1, "27.5");
         QCOMPARE(h.Cell(1), QString("27.5000"));
         h.ChooseBandPlan(3);
@@ -493,7 +493,7 @@ private slots:
         QVERIFY(h.Wait([&] { return !h.frame->isVisible(); }, 1000));
         const std::size_t sent = h.line->WrittenBytes().size();
         QVERIFY(!h.line->IsConnected());
-        QVERIFY(!h.Link().WatchdogWaiting());
+        QVERIFY(!h.Link().Activity().watchdogWaiting);
         h.Pass(150);
         QCOMPARE(h.line->WrittenBytes().size(), sent);
         QVERIFY2(h.prompts.shown.empty(), qPrintable(h.Messages().join("|")));

@@ -128,7 +128,7 @@ private slots:
         QVERIFY(h.Wait(
                 [&] {
                     if (h.View().StatusLine()->Text() != Checking(2)) return false;
-                    pausing = h.Link().Pausing();
+                    pausing = h.Link().Activity().pausing;
                     h.Key(Qt::Key_Q);
                     return pressed = true;
                 },

@@ -111,7 +111,7 @@ private slots:
         // watchdog behind to report a timeout later.
         h.TypeIntoCell(5, "27.5");
         QCOMPARE(h.Cell(5), QString("27.5000"));
-        QVERIFY(!h.Link().WatchdogWaiting());
+        QVERIFY(!h.Link().Activity().watchdogWaiting);
         h.Pass(2200);
         QCOMPARE(h.Messages(), QStringList{"UPLOAD COMPLETE"});
     }
@@ -178,7 +178,7 @@ private slots:
         h.Pass(300);
         QVERIFY(h.line->WrittenBytes().empty());
         QCOMPARE(h.line->Opens(), opens);
-        QVERIFY(!h.Link().Busy());
+        QVERIFY(!h.Link().Activity().Busy());
         QVERIFY(h.BandControlsEnabled(true, true));
         QVERIFY(AllCellsEditable(h.Grid()));
         QCOMPARE(h.radio.WritesCompleted(), 0);
@@ -220,7 +220,7 @@ private slots:
         QVERIFY(!h.View().Form().View().IsTableLocked());
         QVERIFY(AllCellsEditable(h.Grid()));
         QVERIFY(h.BandControlsEnabled(true, false));
-        QVERIFY(!h.Link().WatchdogWaiting());
+        QVERIFY(!h.Link().Activity().watchdogWaiting);
         h.Pass(300);
         QCOMPARE(h.line->WrittenBytes().size(), sent.size());
         QCOMPARE(h.radio.WritesCompleted(), 0);

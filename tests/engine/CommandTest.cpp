@@ -81,7 +81,7 @@ struct SessionRig {
         session->SetEditEnder([this] { ++editsEnded; });
     }
     CRadioLink& Link() { return session->Link(); }
-    bool RunUntilSettled() { return loop.RunUntil([this] { return Link().Settled(); }, 60000); }
+    bool RunUntilSettled() { return loop.RunUntil([this] { return Link().Activity().Settled(); }, 60000); }
     bool RunUntilShown(std::string_view text) {
         return loop.RunUntil([&] { return prompter.Count(text) > 0; }, 60000);
     }
@@ -117,7 +117,7 @@ TEST(SessionGate, OpenDuringTheWaitBeforeTheCompletionMessageRunsAfterItWithTheE
     FillForm(rig.form, 0);
     rig.Link().OnWriteToRadio();
     rig.loop.RunUntil([&] { return !rig.form.View().IsTableLocked() && rig.Link().Outcome() == TransferOutcome::Running; }, 60000);
-    ASSERT_TRUE(rig.Link().Pausing());
+    ASSERT_TRUE(rig.Link().Activity().pausing);
     EXPECT_TRUE(rig.session->MayTakeDrop());
     bool opened = false;
     bool openedBeforeTheMessage = false;
@@ -167,7 +167,8 @@ TEST(SessionGate, WhatMayRunWhile) {
         }
         int runs = 0;
         rig.session->Run(Command::New, [&] { ++runs; });
-        ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.session->VerifyRunning() && rig.Link().Settled(); }, 60000));
+        ASSERT_TRUE(rig.loop.RunUntil(
+            [&] { return !rig.session->VerifyRunning() && rig.Link().Activity().Settled(); }, 60000));
         EXPECT_EQ(runs, when == While::Idle ? 1 : 0) << "while " << static_cast<int>(when);
     }
 }
@@ -274,7 +275,7 @@ TEST(OpenPort, ReadWhenNeitherAttemptOpensSaysSoOnceAndStartsNothing) {
     EXPECT_TRUE(rig.WrittenBytes().empty());
     EXPECT_FALSE(rig.form.View().IsTableLocked());
     EXPECT_EQ(rig.form.View().PortPaneText(), "before");
-    EXPECT_FALSE(rig.link->Busy());
+    EXPECT_FALSE(rig.link->Activity().Busy());
 }
 
 TEST(OpenPort, WriteWhenNeitherAttemptOpensEnablesTheFormAgain) {

@@ -114,7 +114,7 @@ TEST(Presence, CancelStopsTheProbesAndDoneIsNeverCalled) {
     EXPECT_FALSE(called);
     EXPECT_EQ(rig.port->Opens(), opens);
     EXPECT_FALSE(rig.port->IsConnected());
-    EXPECT_EQ(rig.link->ProbeListener(), nullptr);
+    EXPECT_EQ(rig.link->Probes().ProbeListener(), nullptr);
 }
 
 TEST(Presence, ProbesWaitForARunningTransferAndKeepOutOfIt) {

@@ -54,7 +54,7 @@ TEST(Read, ShowsTheRadioInTheFormAndEndsUnlockedWithOneCompletionMessage) {
     EXPECT_FALSE(rig.prompter.seen[0].tableLocked);
     EXPECT_FALSE(rig.form.View().IsTableLocked());
     EXPECT_TRUE(rig.form.View().BandListEnabled());
-    EXPECT_FALSE(rig.link->WatchdogRunning());
+    EXPECT_FALSE(rig.link->Activity().watchdogRunning);
 
     for (int row = 1; row <= kChannelCount; ++row)
         EXPECT_EQ(CellText(rig.form, row), kSampleChannels[row - 1].text) << "row " << row;

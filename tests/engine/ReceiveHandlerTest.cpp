@@ -12,8 +12,6 @@ namespace {
 
 using namespace test;
 
-Bytes Deque(const std::deque<std::uint8_t>& d) { return Bytes(d.begin(), d.end()); }
-
 // An ended transfer interprets nothing more: a device check answer that a
 // running one would answer goes unanswered.
 void ExpectNothingInterpreted(HandRig& rig) {
@@ -31,8 +29,10 @@ TEST(Echo, TheEchoIsRemovedAndTheRadiosByteBehindItInterpreted) {
     EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_CHK_DEV});
     rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});
     EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_SET_UPLOAD});
-    EXPECT_TRUE(rig.link->PendingBytes().empty());
-    EXPECT_EQ(Deque(rig.link->AwaitedEcho()), Bytes{QM_PROTO_SET_UPLOAD});
+    // Neither the echo nor the answer is left over, and the new byte's echo
+    // is expected: the next answer, behind that echo, is answered at once.
+    rig.Arrive({QM_PROTO_SET_UPLOAD, QM_PROTO_SET_DOWNLOAD_ACK});
+    EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_UPLOAD_REQ});
 }
 
 TEST(Echo, AnEchoMatchesWhereverItStandsAndALateOneWaitsForItsBatch) {
@@ -44,19 +44,18 @@ TEST(Echo, AnEchoMatchesWhereverItStandsAndALateOneWaitsForItsBatch) {
     // The radio's answer comes, the echo of 0x11 does not (yet).
     rig.Arrive({QM_PROTO_CHK_DEV_ACK});
     EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_SET_DOWNLOAD});
-    EXPECT_EQ(Deque(rig.link->AwaitedEcho()), (Bytes{QM_PROTO_CHK_DEV, QM_PROTO_SET_DOWNLOAD}));
 
     // The second echo arrives first: it is matched, the older sent byte
     // stays, and nothing is left to interpret.
     rig.Arrive({QM_PROTO_SET_DOWNLOAD});
-    EXPECT_EQ(Deque(rig.link->AwaitedEcho()), Bytes{QM_PROTO_CHK_DEV});
-    EXPECT_TRUE(rig.link->PendingBytes().empty());
     EXPECT_TRUE(rig.TakeWritten().empty());
 
     // The late echo is taken out of the next batch, in front of the answer.
     rig.Arrive({QM_PROTO_SET_DOWNLOAD_ACK, QM_PROTO_CHK_DEV});
     EXPECT_EQ(rig.TakeWritten(), Bytes{0});  // band plan 0
-    EXPECT_TRUE(rig.link->PendingBytes().empty());
+    // Left in front, it would stand before the radio's next answer.
+    rig.Arrive({0, QM_PROTO_READY});
+    EXPECT_EQ(rig.TakeWritten(), ExpectedBlock(1, 0, 0));
 }
 
 // Feeds the records from fromRecord on and the closing block.
@@ -101,12 +100,19 @@ TEST(Batch, FortyBytesAreDroppedUnreadAndDoNotKeepTheWatchdogQuiet) {
     rig.Arrive(burst);
     EXPECT_TRUE(rig.TakeWritten().empty());
     EXPECT_EQ(rig.port->QueueSize(), 0);
-    EXPECT_TRUE(rig.link->PendingBytes().empty());
     EXPECT_NE(rig.form.Settings().m_channels[0].m_wFreq, 10400);
 
     rig.loop.RunUntil([&] { return !rig.prompter.seen.empty(); }, 5000);
     ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kTimeout)});
     EXPECT_EQ(rig.prompter.seen[0].atMs - lastKick, 2000);
+
+    // Nothing of it is kept: the record sent again alone is answered as if
+    // the large batch had never come.
+    HandRig again;
+    again.ReadThroughHandshake();
+    again.Arrive(burst);
+    again.Arrive(HandRig::Concat({QM_PROTO_ACK}, Record(1, 10400)));
+    EXPECT_EQ(again.TakeWritten(), Bytes{CalcChecksum(Record(1, 10400).data(), 10)});
 }
 
 TEST(Batch, AnEmptyNotificationChangesNothing) {
@@ -184,7 +190,7 @@ TEST(ReadRejection, TheFirstAfterTheDirectionAckRestartsTheSecondAbandonsSilentl
     rig.loop.RunFor(5000);
     ASSERT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kTimeout)});
     EXPECT_EQ(rig.prompter.seen[0].atMs - lastKick, 2000);
-    EXPECT_FALSE(rig.link->WatchdogRunning());
+    EXPECT_FALSE(rig.link->Activity().watchdogRunning);
 }
 
 TEST(ReadRejection, ARefusedDeviceCheckOnlyCostsPatience) {
@@ -322,10 +328,14 @@ TEST(ReadRecords, ARecordBeforeTheRadioIsReadyIsDroppedUnanswered) {
     rig.Arrive({QM_PROTO_SET_UPLOAD, QM_PROTO_SET_DOWNLOAD_ACK});
     rig.TakeWritten();
     const auto before = rig.form.Settings().m_channels;
-    rig.Arrive(HandRig::Concat({QM_PROTO_UPLOAD_REQ}, Record(1, 11200)));
+    // Ahead of the request's echo, so that the ready behind that echo still
+    // answers something the link sent.
+    rig.Arrive(Record(1, 11200));
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_TRUE(rig.link->PendingBytes().empty());
     EXPECT_EQ(rig.form.Settings().m_channels, before);
+    // Nothing of it is left in front of the radio's ready.
+    rig.Arrive({QM_PROTO_UPLOAD_REQ, QM_PROTO_READY});
+    EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_ACK});
 }
 
 TEST(ReadRecords, ReadyBeforeTheHandshakeEndsStaysPending) {
@@ -333,9 +343,11 @@ TEST(ReadRecords, ReadyBeforeTheHandshakeEndsStaysPending) {
     rig.link->OnReadFromRadio();
     rig.Drain();
     rig.TakeWritten();
-    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_READY});
+    rig.Arrive({QM_PROTO_READY});  // ahead of the device check's echo
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_EQ(Deque(rig.link->PendingBytes()), Bytes{QM_PROTO_READY});
+    // Still in front, it keeps the device check's answer behind it waiting.
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});
+    EXPECT_TRUE(rig.TakeWritten().empty());
 }
 
 TEST(ReadRecords, OurOwnBytesComingBackTwiceAreConsumed) {
@@ -344,11 +356,15 @@ TEST(ReadRecords, OurOwnBytesComingBackTwiceAreConsumed) {
     rig.Drain();
     rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});
     rig.TakeWritten();
-    // A second copy of the device check counts as a step and is taken out,
-    // so that it cannot sit in front of every later byte.
-    rig.Arrive({QM_PROTO_SET_UPLOAD, QM_PROTO_CHK_DEV});
-    EXPECT_TRUE(rig.link->PendingBytes().empty());
-    EXPECT_EQ(rig.link->Stage(), kStageBlocks);  // counted as a handshake step
+    // A second copy of the device check (ahead of the echo of the byte sent
+    // since) counts as a step and is taken out, so that it cannot sit in
+    // front of every later byte.
+    rig.Arrive({QM_PROTO_CHK_DEV});
+    EXPECT_TRUE(rig.TakeWritten().empty());
+    // Counted as the last handshake step, it lets the radio's ready start
+    // the records at once; left in front, it would keep the ready waiting.
+    rig.Arrive({QM_PROTO_SET_UPLOAD, QM_PROTO_READY});
+    EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_ACK});
 }
 
 TEST(ReadRecords, AnUnknownByteIsNotAnsweredAndStaysPending) {
@@ -356,10 +372,12 @@ TEST(ReadRecords, AnUnknownByteIsNotAnsweredAndStaysPending) {
     rig.link->OnReadFromRadio();
     rig.Drain();
     rig.TakeWritten();
-    rig.Arrive({QM_PROTO_CHK_DEV, 0x42});
+    rig.Arrive({0x42});  // ahead of the device check's echo
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_EQ(Deque(rig.link->PendingBytes()), Bytes{0x42});
     EXPECT_TRUE(rig.form.View().IsTableLocked());
+    // Still in front, it keeps the device check's answer behind it waiting.
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});
+    EXPECT_TRUE(rig.TakeWritten().empty());
 }
 
 // ---- Write: the reply to a block -----------------------------------------
@@ -432,9 +450,11 @@ TEST(WriteHandshake, AnAcknowledgeBeforeTheRadioIsReadyIsIgnored) {
     rig.link->OnWriteToRadio();
     rig.Drain();
     rig.TakeWritten();
-    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_ACK});
+    rig.Arrive({QM_PROTO_ACK});  // ahead of the device check's echo
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_TRUE(rig.link->PendingBytes().empty());
+    // Dropped, it does not stand in front of the device check's answer.
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});
+    EXPECT_EQ(rig.TakeWritten(), Bytes{QM_PROTO_SET_DOWNLOAD});
 }
 
 TEST(WriteHandshake, FiveOrMorePendingBytesAreNotActedOn) {
@@ -443,9 +463,11 @@ TEST(WriteHandshake, FiveOrMorePendingBytesAreNotActedOn) {
     rig.link->OnWriteToRadio();
     rig.Drain();
     rig.TakeWritten();
-    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK, 1, 2, 3, 4});
+    rig.Arrive({QM_PROTO_CHK_DEV_ACK, 1, 2, 3, 4});  // ahead of the device check's echo
     EXPECT_TRUE(rig.TakeWritten().empty());
-    EXPECT_EQ(rig.link->PendingBytes().size(), 5u);
+    // They stay pending: an answer arriving behind them is not acted on either.
+    rig.Arrive({QM_PROTO_CHK_DEV, QM_PROTO_CHK_DEV_ACK});
+    EXPECT_TRUE(rig.TakeWritten().empty());
 }
 
 TEST(WriteHandshake, ReadyBeforeTheDirectionIsAcceptedDoesNotStartTheBlocks) {

@@ -38,7 +38,7 @@ struct VerifyRig : SimRig {
             rig.link->OnWriteToRadio();
         else
             rig.link->OnReadFromRadio();
-        EXPECT_TRUE(rig.loop.RunUntil([&] { return rig.link->Settled(); }, 60000));
+        EXPECT_TRUE(rig.loop.RunUntil([&] { return rig.link->Activity().Settled(); }, 60000));
         return rig.loop.NowMs();
     }
     std::int64_t doneAtMs = 0;
@@ -159,7 +159,7 @@ TEST(WriteAndVerify, AFailedStepIsNamedWithItsOwnMessage) {
         // The step's own words on what it leaves; the plain write's advice
         // is not said a second time, and is back for the next plain write.
         EXPECT_EQ(told.detail.find(texts::kCutOffAdvice), std::string::npos) << told.detail;
-        EXPECT_TRUE(rig.link->RecoveryAdvice());
+        EXPECT_TRUE(rig.link->DoubtAdvice().recoveryAdvice);
         EXPECT_EQ(rig.radio.WritesCompleted(), c.writes) << c.fault;
     }
 }
@@ -211,7 +211,7 @@ TEST(WriteAndVerify, StartedWhileAWriteSettlesItWaitsAndRuns) {
     FillForm(rig.form, 0);
     rig.link->OnWriteToRadio();
     ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.form.View().IsTableLocked() && rig.link->Outcome() == TransferOutcome::Running; }, 60000));
-    ASSERT_FALSE(rig.link->Settled());
+    ASSERT_FALSE(rig.link->Activity().Settled());
     const VerifyResult result = rig.Run();
     EXPECT_EQ(rig.prompter.Texts(), std::vector<std::string>{std::string(texts::kDownloadComplete)});
     EXPECT_EQ(result.status, VerifyResult::Status::Verified) << result.failure;

@@ -88,7 +88,7 @@ TEST(Watchdog, AnEchoOnlyBatchDoesNotKickIt) {
 TEST(Watchdog, ACompletedTransfersWatchdogHasEndedWhileTheCompletionMessageIsOpen) {
     SimRig rig(SampleRadio());
     bool runningDuringMessage = true;
-    rig.prompter.onShow = [&](const UserMessage&) { runningDuringMessage = rig.link->WatchdogRunning(); };
+    rig.prompter.onShow = [&](const UserMessage&) { runningDuringMessage = rig.link->Activity().watchdogRunning; };
     rig.link->OnReadFromRadio();
     ASSERT_TRUE(rig.RunUntilShown(texts::kUploadComplete));
     EXPECT_FALSE(runningDuringMessage);

@@ -85,7 +85,7 @@ TEST_P(WritePlans, EndsWithOneCompletionMessage303msAfterTheFinalAcknowledge) {
     EXPECT_FALSE(rig.form.View().IsTableLocked());
     EXPECT_TRUE(rig.form.View().BandListEnabled());
     EXPECT_EQ(rig.form.View().SouthAfricaSetupEnabled(), p.plan == kBandPlanSouthAfrica);
-    EXPECT_FALSE(rig.link->WatchdogRunning());
+    EXPECT_FALSE(rig.link->Activity().watchdogRunning);
 }
 
 INSTANTIATE_TEST_SUITE_P(Plans, WritePlans,
@@ -170,7 +170,7 @@ TEST_P(OutOfBandCell, InRowFourStopsTheWriteAfterThreeBlocks) {
     EXPECT_EQ(rig.WrittenBytes(), Bytes(all.begin(), all.begin() + 3 + 3 * 12));
     EXPECT_FALSE(rig.form.View().IsTableLocked());
     EXPECT_TRUE(rig.form.View().BandListEnabled());
-    EXPECT_FALSE(rig.link->WatchdogRunning());
+    EXPECT_FALSE(rig.link->Activity().watchdogRunning);
     EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Failed);
     EXPECT_EQ(rig.radio.WritesCompleted(), 0);
 }
@@ -231,7 +231,7 @@ class WrongAnswer : public ::testing::TestWithParam<WrongAnswerCase> {};
 TEST_P(WrongAnswer, TheWriteGoesOnToItsEndAndOneMessageNamesTheBlocks) {
     const WrongAnswerCase& c = GetParam();
     SimRig rig(sim::SampleMemory(), Fault(c.fault));
-    if (c.notConfirmed.empty()) rig.link->SetWrongAnswerReport(WrongAnswerReport::EachAtOnce);
+    if (c.notConfirmed.empty()) rig.link->SetDoubtAdvice({.wrongAnswers = WrongAnswerReport::EachAtOnce});
     FillForm(rig.form, kBandPlanSouthAfrica, kTicked);
     rig.link->OnWriteToRadio();
     ASSERT_TRUE(rig.RunUntilSettled());
@@ -296,7 +296,8 @@ TEST(Write, NoBoxOfTheWriteIsCoveredByTheWatchdogHoweverLongItStaysOpen) {
     };
     for (const Case& c : cases) {
         SimRig rig(sim::SampleMemory(), *c.fault ? Fault(c.fault) : sim::Faults{});
-        rig.link->SetWrongAnswerReport(c.eachAtOnce ? WrongAnswerReport::EachAtOnce : WrongAnswerReport::Summary);
+        rig.link->SetDoubtAdvice(
+            {.wrongAnswers = c.eachAtOnce ? WrongAnswerReport::EachAtOnce : WrongAnswerReport::Summary});
         FillForm(rig.form, 0);
         if (*c.cell4) rig.form.SetCellText(4, c.cell4);
         rig.prompter.onShow = [&](const UserMessage&) { rig.loop.RunFor(3000); };
@@ -349,7 +350,7 @@ TEST(Write, ACutOffWriteSaysWhatItLeavesOnlyOnceABlockHasGoneOut) {
         std::string error;
         ASSERT_TRUE(!*c.reply || sim::ParseFault(c.reply, faults, error)) << error;
         SimRig rig(sim::SampleMemory(), faults);
-        if (c.backup) rig.link->SetLastBackup([&] { return backup; });
+        if (c.backup) rig.link->SetDoubtAdvice({.lastBackup = [&] { return backup; }});
         FillForm(rig.form, 0);
         rig.link->OnWriteToRadio();
         ASSERT_TRUE(rig.RunUntilSettled());

@@ -79,7 +79,7 @@ Outcome RunCase(const Case& c, const std::string& dir, int index) {
     EventLoop loop(EventLoop::Clock::Real);
     CRadioLink radio(form, loop, std::make_unique<CRadioPort>(), [link](int) { return link; });
     auto settle = [&](std::chrono::milliseconds limit) {
-        return loop.RunUntil([&] { return !radio.Busy() && !radio.WatchdogRunning() && !radio.WatchdogWaiting(); },
+        return loop.RunUntil([&] { return radio.Activity().Settled(); },
                              limit.count());
     };
     auto start = [&] {

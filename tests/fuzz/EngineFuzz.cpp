@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         loop.RunFor(waitMs);
     }
     // Every silence ends within a few watchdog periods.
-    loop.RunUntil([&] { return !link.Busy() && !link.WatchdogRunning() && !link.WatchdogWaiting(); }, 60000);
-    if (link.Busy() || form.View().IsTableLocked()) std::abort();
+    loop.RunUntil([&] { return link.Activity().Settled(); }, 60000);
+    if (link.Activity().Busy() || form.View().IsTableLocked()) std::abort();
     return 0;
 }

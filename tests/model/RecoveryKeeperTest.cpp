@@ -141,7 +141,7 @@ TEST_F(RecoveryKeeperTest, NeverWritesWhileATransferRuns) {
             sawLock = true;
             changedWhileLocked |= test::ReadBytes(keeper->FilePath()) != before;
         }
-        return !rig.link->Busy() && !rig.link->WatchdogRunning();
+        return !rig.link->Activity().Busy() && !rig.link->Activity().watchdogRunning;
     }, 60000);
     EXPECT_TRUE(sawLock);
     EXPECT_FALSE(changedWhileLocked);

@@ -17,7 +17,7 @@ using test::SimDevice;
 int OpenAndWait(SearchRig& rig) {
     int result = 99;
     rig.link->OpenRadioPort([&](int r) { result = r; });
-    EXPECT_TRUE(rig.loop.RunUntil([&] { return result != 99 && !rig.link->Pausing(); }, 5000));
+    EXPECT_TRUE(rig.loop.RunUntil([&] { return result != 99 && !rig.link->Activity().pausing; }, 5000));
     return result;
 }
 

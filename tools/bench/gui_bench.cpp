@@ -168,7 +168,7 @@ Transfer Measure(CMainFrame& frame, int command, StallMeter& meter) {
     const auto t0 = Clock::now();
     meter.Start();
     frame.OnCommand(command);
-    t.ok = RunUntil([&] { return !link.Busy() && link.Outcome() != TransferOutcome::Running &&
+    t.ok = RunUntil([&] { return !link.Activity().Busy() && link.Outcome() != TransferOutcome::Running &&
                                  link.Outcome() != TransferOutcome::None; },
                     20000) &&
            link.Outcome() == TransferOutcome::Completed;

@@ -30,12 +30,14 @@ CliSession::CliSession(const std::string& port) : m_form(m_prompter), m_loop(Eve
     };
     m_session = std::make_unique<RadioSession>(m_form, std::move(options));
     if (!port.empty()) Link().SetConfiguredPort(com ? *com - 1 : 0);
+    WriteDoubtAdvice advice = Link().DoubtAdvice();
     // Printing never keeps the radio waiting: each wrong answer is told as
     // it comes, a line of the log as it always was.
-    Link().SetWrongAnswerReport(WrongAnswerReport::EachAtOnce);
+    advice.wrongAnswers = WrongAnswerReport::EachAtOnce;
     // The window's way back names its own commands; a script reads the exit
     // status, and the lines it matches stay as they were.
-    Link().SetRecoveryAdvice(false);
+    advice.recoveryAdvice = false;
+    Link().SetDoubtAdvice(std::move(advice));
 }
 
 CliSession::~CliSession() {
@@ -63,7 +65,7 @@ void CliSession::DrawProgress() {
 void CliSession::RunUntilSettled() {
     // Longer than any transfer can take: every silence ends in 2 s.
     constexpr std::int64_t kLimitMs = 10 * 60 * 1000;
-    m_loop.RunUntil([this] { return Link().Settled(); }, kLimitMs);
+    m_loop.RunUntil([this] { return Link().Activity().Settled(); }, kLimitMs);
     if (m_tty && m_drawn >= 0 && m_drawn < 10) std::fputc('\n', stderr);
 }
 

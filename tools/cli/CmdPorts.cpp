@@ -119,7 +119,7 @@ int CmdSearch(const Args& args) {
     });
     search.OnAutoSearch();
     session.Loop().RunUntil(
-        [&] { return search.Settled() && !search.Active() && !session.Link().Pausing(); }, 24 * 3600 * 1000LL);
+        [&] { return search.Settled() && !search.Active() && !session.Link().Activity().pausing; }, 24 * 3600 * 1000LL);
     const bool found = !stopped && search.PortIndex() > 0 && session.Link().Port().IsConnected();
     if (found)
         std::printf("COM%d\n", session.Link().ConfiguredPort() + 1);

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         CRadioLink& link = frame.View()->Link();
-        if (link.Outcome() == TransferOutcome::Running || link.Busy()) return;
+        if (link.Outcome() == TransferOutcome::Running || link.Activity().Busy()) return;
         if (link.Outcome() == TransferOutcome::None) return;
         status = link.Outcome() == TransferOutcome::Completed ? 0 : 1;
         frame.grab().save(out);

@@ -83,7 +83,7 @@ RadioSession::RadioSession(FormModel& form, SessionOptions options)
     }
     m_link->SetConfiguredPort(remembered.index);
     // A write cut off names the last read's backup as a way back.
-    m_link->SetLastBackup([this] { return m_readBackups ? m_readBackups->LastPath() : std::string(); });
+    m_link->SetDoubtAdvice({.lastBackup = [this] { return m_readBackups ? m_readBackups->LastPath() : std::string(); }});
     if (options.folders) KeepBackups(*options.folders);
     else m_verify = std::make_unique<VerifiedWrite>(m_form, *m_link, m_loop, nullptr);
     // Without a data folder there is nowhere safe to keep edits; a relative
@@ -138,7 +138,7 @@ GateVerdict RadioSession::MayRun(Command command) const {
     if (m_check && usesPort) return {Refusal::Check};
     switch (kind) {
         case Kind::Check:
-            if (m_form.View().IsTableLocked() || m_link->Busy()) return {Refusal::Transfer};
+            if (m_form.View().IsTableLocked() || m_link->Activity().Busy()) return {Refusal::Transfer};
             if (m_search->Active()) return {Refusal::Search};
             return {};
         case Kind::File:
@@ -147,8 +147,8 @@ GateVerdict RadioSession::MayRun(Command command) const {
             // A pause comes between a read's command and its locking of the
             // table, and between a write's last byte and its completion
             // message: acting in it would change the form mid-transfer.
-            if (m_link->Pausing()) return {Refusal::None, true};
-            if (m_link->Busy() || m_form.View().IsTableLocked()) return {Refusal::Transfer};
+            if (m_link->Activity().pausing) return {Refusal::None, true};
+            if (m_link->Activity().Busy() || m_form.View().IsTableLocked()) return {Refusal::Transfer};
             return {};
         default: return {};
     }
@@ -185,7 +185,7 @@ bool RadioSession::MayTakeDrop() const {
     // A pause of the link is waited out, as Open waits for it; a Read or
     // Write about to start refuses the drop at once, so the pointer shows it
     // rather than the file being dropped unopened.
-    return !MayRun(Command::Open).Refused() && !m_form.View().IsTableLocked() && !m_link->Starting();
+    return !MayRun(Command::Open).Refused() && !m_form.View().IsTableLocked() && !m_link->Activity().starting;
 }
 
 void RadioSession::OnAnyKey() {
@@ -231,7 +231,7 @@ bool RadioSession::RememberPort(int com) {
     if (com < 1 || com > kPortIndexMax + 1) return false;
     // The next opening uses it; a transfer running now keeps its port.
     m_link->SetConfiguredPort(com - 1);
-    m_link->ShowPortInPane(com);
+    m_link->Probes().ShowPortInPane(com);
     const PortSettingsWrite written =
         WritePortSettingsTo(m_portSettings, com - 1, m_mapResolves ? IdentityOf(com) : std::string{});
     if (written.moved) m_form.View().SetStatusText(MovedPortSettingsText(com, m_portSettings));

@@ -10,9 +10,12 @@
 namespace orvex {
 namespace {
 
-// How often a step's end is looked for: small against the tenth of a
-// second the steps may lose between them in all.
-constexpr int kSettlePollMs = 5;
+// The link's own recovery advice on or off; the rest of its advice stays.
+void SetLinkRecoveryAdvice(CRadioLink& link, bool give) {
+    WriteDoubtAdvice advice = link.DoubtAdvice();
+    advice.recoveryAdvice = give;
+    link.SetDoubtAdvice(std::move(advice));
+}
 
 // Each row's cell as the read-back records give it; rows no record names
 // hold the marker, which no frequency text can equal.
@@ -108,7 +111,6 @@ struct VerifiedWrite::Run {
     VerifyStep step = VerifyStep::ReadBefore;
     std::vector<UserMessage> said;  // the current step's messages, held back
     std::string backupPath;
-    IEventLoop::TimerId poll = 0;
     bool started = false;  // the form's state was taken: it is given back at the end
     bool linkAdvice = true;  // the link's own recovery advice, given back at the end
 };
@@ -137,7 +139,6 @@ VerifiedWrite::VerifiedWrite(FormModel& form, CRadioLink& link, IEventLoop& loop
 
 VerifiedWrite::~VerifiedWrite() {
     if (!m_run) return;
-    if (m_run->poll) m_loop.CancelTimer(m_run->poll);
     m_form.Messages().SetFilter({});
     if (m_backups) m_backups->Hold(false);
     if (m_run->started) ReleaseLink();
@@ -145,7 +146,7 @@ VerifiedWrite::~VerifiedWrite() {
 
 void VerifiedWrite::ReleaseLink() {
     m_form.History().Hold(false);
-    m_link.SetRecoveryAdvice(m_run->linkAdvice);
+    SetLinkRecoveryAdvice(m_link, m_run->linkAdvice);
 }
 
 std::optional<UserMessage> WriteRefusal(const FormModel& form) {
@@ -190,8 +191,8 @@ void VerifiedWrite::Begin() {
     m_form.Messages().SetFilter([this](const UserMessage& m) { return Filter(m); });
     // A failed step's result says what it leaves and names the backup; the
     // plain write's advice would say it twice.
-    m_run->linkAdvice = m_link.RecoveryAdvice();
-    m_link.SetRecoveryAdvice(false);
+    m_run->linkAdvice = m_link.DoubtAdvice().recoveryAdvice;
+    SetLinkRecoveryAdvice(m_link, false);
     BeginStep(VerifyStep::ReadBefore);
 }
 
@@ -215,18 +216,12 @@ void VerifiedWrite::BeginStep(VerifyStep step) {
 }
 
 void VerifiedWrite::WhenSettled(std::function<void()> fn) {
-    if (m_link.Settled() && !m_run->started) {
+    if (m_link.Activity().Settled() && !m_run->started) {
         fn();
         return;
     }
-    std::weak_ptr<bool> alive = m_alive;
-    m_run->poll = m_loop.StartTimer(kSettlePollMs, [this, alive, fn = std::move(fn)]() mutable {
-        if (!alive.lock() || !m_run) return;
-        m_run->poll = 0;
-        if (m_link.Settled())
-            fn();
-        else
-            WhenSettled(std::move(fn));
+    m_link.WhenSettled([this, alive = std::weak_ptr<bool>(m_alive), fn = std::move(fn)] {
+        if (alive.lock() && m_run) fn();
     });
 }
 

@@ -158,8 +158,8 @@ public:
             [&] {
                 // Its last steps (the pause after it, the form given back)
                 // are over too, so a click that follows is the user's next.
-                return !Link().Busy() && Link().Outcome() != TransferOutcome::Running && !Link().Pausing() &&
-                       !Link().Starting() && !View().Form().View().IsTableLocked();
+                return !Link().Activity().Busy() && Link().Outcome() != TransferOutcome::Running &&
+                       !View().Form().View().IsTableLocked();
             },
             ms);
     }

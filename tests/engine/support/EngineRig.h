@@ -119,7 +119,7 @@ public:
 
     // Until the link is idle and its watchdog has ended; false on maxMs.
     bool RunUntilSettled(std::int64_t maxMs = 60000) {
-        return loop.RunUntil([this] { return !link->Busy() && !link->WatchdogRunning(); }, maxMs);
+        return loop.RunUntil([this] { return !link->Activity().Busy() && !link->Activity().watchdogRunning; }, maxMs);
     }
     bool RunUntilShown(std::string_view text, std::int64_t maxMs = 60000) {
         return loop.RunUntil([&] { return prompter.Count(text) > 0; }, maxMs);

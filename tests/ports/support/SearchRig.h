@@ -186,7 +186,7 @@ struct SearchRig {
 
     // Nothing is pending: no search, no stop tick, no pause, no transfer.
     bool Settled() const {
-        return search->Settled() && !search->Active() && !link->Busy() && !link->WatchdogRunning();
+        return search->Settled() && !search->Active() && !link->Activity().Busy() && !link->Activity().watchdogRunning;
     }
     bool RunUntilSettled(std::int64_t maxMs = 60'000) {
         return loop.RunUntil([this] { return Settled(); }, maxMs);
@@ -196,7 +196,7 @@ struct SearchRig {
     }
     // Runs until the link's pending pause (if any) is over.
     void RunUntilIdle() {
-        loop.RunUntil([this] { return !link->Pausing(); }, 10'000);
+        loop.RunUntil([this] { return !link->Activity().pausing; }, 10'000);
     }
 
     // Starts Auto Search and returns the time it was started at; searchMark
