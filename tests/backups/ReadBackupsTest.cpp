@@ -57,7 +57,7 @@ TEST(ReadBackups, EveryReadKeepsTheFileSaveWritesRightAfterIt) {
     EXPECT_EQ(FilesIn(kept.store.Folder()), 2u);
 }
 
-TEST(ReadBackups, WritesAbandonedReadsAndHeldReadsKeepNothing) {
+TEST(ReadBackups, WritesAbandonedReadsAndReadsTheFormDidNotTakeKeepNothing) {
     Kept kept;
     {
         sim::Faults mute;
@@ -76,13 +76,17 @@ TEST(ReadBackups, WritesAbandonedReadsAndHeldReadsKeepNothing) {
         ASSERT_TRUE(rig.RunUntilSettled());
         EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
 
-        backups.Hold(true);
+        // A command that takes the read's image for itself keeps its own.
+        const FormSnapshot before = rig.form.Snapshot();
+        rig.link->TakeReadsWith([](const ReadImage&) {});
         rig.link->OnReadFromRadio();
         ASSERT_TRUE(rig.RunUntilSettled());
         EXPECT_EQ(rig.link->Outcome(), TransferOutcome::Completed);
         EXPECT_TRUE(backups.LastPath().empty());
+        EXPECT_TRUE(rig.form.Snapshot() == before);
+        EXPECT_TRUE(rig.form.Baseline() == before);
 
-        backups.Hold(false);
+        rig.link->TakeReadsWith({});
         rig.link->OnReadFromRadio();
         ASSERT_TRUE(rig.RunUntilSettled());
         EXPECT_FALSE(backups.LastPath().empty());

@@ -23,7 +23,7 @@ struct VerifyRig : SimRig {
 
     // Runs Write and Verify to its end.
     VerifyResult Run(IReadKeeping* backups = nullptr) {
-        VerifiedWrite verify(form, *link, loop, backups);
+        VerifiedWrite verify(form, *link, backups);
         std::optional<VerifyResult> result;
         EXPECT_TRUE(verify.Start([&](const VerifyResult& r) { result = r; }));
         EXPECT_TRUE(loop.RunUntil([&] { return result.has_value(); }, 60000)) << "Write and Verify never ended";
@@ -48,7 +48,18 @@ TEST(WriteAndVerify, WritesTheFormReadsItBackAndSaysVerifyOkOnly) {
     VerifyRig rig(SampleRadio());
     FillForm(rig.form, 0);
     const FormSnapshot before = rig.form.Snapshot();
+    // The radio holds other settings: a read that reached the form would show.
+    struct Watch : IFormObserver {
+        const FormModel& form;
+        FormSnapshot user;
+        int otherwise = 0;
+        Watch(const FormModel& f, FormSnapshot s) : form(f), user(std::move(s)) {}
+        void OnFormChanged(unsigned) override { otherwise += form.Snapshot() != user; }
+    } watch(rig.form, before);
+    rig.form.AddObserver(&watch);
     const VerifyResult result = rig.Run();
+    rig.form.RemoveObserver(&watch);
+    EXPECT_EQ(watch.otherwise, 0) << "the form showed something else than the user's settings";
     EXPECT_EQ(result.status, VerifyResult::Status::Verified) << result.failure << FormatDifferences(result.differences);
     EXPECT_EQ(rig.radio.WritesCompleted(), 1);
     EXPECT_EQ(rig.radio.ReadsCompleted(), 2);

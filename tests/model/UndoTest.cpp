@@ -285,7 +285,7 @@ TEST(UndoAroundTransfers, WriteAndVerifyKeepsTheHistory) {
     SimRig rig(test::SampleRadio());
     test::FillForm(rig.form, 0);
     rig.form.SetCellText(5, "29.0000");
-    VerifiedWrite verify(rig.form, *rig.link, rig.loop, nullptr);
+    VerifiedWrite verify(rig.form, *rig.link, nullptr);
     std::optional<VerifyResult> result;
     ASSERT_TRUE(verify.Start([&](const VerifyResult& r) { result = r; }));
     ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.form.History().Held(); }, 5000));

@@ -288,6 +288,9 @@ bool FormModel::FormIdle() const {
 }
 
 void FormModel::TransferConfirmed(TransferDirection direction) {
+    // A read a command took for itself left the form as it was: nothing
+    // became saved, and there is nothing to keep as the radio's.
+    if (direction == TransferDirection::Reading && !m_readTaken) return;
     if (direction == TransferDirection::Writing && m_sentState)
         m_baseline = *m_sentState;
     else
@@ -414,7 +417,10 @@ void FormModel::FindEmgIndex() {
 void FormModel::OnTransferEvent(const TransferEvent& event) {
     switch (event.kind) {
         case TransferEvent::Kind::NotStarted: EnableFormControls(true); return;
-        case TransferEvent::Kind::Started: m_view.SetLocked(true); return;
+        case TransferEvent::Kind::Started:
+            m_readTaken = false;
+            m_view.SetLocked(true);
+            return;
         case TransferEvent::Kind::Progress: m_view.SetProgress(event.channels); return;
         case TransferEvent::Kind::Ended:
             m_view.SetLocked(false);
@@ -429,6 +435,7 @@ void FormModel::ApplyReadImage(const ReadImage& image) {
     // The radio's settings replace the form as a whole, as one step Undo
     // takes back to the form the user had when the read began.
     FormHistory::WholeState before = Whole();
+    m_readTaken = true;
     for (int i = 0; i < kChannelCount; ++i) {
         const std::vector<std::uint8_t>& bytes = image.records[i];
         if (bytes.empty()) continue;

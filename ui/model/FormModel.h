@@ -212,6 +212,7 @@ private:
     FormHistory m_history;
     FormSnapshot m_baseline;
     std::optional<FormSnapshot> m_sentState;  // the state the running write sends
+    bool m_readTaken = false;  // the running read's image came to the form
 
     RadioSettings m_settings;
     ChannelCells m_cells;

@@ -85,7 +85,7 @@ RadioSession::RadioSession(FormModel& form, SessionOptions options)
     // A write cut off names the last read's backup as a way back.
     m_link->SetDoubtAdvice({.lastBackup = [this] { return m_readBackups ? m_readBackups->LastPath() : std::string(); }});
     if (options.folders) KeepBackups(*options.folders);
-    else m_verify = std::make_unique<VerifiedWrite>(m_form, *m_link, m_loop, nullptr);
+    else m_verify = std::make_unique<VerifiedWrite>(m_form, *m_link, nullptr);
     // Without a data folder there is nowhere safe to keep edits; a relative
     // path would scatter them into whatever folder the program started in.
     if (options.folders && options.recovery)
@@ -120,7 +120,7 @@ void RadioSession::KeepBackups(const IUserFolders& folders) {
         else
             m_form.View().SetStatusText(news);
     });
-    m_verify = std::make_unique<VerifiedWrite>(m_form, *m_link, m_loop, m_readBackups.get());
+    m_verify = std::make_unique<VerifiedWrite>(m_form, *m_link, m_readBackups.get());
 }
 
 void RadioSession::OpenRememberedPortSoon() {

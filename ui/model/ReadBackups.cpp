@@ -36,10 +36,12 @@ UserMessage ReadBackups::NotKeptMessage() const {
 }
 
 void ReadBackups::OnTransferConfirmed(TransferDirection direction) {
-    if (direction != TransferDirection::Reading || m_held) return;
+    if (direction == TransferDirection::Reading) KeepRead(m_form.ValuesForSave());
+}
+
+void ReadBackups::KeepRead(const std::optional<kvx::KvxValues>& values) {
     m_lastPath.clear();
     m_lastProblem.clear();
-    const std::optional<kvx::KvxValues> values = m_form.ValuesForSave();
     if (!values) {
         m_lastProblem = std::string(kBackupUnstorable);
     } else {

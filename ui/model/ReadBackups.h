@@ -41,9 +41,7 @@ public:
     ReadBackups(const ReadBackups&) = delete;
     ReadBackups& operator=(const ReadBackups&) = delete;
 
-    // While held, confirmed reads are not kept (a read-back after a write
-    // holds what was just written, not what the radio held before).
-    void Hold(bool hold) override { m_held = hold; }
+    void KeepRead(const std::optional<kvx::KvxValues>& values) override;
     // The backup of the last confirmed read kept; empty when it was not.
     const std::string& LastPath() const override { return m_lastPath; }
     // Why the last confirmed read was not kept.
@@ -56,7 +54,6 @@ private:
     FormModel& m_form;
     BackupStore& m_store;
     Report m_report;
-    bool m_held = false;
     std::string m_lastPath;
     std::string m_lastProblem;
 };

@@ -105,13 +105,13 @@ UserMessage VerifyMessage(const VerifyResult& result) {
 
 struct VerifiedWrite::Run {
     std::function<void(const VerifyResult&)> done;
-    FormSnapshot written;        // the form as the user had it: what is written
-    FormSnapshot savedBefore;    // the state that counted as saved then
-    FormSnapshot savedAfter;     // and once the write is confirmed
+    FormSnapshot written;      // the form as the user had it: what is written
+    FormSnapshot savedBefore;  // the state that counted as saved then
     VerifyStep step = VerifyStep::ReadBefore;
     std::vector<UserMessage> said;  // the current step's messages, held back
+    std::optional<ReadImage> image;  // what the current read brought
     std::string backupPath;
-    bool started = false;  // the form's state was taken: it is given back at the end
+    bool started = false;  // the command holds the form and the link's reads
     bool linkAdvice = true;  // the link's own recovery advice, given back at the end
 };
 
@@ -132,20 +132,37 @@ VerifyResult StepFailed(VerifyStep step, std::vector<UserMessage> said, std::str
     return result;
 }
 
+// The form a read of image would leave, starting from state, and what Save
+// would then write: the radio's settings in the form's own terms, worked
+// out beside the user's form rather than in it.
+struct ReadOutcome {
+    FormSnapshot state;
+    std::optional<kvx::KvxValues> values;
+};
+ReadOutcome AfterRead(const FormSnapshot& state, const ReadImage& image) {
+    struct Silent : IPrompter {
+        MsgAnswer Show(const UserMessage&) override { return MsgAnswer::Ok; }
+    } silent;
+    FormModel scratch(silent);
+    scratch.Restore(state, state);
+    static_cast<ITransferForm&>(scratch).ApplyReadImage(image);
+    return {scratch.Snapshot(), scratch.ValuesForSave()};
+}
+
 }  // namespace
 
-VerifiedWrite::VerifiedWrite(FormModel& form, CRadioLink& link, IEventLoop& loop, IReadKeeping* backups)
-    : m_form(form), m_link(link), m_loop(loop), m_backups(backups) {}
+VerifiedWrite::VerifiedWrite(FormModel& form, CRadioLink& link, IReadKeeping* backups)
+    : m_form(form), m_link(link), m_backups(backups) {}
 
 VerifiedWrite::~VerifiedWrite() {
     if (!m_run) return;
     m_form.Messages().SetFilter({});
-    if (m_backups) m_backups->Hold(false);
     if (m_run->started) ReleaseLink();
 }
 
 void VerifiedWrite::ReleaseLink() {
     m_form.History().Hold(false);
+    m_link.TakeReadsWith({});
     SetLinkRecoveryAdvice(m_link, m_run->linkAdvice);
 }
 
@@ -182,12 +199,12 @@ void VerifiedWrite::Begin() {
         return;
     }
     m_run->started = true;
-    // The steps' reads are not the user's: the form comes back as it is
-    // now, with its undo history.
+    // The form is the user's throughout: the reads bring their images here,
+    // and nothing is undone or redone until the command has its result.
     m_form.History().Hold(true);
+    m_link.TakeReadsWith([this](const ReadImage& image) { m_run->image = image; });
     m_run->written = m_form.Snapshot();
     m_run->savedBefore = m_form.Baseline();
-    m_run->savedAfter = m_run->savedBefore;
     m_form.Messages().SetFilter([this](const UserMessage& m) { return Filter(m); });
     // A failed step's result says what it leaves and names the backup; the
     // plain write's advice would say it twice.
@@ -207,7 +224,7 @@ std::optional<MsgAnswer> VerifiedWrite::Filter(const UserMessage& message) {
 void VerifiedWrite::BeginStep(VerifyStep step) {
     m_run->step = step;
     m_run->said.clear();
-    if (m_backups) m_backups->Hold(step == VerifyStep::ReadBack);
+    m_run->image.reset();
     if (step == VerifyStep::Write)
         m_link.OnWriteToRadio();
     else
@@ -239,9 +256,16 @@ void VerifiedWrite::OnStepSettled() {
         Finish(std::move(result));
         return;
     }
+    if (run.step != VerifyStep::Write && !run.image) {
+        // A read that ended well brings its image; without one there is
+        // nothing to keep or compare.
+        Finish(StepFailed(run.step, run.said, run.backupPath));
+        return;
+    }
     switch (run.step) {
         case VerifyStep::ReadBefore:
             if (m_backups) {
+                m_backups->KeepRead(AfterRead(run.written, *run.image).values);
                 run.backupPath = m_backups->LastPath();
                 // The write overwrites what the radio holds: with no copy of
                 // it kept there would be no way back.
@@ -252,18 +276,16 @@ void VerifiedWrite::OnStepSettled() {
                     return;
                 }
             }
-            m_form.Restore(run.written, run.savedBefore);
             BeginStep(VerifyStep::Write);
             return;
         case VerifyStep::Write:
-            run.savedAfter = m_form.Baseline();
             BeginStep(VerifyStep::ReadBack);
             return;
         case VerifyStep::ReadBack: {
             VerifyResult result;
             // The cells as the radio's own records name them: a row no record
             // names was not given back, whatever the form still shows there.
-            FormSnapshot back = m_form.Snapshot();
+            FormSnapshot back = AfterRead(m_form.Snapshot(), *run.image).state;
             back.cells = ReadBackCells(back.settings);
             result.differences = CompareWritten(run.written, back);
             result.status = result.differences.empty() ? VerifyResult::Status::Verified : VerifyResult::Status::Differs;
@@ -277,14 +299,12 @@ void VerifiedWrite::OnStepSettled() {
 
 void VerifiedWrite::Finish(VerifyResult result) {
     m_form.Messages().SetFilter({});
-    if (m_backups) m_backups->Hold(false);
-    // Whatever the steps left in the form, it shows what the user had. It
-    // counts as saved only when the radio gave it back: edits the radio did
-    // not keep stay unsaved, and so stay in the recovery file.
     if (m_run->started) {
-        m_form.Restore(m_run->written,
-                       result.status == VerifyResult::Status::Verified ? m_run->savedAfter : m_run->savedBefore);
         ReleaseLink();
+        // A confirmed write made the form count as saved; it does only when
+        // the radio gave it back: edits the radio did not keep stay unsaved,
+        // and so stay in the recovery file.
+        if (result.status != VerifyResult::Status::Verified) m_form.Restore(m_form.Snapshot(), m_run->savedBefore);
     }
     std::unique_ptr<Run> run = std::move(m_run);
     m_running = false;

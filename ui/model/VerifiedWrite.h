@@ -1,28 +1,32 @@
 #pragma once
 // Write and Verify: a read of what the radio holds (kept as a backup), the
 // write of the form, and a second read compared with what was written. The
-// steps run back to back on the link, without pauses of their own; their
-// completion messages give way to one result, their failures keep their
-// own message and name the step.
+// reads' images are the command's own, so the form stays as the user had it
+// throughout. The steps run back to back on the link, each starting once the
+// last has settled; their completion messages give way to one result, their
+// failures keep their own message and name the step.
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "link/EventLoop.h"
 #include <optional>
+
+#include "files/SettingsFile.h"
+#include "link/EventLoop.h"
 #include "link/RadioLink.h"
 #include "ui/model/FormModel.h"
 
 namespace orvex {
 
-// What Write and Verify asks of the keeping of reads as backups: its own
-// read-back is not kept, and the first read's backup is named in the result;
-// without one nothing is written.
+// What Write and Verify asks of the keeping of reads as backups: the first
+// read's backup is named in the result, and without one nothing is written.
 class IReadKeeping {
 public:
     virtual ~IReadKeeping() = default;
-    virtual void Hold(bool hold) = 0;
+    // Keeps what a read the form did not take would save (none: the radio's
+    // settings cannot be stored), as the backup of that read.
+    virtual void KeepRead(const std::optional<kvx::KvxValues>& values) = 0;
     virtual const std::string& LastPath() const = 0;
     // Why the last confirmed read was not kept, with what to do about it.
     virtual UserMessage NotKeptMessage() const = 0;
@@ -79,7 +83,7 @@ std::vector<VerifyDifference> CompareWritten(const FormSnapshot& written, const 
 class VerifiedWrite {
 public:
     // backups may be null: the first read is then not kept.
-    VerifiedWrite(FormModel& form, CRadioLink& link, IEventLoop& loop, IReadKeeping* backups);
+    VerifiedWrite(FormModel& form, CRadioLink& link, IReadKeeping* backups);
     ~VerifiedWrite();
     VerifiedWrite(const VerifiedWrite&) = delete;
     VerifiedWrite& operator=(const VerifiedWrite&) = delete;
@@ -101,12 +105,11 @@ private:
     void Finish(VerifyResult result);
     std::optional<MsgAnswer> Filter(const UserMessage& message);
 
-    // Gives the history and the link's advice back, once the form is restored.
+    // Gives the history, the reads and the link's advice back.
     void ReleaseLink();
 
     FormModel& m_form;
     CRadioLink& m_link;
-    IEventLoop& m_loop;
     IReadKeeping* m_backups;
     bool m_running = false;
     std::unique_ptr<Run> m_run;
