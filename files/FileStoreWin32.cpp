@@ -162,6 +162,16 @@ HANDLE CreateBeside(const std::wstring& target, std::wstring& temp) {
     }
 }
 
+// The file at path is gone and its new content could not take its place:
+// the user is told where that content is.
+Result SavedAside(const std::string& path, const std::wstring& temp, DWORD error) {
+    Problem lost = DescribeError(path, static_cast<int>(error));
+    if (!lost.fix.empty()) lost.why += " (" + lost.fix + ")";
+    lost.fix = "the saved file is " + ToUtf8(temp);
+    lost.layout = Problem::Layout::FixAfter;
+    return {Status::WriteFailed, std::move(lost)};
+}
+
 // As on POSIX: the new content is built (from the old one when fromOld),
 // written beside the target and put in its place; inPlace is the way out
 // where the folder refuses the new file.
@@ -216,11 +226,7 @@ Result Rewrite(const std::string& path, bool fromOld, const std::function<void(s
             // The old file is already gone from the path; the new content
             // now lives only in the temporary file, which must not be lost.
             if (::MoveFileExW(temp.c_str(), target.c_str(), kMove)) return {};
-            Problem lost = DescribeError(path, static_cast<int>(::GetLastError()));
-            if (!lost.fix.empty()) lost.why += " (" + lost.fix + ")";
-            lost.fix = "the saved file is " + ToUtf8(temp);
-            lost.layout = Problem::Layout::FixAfter;
-            return {Status::WriteFailed, std::move(lost)};
+            return SavedAside(path, temp, ::GetLastError());
         }
     }
     if (!::MoveFileExW(temp.c_str(), target.c_str(), kMove)) return fail(::GetLastError());

@@ -132,7 +132,6 @@ public:
     // ---- State for front ends and tests ---------------------------------
     LinkActivity Activity() const;
     TransferOutcome Outcome() const { return m_outcome; }
-    TransferDirection Direction() const { return m_nDirection; }
 
     // Runs fn when the protocol's pending steps are done (at once if idle):
     // commands arriving during a pause wait for it, as they would have

@@ -340,8 +340,8 @@ bool CQMView::eventFilter(QObject* watched, QEvent* e) {
 
 bool CQMView::IsInputDuringVerify(QObject* watched, QEvent* e) const {
     // The table is unlocked in the pauses between Write and Verify's steps;
-    // an edit there would be written unasked, or lost when the form is
-    // given back.
+    // an edit there would be written unasked, or compared with what the
+    // radio gives back as if it had been written.
     if (!VerifyRunning()) return false;
     switch (e->type()) {
         case QEvent::KeyPress:

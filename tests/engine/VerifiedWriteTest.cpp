@@ -175,6 +175,22 @@ TEST(WriteAndVerify, AFailedStepIsNamedWithItsOwnMessage) {
     }
 }
 
+// What the write chose as the emergency channel goes with a verify that
+// did not verify: a saved form is still saved, not changed by the command.
+TEST(WriteAndVerify, ASavedFormStaysAsSavedWhenTheRadioDoesNotVerifyIt) {
+    for (const char* fault : {"reply=3:0x55", "mute-after=60"}) {
+        VerifyRig rig(SampleRadio(), Fault(fault));
+        FillForm(rig.form, kBandPlanSouthAfrica, {3, 5, 9});
+        rig.form.SelectEmgItem(1);  // the list's choice, not yet the value behind it
+        TempDir dir;
+        ASSERT_TRUE(Save(rig.form, dir.File("saved.kvx")));
+        const FormSnapshot before = rig.form.Snapshot();
+        EXPECT_NE(rig.Run().status, VerifyResult::Status::Verified) << fault;
+        EXPECT_TRUE(rig.form.Snapshot() == before) << fault << FormState(rig.form);
+        EXPECT_FALSE(HasUnsavedEdits(rig.form)) << fault;
+    }
+}
+
 // A radio that keeps a channel wrongly: the verify names the row, with a
 // stop icon; the first read is the one backup kept.
 TEST(WriteAndVerify, ARowTheRadioKeptWronglyIsNamedAndOnlyTheFirstReadIsKept) {

@@ -218,7 +218,7 @@ int CmdClone(const Args& args) {
     CliSession session(options.port);
     if (!session.Form().Open(options.file)) return kExitFailed;
     // A file no radio would take is refused before the first radio is asked for.
-    if (const std::optional<UserMessage> refusal = WriteRefusal(session.Form())) {
+    if (const std::optional<UserMessage> refusal = VerifyRefusal(session.Form())) {
         session.Form().Messages().Show(*refusal);
         return kExitFailed;
     }

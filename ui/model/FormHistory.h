@@ -43,7 +43,6 @@ public:
     // For a command that takes the form through transfers and gives it back
     // as it found it: while held, nothing is recorded, undone or redone.
     void Hold(bool hold);
-    bool Held() const { return m_held; }
     // Unsaved edits the last New, Open, Load or read replaced, once.
     std::optional<FormSnapshot> TakeReplacedEdits();
 

@@ -139,7 +139,7 @@ bool FormModel::New() {
     m_emgList.Clear();
     m_settings.b_CHcheck.fill(0);
     m_settings.SetOptionFlagsToDefaults();
-    m_view.m_progress = 0;
+    m_view.SetProgress(0);
     m_caption = std::string(texts::kCaption);
     MarkSaved();
     m_view.ResetStatusLine();
@@ -268,8 +268,7 @@ void FormModel::Apply(const FormSnapshot& state, const FormSnapshot& baseline) {
     m_caption = state.caption;
     m_view.EndCellEdit();
     m_bRebuildEmgList = false;
-    m_view.m_bandListEnabled = true;
-    m_view.m_southAfricaEnabled = IsSouthAfrica();
+    m_view.EnableBandSection(true, IsSouthAfrica());
     m_baseline = baseline;
     Notify(kChangeAll);
 }

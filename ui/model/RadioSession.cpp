@@ -97,9 +97,8 @@ RadioSession::~RadioSession() {
     *m_alive = false;
     m_check.reset();  // its findings have no one to go to
     if (m_deviceEvents) m_deviceEvents->SetHandler(nullptr);
-    if (VerifyRunning() && m_beforeVerify) m_form.Restore(m_beforeVerify->first, m_beforeVerify->second);
+    m_verify.reset();  // gives back what counted as saved before it began
     m_keeper.reset();  // keeps the edits one last time
-    m_verify.reset();
     m_readBackups.reset();
     m_search.reset();
     m_link.reset();
@@ -200,13 +199,7 @@ void RadioSession::OnAnyKey() {
 
 bool RadioSession::StartWriteAndVerify(std::function<void(const VerifyResult&)> done) {
     if (MayRun(Command::WriteAndVerify).Refused()) return false;
-    m_beforeVerify.emplace(m_form.Snapshot(), m_form.Baseline());
-    const bool started = m_verify->Start([this, done = std::move(done)](const VerifyResult& result) {
-        m_beforeVerify.reset();
-        done(result);
-    });
-    if (!started) m_beforeVerify.reset();
-    return started;
+    return m_verify->Start(std::move(done));
 }
 
 bool RadioSession::StartConnectionCheck(std::function<void(const UserMessage&)> done) {

@@ -168,10 +168,6 @@ private:
     std::unique_ptr<VerifiedWrite> m_verify;
     std::unique_ptr<ConnectionCheckRun> m_check;  // while one runs
     std::unique_ptr<RecoveryKeeper> m_keeper;
-    // The form as it was when Write and Verify began, given back if the
-    // session ends between its steps, so the recovery file never takes the
-    // radio's settings for the user's edits.
-    std::optional<std::pair<FormSnapshot, FormSnapshot>> m_beforeVerify;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);  // posted commands must not outlive the session
 };
 

@@ -157,18 +157,23 @@ VerifiedWrite::VerifiedWrite(FormModel& form, CRadioLink& link, IReadKeeping* ba
 VerifiedWrite::~VerifiedWrite() {
     if (!m_run) return;
     m_form.Messages().SetFilter({});
-    if (m_run->started) ReleaseLink();
+    if (m_run->started) GiveBack(false);
 }
 
-void VerifiedWrite::ReleaseLink() {
+void VerifiedWrite::GiveBack(bool verified) {
     m_form.History().Hold(false);
     m_link.TakeReadsWith({});
     SetLinkRecoveryAdvice(m_link, m_run->linkAdvice);
+    // The form counts as saved only when the radio gave it back: edits the
+    // radio did not keep stay unsaved, and so stay in the recovery file. The
+    // write's own choice of emergency channel goes with it.
+    if (!verified) m_form.Restore(m_run->written, m_run->savedBefore);
 }
 
-std::optional<UserMessage> WriteRefusal(const FormModel& form) {
-    // The form's own refusals, with the cells a write would refuse only
-    // once some blocks are out checked before any byte is sent.
+std::optional<UserMessage> VerifyRefusal(const FormModel& form) {
+    // A plain write finds a cell it cannot send only when that cell's block
+    // is due, with earlier blocks already sent; here every cell is checked
+    // before the first read, beside the form's own refusals.
     if (form.ModeSelection() < 0) return form.WriteRefusal();
     for (int row = 1; row <= kChannelCount; ++row) {
         const std::string cell = CellText(form, row);
@@ -193,7 +198,7 @@ bool VerifiedWrite::Start(std::function<void(const VerifyResult&)> done) {
 void VerifiedWrite::Begin() {
     // What would stop the write is said before anything is read, so a
     // refused write leaves the radio untouched and keeps no needless backup.
-    if (const std::optional<UserMessage> refusal = WriteRefusal(m_form)) {
+    if (const std::optional<UserMessage> refusal = VerifyRefusal(m_form)) {
         m_form.Messages().Show(*refusal);
         Finish({});
         return;
@@ -256,16 +261,11 @@ void VerifiedWrite::OnStepSettled() {
         Finish(std::move(result));
         return;
     }
-    if (run.step != VerifyStep::Write && !run.image) {
-        // A read that ended well brings its image; without one there is
-        // nothing to keep or compare.
-        Finish(StepFailed(run.step, run.said, run.backupPath));
-        return;
-    }
     switch (run.step) {
         case VerifyStep::ReadBefore:
             if (m_backups) {
-                m_backups->KeepRead(AfterRead(run.written, *run.image).values);
+                // A completed read has brought its image with its closing block.
+                m_backups->KeepRead(AfterRead(run.written, run.image.value()).values);
                 run.backupPath = m_backups->LastPath();
                 // The write overwrites what the radio holds: with no copy of
                 // it kept there would be no way back.
@@ -285,7 +285,7 @@ void VerifiedWrite::OnStepSettled() {
             VerifyResult result;
             // The cells as the radio's own records name them: a row no record
             // names was not given back, whatever the form still shows there.
-            FormSnapshot back = AfterRead(m_form.Snapshot(), *run.image).state;
+            FormSnapshot back = AfterRead(m_form.Snapshot(), run.image.value()).state;
             back.cells = ReadBackCells(back.settings);
             result.differences = CompareWritten(run.written, back);
             result.status = result.differences.empty() ? VerifyResult::Status::Verified : VerifyResult::Status::Differs;
@@ -299,13 +299,7 @@ void VerifiedWrite::OnStepSettled() {
 
 void VerifiedWrite::Finish(VerifyResult result) {
     m_form.Messages().SetFilter({});
-    if (m_run->started) {
-        ReleaseLink();
-        // A confirmed write made the form count as saved; it does only when
-        // the radio gave it back: edits the radio did not keep stay unsaved,
-        // and so stay in the recovery file.
-        if (result.status != VerifyResult::Status::Verified) m_form.Restore(m_form.Snapshot(), m_run->savedBefore);
-    }
+    if (m_run->started) GiveBack(result.status == VerifyResult::Status::Verified);
     std::unique_ptr<Run> run = std::move(m_run);
     m_running = false;
     if (run->done) run->done(result);

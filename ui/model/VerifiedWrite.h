@@ -13,7 +13,6 @@
 #include <optional>
 
 #include "files/SettingsFile.h"
-#include "link/EventLoop.h"
 #include "link/RadioLink.h"
 #include "ui/model/FormModel.h"
 
@@ -73,7 +72,7 @@ UserMessage VerifyMessage(const VerifyResult& result);
 
 // Why a write of the form would be refused before any byte is sent, as the
 // write itself would say it; none when it may go ahead.
-std::optional<UserMessage> WriteRefusal(const FormModel& form);
+std::optional<UserMessage> VerifyRefusal(const FormModel& form);
 
 // What was written against what the radio gave back: the ten frequencies,
 // the band plan and, for the South African plan, the emergency channel and
@@ -105,8 +104,9 @@ private:
     void Finish(VerifyResult result);
     std::optional<MsgAnswer> Filter(const UserMessage& message);
 
-    // Gives the history, the reads and the link's advice back.
-    void ReleaseLink();
+    // Gives the history, the reads and the link's advice back, and what
+    // counted as saved when the command began unless the radio verified it.
+    void GiveBack(bool verified);
 
     FormModel& m_form;
     CRadioLink& m_link;
