@@ -28,7 +28,7 @@ std::string SavedAfterImport(const std::string& json, const std::string& path) {
         return {};
     }
     std::remove(path.c_str());
-    if (!form.Save(path)) std::abort();  // what import took must be storable
+    if (!Save(form, path)) std::abort();  // what import took must be storable
     return fuzz::ReadFile(path);
 }
 
@@ -53,7 +53,7 @@ void CheckSettingsFile(const std::uint8_t* data, std::size_t size) {
     if (!form.Open(in)) return;
     std::remove(resaved.c_str());
     const std::string json = cli::FormJson(form);
-    if (!form.Save(resaved)) std::abort();
+    if (!Save(form, resaved)) std::abort();
     if (SavedAfterImport(json, imported) != fuzz::ReadFile(resaved)) std::abort();
 }
 
