@@ -177,8 +177,8 @@ TEST(PortSettingsFileWin32, LivesAtTheRootOfDriveC) {
     EXPECT_EQ(r.index, 0);
     EXPECT_EQ(test::ReadBytes(path), (Bytes{'0', '\n'}));
 
-    std::string error;
-    ASSERT_TRUE(WritePortSettings(path, 6, &error)) << error;
+    const Outcome<void> written = WritePortSettings(path, 6);
+    ASSERT_TRUE(written) << written.problem();
     EXPECT_EQ(test::ReadBytes(path), (Bytes{'6', '\n'}));
     r = ReadPortSettings(path);
     EXPECT_FALSE(r.created);
