@@ -331,16 +331,15 @@ private slots:
         // A container may have no netlink socket for udev: then Start says
         // why, and the window goes on without hot-plug news.
         UdevDeviceEvents events;
-        std::string error;
-        const bool started = events.Start(&error);
+        const Outcome<void> start = events.Start();
+        const bool started = start.ok();
         QCOMPARE(events.Listening(), started);
-        QCOMPARE(error.empty(), started);
+        QCOMPARE(start.problem().Text().empty(), started);
         events.SetHandler([](const DeviceEvent&) {});
         QTest::qWait(50);
         events.SetHandler(nullptr);
         // Starting again replaces the first monitor.
-        std::string again;
-        QCOMPARE(events.Start(&again), started);
+        QCOMPARE(events.Start().ok(), started);
     }
 };
 
