@@ -332,8 +332,7 @@ BackupListing BackupStore::List() const {
         e.name = f.name;
         const kvx::ReadResult read = kvx::ReadSettingsFile(e.path);
         if (read.status != kvx::FileStatus::Ok) {
-            // The settings file's reason names the path already.
-            e.problem = read.detail.empty() ? Problem{.where = e.path, .why = "cannot be read"} : Problem{.why = read.detail};
+            e.problem = read.problem();
             entries.push_back(std::move(e));
             continue;
         }

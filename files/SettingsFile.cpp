@@ -70,29 +70,24 @@ KvxValues DecodeKvx(const KvxImage& image) {
 }
 
 ReadResult ReadSettingsFile(const std::string& path) {
-    ReadResult result;
     std::vector<std::uint8_t> head;
     if (const filestore::Result r = filestore::ReadHead(path, kFileSize, head); !r.ok()) {
-        result.status = FileStatus::CantOpen;
-        result.detail = r.problem().Text();
-        Trace("open for reading failed: %s\n", result.detail.c_str());
-        return result;
+        Trace("open for reading failed: %s\n", r.problem().Text().c_str());
+        return {FileStatus::CantOpen, r.problem()};
     }
     KvxImage image;
     std::copy(head.begin(), head.end(), image.bytes().begin());
     const std::size_t size = head.size();
-    if (size < Offset::optionSelections || !image.HasSettingsIdentifier()) {
-        result.status = FileStatus::NotSettingsFile;
-        result.detail = path + ": not a settings file";
-        return result;
-    }
+    if (size < Offset::optionSelections || !image.HasSettingsIdentifier())
+        return {FileStatus::NotSettingsFile, Problem{.where = path, .why = "not a settings file"}};
     if (size < kFileSize) {
         // A cut-short file would mix its values with the ones on screen.
-        result.status = FileStatus::NotSettingsFile;
-        result.detail = path + ": the file is " + std::to_string(size) + " bytes long, a settings file has " +
-                        std::to_string(kFileSize) + " (damaged or cut short)";
-        return result;
+        return {FileStatus::NotSettingsFile,
+                Problem{.where = path,
+                        .why = "the file is " + std::to_string(size) + " bytes long, a settings file has " +
+                               std::to_string(kFileSize) + " (damaged or cut short)"}};
     }
+    ReadResult result;
     result.values = DecodeKvx(image);
     return result;
 }
@@ -103,13 +98,9 @@ WriteResult WriteSettingsFile(const std::string& path, const KvxValues& values) 
     for (const Range& r : kWrittenRanges)
         patches.push_back({r.offset, std::span<const std::uint8_t>(image.bytes().data() + r.offset, r.size)});
     const filestore::Result w = filestore::PatchFile(path, patches, kFileSize);
-    WriteResult result;
-    result.detail = w.problem().Text();
-    if (!w.ok()) Trace("save failed: %s\n", result.detail.c_str());
-    result.status = w.ok()                                  ? FileStatus::Ok
-                    : w.status == filestore::Status::WriteFailed ? FileStatus::WriteFailed
-                                                            : FileStatus::CantOpen;
-    return result;
+    if (w.ok()) return {};
+    Trace("save failed: %s\n", w.problem().Text().c_str());
+    return {w.status == filestore::Status::WriteFailed ? FileStatus::WriteFailed : FileStatus::CantOpen, w.problem()};
 }
 
 }  // namespace orvex::kvx

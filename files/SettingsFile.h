@@ -5,6 +5,7 @@
 #include <string>
 
 #include "files/KvxLayout.h"
+#include "settings/Problem.h"
 #include "settings/RadioSettings.h"
 
 namespace orvex::kvx {
@@ -40,18 +41,22 @@ enum class FileStatus {
     WriteFailed,      // "Can't make file."
 };
 
-struct ReadResult {
+// Nothing, or the problem with the file ("<path>: Permission denied");
+// status tells callers that choose a message by it what kind it was.
+struct ReadResult : Outcome<void> {
     FileStatus status = FileStatus::Ok;
-    std::string detail;  // why, for the user: "<path>: Permission denied"
-    KvxValues values{};
+    KvxValues values{};  // only when ok()
+    ReadResult() = default;
+    ReadResult(FileStatus failure, Problem problem) : Outcome<void>(std::move(problem)), status(failure) {}
 };
 
 // Reads and checks a settings file. Only a complete file is accepted.
 ReadResult ReadSettingsFile(const std::string& path);
 
-struct WriteResult {
+struct WriteResult : Outcome<void> {
     FileStatus status = FileStatus::Ok;
-    std::string detail;
+    WriteResult() = default;
+    WriteResult(FileStatus failure, Problem problem) : Outcome<void>(std::move(problem)), status(failure) {}
 };
 
 // Writes the ranges Save owns into the file at path, creating it when

@@ -28,7 +28,7 @@ bool CRadioPort::BeginOpen(const std::string& name, std::uint16_t portId) {
     m_portName = name;
     Fail({});
     if (name.empty()) {
-        Fail({.why = "no device is mapped to this port", .fix = "see 'orvex-cli ports'"});
+        Fail({.why = "no device is mapped to this port", .fix = m_unmappedFix});
         return false;
     }
     return true;

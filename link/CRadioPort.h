@@ -7,11 +7,16 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "link/RadioPortBase.h"
 
 namespace orvex {
+
+// What to do about a COM number with no device behind it, as the command
+// line says it; a front end with a port list of its own names that instead.
+inline constexpr std::string_view kUnmappedPortFix = "see 'orvex-cli ports'";
 
 class CRadioPort : public IRadioPort {
 public:
@@ -21,7 +26,7 @@ public:
     // The driver's queues each way (where the platform lets us size them).
     static constexpr int kDriverQueueSize = 4096;
 
-    CRadioPort() = default;
+    explicit CRadioPort(std::string_view unmappedFix = kUnmappedPortFix) : m_unmappedFix(unmappedFix) {}
     ~CRadioPort() override;
     CRadioPort(const CRadioPort&) = delete;
     CRadioPort& operator=(const CRadioPort&) = delete;
@@ -73,6 +78,7 @@ private:
     std::atomic<IPortListener*> m_listener{nullptr};
     std::uint16_t m_wPortId = 0;
     std::string m_portName;
+    const std::string m_unmappedFix;
     mutable std::mutex m_errorMutex;
     Problem m_lastError;
 };

@@ -23,7 +23,7 @@ std::optional<int> ParseComName(const std::string& text) {
     return n;
 }
 
-bool PortMap::AddOverrides(const std::string& list, std::string* error) {
+Outcome<void> PortMap::AddOverrides(const std::string& list) {
     std::size_t at = 0;
     while (at < list.size()) {
         std::size_t end = list.find_first_of(",;\n", at);
@@ -36,20 +36,21 @@ bool PortMap::AddOverrides(const std::string& list, std::string* error) {
         // "COM3 = /dev/ttyUSB1": the blanks belong to neither side.
         const auto n = eq == std::string::npos ? std::nullopt : ParseComName(Trim(item.substr(0, eq)));
         const std::string device = eq == std::string::npos ? std::string{} : Trim(item.substr(eq + 1));
-        if (!n || device.empty()) {
-            if (error) *error = "bad port map entry '" + item + "' (expected COMn=/dev/device)";
-            return false;
-        }
+        if (!n || device.empty())
+            return Problem{.what = "bad port map entry '" + item + "'", .fix = "expected COMn=/dev/device"};
         m_overrides[*n] = device;
     }
-    return true;
+    return {};
 }
 
-PortMap PortMap::FromSystem(std::string* error, const PortSettingsRead* remembered) {
+PortMap PortMap::FromSystem(Problem* overrideProblem, const PortSettingsRead* remembered) {
     PortMap map;
     if (const char* env = std::getenv("ORVEX_PORT_MAP")) {
-        std::string why;
-        if (!map.AddOverrides(env, &why) && error) *error = "ORVEX_PORT_MAP: " + why;
+        const Outcome<void> added = map.AddOverrides(env);
+        if (!added && overrideProblem) {
+            *overrideProblem = added.problem();
+            overrideProblem->where = "ORVEX_PORT_MAP";
+        }
     }
     if (remembered && !remembered->identity.empty())
         map.Prefer(remembered->index + 1,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/PortSettingsFile.h"
+#include "settings/Problem.h"
 
 namespace orvex {
 
@@ -21,15 +22,17 @@ std::optional<int> ParseComName(const std::string& text);
 class PortMap {
 public:
     // Overrides: "COM3=/dev/ttyUSB1,COM4=/tmp/radio" (from ORVEX_PORT_MAP
-    // or the user's port map file). Returns false on a malformed entry.
-    bool AddOverrides(const std::string& list, std::string* error = nullptr);
+    // or the user's port map file). Refuses a malformed entry; the entries
+    // before it still count.
+    Outcome<void> AddOverrides(const std::string& list);
 
     // The map every front end uses: overrides from the environment variable
     // ORVEX_PORT_MAP, then the scanned devices for the numbers left free.
-    // A malformed entry is named in error; the entries before it still count.
+    // A malformed entry is named in overrideProblem, the map is made all the
+    // same: a mistyped override must not leave the user without ports.
     // With the remembered port's settings, its cable gets the remembered
     // number again, whatever name the system gave it this time.
-    static PortMap FromSystem(std::string* error = nullptr, const PortSettingsRead* remembered = nullptr);
+    static PortMap FromSystem(Problem* overrideProblem = nullptr, const PortSettingsRead* remembered = nullptr);
 
     // The devices present now, in COM order. A device keeps its number as
     // long as it stays present; one that has gone frees its number, and a

@@ -73,8 +73,8 @@ Win32PortNotifier::~Win32PortNotifier() {
     if (m_impl->window) ::DestroyWindow(m_impl->window);
 }
 
-bool Win32PortNotifier::Start(std::string* error) {
-    if (m_impl->window) return true;
+Outcome<void> Win32PortNotifier::Start() {
+    if (m_impl->window) return {};
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW cls{};
     cls.cbSize = sizeof cls;
@@ -82,10 +82,9 @@ bool Win32PortNotifier::Start(std::string* error) {
     cls.hInstance = instance;
     cls.lpszClassName = kWindowClass;
     // A second notifier of the process finds the class made already.
-    if (!::RegisterClassExW(&cls) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        if (error) *error = "cannot register the device news window: " + SystemErrorText(static_cast<int>(::GetLastError()));
-        return false;
-    }
+    if (!::RegisterClassExW(&cls) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return Problem{.what = "cannot register the device news window",
+                       .why = SystemErrorText(static_cast<int>(::GetLastError()))};
     m_impl->tracker = PortPresenceTracker(m_impl->comNumbers());
     // Top-level and never shown: the ports' news goes to top-level windows.
     // Where there is no desktop to make one on (Wine without a display), a
@@ -95,17 +94,16 @@ bool Win32PortNotifier::Start(std::string* error) {
                                            m_impl.get());
         if (m_impl->window) break;
     }
-    if (!m_impl->window) {
-        if (error) *error = "cannot make the device news window: " + SystemErrorText(static_cast<int>(::GetLastError()));
-        return false;
-    }
+    if (!m_impl->window)
+        return Problem{.what = "cannot make the device news window",
+                       .why = SystemErrorText(static_cast<int>(::GetLastError()))};
     DEV_BROADCAST_DEVICEINTERFACE_W filter{};
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_classguid = kComPortInterface;
     // Without it the ports' own news still comes.
     m_impl->interfaces = ::RegisterDeviceNotificationW(m_impl->window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
-    return true;
+    return {};
 }
 
 bool Win32PortNotifier::Listening() const { return m_impl->window != nullptr; }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "link/DeviceEvents.h"
+#include "settings/Problem.h"
 
 namespace orvex {
 
@@ -25,9 +26,9 @@ public:
     Win32PortNotifier& operator=(const Win32PortNotifier&) = delete;
 
     // Makes the window, on the thread whose messages are dispatched (the
-    // GUI's); the handler is then called on that thread. False, with the
-    // reason in error, when the window could not be made.
-    bool Start(std::string* error = nullptr);
+    // GUI's); the handler is then called on that thread. Refused when the
+    // window could not be made.
+    Outcome<void> Start();
     bool Listening() const;
     // The window the news goes to (an HWND), for tests that send it some.
     void* Window() const;

@@ -69,8 +69,8 @@ const PortSettingsFileSystem& RealPortSettingsFiles() {
             return std::filesystem::exists(filestore::PathFromUtf8(path), ec);
         },
         [](const std::string& path) { return ReadPortSettings(path); },
-        [](const std::string& path, int index, std::string* error, const std::string& identity) {
-            return WritePortSettings(path, index, error, identity);
+        [](const std::string& path, int index, const std::string& identity) {
+            return WritePortSettings(path, index, identity);
         },
     };
     return files;
@@ -86,21 +86,14 @@ PortSettingsRead ReadPortSettingsFrom(const PortSettingsPlaces& places, const Po
 
 PortSettingsWrite WritePortSettingsTo(const PortSettingsPlaces& places, int index, const std::string& identity,
                                       const PortSettingsFileSystem& files) {
-    PortSettingsWrite w;
     const std::string inUse = PortSettingsInUse(places, files);
-    if (files.write(inUse, index, &w.error, identity)) {
-        w.ok = true;
-        w.path = inUse;
-        w.error.clear();
-        return w;
-    }
+    const Outcome<void> first = files.write(inUse, index, identity);
+    if (first) return {true, inUse, {}, false};
+    PortSettingsWrite w{false, {}, first.problem().Text(), false};
     if (inUse != places.primary || places.fallback.empty()) return w;
-    std::string second;
-    if (!files.write(places.fallback, index, &second, identity)) {
-        w.error += "; " + second;
-        return w;
-    }
-    w = PortSettingsWrite{true, places.fallback, {}, true};
+    const Outcome<void> second = files.write(places.fallback, index, identity);
+    if (second) return {true, places.fallback, {}, true};
+    w.error += "; " + second.problem().Text();
     return w;
 }
 
@@ -116,7 +109,9 @@ PortSettingsRead ReadPortSettings(const std::string& path) {
     const filestore::Result read = filestore::ReadHead(path, 1024, head);
     long value = 0;
     if (read.status == filestore::Status::Missing) {
-        r.created = WritePortSettings(path, 0, &r.note);
+        const Outcome<void> made = WritePortSettings(path, 0);
+        r.created = made.ok();
+        r.note = made.problem().Text();
     } else if (!read.ok()) {
         r.note = read.problem().Text();
     } else if (!ScanDecimal(std::string(head.begin(), head.end()), value)) {
@@ -131,7 +126,7 @@ PortSettingsRead ReadPortSettings(const std::string& path) {
     return r;
 }
 
-bool WritePortSettings(const std::string& path, int index, std::string* error, const std::string& identity) {
+Outcome<void> WritePortSettings(const std::string& path, int index, const std::string& identity) {
     std::error_code ec;
     const std::filesystem::path p = filestore::PathFromUtf8(path);
     if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);
@@ -140,10 +135,8 @@ bool WritePortSettings(const std::string& path, int index, std::string* error, c
     std::string text = number;
     // An identity with a line break in it would become lines of its own.
     if (!identity.empty() && identity.find_first_of("\r\n") == std::string::npos) text += identity + "\n";
-    const filestore::Result w = filestore::ReplaceWholeFile(
+    return filestore::ReplaceWholeFile(
         path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-    if (!w.ok() && error) *error = w.problem().Text();
-    return w.ok();
 }
 
 }  // namespace orvex

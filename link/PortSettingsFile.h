@@ -10,6 +10,8 @@
 #include <string_view>
 #include <utility>
 
+#include "settings/Problem.h"
+
 namespace orvex {
 
 inline constexpr int kPortIndexMax = 255;  // COM256
@@ -50,14 +52,13 @@ PortSettingsRead ReadPortSettings(const std::string& path);
 
 // Writes index as "%d\n", then the identity line if there is one,
 // replacing the file as a whole.
-bool WritePortSettings(const std::string& path, int index, std::string* error = nullptr,
-                       const std::string& identity = {});
+Outcome<void> WritePortSettings(const std::string& path, int index, const std::string& identity = {});
 
 // The file calls the two places are handled with; tests put their own in.
 struct PortSettingsFileSystem {
     std::function<bool(const std::string& path)> exists;
     std::function<PortSettingsRead(const std::string& path)> read;
-    std::function<bool(const std::string& path, int index, std::string* error, const std::string& identity)> write;
+    std::function<Outcome<void>(const std::string& path, int index, const std::string& identity)> write;
 };
 const PortSettingsFileSystem& RealPortSettingsFiles();
 

@@ -136,7 +136,9 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     SessionOptions session;
     session.prompter = &m_prompter;
     session.loop = &m_loop;
-    session.makePort = std::move(options.makePort);
+    session.makePort = options.makePort ? std::move(options.makePort) : [](IEventLoop&) -> std::unique_ptr<IRadioPort> {
+        return std::make_unique<CRadioPort>(viewtexts::kUnmappedPortFix);
+    };
     session.resolver = options.resolver;
     if (!options.portSettingsPath.empty())
         session.portSettings = PortSettingsPlaces(options.portSettingsPath, options.portSettingsFallback);

@@ -109,6 +109,9 @@ inline constexpr std::string_view kChannelsNotImported = "No channel was changed
 inline constexpr std::string_view kChannelsImported = "Channels imported from ";
 inline constexpr std::string_view kChannelsNotExported = "The channels were not exported to ";
 inline constexpr std::string_view kChannelsExported = "Channels exported to ";
+// What to do about a COM number with no device behind it: the window's own
+// list of ports, not a command the window's users may never have seen.
+inline constexpr std::string_view kUnmappedPortFix = "pick the cable's port in Select Port > Port List";
 }  // namespace viewtexts
 
 class CQMView : public QWidget, private IFormObserver {

@@ -32,12 +32,11 @@ void UdevDeviceEvents::Close() {
     m_udev.reset();
 }
 
-bool UdevDeviceEvents::Start(std::string* error) {
+Outcome<void> UdevDeviceEvents::Start() {
     Close();
-    const auto fail = [&](const char* why) {
+    const auto fail = [&](const char* what) {
         Close();
-        if (error) *error = why;
-        return false;
+        return Problem{.what = what};
     };
 #ifdef ORVEX_HAVE_UDEV
     m_udev = std::make_unique<Udev>();
@@ -54,7 +53,7 @@ bool UdevDeviceEvents::Start(std::string* error) {
     if (fd < 0) return fail("the udev monitor has no socket");
     m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { ReadEvents(); });
-    return true;
+    return {};
 #else
     return fail("built without libudev");
 #endif

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/DeviceEvents.h"
+#include "settings/Problem.h"
 
 class QSocketNotifier;
 
@@ -17,10 +18,10 @@ public:
     explicit UdevDeviceEvents(QObject* parent = nullptr);
     ~UdevDeviceEvents() override;
 
-    // Starts listening. False, with the reason in error, where udev or its
-    // netlink socket is not available (a container, a build without
-    // libudev); the program then goes on without hot-plug news.
-    bool Start(std::string* error = nullptr);
+    // Starts listening. Refused where udev or its netlink socket is not
+    // available (a container, a build without libudev); the program then
+    // goes on without hot-plug news.
+    Outcome<void> Start();
     bool Listening() const { return m_notifier != nullptr; }
     void SetHandler(Handler handler) override { m_handler = std::move(handler); }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/DeviceEvents.h"
+#include "settings/Problem.h"
 
 namespace orvex {
 
@@ -17,10 +18,9 @@ public:
     explicit Win32DeviceEvents(QObject* parent = nullptr);
     ~Win32DeviceEvents() override;
 
-    // Starts listening. False, with the reason in error, where the window
-    // for the system's news cannot be made; the program then goes on
-    // without hot-plug news.
-    bool Start(std::string* error = nullptr);
+    // Starts listening. Refused where the window for the system's news
+    // cannot be made; the program then goes on without hot-plug news.
+    Outcome<void> Start();
     bool Listening() const;
     void SetHandler(Handler handler) override { m_handler = std::move(handler); }
 

@@ -327,20 +327,40 @@ private slots:
         QCOMPARE(h.PortFileContent(), std::string("0\n"));
     }
 
+    void aComNumberWithNoDeviceSendsTheUserToTheWindowsPortList() {
+        // The window's own port, not a simulated line: its words are the
+        // ones the user reads.
+        TempDir dir;
+        ScriptedPrompter prompts;
+        ViewOptions options;
+        options.prompter = &prompts;
+        options.portSettingsPath = dir.File("ORVEX.CFG");
+        options.scanDevices = [] { return std::vector<std::string>{}; };
+        options.systemRoot = dir.Path().string();
+        CMainFrame frame(options);
+        frame.OnCommand(ID_READ_FROM_RADIO);
+        const auto refusal = [&] {
+            for (const UserMessage& m : prompts.shown)
+                if (m.text == texts::kCantOpenPort) return m.detail;
+            return std::string();
+        };
+        QVERIFY(QTest::qWaitFor([&] { return !refusal().empty(); }, kReadTimeoutMs));
+        QCOMPARE(refusal(), std::string("COM1: no device is mapped to this port (pick the cable's port in Select Port > Port List)"));
+    }
+
     void theSystemMonitorStartsOrSaysWhyNot() {
         // A container may have no netlink socket for udev: then Start says
         // why, and the window goes on without hot-plug news.
         UdevDeviceEvents events;
-        std::string error;
-        const bool started = events.Start(&error);
+        const Outcome<void> start = events.Start();
+        const bool started = start.ok();
         QCOMPARE(events.Listening(), started);
-        QCOMPARE(error.empty(), started);
+        QCOMPARE(start.problem().Text().empty(), started);
         events.SetHandler([](const DeviceEvent&) {});
         QTest::qWait(50);
         events.SetHandler(nullptr);
         // Starting again replaces the first monitor.
-        std::string again;
-        QCOMPARE(events.Start(&again), started);
+        QCOMPARE(events.Start().ok(), started);
     }
 };
 

@@ -34,10 +34,9 @@ cli::CloneRow Row(int radio, std::string differences = {}) {
 
 std::string AppendRows(const std::string& path, std::initializer_list<cli::CloneRow> rows) {
     cli::CloneReport report;
-    std::string error;
-    if (!report.Open(path, error)) return error;
+    if (const Outcome<void> opened = report.Open(path); !opened) return opened.problem().Text();
     for (const cli::CloneRow& row : rows)
-        if (!report.Append(row, error)) return error;
+        if (const Outcome<void> appended = report.Append(row); !appended) return appended.problem().Text();
     return {};
 }
 
@@ -83,8 +82,8 @@ TEST(CloneReport, TheLastRadioIsTheHighestNumberOfTheRowsAlreadyThere) {
         const std::string path = dir.File("report" + std::to_string(i) + ".csv");
         if (!cases[i].first.empty()) Put(path, cases[i].first);
         cli::CloneReport report;
-        std::string error;
-        ASSERT_TRUE(report.Open(path, error)) << error;
+        const Outcome<void> opened = report.Open(path);
+        ASSERT_TRUE(opened) << opened.problem();
         EXPECT_EQ(report.LastRadio(), cases[i].second) << cases[i].first;
     }
 }

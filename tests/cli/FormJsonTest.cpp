@@ -37,8 +37,8 @@ protected:
         FormModel target(prompter);
         target.StartUp();
         target.New();
-        std::string error;
-        EXPECT_TRUE(cli::ApplyFormJson(target, cli::FormJson(source), error)) << error;
+        const Outcome<void> applied = cli::ApplyFormJson(target, cli::FormJson(source));
+        EXPECT_TRUE(applied) << applied.problem();
         return SavedBytes(target);
     }
     Bytes SavedBytes(FormModel& form) {
@@ -58,10 +58,10 @@ protected:
         form.StartUp();
         form.New();
         const FormSnapshot before = form.Snapshot();
-        std::string error;
-        EXPECT_FALSE(cli::ApplyFormJson(form, json, error)) << json;
+        const Outcome<void> applied = cli::ApplyFormJson(form, json);
+        EXPECT_FALSE(applied) << json;
         EXPECT_TRUE(form.Snapshot() == before) << json;
-        return error;
+        return applied.problem().Text();
     }
     static std::string Channels(const std::string& firstFrequency = "\"27.1250\"") {
         std::string out = "\"channels\": [";
@@ -144,9 +144,7 @@ TEST_F(FormJsonTest, OnlyTheKeysGivenChangeTheBase) {
     FormModel form(prompter);
     form.StartUp();
     ASSERT_TRUE(form.Open(base));
-    std::string error;
-    ASSERT_TRUE(cli::ApplyFormJson(form, "{" + Channels("\"26.965\"") + ", \"option_flags\": [1, 0, 0, 0, 0, 1]}", error))
-        << error;
+    ASSERT_TRUE(cli::ApplyFormJson(form, "{" + Channels("\"26.965\"") + ", \"option_flags\": [1, 0, 0, 0, 0, 1]}"));
     Bytes expected = Resaved(base);
     expected[256 + 1] = 10786 >> 8, expected[256 + 2] = 10786 & 0xFF;  // 26.9650 MHz
     expected[166] = 0x21;
@@ -158,7 +156,7 @@ TEST_F(FormJsonTest, OnlyTheKeysGivenChangeTheBase) {
     fresh.StartUp();
     fresh.New();
     const Bytes newBytes = SavedBytes(fresh);
-    ASSERT_TRUE(cli::ApplyFormJson(fresh, "{" + Channels("\"\"") + "}", error)) << error;
+    ASSERT_TRUE(cli::ApplyFormJson(fresh, "{" + Channels("\"\"") + "}"));
     EXPECT_EQ(SavedBytes(fresh), newBytes);
 }
 

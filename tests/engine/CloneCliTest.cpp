@@ -112,8 +112,8 @@ TEST(CloneCli, TwoRadiosOnOneCableAreEachBackedUpWrittenVerifiedAndReported) {
     TempDir dir;
     const std::string mine = SaveSample(dir, "mine.kvx", kBandPlanSouthAfrica, {3, 5, 9});
     const std::string other = dir.File("other.kvx");
-    std::string error;
-    ASSERT_TRUE(sim::SaveMemoryKvx(other, sim::SampleMemory(5), error)) << error;
+    const Outcome<void> saved = sim::SaveMemoryKvx(other, sim::SampleMemory(5));
+    ASSERT_TRUE(saved) << saved.problem();
     SwapSim sim;
     ASSERT_TRUE(sim.Start(dir));
     // A comma in the backup paths: the report must quote them.

@@ -132,8 +132,7 @@ TEST(Presence, ProbesWaitForARunningTransferAndKeepOutOfIt) {
 // The simulated radio that keeps one channel wrong: what a read-back shows.
 TEST(SimLine, ARadioStoringOneChannelWrongShowsItOnTheReadBack) {
     sim::Faults faults;
-    std::string error;
-    ASSERT_TRUE(sim::ParseFault("store-wrong=3", faults, error)) << error;
+    ASSERT_TRUE(sim::ParseFault("store-wrong=3", faults));
     SimRig rig(SampleRadio(), faults);
     FillForm(rig.form, kBandPlanSouthAfrica, {3, 5});
     rig.link->OnWriteToRadio();

@@ -347,8 +347,8 @@ TEST(Write, ACutOffWriteSaysWhatItLeavesOnlyOnceABlockHasGoneOut) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.fault) + " " + c.reply + (c.backup ? " with a backup" : ""));
         sim::Faults faults = Fault(c.fault);
-        std::string error;
-        ASSERT_TRUE(!*c.reply || sim::ParseFault(c.reply, faults, error)) << error;
+        const Outcome<void> replying = *c.reply ? sim::ParseFault(c.reply, faults) : Outcome<void>{};
+        ASSERT_TRUE(replying) << replying.problem();
         SimRig rig(sim::SampleMemory(), faults);
         if (c.backup) rig.link->SetDoubtAdvice({.lastBackup = [&] { return backup; }});
         FillForm(rig.form, 0);

@@ -101,7 +101,7 @@ TEST(CrashSafeSave, ReadOnlyFileIsRefusedAndKept) {
 #ifdef _WIN32
     const WriteResult r = WriteSettingsFile(path, ValuesWithBand(2));
     EXPECT_EQ(r.status, FileStatus::CantOpen);
-    EXPECT_NE(r.detail.find(path), std::string::npos);
+    EXPECT_NE(r.problem().Text().find(path), std::string::npos);
 #else
     // Root may write any file: the save runs as the plain user who owns the
     // folder and the file, and who could replace the file by a rename.
@@ -109,7 +109,7 @@ TEST(CrashSafeSave, ReadOnlyFileIsRefusedAndKept) {
     EXPECT_EQ(test::RunUnprivileged([&] {
                   const WriteResult r = WriteSettingsFile(path, ValuesWithBand(2));
                   std::printf("status %d, names the file %d\n", static_cast<int>(r.status),
-                              r.detail.find(path) != std::string::npos);
+                              r.problem().Text().find(path) != std::string::npos);
                   return 0;
               }),
               "status " + std::to_string(static_cast<int>(FileStatus::CantOpen)) + ", names the file 1\nexit 0");

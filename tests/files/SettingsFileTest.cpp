@@ -113,14 +113,14 @@ TEST_F(SettingsFileTest, WhatCannotBeReadSaysWhy) {
     ReadResult r = ReadSettingsFile(missing);
     EXPECT_EQ(r.status, FileStatus::CantOpen);
 #ifdef _WIN32
-    EXPECT_EQ(r.detail, missing + ": " + SystemErrorText(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(r.problem().Text(), missing + ": " + SystemErrorText(ERROR_FILE_NOT_FOUND));
 #else
-    EXPECT_EQ(r.detail, missing + ": " + std::strerror(ENOENT));
+    EXPECT_EQ(r.problem().Text(), missing + ": " + std::strerror(ENOENT));
 #endif
 
     r = ReadSettingsFile(dir.Path().string());
     EXPECT_EQ(r.status, FileStatus::CantOpen);
-    EXPECT_NE(r.detail.find(dir.Path().string()), std::string::npos);
+    EXPECT_NE(r.problem().Text().find(dir.Path().string()), std::string::npos);
 
 #ifdef _WIN32
     // Where POSIX has a locked file, Windows has one another program holds.
@@ -131,7 +131,7 @@ TEST_F(SettingsFileTest, WhatCannotBeReadSaysWhy) {
     r = ReadSettingsFile(held);
     ::CloseHandle(other);
     EXPECT_EQ(r.status, FileStatus::CantOpen);
-    EXPECT_EQ(r.detail, held + ": " + SystemErrorText(ERROR_SHARING_VIOLATION) + " (another program has the file open)");
+    EXPECT_EQ(r.problem().Text(), held + ": " + SystemErrorText(ERROR_SHARING_VIOLATION) + " (another program has the file open)");
 #else
     // A FIFO must be refused, not waited on.
     const std::string fifo = dir.File("fifo.kvx");
@@ -146,7 +146,7 @@ TEST_F(SettingsFileTest, WhatCannotBeReadSaysWhy) {
     EXPECT_EQ(test::RunUnprivileged([&] {
                   const ReadResult denied = ReadSettingsFile(locked);
                   std::printf("status %d, denied %d\n", static_cast<int>(denied.status),
-                              denied.detail.find(std::strerror(EACCES)) != std::string::npos);
+                              denied.problem().Text().find(std::strerror(EACCES)) != std::string::npos);
                   return 0;
               }),
               "status " + std::to_string(static_cast<int>(FileStatus::CantOpen)) + ", denied 1\nexit 0");
@@ -165,11 +165,11 @@ TEST_F(SettingsFileTest, FailedOpenAndSaveAreTracedWithTheCause) {
     ASSERT_EQ(WriteSettingsFile(dir.File("fine.kvx"), KvxValues{}).status, FileStatus::Ok);
     SetTraceSink({});
 
-    ASSERT_FALSE(r.detail.empty());
+    ASSERT_FALSE(r.problem().Text().empty());
     ASSERT_EQ(w.status, FileStatus::CantOpen);
-    ASSERT_NE(w.detail.find(nowhere), std::string::npos) << w.detail;
-    EXPECT_EQ(lines, (std::vector<std::string>{"open for reading failed: " + r.detail + "\n",
-                                               "save failed: " + w.detail + "\n"}));
+    ASSERT_NE(w.problem().Text().find(nowhere), std::string::npos) << w.problem().Text();
+    EXPECT_EQ(lines, (std::vector<std::string>{"open for reading failed: " + r.problem().Text() + "\n",
+                                               "save failed: " + w.problem().Text() + "\n"}));
 }
 
 #ifdef _WIN32

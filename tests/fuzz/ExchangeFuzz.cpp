@@ -22,9 +22,8 @@ std::string SavedAfterImport(const std::string& json, const std::string& path) {
     FormModel form(prompter);
     form.StartUp();
     form.New();
-    std::string error;
-    if (!cli::ApplyFormJson(form, json, error)) {
-        if (error.empty()) std::abort();  // a refusal always says why
+    if (const Outcome<void> applied = cli::ApplyFormJson(form, json); !applied) {
+        if (applied.problem().Text().empty()) std::abort();  // a refusal always says why
         return {};
     }
     std::remove(path.c_str());

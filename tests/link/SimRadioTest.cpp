@@ -27,8 +27,7 @@ Bytes Feed(SimRadio& radio, const Bytes& bytes) {
 
 Faults FaultsFrom(std::initializer_list<const char*> args) {
     Faults f;
-    std::string error;
-    for (const char* a : args) EXPECT_TRUE(ParseFault(a, f, error)) << a << ": " << error;
+    for (const char* a : args) EXPECT_TRUE(ParseFault(a, f)) << a << ": " << ParseFault(a, f).problem();
     return f;
 }
 
@@ -235,10 +234,9 @@ TEST(SimRadioCutOff, ACablePulledDuringAWriteAndPluggedInAgainFindsTheRadioAnswe
 
 TEST(SimRadioFaults, ArgumentsAreParsedOrRefusedWithAReason) {
     Faults f;
-    std::string error;
     for (const char* good : {"silent", "mute-after=5", "hangup-after=0x10", "closing=10", "noise=3", "seed=9",
                              "nak=chk", "nak=record:3", "flood=ready", "reply=3:0x55", "reply=11:0", "store-wrong=10"})
-        EXPECT_TRUE(ParseFault(good, f, error)) << good << ": " << error;
+        EXPECT_TRUE(ParseFault(good, f)) << good << ": " << ParseFault(good, f).problem();
     EXPECT_TRUE(f.silent);
     EXPECT_EQ(f.muteAfter, 5);
     EXPECT_EQ(f.hangupAfter, 16);
@@ -253,9 +251,9 @@ TEST(SimRadioFaults, ArgumentsAreParsedOrRefusedWithAReason) {
     for (const char* bad : {"", "bogus", "mute-after", "mute-after=-1", "mute-after=5x", "closing=4097", "noise=0",
                             "nak=record:0", "nak=record:11", "nak=nowhere", "reply=3", "reply=0:1", "reply=12:1",
                             "reply=3:zz", "reply=3:0x155", "store-wrong=0", "store-wrong=11", "store-wrong"}) {
-        error.clear();
-        EXPECT_FALSE(ParseFault(bad, f, error)) << bad;
-        EXPECT_FALSE(error.empty()) << bad;
+        const Outcome<void> parsed = ParseFault(bad, f);
+        EXPECT_FALSE(parsed) << bad;
+        EXPECT_FALSE(parsed.problem().Text().empty()) << bad;
     }
 }
 
@@ -334,23 +332,21 @@ TEST(SimRadioSwap, EachBuiltInRadioHoldsOtherFrequenciesInsideTheBand) {
 }
 
 TEST(SimRadioSwap, ControlLinesAreParsedOrRefusedWithAReason) {
-    ControlCommand c;
-    std::string error;
-    ASSERT_TRUE(ParseControl("  away\r", c, error)) << error;
-    EXPECT_EQ(c.kind, ControlCommand::Kind::Away);
-    ASSERT_TRUE(ParseControl("connect", c, error)) << error;
-    EXPECT_EQ(c.kind, ControlCommand::Kind::Connect);
-    EXPECT_EQ(c.file, "");
-    ASSERT_TRUE(ParseControl("connect  /tmp/my radio.kvx ", c, error)) << error;
-    EXPECT_EQ(c.file, "/tmp/my radio.kvx");
-    ASSERT_TRUE(ParseControl("unplug", c, error));
-    EXPECT_EQ(c.kind, ControlCommand::Kind::Unplug);
-    ASSERT_TRUE(ParseControl("plug", c, error));
-    EXPECT_EQ(c.kind, ControlCommand::Kind::Plug);
+    const auto parse = [](const char* line) {
+        const Outcome<ControlCommand> c = ParseControl(line);
+        EXPECT_TRUE(c) << line << ": " << c.problem();
+        return c ? c.value() : ControlCommand{};
+    };
+    EXPECT_EQ(parse("  away\r").kind, ControlCommand::Kind::Away);
+    EXPECT_EQ(parse("connect").kind, ControlCommand::Kind::Connect);
+    EXPECT_EQ(parse("connect").file, "");
+    EXPECT_EQ(parse("connect  /tmp/my radio.kvx ").file, "/tmp/my radio.kvx");
+    EXPECT_EQ(parse("unplug").kind, ControlCommand::Kind::Unplug);
+    EXPECT_EQ(parse("plug").kind, ControlCommand::Kind::Plug);
     for (const char* bad : {"", "connected", "away now", "plug in", "AWAY"}) {
-        error.clear();
-        EXPECT_FALSE(ParseControl(bad, c, error)) << bad;
-        EXPECT_FALSE(error.empty()) << bad;
+        const Outcome<ControlCommand> c = ParseControl(bad);
+        EXPECT_FALSE(c) << bad;
+        EXPECT_FALSE(c.problem().Text().empty()) << bad;
     }
 }
 

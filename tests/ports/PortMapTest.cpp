@@ -129,10 +129,9 @@ TEST(PortMap, TheHighestNumberCanBeMapped) {
 
 TEST(PortMap, OverrideListsAllowBlanksCommentsAndOtherSeparators) {
     PortMap map;
-    std::string error;
-    ASSERT_TRUE(map.AddOverrides(" com3=/dev/ttyUSB1 ,,COM4=/tmp/radio;COM5=/dev/five\n# a note\nCOM6=/dev/six\r\n",
-                                 &error))
-        << error;
+    const Outcome<void> added =
+        map.AddOverrides(" com3=/dev/ttyUSB1 ,,COM4=/tmp/radio;COM5=/dev/five\n# a note\nCOM6=/dev/six\r\n");
+    ASSERT_TRUE(added) << added.problem();
     EXPECT_EQ(map.DeviceFor(3), "/dev/ttyUSB1");
     EXPECT_EQ(map.DeviceFor(4), "/tmp/radio");
     EXPECT_EQ(map.DeviceFor(5), "/dev/five");
@@ -141,8 +140,8 @@ TEST(PortMap, OverrideListsAllowBlanksCommentsAndOtherSeparators) {
 
 TEST(PortMap, BlanksAroundTheEqualsSignAreNotPartOfTheNameOrPath) {
     PortMap map;
-    std::string error;
-    ASSERT_TRUE(map.AddOverrides("COM3 = /dev/ttyUSB1", &error)) << error;
+    const Outcome<void> added = map.AddOverrides("COM3 = /dev/ttyUSB1");
+    ASSERT_TRUE(added) << added.problem();
     EXPECT_EQ(map.DeviceFor(3), "/dev/ttyUSB1");
 }
 
@@ -150,9 +149,10 @@ class MalformedOverride : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(MalformedOverride, IsRefusedAndNamed) {
     PortMap map;
-    std::string error;
     const std::string entry = GetParam();
-    EXPECT_FALSE(map.AddOverrides(entry, &error));
+    const Outcome<void> added = map.AddOverrides(entry);
+    const std::string error = added.problem().Text();
+    EXPECT_FALSE(added);
     EXPECT_NE(error.find(entry.substr(0, entry.find_last_not_of(' ') + 1)), std::string::npos) << error;
 }
 
@@ -196,9 +196,9 @@ TEST(PortMapFromSystem, TheEnvironmentOverridesWinOverTheDevicesFound) {
     const char* old = std::getenv("ORVEX_PORT_MAP");
     const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
     test::SetEnv("ORVEX_PORT_MAP", "COM1=/tmp/orvex-mapped-one,COM256=/tmp/orvex-mapped-last");
-    std::string error;
-    const PortMap map = PortMap::FromSystem(&error);
-    EXPECT_EQ(error, "");
+    Problem problem;
+    const PortMap map = PortMap::FromSystem(&problem);
+    EXPECT_EQ(problem.Text(), "");
     EXPECT_EQ(map.DeviceFor(1), "/tmp/orvex-mapped-one");
     EXPECT_EQ(map.DeviceFor(256), "/tmp/orvex-mapped-last");
 #ifdef _WIN32
@@ -212,9 +212,9 @@ TEST(PortMapFromSystem, TheEnvironmentOverridesWinOverTheDevicesFound) {
 #endif
 
     test::SetEnv("ORVEX_PORT_MAP", "COM1=/tmp/ok,COM:2=/tmp/typo");
-    error.clear();
-    PortMap::FromSystem(&error);
-    EXPECT_NE(error.find("COM:2"), std::string::npos) << "a mistyped map is dropped without a word: " << error;
+    PortMap::FromSystem(&problem);
+    EXPECT_EQ(problem.Text(), "ORVEX_PORT_MAP: bad port map entry 'COM:2=/tmp/typo' (expected COMn=/dev/device)")
+        << "a mistyped map is dropped without a word";
 
     if (saved)
         test::SetEnv("ORVEX_PORT_MAP", *saved);

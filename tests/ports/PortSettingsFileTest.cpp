@@ -208,8 +208,8 @@ TEST(PortSettingsFile, WhatIsWrittenIsReadBack) {
     test::TempDir dir;
     const std::string path = dir.File("ORVEX.CFG");
     for (const int index : {0, 2, 9, 99, 255}) {
-        std::string error;
-        ASSERT_TRUE(WritePortSettings(path, index, &error)) << error;
+        const Outcome<void> written = WritePortSettings(path, index);
+        ASSERT_TRUE(written) << written.problem();
         EXPECT_EQ(Text(path), std::to_string(index) + "\n");
         EXPECT_EQ(ReadPortSettings(path).index, index);
     }
@@ -219,7 +219,7 @@ TEST(PortSettingsFile, TheCablesIdentityGoesOnASecondLineThatOlderVersionsPassOv
     test::TempDir dir;
     const std::string path = dir.File("ORVEX.CFG");
     const std::string id = "device=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
-    ASSERT_TRUE(WritePortSettings(path, 2, nullptr, id));
+    ASSERT_TRUE(WritePortSettings(path, 2, id));
     const test::Bytes bytes = test::ReadBytes(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "2\n" + id + "\n");  // the first line as always
     const PortSettingsRead read = ReadPortSettings(path);
@@ -246,7 +246,7 @@ TEST(PortSettingsFile, TheCablesIdentityGoesOnASecondLineThatOlderVersionsPassOv
         EXPECT_EQ(r.index, c.index) << c.content;
         EXPECT_EQ(r.identity, c.identity) << c.content;
     }
-    ASSERT_TRUE(WritePortSettings(path, 1, nullptr, "device=a\nb"));
+    ASSERT_TRUE(WritePortSettings(path, 1, "device=a\nb"));
     const test::Bytes plain = test::ReadBytes(path);
     EXPECT_EQ(std::string(plain.begin(), plain.end()), "1\n");
 }
@@ -265,16 +265,17 @@ TEST(PortSettingsFile, AWriteReplacesTheWholeFileAndLeavesNoScratchFile) {
 TEST(PortSettingsFile, AWriteIntoAMissingFolderCreatesIt) {
     test::TempDir dir;
     const std::string path = (dir.Path() / "a" / "b" / "ORVEX.CFG").string();
-    std::string error;
-    ASSERT_TRUE(WritePortSettings(path, 7, &error)) << error;
+    const Outcome<void> written = WritePortSettings(path, 7);
+    ASSERT_TRUE(written) << written.problem();
     EXPECT_EQ(Text(path), "7\n");
 }
 
 TEST(PortSettingsFile, AFailedWriteSaysWhyAndKeepsTheOldFile) {
     test::TempDir dir;
     Put(dir.File("plain"), "x");
-    std::string error;
-    EXPECT_FALSE(WritePortSettings(dir.File("plain/ORVEX.CFG"), 2, &error));
+    const Outcome<void> written = WritePortSettings(dir.File("plain/ORVEX.CFG"), 2);
+    const std::string error = written.problem().Text();
+    EXPECT_FALSE(written);
     EXPECT_NE(error.find(dir.File("plain/ORVEX.CFG")), std::string::npos) << error;
     EXPECT_GT(error.size(), dir.File("plain/ORVEX.CFG").size() + 2) << "no reason given: " << error;
 
@@ -288,8 +289,9 @@ TEST(PortSettingsFile, AFailedWriteSaysWhyAndKeepsTheOldFile) {
     ASSERT_EQ(::chmod(folder.c_str(), 0500), 0);
     test::Unprivileged().Own(dir.Path());
     EXPECT_EQ(test::RunUnprivileged([&] {
-                  std::string why;
-                  const bool written = WritePortSettings(path, 2, &why);
+                  const Outcome<void> refused = WritePortSettings(path, 2);
+                  const bool written = refused.ok();
+                  const std::string why = refused.problem().Text();
                   std::printf("written %d, names the file %d\n", written, why.find(path) != std::string::npos);
                   return 0;
               }),
@@ -311,11 +313,11 @@ struct FakeFiles {
                     reads.push_back(p);
                     return PortSettingsRead{files.count(p) ? files[p] : 0, false, {}, {}};
                 },
-                [this](const std::string& p, int index, std::string* error, const std::string&) {
+                [this](const std::string& p, int index, const std::string&) -> Outcome<void> {
                     writes.push_back(p);
-                    if (refusing.count(p)) *error = p + ": Access is denied";
-                    else files[p] = index;
-                    return !refusing.count(p);
+                    if (refusing.count(p)) return Problem{.where = p, .why = "Access is denied"};
+                    files[p] = index;
+                    return {};
                 }};
     }
 };

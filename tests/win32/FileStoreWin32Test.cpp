@@ -42,7 +42,7 @@ TEST(FileStoreWin32, SaveReplacesTheFileAndLeavesNothingBeside) {
     ASSERT_EQ(now.size(), 3000u);
     EXPECT_EQ(now[2500], 0x5A);
     const kvx::ReadResult back = kvx::ReadSettingsFile(path);
-    ASSERT_EQ(back.status, kvx::FileStatus::Ok) << back.detail;
+    ASSERT_EQ(back.status, kvx::FileStatus::Ok) << back.problem().Text();
     EXPECT_EQ(back.values.bandPlan, 3);
     EXPECT_EQ(FilesIn(dir.Path()), 1u) << "a temporary file was left behind";
 }
@@ -56,8 +56,8 @@ TEST(FileStoreWin32, AReadOnlyFileIsRefusedAndKept) {
 
     const kvx::WriteResult r = kvx::WriteSettingsFile(path, ValuesWithBand(2));
     EXPECT_EQ(r.status, kvx::FileStatus::CantOpen);
-    EXPECT_EQ(r.detail.rfind(path + ": ", 0), 0u) << r.detail;
-    EXPECT_NE(r.detail.find("permissions"), std::string::npos) << r.detail;
+    EXPECT_EQ(r.problem().Text().rfind(path + ": ", 0), 0u) << r.problem().Text();
+    EXPECT_NE(r.problem().Text().find("permissions"), std::string::npos) << r.problem().Text();
     EXPECT_EQ(test::ReadBytes(path), test::BlankSettingsImage());
     ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
@@ -73,7 +73,7 @@ TEST(FileStoreWin32, AFileHeldOpenByAnotherProgramIsNotDamaged) {
 
     const kvx::WriteResult w = kvx::WriteSettingsFile(path, ValuesWithBand(2));
     EXPECT_NE(w.status, kvx::FileStatus::Ok);
-    EXPECT_EQ(w.detail.rfind(path + ": ", 0), 0u) << w.detail;
+    EXPECT_EQ(w.problem().Text().rfind(path + ": ", 0), 0u) << w.problem().Text();
     const kvx::ReadResult r = kvx::ReadSettingsFile(path);
     EXPECT_EQ(r.status, kvx::FileStatus::CantOpen);
     ::CloseHandle(other);
@@ -96,7 +96,7 @@ TEST(FileStoreWin32, AFileBeingWrittenIsNotReadButOneBeingReadIs) {
     const kvx::ReadResult writing = kvx::ReadSettingsFile(path);
     ::CloseHandle(other);
     EXPECT_EQ(writing.status, kvx::FileStatus::CantOpen);
-    EXPECT_EQ(writing.detail, path + ": " + SystemErrorText(ERROR_SHARING_VIOLATION) +
+    EXPECT_EQ(writing.problem().Text(), path + ": " + SystemErrorText(ERROR_SHARING_VIOLATION) +
                                   " (another program has the file open)");
 
     other = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -104,7 +104,7 @@ TEST(FileStoreWin32, AFileBeingWrittenIsNotReadButOneBeingReadIs) {
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     const kvx::ReadResult reading = kvx::ReadSettingsFile(path);
     ::CloseHandle(other);
-    EXPECT_EQ(reading.status, kvx::FileStatus::Ok) << reading.detail;
+    EXPECT_EQ(reading.status, kvx::FileStatus::Ok) << reading.problem().Text();
 }
 
 TEST(FileStoreWin32, DevicesAndFoldersAreNotSettingsFiles) {
@@ -112,12 +112,12 @@ TEST(FileStoreWin32, DevicesAndFoldersAreNotSettingsFiles) {
     for (const std::string& path : {std::string("NUL"), std::string("\\\\.\\NUL"), dir.Path().string()}) {
         const kvx::ReadResult r = kvx::ReadSettingsFile(path);
         EXPECT_EQ(r.status, kvx::FileStatus::CantOpen) << path;
-        EXPECT_EQ(r.detail.rfind(path + ": ", 0), 0u) << r.detail;
+        EXPECT_EQ(r.problem().Text().rfind(path + ": ", 0), 0u) << r.problem().Text();
     }
     EXPECT_EQ(kvx::WriteSettingsFile(dir.Path().string(), ValuesWithBand(1)).status, kvx::FileStatus::CantOpen);
     const kvx::ReadResult missing = kvx::ReadSettingsFile(dir.File("none.kvx"));
     EXPECT_EQ(missing.status, kvx::FileStatus::CantOpen);
-    EXPECT_GT(missing.detail.size(), dir.File("none.kvx").size() + 2) << "no reason given";
+    EXPECT_GT(missing.problem().Text().size(), dir.File("none.kvx").size() + 2) << "no reason given";
 }
 
 TEST(FileStoreWin32, NamesOutsideTheAnsiCodePageWork) {
@@ -126,7 +126,7 @@ TEST(FileStoreWin32, NamesOutsideTheAnsiCodePageWork) {
     ASSERT_EQ(kvx::WriteSettingsFile(path, ValuesWithBand(4)).status, kvx::FileStatus::Ok);
     EXPECT_TRUE(fs::exists(fs::u8path(path)));
     const kvx::ReadResult r = kvx::ReadSettingsFile(path);
-    ASSERT_EQ(r.status, kvx::FileStatus::Ok) << r.detail;
+    ASSERT_EQ(r.status, kvx::FileStatus::Ok) << r.problem().Text();
     EXPECT_EQ(r.values.bandPlan, 4);
 }
 
@@ -154,7 +154,7 @@ TEST(FileStoreWin32, ANameThatIsNotUtf8IsRefusedNotGuessed) {
     const std::string path = dir.Path().string() + "\\caf\xe9.kvx";  // not through a path type, which would convert it
     const kvx::WriteResult w = kvx::WriteSettingsFile(path, ValuesWithBand(1));
     EXPECT_EQ(w.status, kvx::FileStatus::CantOpen);
-    EXPECT_NE(w.detail.find("not a valid file name"), std::string::npos) << w.detail;
+    EXPECT_NE(w.problem().Text().find("not a valid file name"), std::string::npos) << w.problem().Text();
     EXPECT_EQ(kvx::ReadSettingsFile(path).status, kvx::FileStatus::CantOpen);
     EXPECT_EQ(FilesIn(dir.Path()), 0u);
 }
@@ -177,8 +177,8 @@ TEST(PortSettingsFileWin32, LivesAtTheRootOfDriveC) {
     EXPECT_EQ(r.index, 0);
     EXPECT_EQ(test::ReadBytes(path), (Bytes{'0', '\n'}));
 
-    std::string error;
-    ASSERT_TRUE(WritePortSettings(path, 6, &error)) << error;
+    const Outcome<void> written = WritePortSettings(path, 6);
+    ASSERT_TRUE(written) << written.problem();
     EXPECT_EQ(test::ReadBytes(path), (Bytes{'6', '\n'}));
     r = ReadPortSettings(path);
     EXPECT_FALSE(r.created);

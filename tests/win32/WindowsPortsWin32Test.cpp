@@ -43,8 +43,8 @@ TEST(Win32PortNotifier, EachPortThatComesOrGoesIsToldOnce) {
     Win32PortNotifier notifier(
         [&](const DeviceEvent& e) { told.push_back((e.kind == DeviceEvent::Kind::Added ? "+" : "-") + e.device); },
         [&] { return present; });
-    std::string error;
-    ASSERT_TRUE(notifier.Start(&error)) << error;
+    const Outcome<void> started = notifier.Start();
+    ASSERT_TRUE(started) << started.problem();
     const HWND window = static_cast<HWND>(notifier.Window());
     DEV_BROADCAST_DEVICEINTERFACE_W iface{};
     iface.dbcc_size = sizeof iface;

@@ -17,9 +17,9 @@ namespace {
 
 constexpr const char* kHeader = "time,radio,port,backup,result,differences";
 
-std::string Reason(const std::string& path) {
+Problem Reason(const std::string& path) {
     const int code = errno;
-    return path + ": " + (code ? std::strerror(code) : "cannot be written");
+    return Problem{.where = path, .why = code ? std::strerror(code) : "cannot be written"};
 }
 
 bool EndsWithNewline(const std::filesystem::path& file, std::uintmax_t size) {
@@ -72,14 +72,13 @@ int HighestRadio(std::string_view csv) {
     return std::max(highest, RadioNumber(radio));
 }
 
-bool CloneReport::Open(const std::string& path, std::string& error) {
+Outcome<void> CloneReport::Open(const std::string& path) {
     m_path = path;
     const std::filesystem::path file = filestore::PathFromUtf8(path);
     std::error_code ec;
-    if (std::filesystem::is_directory(file, ec)) {
-        error = path + ": is a folder; name a file for the report";
-        return false;
-    }
+    if (std::filesystem::is_directory(file, ec))
+        return Problem{.what = "is a folder", .where = path, .fix = "name a file for the report",
+                       .layout = Problem::Layout::FixAfter};
     const auto size = std::filesystem::file_size(file, ec);
     const bool fresh = ec || size == 0;
     // A file cut short, or edited by hand, may end mid-row: the next row
@@ -88,30 +87,18 @@ bool CloneReport::Open(const std::string& path, std::string& error) {
     m_lastRadio = fresh ? 0 : HighestRadio(ReadAll(file));
     errno = 0;
     m_out.open(file, std::ios::binary | std::ios::app);
-    if (!m_out) {
-        error = Reason(path);
-        return false;
-    }
-    if (openRow && !(m_out << "\n").flush()) {
-        error = Reason(path);
-        return false;
-    }
-    if (fresh && !(m_out << kHeader << "\n").flush()) {
-        error = Reason(path);
-        return false;
-    }
-    return true;
+    if (!m_out) return Reason(path);
+    if (openRow && !(m_out << "\n").flush()) return Reason(path);
+    if (fresh && !(m_out << kHeader << "\n").flush()) return Reason(path);
+    return {};
 }
 
-bool CloneReport::Append(const CloneRow& row, std::string& error) {
+Outcome<void> CloneReport::Append(const CloneRow& row) {
     errno = 0;
     m_out << CsvQuoted(row.time) << ',' << row.radio << ',' << CsvQuoted(row.port) << ',' << CsvQuoted(row.backup) << ','
           << CsvQuoted(row.result) << ',' << CsvQuoted(row.differences) << "\n";
-    if (!m_out.flush()) {
-        error = Reason(m_path);
-        return false;
-    }
-    return true;
+    if (!m_out.flush()) return Reason(m_path);
+    return {};
 }
 
 }  // namespace orvex::cli

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "settings/Problem.h"
+
 namespace orvex::cli {
 
 struct CloneRow {
@@ -27,14 +29,14 @@ int HighestRadio(std::string_view csv);
 class CloneReport {
 public:
     // Opens path for appending (created when missing; the header line goes
-    // into a file that is new or empty). False with the reason in error.
-    bool Open(const std::string& path, std::string& error);
+    // into a file that is new or empty).
+    Outcome<void> Open(const std::string& path);
     bool IsOpen() const { return m_out.is_open(); }
     // The highest radio number of the rows the file held when opened (0 for
     // none): a batch that adds to the report numbers its radios on from it.
     int LastRadio() const { return m_lastRadio; }
-    // Appends the row and flushes it; false with the reason in error.
-    bool Append(const CloneRow& row, std::string& error);
+    // Appends the row and flushes it.
+    Outcome<void> Append(const CloneRow& row);
 
 private:
     std::string m_path;

@@ -164,9 +164,9 @@ private:
             const UserMessage told = VerifyMessage(r);
             if (!told.text.empty()) m_session.Form().Messages().Show(told);
         }
-        std::string error;
-        if (m_report && !m_report->Append(row, error)) {
-            std::fprintf(stderr, "The report could not be written: %s. Stopping after this radio.\n", error.c_str());
+        if (const Outcome<void> appended = m_report ? m_report->Append(row) : Outcome<void>{}; !appended) {
+            std::fprintf(stderr, "The report could not be written: %s. Stopping after this radio.\n",
+                         appended.problem().Text().c_str());
             m_reportFailed = true;
             m_stopping = true;
         }
@@ -223,9 +223,8 @@ int CmdClone(const Args& args) {
         return kExitFailed;
     }
     CloneReport report;
-    std::string error;
-    if (!options.report.empty() && !report.Open(options.report, error)) {
-        std::fprintf(stderr, "The report cannot be written: %s\n", error.c_str());
+    if (const Outcome<void> opened = options.report.empty() ? Outcome<void>{} : report.Open(options.report); !opened) {
+        std::fprintf(stderr, "The report cannot be written: %s\n", opened.problem().Text().c_str());
         return kExitFailed;
     }
     session.KeepBackups();

@@ -45,9 +45,9 @@ int CmdDoctor(const Args& args) {
             return UsageError("doctor takes only --port DEV and --json, not " + args[i]);
         }
     }
-    std::string mapError;
-    const PortMap map = PortMap::FromSystem(&mapError);
-    if (!mapError.empty()) std::fprintf(stderr, "orvex-cli: %s\n", mapError.c_str());
+    Problem mapProblem;
+    const PortMap map = PortMap::FromSystem(&mapProblem);
+    if (mapProblem != NoProblem()) std::fprintf(stderr, "orvex-cli: %s\n", mapProblem.Text().c_str());
     const std::string device =
         hasPort ? map.Resolve(port) : map.DeviceFor(ReadPortSettings(PortSettingsPath()).index + 1);
 

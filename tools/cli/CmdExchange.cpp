@@ -129,12 +129,11 @@ int CmdImport(const Args& args) {
         std::fprintf(stderr, "%s\n", kNothingWritten);
         return kExitFailed;
     }
-    std::string error;
     if (*format == Format::Csv) {
         const Outcome<void> imported = ImportChannelCsv(form, text);
         if (!imported) return Refuse(in, imported.problem().Text());
-    } else if (!ApplyFormJson(form, text, error)) {
-        return Refuse(in, error);
+    } else if (const Outcome<void> applied = ApplyFormJson(form, text); !applied) {
+        return Refuse(in, applied.problem().Text());
     }
     return Save(form, o.out) ? kExitOk : kExitFailed;
 }

@@ -82,9 +82,9 @@ int CmdPorts(const Args& args) {
         if (arg == "--json") json = true;
         else return UsageError("ports takes only --json, not " + arg);
     }
-    std::string mapError;
-    const PortMap map = PortMap::FromSystem(&mapError);
-    if (!mapError.empty()) std::fprintf(stderr, "orvex-cli: %s\n", mapError.c_str());
+    Problem mapProblem;
+    const PortMap map = PortMap::FromSystem(&mapProblem);
+    if (mapProblem != NoProblem()) std::fprintf(stderr, "orvex-cli: %s\n", mapProblem.Text().c_str());
     const int remembered = ReadPortSettings(PortSettingsPath()).index + 1;
     const std::vector<PortEntry> entries = ListPorts(map, remembered);
     if (json) {

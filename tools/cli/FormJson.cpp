@@ -48,13 +48,14 @@ constexpr std::string_view kKnownKeys[] = {
 
 std::string Key(std::string_view name) { return "key \"" + std::string(name) + "\""; }
 std::string Index(const std::string& where, std::size_t i) { return where + "[" + std::to_string(i) + "]"; }
+Problem Refused(const std::string& where, const std::string& why) { return Problem{.where = where, .why = why}; }
 
 class Reader {
 public:
-    explicit Reader(std::string& error) : m_error(error) {}
+    explicit Reader(Problem& problem) : m_problem(problem) {}
 
-    bool Fail(const std::string& where, const std::string& what) {
-        m_error = where + ": " + what;
+    bool Fail(const std::string& where, const std::string& why) {
+        m_problem = Refused(where, why);
         return false;
     }
 
@@ -186,11 +187,11 @@ public:
     }
 
 private:
-    std::string& m_error;
+    Problem& m_problem;
 };
 
 // Each key the document gives replaces what the base had; the first value
-// refused ends the reading, its message in the reader's error.
+// refused ends the reading, its problem in the reader's.
 bool ReadValues(Reader& read, const JsonValue& doc, kvx::KvxValues& v, std::array<int, kOptionFlagCount>& flags) {
     if (const JsonValue* plan = doc.Find("band_plan")) {
         if (plan->kind == Kind::Null) {
@@ -223,40 +224,35 @@ bool ReadValues(Reader& read, const JsonValue& doc, kvx::KvxValues& v, std::arra
 }
 
 // Compares what the form keeps with what was asked, for the keys given.
-bool CheckKept(const JsonValue& doc, const kvx::KvxValues& asked, const kvx::KvxValues& kept, std::string& error) {
-    if (doc.Find("emergency_channel") && asked.emgChannel != kept.emgChannel) {
-        error = Key("emergency_channel") + ": " + std::to_string(asked.emgChannel) +
-                " does not go with this band plan and these channel_enable flags; the form would store " +
-                std::to_string(kept.emgChannel);
-        return false;
-    }
+Outcome<void> CheckKept(const JsonValue& doc, const kvx::KvxValues& asked, const kvx::KvxValues& kept) {
+    if (doc.Find("emergency_channel") && asked.emgChannel != kept.emgChannel)
+        return Refused(Key("emergency_channel"),
+                       std::to_string(asked.emgChannel) +
+                           " does not go with this band plan and these channel_enable flags; the form would store " +
+                           std::to_string(kept.emgChannel));
     if (doc.Find("alignment"))
         for (int i = 0; i < 4; ++i)
-            if (asked.alignment[i] != kept.alignment[i]) {
-                error = Index(Key("alignment"), i) + ": " + std::to_string(asked.alignment[i]) + " is beyond the largest value, " +
-                        std::to_string(kAlignmentSpecs[i].maximum);
-                return false;
-            }
+            if (asked.alignment[i] != kept.alignment[i])
+                return Refused(Index(Key("alignment"), i), std::to_string(asked.alignment[i]) +
+                                                               " is beyond the largest value, " +
+                                                               std::to_string(kAlignmentSpecs[i].maximum));
     if (doc.Find("selections"))
         for (int i = 0; i < kOptionListCount; ++i)
-            if (asked.optionSelections[i] != kept.optionSelections[i]) {
-                error = Key("selections") + ".\"" + std::to_string(OptionLists()[i].controlId) + "\": " +
-                        std::to_string(asked.optionSelections[i]) + " is not an entry of that list, which has " +
-                        std::to_string(OptionLists()[i].entries.size());
-                return false;
-            }
+            if (asked.optionSelections[i] != kept.optionSelections[i])
+                return Refused(Key("selections") + ".\"" + std::to_string(OptionLists()[i].controlId) + "\"",
+                               std::to_string(asked.optionSelections[i]) + " is not an entry of that list, which has " +
+                                   std::to_string(OptionLists()[i].entries.size()));
     if (doc.Find("record_bytes"))
         for (int r = 0; r < kChannelCount; ++r) {
             const auto a = RecordBytes(asked.records[r]), k = RecordBytes(kept.records[r]);
             for (std::size_t i = 0; i < kRecordByteCount; ++i)
-                if (a[i] != k[i]) {
-                    error = Index(Index(Key("record_bytes"), r), i) + " (" + RowLabel(r + 1) + ", record byte " +
-                            std::to_string(i + kFirstRecordByte) + "): " + std::to_string(a[i]) +
-                            " is beyond what the radio takes there; the form would store " + std::to_string(k[i]);
-                    return false;
-                }
+                if (a[i] != k[i])
+                    return Refused(Index(Index(Key("record_bytes"), r), i) + " (" + RowLabel(r + 1) +
+                                       ", record byte " + std::to_string(i + kFirstRecordByte) + ")",
+                                   std::to_string(a[i]) + " is beyond what the radio takes there; the form would store " +
+                                       std::to_string(k[i]));
         }
-    return true;
+    return {};
 }
 
 }  // namespace
@@ -293,42 +289,37 @@ std::string FormJson(const FormModel& form) {
            ", \"tone_b_bits\": " + ToneBits(s.m_dToneBFreq) + "}";
 }
 
-bool ApplyFormJson(FormModel& form, std::string_view text, std::string& error) {
+Outcome<void> ApplyFormJson(FormModel& form, std::string_view text) {
     const JsonParse parsed = ParseJson(text);
-    if (!parsed.value) {
-        error = parsed.error;
-        return false;
-    }
+    if (!parsed.value) return Problem{.why = parsed.error};
     const JsonValue& doc = *parsed.value;
-    Reader read(error);
-    if (doc.kind != Kind::Object) return read.Fail("the document", "expected an object, got " + doc.Describe());
+    if (doc.kind != Kind::Object) return Refused("the document", "expected an object, got " + doc.Describe());
     for (const std::string& name : doc.names)
         if (std::find(std::begin(kKnownKeys), std::end(kKnownKeys), name) == std::end(kKnownKeys))
-            return read.Fail(Key(name), "unknown key");
-    if (!doc.Find("channels")) return read.Fail(Key("channels"), "missing: the document must list the channels");
+            return Refused(Key(name), "unknown key");
+    if (!doc.Find("channels")) return Refused(Key("channels"), "missing: the document must list the channels");
 
     std::optional<kvx::KvxValues> base = form.ValuesForSave();
-    if (!base) return read.Fail("the base", "its channel table cannot be stored");
+    if (!base) return Refused("the base", "its channel table cannot be stored");
     kvx::KvxValues v = *base;
     std::array<int, kOptionFlagCount> flags{};
     for (int i = 0; i < kOptionFlagCount; ++i) flags[i] = form.Settings().OptionFlag(i);
 
-    if (!ReadValues(read, doc, v, flags)) return false;
+    Problem problem;
+    Reader read(problem);
+    if (!ReadValues(read, doc, v, flags)) return problem;
 
     const FormSnapshot before = form.Snapshot(), baseline = form.Baseline();
-    if (!form.Load(v)) return read.Fail("the form", "a transfer is running");
+    if (!form.Load(v)) return Refused("the form", "a transfer is running");
     // Loading clears the option flags, as opening a file does; the document's
     // (or the base's) are put back.
     FormSnapshot state = form.Snapshot();
     for (int i = 0; i < kOptionFlagCount; ++i) state.settings.OptionFlag(i) = flags[i];
     form.Restore(state, state);
     const std::optional<kvx::KvxValues> kept = form.ValuesForSave();
-    if (!kept || !CheckKept(doc, v, *kept, error)) {
-        if (!kept) error = "the imported channels cannot be stored";
-        form.Restore(before, baseline);
-        return false;
-    }
-    return true;
+    const Outcome<void> checked = kept ? CheckKept(doc, v, *kept) : Problem{.what = "the imported channels cannot be stored"};
+    if (!checked) form.Restore(before, baseline);
+    return checked;
 }
 
 }  // namespace orvex::cli

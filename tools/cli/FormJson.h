@@ -14,9 +14,9 @@ std::string FormJson(const FormModel& form);
 // Puts the values of a FormJson document into the form, which holds the
 // values the document does not carry. "channels" is required, every other
 // key optional. A value the form would not keep as given is refused: on any
-// refusal error names the key and the value, and the form's values are as
-// they were. The values are taken as Open takes a file's, so the form's undo
-// history starts anew either way.
-bool ApplyFormJson(FormModel& form, std::string_view text, std::string& error);
+// refusal the problem names the key and the value, and the form's values are
+// as they were. The values are taken as Open takes a file's, so the form's
+// undo history starts anew either way.
+Outcome<void> ApplyFormJson(FormModel& form, std::string_view text);
 
 }  // namespace orvex::cli

@@ -11,26 +11,22 @@ std::string Trim(const std::string& text) {
 
 }  // namespace
 
-bool ParseControl(const std::string& line, ControlCommand& command, std::string& error) {
+Outcome<ControlCommand> ParseControl(const std::string& line) {
     const std::string text = Trim(line);
     const auto space = text.find_first_of(" \t");
     const std::string word = text.substr(0, space);
     const std::string rest = space == std::string::npos ? std::string{} : Trim(text.substr(space));
-    command = ControlCommand{};
+    ControlCommand command;
     if (word == "away") command.kind = ControlCommand::Kind::Away;
     else if (word == "connect") command.kind = ControlCommand::Kind::Connect;
     else if (word == "unplug") command.kind = ControlCommand::Kind::Unplug;
     else if (word == "plug") command.kind = ControlCommand::Kind::Plug;
-    else {
-        error = "unknown control line '" + text + "': away, connect [FILE.kvx], unplug or plug";
-        return false;
-    }
-    if (!rest.empty() && command.kind != ControlCommand::Kind::Connect) {
-        error = "'" + word + "' takes nothing after it";
-        return false;
-    }
+    else
+        return Problem{.what = "unknown control line '" + text + "'", .why = "away, connect [FILE.kvx], unplug or plug"};
+    if (!rest.empty() && command.kind != ControlCommand::Kind::Connect)
+        return Problem{.what = "'" + word + "' takes nothing after it"};
     command.file = rest;
-    return true;
+    return command;
 }
 
 }  // namespace orvex::sim

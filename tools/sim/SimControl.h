@@ -3,6 +3,8 @@
 // it while it runs, as a dealer swaps radios on one cable.
 #include <string>
 
+#include "settings/Problem.h"
+
 namespace orvex::sim {
 
 struct ControlCommand {
@@ -16,8 +18,8 @@ struct ControlCommand {
     std::string file;  // Connect only; empty: a built-in sample
 };
 
-// One line ("away", "connect /tmp/b.kvx", ...); false with the reason in
-// error for anything else. Surrounding blanks do not count.
-bool ParseControl(const std::string& line, ControlCommand& command, std::string& error);
+// One line ("away", "connect /tmp/b.kvx", ...); anything else is refused.
+// Surrounding blanks do not count.
+Outcome<ControlCommand> ParseControl(const std::string& line);
 
 }  // namespace orvex::sim

@@ -8,21 +8,18 @@
 
 namespace orvex::sim {
 
-bool LoadMemory(const std::string& path, RadioMemory& memory, std::string& error) {
+Outcome<RadioMemory> LoadMemory(const std::string& path) {
     const kvx::ReadResult r = kvx::ReadSettingsFile(path);
-    if (r.status != kvx::FileStatus::Ok) {
-        error = r.detail;
-        return false;
-    }
-    memory = RadioMemory{};
+    if (!r.ok()) return r.problem();
+    RadioMemory memory;
     memory.records = r.values.records;
     memory.bandPlan = r.values.bandPlan;
     memory.emgChannel = r.values.emgChannel;
     for (int i = 0; i < kChannelEnableCount; ++i) memory.flags[i] = r.values.channelEnable[i] ? 1 : 0;
-    return true;
+    return memory;
 }
 
-bool SaveMemoryKvx(const std::string& path, const RadioMemory& memory, std::string& error) {
+Outcome<void> SaveMemoryKvx(const std::string& path, const RadioMemory& memory) {
     RadioSettings s;
     s.m_channels = memory.records;
     s.m_nBandPlan = memory.bandPlan;
@@ -30,21 +27,14 @@ bool SaveMemoryKvx(const std::string& path, const RadioMemory& memory, std::stri
     for (int i = 0; i < kChannelEnableCount; ++i) s.b_CHcheck[i] = memory.flags[i];
     // Written as a whole new file renamed over the old one: a reader never
     // sees half of it.
-    const kvx::WriteResult w = kvx::WriteSettingsFile(path, kvx::MakeKvxValues(s));
-    if (w.status != kvx::FileStatus::Ok) {
-        error = w.detail;
-        return false;
-    }
-    return true;
+    return kvx::WriteSettingsFile(path, kvx::MakeKvxValues(s));
 }
 
-bool SaveMemoryJson(const std::string& path, const RadioMemory& m, int reads, int writes, std::string& error) {
+Outcome<void> SaveMemoryJson(const std::string& path, const RadioMemory& m, int reads, int writes) {
+    const Problem cannotWrite{.what = "cannot write", .where = path};
     const std::string temp = path + ".tmp";
     FILE* f = std::fopen(temp.c_str(), "w");
-    if (!f) {
-        error = path + ": cannot write";
-        return false;
-    }
+    if (!f) return cannotWrite;
     std::fprintf(f, "{\"band_plan\": %d, \"emergency_channel\": %d, \"reads\": %d, \"writes\": %d,\n", m.bandPlan,
                  m.emgChannel, reads, writes);
     std::fprintf(f, " \"channel_enable\": [");
@@ -62,11 +52,8 @@ bool SaveMemoryJson(const std::string& path, const RadioMemory& m, int reads, in
     const bool ok = std::fclose(f) == 0;
     std::error_code ec;
     if (ok) std::filesystem::rename(temp, path, ec);
-    if (!ok || ec) {
-        error = path + ": cannot write";
-        return false;
-    }
-    return true;
+    if (!ok || ec) return cannotWrite;
+    return {};
 }
 
 }  // namespace orvex::sim

@@ -58,7 +58,7 @@ std::uint16_t SimRadio::WrongFrequency(std::uint16_t code) {
     return static_cast<std::uint16_t>(code + 4 <= kMaxFrequencyCode ? code + 4 : code - 4);
 }
 
-bool ParseFault(const std::string& text, Faults& f, std::string& error) {
+Outcome<void> ParseFault(const std::string& text, Faults& f) {
     const auto eq = text.find('=');
     const std::string kind = text.substr(0, eq);
     const std::string arg = eq == std::string::npos ? std::string{} : text.substr(eq + 1);
@@ -88,27 +88,19 @@ bool ParseFault(const std::string& text, Faults& f, std::string& error) {
     } else if (kind == "flood" && ParseStep(arg, f.floodStep, f.floodIndex)) {
     } else if (kind == "reply") {
         const auto colon = arg.find(':');
-        if (colon == std::string::npos) {
-            error = "reply takes BLOCK:BYTE, for example reply=3:0x55";
-            return false;
-        }
+        if (colon == std::string::npos) return Problem{.what = "reply takes BLOCK:BYTE, for example reply=3:0x55"};
         f.replyBlock = std::atoi(arg.substr(0, colon).c_str());
-        if (f.replyBlock < 1 || f.replyBlock > kChannelCount + 1) {
-            error = "reply: block 1..10, or 11 for the closing byte";
-            return false;
-        }
+        if (f.replyBlock < 1 || f.replyBlock > kChannelCount + 1)
+            return Problem{.where = "reply", .why = "block 1..10, or 11 for the closing byte"};
         char* end = nullptr;
         const long value = std::strtol(arg.c_str() + colon + 1, &end, 0);
-        if (arg[colon + 1] == '\0' || *end != '\0' || value < 0 || value > 0xFF) {
-            error = "reply: the byte must be 0..255, for example reply=3:0x55";
-            return false;
-        }
+        if (arg[colon + 1] == '\0' || *end != '\0' || value < 0 || value > 0xFF)
+            return Problem{.where = "reply", .why = "the byte must be 0..255, for example reply=3:0x55"};
         f.replyValue = static_cast<std::uint8_t>(value);
     } else {
-        error = "unknown fault '" + text + "'";
-        return false;
+        return Problem{.what = "unknown fault '" + text + "'"};
     }
-    return true;
+    return {};
 }
 
 SimRadio::SimRadio(RadioMemory memory, Faults faults)

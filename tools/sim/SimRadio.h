@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/Problem.h"
 #include "settings/RadioImage.h"
 #include "settings/RadioSettings.h"
 
@@ -61,9 +62,9 @@ struct Emission {
     std::vector<std::uint8_t> bytes;
 };
 
-// Parses one --fault argument ("nak=record:3", "closing=10", ...); false on
-// a bad argument, with the reason in error.
-bool ParseFault(const std::string& text, Faults& faults, std::string& error);
+// Parses one --fault argument ("nak=record:3", "closing=10", ...) into
+// faults; a bad argument leaves the ones before it.
+Outcome<void> ParseFault(const std::string& text, Faults& faults);
 
 class SimRadio {
 public:

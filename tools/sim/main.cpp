@@ -27,6 +27,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace orvex::sim;
+using orvex::Outcome;
 
 constexpr const char* kUsage =
     "usage: orvex-radio-sim [OPTIONS]\n"
@@ -180,13 +181,11 @@ void Simulator::ReadControl() {
     for (auto end = m_controlLine.find('\n'); end != std::string::npos; end = m_controlLine.find('\n')) {
         const std::string line = m_controlLine.substr(0, end);
         m_controlLine.erase(0, end + 1);
-        ControlCommand command;
-        std::string error;
         if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-        if (ParseControl(line, command, error))
-            Apply(command);
+        if (const Outcome<ControlCommand> command = ParseControl(line))
+            Apply(command.value());
         else
-            std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
+            std::fprintf(stderr, "orvex-radio-sim: %s\n", command.problem().Text().c_str());
     }
 }
 
@@ -197,13 +196,13 @@ void Simulator::Apply(const ControlCommand& command) {
             Say("radio away");
             return;
         case ControlCommand::Kind::Connect: {
-            RadioMemory memory = SampleMemory(++m_radiosConnected);
-            std::string error;
-            if (!command.file.empty() && !LoadMemory(command.file, memory, error)) {
-                std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
+            const Outcome<RadioMemory> memory =
+                command.file.empty() ? SampleMemory(++m_radiosConnected) : LoadMemory(command.file);
+            if (!memory) {
+                std::fprintf(stderr, "orvex-radio-sim: %s\n", memory.problem().Text().c_str());
                 return;
             }
-            m_radio = std::make_unique<SimRadio>(memory, m_opt.faults);
+            m_radio = std::make_unique<SimRadio>(memory.value(), m_opt.faults);
             Say("radio connected: " + (command.file.empty() ? "sample " + std::to_string(m_radiosConnected)
                                                               : command.file));
             return;
@@ -230,13 +229,12 @@ void Simulator::Log(const char* what, std::uint8_t byte) {
 
 void Simulator::Save() {
     if (!m_radio) return;
-    std::string error;
-    if (!m_opt.save.empty() && !SaveMemoryKvx(m_opt.save, m_radio->Memory(), error))
-        std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
-    if (!m_opt.saveJson.empty() &&
-        !SaveMemoryJson(m_opt.saveJson, m_radio->Memory(), m_radio->ReadsCompleted(), m_radio->WritesCompleted(),
-                        error))
-        std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
+    const auto tell = [](const Outcome<void>& saved) {
+        if (!saved) std::fprintf(stderr, "orvex-radio-sim: %s\n", saved.problem().Text().c_str());
+    };
+    if (!m_opt.save.empty()) tell(SaveMemoryKvx(m_opt.save, m_radio->Memory()));
+    if (!m_opt.saveJson.empty())
+        tell(SaveMemoryJson(m_opt.saveJson, m_radio->Memory(), m_radio->ReadsCompleted(), m_radio->WritesCompleted()));
 }
 
 void Simulator::Receive() {
@@ -334,7 +332,6 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             }
             return argv[++i];
         };
-        std::string error;
         if (a == "--memory") o.memory = value();
         else if (a == "--save") o.save = value();
         else if (a == "--save-json") o.saveJson = value();
@@ -355,8 +352,8 @@ bool ParseArgs(int argc, char** argv, Options& o) {
                 return false;
             }
         } else if (a == "--fault") {
-            if (!ParseFault(value(), o.faults, error)) {
-                std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
+            if (const Outcome<void> parsed = ParseFault(value(), o.faults); !parsed) {
+                std::fprintf(stderr, "orvex-radio-sim: %s\n", parsed.problem().Text().c_str());
                 return false;
             }
         } else if (a == "--help" || a == "-h") {
@@ -375,12 +372,11 @@ bool ParseArgs(int argc, char** argv, Options& o) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseArgs(argc, argv, options)) return 2;
-    RadioMemory memory = SampleMemory();
-    std::string error;
-    if (!options.memory.empty() && !LoadMemory(options.memory, memory, error)) {
-        std::fprintf(stderr, "orvex-radio-sim: %s\n", error.c_str());
+    const Outcome<RadioMemory> memory = options.memory.empty() ? SampleMemory() : LoadMemory(options.memory);
+    if (!memory) {
+        std::fprintf(stderr, "orvex-radio-sim: %s\n", memory.problem().Text().c_str());
         return 1;
     }
-    Simulator sim(options, memory);
+    Simulator sim(options, memory.value());
     return sim.Run();
 }

@@ -156,11 +156,11 @@ bool FormModel::Open(const std::string& path) {
 
     const kvx::ReadResult read = kvx::ReadSettingsFile(path);
     if (read.status == kvx::FileStatus::NotSettingsFile) {
-        Say(FormatNotSettingsFile(m_fileName), read.detail);
+        Say(FormatNotSettingsFile(m_fileName), read.problem().Text());
         return false;
     }
     if (read.status != kvx::FileStatus::Ok) {
-        Say(texts::kCantReadFile, read.detail);
+        Say(texts::kCantReadFile, read.problem().Text());
         return false;
     }
     FormHistory::WholeState before = Whole();
@@ -221,7 +221,7 @@ bool FormModel::SaveTo(const std::string& path) {
     // from what its list shows, not from the values behind them.
     const kvx::WriteResult written = kvx::WriteSettingsFile(path, SaveValues(m_settings));
     if (written.status != kvx::FileStatus::Ok) {
-        Say(texts::kCantMakeFile, written.detail);
+        Say(texts::kCantMakeFile, written.problem().Text());
         return false;
     }
     m_fileName.clear();

@@ -144,8 +144,8 @@ inline void FillForm(FormModel& form, int plan, const std::vector<int>& flags = 
 // is a broken test.
 inline sim::Faults Fault(const std::string& text) {
     sim::Faults f;
-    std::string error;
-    if (!sim::ParseFault(text, f, error)) throw std::invalid_argument(text + ": " + error);
+    if (const Outcome<void> parsed = sim::ParseFault(text, f); !parsed)
+        throw std::invalid_argument(text + ": " + parsed.problem().Text());
     return f;
 }
 
