@@ -34,7 +34,7 @@ CRadioLink::~CRadioLink() {
 }
 
 LinkActivity CRadioLink::Activity() const {
-    return {.starting = m_bStarting,
+    return {.starting = m_bStarting || m_deferredCommands > 0,
             .pausing = m_seq.Busy(),
             .transfer = m_bRunning,
             .watchdogRunning = m_bWatchRunning,
@@ -359,9 +359,10 @@ bool CRadioLink::DeferWhilePausing() {
     // queue, as they would have for a sleeping sender.
     if (!m_bDataDeferred) {
         m_bDataDeferred = true;
-        m_seq.WhenIdle([this] {
+        m_seq.WhenIdle([this, alive = std::weak_ptr<bool>(m_alive)] {
             m_bDataDeferred = false;
             OnPortData();
+            if (alive.lock()) NotifyIfSettled();  // a message shown may have closed the window
         });
     }
     return true;

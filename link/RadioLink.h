@@ -263,6 +263,7 @@ private:
     bool m_bStarting = false;  // a command's start sequence is running
     bool m_bRunning = false;   // a transfer holds the form (Started told, Ended not yet)
     bool m_bDataDeferred = false;
+    int m_deferredCommands = 0;  // Reads and Writes given during a pause, still to run
     TransferOutcome m_outcome = TransferOutcome::None;
     bool m_bBytesLost = false;  // received bytes were lost during this transfer
     std::vector<int> m_unconfirmed;

@@ -14,7 +14,15 @@ bool CRadioLink::TransferMayStart(void (CRadioLink::*command)()) {
     // synchronous notification went before a queued command: left for
     // later, the last echo of a finished transfer would open this one.
     if (m_seq.Busy() || m_bDataDeferred) {
-        m_seq.WhenIdle([this, command] { (this->*command)(); });
+        // Given and waiting: the link is not settled until it has run, or a
+        // command waiting for the link would take the last transfer's
+        // outcome for this one's.
+        ++m_deferredCommands;
+        m_seq.WhenIdle([this, command, alive = std::weak_ptr<bool>(m_alive)] {
+            --m_deferredCommands;
+            (this->*command)();
+            if (alive.lock()) NotifyIfSettled();  // a question asked may have closed the window
+        });
         return false;
     }
     if (m_bStarting || m_bRunning) return false;
