@@ -150,6 +150,21 @@ void GridCore::AutoSizeAll(const std::function<std::pair<int, int>(const std::st
         heights[r] = h + 2 * padY;
     }
     Changed();
+    Reshaped();
+}
+
+void GridCore::SetRowHeight(int row, int h) {
+    if (row < 0 || row >= m_shape.GetRows()) return;
+    m_shape.m_rowHeights[row] = h;
+    Changed();
+    Reshaped();
+}
+
+void GridCore::SetColWidth(int col, int w) {
+    if (col < 0 || col >= m_shape.GetCols()) return;
+    m_shape.m_colWidths[col] = w;
+    Changed();
+    Reshaped();
 }
 
 bool GridCore::SetCell(int row, int col, const std::string& text, unsigned format) {

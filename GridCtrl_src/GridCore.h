@@ -80,12 +80,6 @@ public:
     int GetFixedCols() const { return m_fixedCols; }
     int RowHeight(int row) const { return InRows(row) ? m_rowHeights[row] : 0; }
     int ColWidth(int col) const { return InCols(col) ? m_colWidths[col] : 0; }
-    void SetRowHeight(int row, int h) {
-        if (InRows(row)) m_rowHeights[row] = h;
-    }
-    void SetColWidth(int col, int w) {
-        if (InCols(col)) m_colWidths[col] = w;
-    }
     bool IsValid(int row, int col) const { return InRows(row) && InCols(col); }
     bool IsCellFixed(int row, int col) const { return row < m_fixedRows || col < m_fixedCols; }
     // The focus cell after a key; invalid when it cannot move.
@@ -178,12 +172,13 @@ public:
 
     // ---- Shape ----------------------------------------------------------
     const GridShape& Shape() const { return m_shape; }
-    // For the sizes; the counts change here.
-    GridShape& Shape() { return m_shape; }
     bool SetRows(int n);
     bool SetCols(int n);
     bool SetFixedRows(int n);
     bool SetFixedCols(int n);
+    // A size of 0 hides the row or column; outside the grid nothing changes.
+    void SetRowHeight(int row, int h);
+    void SetColWidth(int col, int w);
     // Sizes every row and column to its content with a measuring function
     // (text -> width, height in pixels) and a padding.
     void AutoSizeAll(const std::function<std::pair<int, int>(const std::string&)>& measure, int padX, int padY);
@@ -199,7 +194,6 @@ public:
     // The owner's check, or acceptance unchanged without one.
     CellCheck CheckCellText(int row, int col, const std::string& text) const;
 
-    const GridPermissions& GetPermissions() const { return m_permissions; }
     void SetPermissions(const GridPermissions& permissions) { m_permissions = permissions; }
 
     // The owner's lock, for while something else has the cells: no edit,

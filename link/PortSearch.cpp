@@ -99,19 +99,19 @@ void CPortSearch::OnTimer() {
         StopTimer();
         m_bSearchActive = false;
         m_bSearchFound = false;
-        m_link.SetConfiguredPort(m_nPortIndex - 1);
-        m_link.Probes().ShowPortInPane(m_nPortIndex);
+        m_link.ChoosePort(m_nPortIndex - 1);
         m_form.ShowColumnHintAfter(m_checkingText);
         // The port is used for this run either way; the user must know when
         // the next start will not find it.
         std::string detail;
         const std::string identity = m_identityOf ? m_identityOf(m_nPortIndex) : std::string{};
-        const PortSettingsWrite written = WritePortSettingsTo(m_settings, m_nPortIndex - 1, identity);
-        if (!written.ok)
-            detail = "COM" + std::to_string(m_nPortIndex) + " is not remembered for the next start: " + written.error;
+        const Outcome<RememberedPort> written = WritePortSettingsTo(m_settings, m_nPortIndex - 1, identity);
+        if (!written)
+            detail = "COM" + std::to_string(m_nPortIndex) +
+                     " is not remembered for the next start: " + written.problem().Text();
         // A port remembered in the second place is found there, but the
         // user who looks for the first place's file must learn where it is.
-        if (written.moved) m_form.SetStatusText(MovedPortSettingsText(m_nPortIndex, m_settings));
+        else if (written.value().moved) m_form.SetStatusText(MovedPortSettingsText(m_nPortIndex, m_settings));
         m_form.Prompter().Show(UserMessage{std::string(texts::kSearchSuccess), detail, MsgIcon::None, MsgButtons::Ok});
         Trace("============ %d ==============\n", m_nPortIndex - 1);
         return;

@@ -84,17 +84,15 @@ PortSettingsRead ReadPortSettingsFrom(const PortSettingsPlaces& places, const Po
     return files.read(PortSettingsInUse(places, files));
 }
 
-PortSettingsWrite WritePortSettingsTo(const PortSettingsPlaces& places, int index, const std::string& identity,
-                                      const PortSettingsFileSystem& files) {
+Outcome<RememberedPort> WritePortSettingsTo(const PortSettingsPlaces& places, int index, const std::string& identity,
+                                            const PortSettingsFileSystem& files) {
     const std::string inUse = PortSettingsInUse(places, files);
     const Outcome<void> first = files.write(inUse, index, identity);
-    if (first) return {true, inUse, {}, false};
-    PortSettingsWrite w{false, {}, first.problem().Text(), false};
-    if (inUse != places.primary || places.fallback.empty()) return w;
+    if (first) return RememberedPort{inUse, false};
+    if (inUse != places.primary || places.fallback.empty()) return first.problem();
     const Outcome<void> second = files.write(places.fallback, index, identity);
-    if (second) return {true, places.fallback, {}, true};
-    w.error += "; " + second.problem().Text();
-    return w;
+    if (second) return RememberedPort{places.fallback, true};
+    return Problem{.what = first.problem().Text() + "; " + second.problem().Text()};
 }
 
 std::string MovedPortSettingsText(int comNumber, const PortSettingsPlaces& places) {

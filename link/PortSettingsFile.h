@@ -70,18 +70,17 @@ std::string PortSettingsInUse(const PortSettingsPlaces& places,
 PortSettingsRead ReadPortSettingsFrom(const PortSettingsPlaces& places,
                                       const PortSettingsFileSystem& files = RealPortSettingsFiles());
 
-struct PortSettingsWrite {
-    bool ok = false;
-    std::string path;   // where the port went; "" when nowhere
-    std::string error;  // why it went nowhere
+struct RememberedPort {
+    std::string path;  // where the port went
     // The first place refused it, so it went to the second, which is read
     // from now on: the user is told so once, at this write.
     bool moved = false;
 };
 // Writes the port into the file in use; when that is the first place and it
-// cannot be written, into the second.
-PortSettingsWrite WritePortSettingsTo(const PortSettingsPlaces& places, int index, const std::string& identity = {},
-                                      const PortSettingsFileSystem& files = RealPortSettingsFiles());
+// cannot be written, into the second. A failure names every place tried.
+Outcome<RememberedPort> WritePortSettingsTo(const PortSettingsPlaces& places, int index,
+                                            const std::string& identity = {},
+                                            const PortSettingsFileSystem& files = RealPortSettingsFiles());
 
 // What the status line says after a write that moved: "COM3 is remembered
 // in <second place> (<first place> cannot be written)".

@@ -240,6 +240,11 @@ bool CRadioLink::ProbeOpen(int index) {
 
 void CRadioLink::SendProbe() { SendByte(QM_PROTO_CHK_DEV, 3); }
 
+void CRadioLink::ChoosePort(int index) {
+    SetConfiguredPort(index);
+    ShowPortInPane(index + 1);
+}
+
 void CRadioLink::ShowPortInPane(int comNumber) {
     char pane[64];
     std::snprintf(pane, sizeof pane, std::string(texts::kPortPaneFormat).c_str(), comNumber);

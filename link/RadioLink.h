@@ -52,8 +52,6 @@ public:
     virtual bool ProbeOpen(int index) = 0;
     // The device check of a probe.
     virtual void SendProbe() = 0;
-    // Pane 1 of the status bar shows the port in use.
-    virtual void ShowPortInPane(int comNumber) = 0;
     // A watchdog still waiting must not speak once the user stopped.
     virtual void SilenceWatchdog() = 0;
 
@@ -114,6 +112,9 @@ public:
     void StopTransfer();
 
     void SetConfiguredPort(int index) { m_nConfiguredPort = index; }
+    // The port the user chose or the search found: the next opening uses it,
+    // and pane 1 of the status bar shows it at once.
+    void ChoosePort(int index);
     int ConfiguredPort() const { return m_nConfiguredPort; }
     // The device the configured port stands for now.
     std::string ConfiguredDevice() const { return m_resolve(m_nConfiguredPort); }
@@ -125,9 +126,6 @@ public:
     // ---- A write that leaves the radio in doubt -------------------------
     void SetDoubtAdvice(WriteDoubtAdvice advice) { m_doubt = std::move(advice); }
     const WriteDoubtAdvice& DoubtAdvice() const { return m_doubt; }
-    // The blocks of the last write the radio answered wrongly, in order:
-    // rows 1..10 (P1..P0), then kChClosingBlock for the closing block.
-    const std::vector<int>& UnconfirmedBlocks() const { return m_unconfirmed; }
 
     // ---- State for front ends and tests ---------------------------------
     LinkActivity Activity() const;
@@ -181,13 +179,15 @@ private:
     IProbeListener* ProbeListener() const override { return m_probe; }
     bool ProbeOpen(int index) override;
     void SendProbe() override;
-    void ShowPortInPane(int comNumber) override;
     void SilenceWatchdog() override { m_bMsgShown = true; }
 
     // IPortListener: called on the watcher thread.
     void OnPortData(std::uint16_t portId) override;
     void OnPortQueueFull() override;
     void OnPortHangUp() override;
+
+    // Pane 1 of the status bar shows the port in use.
+    void ShowPortInPane(int comNumber);
 
     // The receive handler's steps, in order.
     bool DeferWhilePausing();
@@ -266,6 +266,8 @@ private:
     int m_deferredCommands = 0;  // Reads and Writes given during a pause, still to run
     TransferOutcome m_outcome = TransferOutcome::None;
     bool m_bBytesLost = false;  // received bytes were lost during this transfer
+    // The blocks of this write the radio answered wrongly, in order: rows
+    // 1..10 (P1..P0), then kChClosingBlock for the closing block.
     std::vector<int> m_unconfirmed;
     WriteDoubtAdvice m_doubt;
     std::function<void(const ReadImage&)> m_readTaker;

@@ -95,11 +95,15 @@ std::optional<std::uint16_t> FrequencyCodeFromText(std::string_view text, PackEr
     return static_cast<std::uint16_t>(e + kOnStepTolerance);
 }
 
-PackResult PackChannelTable(RadioSettings& settings, const ChannelCells& cells) {
+Outcome<void> PackChannelTable(RadioSettings& settings, const ChannelCells& cells) {
     for (int row = 1; row <= kChannelCount; ++row) {
         PackError why = PackError::None;
         const auto code = FrequencyCodeFromText(cells[row - 1], &why);
-        if (!code) return {false, row, why};
+        if (!code)
+            return Problem{.what = "\"" + cells[row - 1] + "\"" +
+                                   (why == PackError::OffStep ? std::string(kNotOnStep)
+                                                              : std::string(" cannot be stored as a frequency")),
+                           .where = RowLabel(row)};
         ChannelEntry& record = settings.m_channels[row - 1];
         record.m_nNumber = static_cast<std::uint8_t>(row);
         record.m_wFreq = *code;

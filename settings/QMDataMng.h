@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "settings/Problem.h"
 #include "settings/RadioSettings.h"
 
 namespace orvex {
@@ -46,20 +47,15 @@ enum class PackError {
     OutOfRange,  // below 0 or too large for a 16-bit code
 };
 
-struct PackResult {
-    bool ok = true;
-    int failedRow = 0;  // 1..10 when !ok
-    PackError error = PackError::None;
-};
-
 // Cell text to record code: 0xFFFF for an empty cell. Fails for a value not
 // on the 2.5 kHz step and for one no record code can hold. A value outside
 // the band is stored as it is; a write refuses it.
 std::optional<std::uint16_t> FrequencyCodeFromText(std::string_view text, PackError* why = nullptr);
 
 // The ten cells into bytes 0..2 of the ten records. Stops at the first cell
-// that cannot be stored; the records of earlier rows are already updated.
-PackResult PackChannelTable(RadioSettings& settings, const ChannelCells& cells);
+// that cannot be stored, naming its row label and its text; the records of
+// earlier rows are already updated.
+Outcome<void> PackChannelTable(RadioSettings& settings, const ChannelCells& cells);
 
 // Inside 26.0000 .. 30.0000 MHz.
 bool IsInBand(double mhz);

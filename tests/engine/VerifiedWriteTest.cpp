@@ -87,6 +87,49 @@ TEST(WriteAndVerify, SouthAfricaComparesTheEmergencyChannelAndFlagsToo) {
     EXPECT_EQ(rig.radio.Memory().flags, flags);
 }
 
+// Between the steps the table is not locked, yet what the user does then
+// would be written unasked, or compared as if it had been written.
+TEST(WriteAndVerify, TheFormTakesNoChangeBetweenItsSteps) {
+    VerifyRig rig(SampleRadio());
+    FillForm(rig.form, kBandPlanSouthAfrica, {3, 5, 9, 23});
+    rig.form.SelectEmgItem(2);
+    VerifyRig untouched(SampleRadio());
+    FillForm(untouched.form, kBandPlanSouthAfrica, {3, 5, 9, 23});
+    untouched.form.SelectEmgItem(2);
+    ASSERT_EQ(untouched.Run().status, VerifyResult::Status::Verified);
+    VerifiedWrite verify(rig.form, *rig.link, nullptr);
+    std::optional<VerifyResult> result;
+    ASSERT_TRUE(verify.Start([&](const VerifyResult& r) { result = r; }));
+    // Tried from the first step on: what the form holds until then is what
+    // the command writes.
+    bool stepped = false;
+    int tried = 0;
+    ASSERT_TRUE(rig.loop.RunUntil(
+        [&] {
+            stepped = stepped || rig.form.View().IsTableLocked();
+            if (stepped && !result && !rig.form.View().IsTableLocked()) {
+                ++tried;
+                rig.form.SetCellText(1, "29.0000");
+                rig.form.ClickChannelBox(3);
+                rig.form.SelectEmgItem(0);
+                rig.form.SelectModeEntry(1);
+                rig.form.OnModeSelect(2);
+                EXPECT_FALSE(rig.form.New());
+                EXPECT_FALSE(rig.form.Restore(FormSnapshot{}));
+            }
+            return result.has_value();
+        },
+        60000));
+    EXPECT_GT(tried, 0);
+    EXPECT_EQ(result->status, VerifyResult::Status::Verified) << result->failure << FormatDifferences(result->differences);
+    // It ends as one nobody touched, in the form and in the radio.
+    EXPECT_EQ(FormState(rig.form), FormState(untouched.form));
+    EXPECT_TRUE(rig.radio.Memory() == untouched.radio.Memory());
+    // Once it has ended the form is the user's again.
+    rig.form.SetCellText(1, "29.0000");
+    EXPECT_EQ(rig.form.Cells()[0], "29.0000");
+}
+
 // The whole command costs no more than its three transfers one after the
 // other: the steps follow each other without pauses of their own.
 TEST(WriteAndVerify, TakesNoLongerThanAReadAWriteAndAReadInTurn) {

@@ -91,12 +91,16 @@ TEST_F(GridCoreTest, SettingTheFixedCountItAlreadyHasKeepsFocusAndSelection) {
     EXPECT_TRUE(core.Selection().Contains(7, 2));
     EXPECT_EQ(repaints, 0);
     EXPECT_EQ(reshapes, 0);
-    // A front end lays itself out anew after every change of a count.
+    // A front end lays itself out anew after every change of a count or a
+    // size.
     EXPECT_TRUE(core.SetRows(12));
     EXPECT_TRUE(core.SetCols(4));
     EXPECT_TRUE(core.SetFixedCols(3));
     EXPECT_FALSE(core.SetRows(-1));
-    EXPECT_EQ(reshapes, 3);
+    core.SetRowHeight(2, 0);
+    core.SetColWidth(1, 0);
+    core.SetRowHeight(12, 0);
+    EXPECT_EQ(reshapes, 5);
 }
 
 TEST_F(GridCoreTest, FixedCountsAboveTheShapeAddColumnsAndRows) {
@@ -162,8 +166,8 @@ TEST_F(GridCoreTest, CopyCoversTheSelectionRectangleWithGapsForUnselectedCells) 
 TEST_F(GridCoreTest, CopyLeavesOutHiddenRowsAndColumnsAndEndsWithoutLineFeed) {
     Build(6, 4, 1, 1);
     core.Selection().SelectAll();
-    core.Shape().SetRowHeight(2, 0);
-    core.Shape().SetColWidth(1, 0);
+    core.SetRowHeight(2, 0);
+    core.SetColWidth(1, 0);
     EXPECT_EQ(core.CopyText(),
               "r0c0\tr0c2\tr0c3\n"
               "r1c0\tr1c2\tr1c3\n"
@@ -270,7 +274,7 @@ TEST_F(GridCoreTest, PasteStartsAtTheSelectionsTopLeftAndSkipsHiddenRows) {
     Build(8, 4, 1, 2);
     core.Selection().SetFocus({6, 3}, false, false);
     core.Selection().Select({2, 2}, true);
-    core.Shape().SetRowHeight(3, 0);
+    core.SetRowHeight(3, 0);
     EXPECT_EQ(core.Selection().PasteStart(), (CellId{2, 2}));
     EXPECT_TRUE(core.PasteText("a, b, c\nd").pasted);
     EXPECT_EQ(core.GetCellText(2, 2), "a");
@@ -374,9 +378,9 @@ TEST_F(GridCoreTest, TabWrapsToTheFirstUnfixedColumnOfTheNextRow) {
 
 TEST_F(GridCoreTest, MovesNeverLandOnHiddenRowsOrColumns) {
     Build(8, 5, 1, 1);
-    core.Shape().SetRowHeight(3, 0);
-    core.Shape().SetRowHeight(7, 0);
-    core.Shape().SetColWidth(4, 0);
+    core.SetRowHeight(3, 0);
+    core.SetRowHeight(7, 0);
+    core.SetColWidth(4, 0);
     core.Selection().SetFocus({2, 2}, false, false);
     core.Selection().Move(MoveKey::Down, false, 1);
     EXPECT_EQ(core.Selection().Focus(), (CellId{4, 2}));

@@ -91,7 +91,7 @@ private slots:
         core.SetRows(11);
         core.SetCols(3);
         core.SetFixedRows(1);
-        core.Shape().SetRowHeight(5, 0);  // rows are 20 high, columns 60 wide
+        core.SetRowHeight(5, 0);  // rows are 20 high, columns 60 wide
         const GridGeometry g(core.Shape(), QRect(0, 0, 150, 100), 2);
         QCOMPARE(g.FixedHeight(), 20);
         QCOMPARE(g.CellRect(3, 1), QRect(60, 20, 60, 20));

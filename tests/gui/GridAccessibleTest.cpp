@@ -194,7 +194,7 @@ private slots:
         QCOMPARE(Cells()->rowDescription(0), QString("P1 1"));
         w->grid->SetFixedCols(2);
 
-        w->grid->Core().Shape().SetColWidth(1, 0);
+        w->grid->Core().SetColWidth(1, 0);
         QCOMPARE(Cells()->columnCount(), 2);
         QCOMPARE(Cells()->rowDescription(4), QString("P5"));
         QCOMPARE(Cells()->cellAt(4, 1)->tableCellInterface()->rowHeaderCells().size(), 1);

@@ -352,13 +352,14 @@ TEST(PortSettingsPlaces, TheSecondPlaceTakesThePortTheFirstRefusesAndIsReadFirst
 
         ReadPortSettingsFrom(places, fake.Calls());
         EXPECT_EQ(fake.reads, std::vector<std::string>{path(c.readFrom)});
-        const PortSettingsWrite w = WritePortSettingsTo(places, 2, {}, fake.Calls());
-        EXPECT_EQ(w.path, path(c.writtenTo));
-        EXPECT_EQ(w.moved, c.moved);
+        const Outcome<RememberedPort> w = WritePortSettingsTo(places, 2, {}, fake.Calls());
+        EXPECT_EQ(w ? w.value().path : "", path(c.writtenTo));
+        EXPECT_EQ(w && w.value().moved, c.moved);
         // What was written is what the next start reads; a failure names
         // every place tried.
-        EXPECT_EQ(ReadPortSettingsFrom(places, fake.Calls()).index, w.ok ? 2 : c.secondExists ? 6 : 4);
-        for (const std::string& tried : fake.writes) EXPECT_EQ(w.error.find(tried) != std::string::npos, !w.ok);
+        EXPECT_EQ(ReadPortSettingsFrom(places, fake.Calls()).index, w ? 2 : c.secondExists ? 6 : 4);
+        for (const std::string& tried : fake.writes)
+            EXPECT_EQ(w.problem().Text().find(tried) != std::string::npos, !w.ok());
     }
     EXPECT_EQ(MovedPortSettingsText(3, {"C:\\ORVEX.CFG", "D:\\ORVEX.CFG"}),
               "COM3 is remembered in D:\\ORVEX.CFG (C:\\ORVEX.CFG cannot be written)");

@@ -137,8 +137,7 @@ TEST(PackChannelTable, CellsIntoRecordBytesZeroToTwo) {
     cells[0] = "26.0000";
     cells[2] = "30.0000";
     cells[9] = "27.0000";
-    const PackResult r = PackChannelTable(s, cells);
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(PackChannelTable(s, cells));
     for (int i = 0; i < kChannelCount; ++i) {
         const auto b = s.m_channels[i].ToBytes();
         EXPECT_EQ(b[0], i + 1);
@@ -155,10 +154,7 @@ TEST(PackChannelTable, CellsIntoRecordBytesZeroToTwo) {
 TEST(PackChannelTable, StopsAtTheFirstBadCellWithEarlierRowsStored) {
     RadioSettings s;
     ChannelCells cells = {"27.0000", "28.0000", "27.0010", "29.0000"};
-    PackResult r = PackChannelTable(s, cells);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.failedRow, 3);
-    EXPECT_EQ(r.error, PackError::OffStep);
+    EXPECT_EQ(PackChannelTable(s, cells).problem().Text(), "P3: \"27.0010\" is not on the 2.5 kHz step");
     EXPECT_EQ(s.m_channels[0].m_wFreq, 10800);
     EXPECT_EQ(s.m_channels[1].m_wFreq, 11200);
     EXPECT_EQ(s.m_channels[2].m_wFreq, kEmptyFrequencyCode);
@@ -166,10 +162,7 @@ TEST(PackChannelTable, StopsAtTheFirstBadCellWithEarlierRowsStored) {
 
     RadioSettings t;
     cells = {"-30", "28.0000"};
-    r = PackChannelTable(t, cells);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.failedRow, 1);
-    EXPECT_EQ(r.error, PackError::OutOfRange);
+    EXPECT_EQ(PackChannelTable(t, cells).problem().Text(), "P1: \"-30\" cannot be stored as a frequency");
     EXPECT_EQ(t.m_channels[1].m_wFreq, kEmptyFrequencyCode);
 }
 

@@ -23,6 +23,7 @@ struct RadioMemory {
     std::array<std::uint8_t, kChannelCount> slotA{};
     std::array<std::uint8_t, kChannelCount> slotB{};
     std::array<std::uint16_t, kChannelCount> rxCode{};
+    bool operator==(const RadioMemory&) const = default;
 };
 
 // A varied sample: South Africa, emergency channel 7, some channels empty.

@@ -41,8 +41,10 @@ public:
     bool Undo();
     bool Redo();
     // For a command that takes the form through transfers and gives it back
-    // as it found it: while held, nothing is recorded, undone or redone.
+    // as it found it: while held, nothing is recorded, undone or redone, and
+    // the form takes none of the user's changes.
     void Hold(bool hold);
+    bool Held() const { return m_held; }
     // Unsaved edits the last New, Open, Load or read replaced, once.
     std::optional<FormSnapshot> TakeReplacedEdits();
 

@@ -21,11 +21,6 @@ std::string FormatNotSettingsFile(const std::string& fileName) {
     return text;
 }
 
-std::string DescribePackFailure(const PackResult& r, const std::string& cellText) {
-    const std::string where = RowLabel(r.failedRow) + ": \"" + cellText + "\"";
-    return where + (r.error == PackError::OffStep ? std::string(kNotOnStep) : std::string(" cannot be stored as a frequency"));
-}
-
 }  // namespace
 
 FormModel::FormModel(IPrompter& prompter)
@@ -69,6 +64,10 @@ std::string CellText(const FormModel& form, int row) {
 
 void FormModel::SetCellText(int row, std::string text) {
     if (row < 1 || row > kChannelCount) return;
+    if (m_history.Held()) {
+        Notify(kChangeCells);  // the table shows the cell as it stays
+        return;
+    }
     const UserChange change(*this);
     m_cells[row - 1] = std::move(text);
     Notify(kChangeCells);
@@ -77,6 +76,10 @@ void FormModel::SetCellText(int row, std::string text) {
 void FormModel::SelectModeEntry(int index) {
     // Not refused during a transfer: the band plan a write sends is the one
     // the list shows when the radio asks for it.
+    if (m_history.Held()) {
+        Notify(kChangeBandSection);
+        return;
+    }
     const UserChange change(*this);
     SelectBandPlan(index);
     Notify(kChangeBandSection);
@@ -90,7 +93,7 @@ void FormModel::SelectBandPlan(int plan) {
 void FormModel::SelectEmgItem(int index) {
     // A read fills the list from the radio; the user's pick would either be
     // lost or, if the read fails, left as a change nobody could take back.
-    if (m_view.IsTableLocked()) {
+    if (TakesNoUserChange()) {
         Notify(kChangeEmgList);
         return;
     }
@@ -110,7 +113,6 @@ bool Save(FormModel& form, const std::string& path) { return form.PrepareSave() 
 void FormModel::ResetToDefaults() {
     m_settings.ResetToDefaults();
     SelectBandPlan(m_modeSel);  // the values follow the list, which keeps its plan
-    m_fileName.clear();
     m_view.EndCellEdit();
     Notify(kChangeHidden);
 }
@@ -132,7 +134,7 @@ void FormModel::StartUp() {
 }
 
 bool FormModel::New() {
-    if (m_view.IsTableLocked()) return false;
+    if (TakesNoUserChange()) return false;
     FormHistory::WholeState before = Whole();
     ResetToDefaults();
     UnpackChannelTable(m_settings, m_cells);
@@ -149,14 +151,14 @@ bool FormModel::New() {
 }
 
 bool FormModel::Open(const std::string& path) {
-    if (m_view.IsTableLocked()) return false;
+    if (TakesNoUserChange()) return false;
     const std::filesystem::path p = filestore::PathFromUtf8(path);
     const std::string caption = std::string(texts::kCaption) + " - " + filestore::Utf8FromPath(p.stem());
-    m_fileName = filestore::Utf8FromPath(p.filename());
+    const std::string fileName = filestore::Utf8FromPath(p.filename());
 
     const kvx::ReadResult read = kvx::ReadSettingsFile(path);
     if (read.status == kvx::FileStatus::NotSettingsFile) {
-        Say(FormatNotSettingsFile(m_fileName), read.problem().Text());
+        Say(FormatNotSettingsFile(fileName), read.problem().Text());
         return false;
     }
     if (read.status != kvx::FileStatus::Ok) {
@@ -173,7 +175,7 @@ bool FormModel::Open(const std::string& path) {
 }
 
 bool FormModel::Load(const kvx::KvxValues& v) {
-    if (m_view.IsTableLocked()) return false;
+    if (TakesNoUserChange()) return false;
     FormHistory::WholeState before = Whole();
     LoadValues(v);
     m_history.RecordReplaced(std::move(before));
@@ -206,11 +208,11 @@ void FormModel::LoadValues(const kvx::KvxValues& v) {
 
 bool FormModel::PrepareSave() {
     if (m_view.IsTableLocked()) return false;
-    const PackResult packed = PackChannelTable(m_settings, m_cells);
-    if (!packed.ok) {
+    const Outcome<void> packed = PackChannelTable(m_settings, m_cells);
+    if (!packed) {
         // Storing the records as they stand would save stale frequencies
         // while reporting success.
-        Say(texts::kFrequencyRefused, DescribePackFailure(packed, m_cells[packed.failedRow - 1]));
+        Say(texts::kFrequencyRefused, packed.problem().Text());
         return false;
     }
     return true;
@@ -224,7 +226,6 @@ bool FormModel::SaveTo(const std::string& path) {
         Say(texts::kCantMakeFile, written.problem().Text());
         return false;
     }
-    m_fileName.clear();
     m_caption = std::string(texts::kCaption);
     m_history.SetCaption(m_caption);
     MarkSaved();
@@ -242,7 +243,7 @@ kvx::KvxValues FormModel::SaveValues(const RadioSettings& settings) const {
 
 std::optional<kvx::KvxValues> FormModel::ValuesForSave() const {
     RadioSettings packed = m_settings;
-    if (!PackChannelTable(packed, m_cells).ok) return std::nullopt;
+    if (!PackChannelTable(packed, m_cells)) return std::nullopt;
     return SaveValues(packed);
 }
 
@@ -255,7 +256,7 @@ FormSnapshot FormModel::Snapshot() const {
 void FormModel::MarkSaved() { m_baseline = Snapshot(); }
 
 bool FormModel::Restore(const FormSnapshot& state, const std::optional<FormSnapshot>& baseline) {
-    if (m_view.IsTableLocked()) return false;
+    if (TakesNoUserChange()) return false;
     Apply(state, baseline ? *baseline : m_baseline);
     return true;
 }
@@ -300,7 +301,7 @@ void FormModel::TransferConfirmed(TransferDirection direction) {
 }
 
 void FormModel::OnModeSelect(int sel) {
-    if (m_view.IsTableLocked()) {
+    if (TakesNoUserChange()) {
         // A new band plan clears the records and cells a transfer is
         // filling or sending; the list goes back to the plan in use.
         Notify(kChangeBandSection);
@@ -318,7 +319,7 @@ void FormModel::OnModeSelect(int sel) {
 
 void FormModel::ClickChannelBox(int n) {
     if (n < 1 || n > kChannelEnableCount || !m_view.SouthAfricaSetupEnabled()) return;
-    if (m_view.IsTableLocked()) {
+    if (TakesNoUserChange()) {
         Notify(kChangeChannelFlags);  // the box shows its flag again
         return;
     }

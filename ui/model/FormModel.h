@@ -99,7 +99,6 @@ public:
     // The user picked item index of the "Emg Channel" list.
     void SelectEmgItem(int index);
     const std::string& Caption() const { return m_caption; }
-    const std::string& FileNameMember() const { return m_fileName; }
 
     // ---- The state as a whole ----------------------------------------------
     FormSnapshot Snapshot() const override;
@@ -177,6 +176,11 @@ private:
     bool FormIdle() const override;
     void Notify(unsigned changes) override;
 
+    // While a transfer runs, or a command holds the form between its
+    // transfers (Write and Verify's steps), the values take no change from
+    // outside: it would be written unasked, or compared with what the radio
+    // gives back as if it had been written.
+    bool TakesNoUserChange() const { return m_view.IsTableLocked() || m_history.Held(); }
     FormHistory::WholeState Whole() const { return {Snapshot(), m_baseline}; }
     void LoadValues(const kvx::KvxValues& values);
     // The current state becomes the saved one.
@@ -220,7 +224,6 @@ private:
     EmgChannelList m_emgList;
     bool m_bRebuildEmgList = false;
     std::string m_caption;
-    std::string m_fileName;
 };
 
 // Derived from the form's values, for front ends and reports.

@@ -223,14 +223,15 @@ bool RadioSession::StartConnectionCheck(std::function<void(const UserMessage&)> 
 bool RadioSession::RememberPort(int com) {
     if (com < 1 || com > kPortIndexMax + 1) return false;
     // The next opening uses it; a transfer running now keeps its port.
-    m_link->SetConfiguredPort(com - 1);
-    m_link->Probes().ShowPortInPane(com);
-    const PortSettingsWrite written =
+    m_link->ChoosePort(com - 1);
+    const Outcome<RememberedPort> written =
         WritePortSettingsTo(m_portSettings, com - 1, m_mapResolves ? IdentityOf(com) : std::string{});
-    if (written.moved) m_form.View().SetStatusText(MovedPortSettingsText(com, m_portSettings));
-    if (written.ok) return true;
-    m_prompter.Show(UserMessage{"COM" + std::to_string(com) + " is not remembered for the next start.", written.error,
-                                MsgIcon::Stop, MsgButtons::Ok});
+    if (written) {
+        if (written.value().moved) m_form.View().SetStatusText(MovedPortSettingsText(com, m_portSettings));
+        return true;
+    }
+    m_prompter.Show(UserMessage{"COM" + std::to_string(com) + " is not remembered for the next start.",
+                                written.problem().Text(), MsgIcon::Stop, MsgButtons::Ok});
     return false;
 }
 
