@@ -339,25 +339,29 @@ TEST_F(GridCoreTest, PasteWithNothingFocusedIsRefused) {
 // ---- Keyboard moves ----------------------------------------------------------
 
 TEST_F(GridCoreTest, MovesStayInsideTheUnfixedCells) {
+    // One after the other, from row 1 of column 2; pages are 5 rows.
+    const struct {
+        MoveKey key;
+        bool ctrl;
+        CellId to;
+    } moves[] = {
+        {MoveKey::Up, false, {1, 2}},       {MoveKey::Left, false, {1, 2}},     {MoveKey::Down, false, {2, 2}},
+        {MoveKey::PageDown, false, {7, 2}}, {MoveKey::PageDown, false, {10, 2}}, {MoveKey::Home, true, {1, 2}},
+        {MoveKey::End, true, {10, 2}},
+    };
     core.Selection().SetFocus({1, 2}, false, false);
     notes.clear();
-    core.Selection().Move(MoveKey::Up, false, 5);
-    EXPECT_EQ(core.Selection().Focus(), (CellId{1, 2}));
-    core.Selection().Move(MoveKey::Left, false, 5);
-    EXPECT_EQ(core.Selection().Focus(), (CellId{1, 2}));
-    core.Selection().Move(MoveKey::Down, false, 5);
-    EXPECT_EQ(core.Selection().Focus(), (CellId{2, 2}));
-    EXPECT_TRUE(core.Selection().Contains(2, 2));
-    EXPECT_FALSE(core.Selection().Contains(1, 2));
-    core.Selection().Move(MoveKey::PageDown, false, 5);
-    EXPECT_EQ(core.Selection().Focus(), (CellId{7, 2}));
-    core.Selection().Move(MoveKey::PageDown, false, 5);
-    EXPECT_EQ(core.Selection().Focus(), (CellId{10, 2}));
-    core.Selection().Move(MoveKey::Home, true, 5);
-    EXPECT_EQ(core.Selection().Focus(), (CellId{1, 2}));
-    core.Selection().Move(MoveKey::End, true, 5);
-    EXPECT_EQ(core.Selection().Focus(), (CellId{10, 2}));
-    EXPECT_EQ(notes.size(), 2u * 7u);  // each move: changing, then changed
+    for (const auto& m : moves) {
+        const CellId from = core.Selection().Focus();
+        core.Selection().Move(m.key, m.ctrl, 5);
+        EXPECT_EQ(core.Selection().Focus(), m.to) << "from " << from.row << "," << from.col;
+        // The selection moves with the focus.
+        EXPECT_TRUE(core.Selection().Contains(m.to.row, m.to.col));
+        if (from != m.to) {
+            EXPECT_FALSE(core.Selection().Contains(from.row, from.col));
+        }
+    }
+    EXPECT_EQ(notes.size(), 2u * std::size(moves));  // each move: changing, then changed
     EXPECT_EQ(notes[0].code, LVN_ITEMCHANGING);
     EXPECT_EQ(notes[1].code, LVN_ITEMCHANGED);
 }
