@@ -2,6 +2,7 @@
 // and the wording of the findings.
 #include "link/ConnectionCheck.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "settings/ProtocolBytes.h"
@@ -82,7 +83,12 @@ LineTestResult RunLineTest(IRadioPort& port, const std::string& device, EventLoo
     return result;
 }
 
-Finding LineFinding(const LineTestResult& r) {
+bool DeviceIsMissing(const std::vector<Finding>& findings) {
+    return std::any_of(findings.begin(), findings.end(),
+                       [](const Finding& f) { return f.check == "device" && f.result == FindingResult::Problem; });
+}
+
+Finding LineFinding(const LineTestResult& r, const PortPickingAdvice& picking) {
     Finding f;
     f.check = "line";
     if (!r.openError.empty()) {
@@ -103,8 +109,8 @@ Finding LineFinding(const LineTestResult& r) {
         case LineAnswer::Silent:
             f.result = FindingResult::Problem;
             f.detail = "Line test at 9600 8N1: nothing came back, not even the cable's echo.";
-            f.fix = "No programming cable answers on this port: pick the port of the cable (orvex-cli ports), "
-                    "and check the cable is plugged in and powered.";
+            f.fix = "No programming cable answers on this port: pick the port of the cable (" + picking.listedAt +
+                    "), and check the cable is plugged in and powered.";
             break;
         case LineAnswer::Other: {
             f.result = FindingResult::Problem;

@@ -24,27 +24,45 @@ struct Finding {
     std::string fix;     // what to do about it; "" when nothing is to be done
 };
 
-// What the checks learn about the system and the user who runs them.
+// How the front end that runs the checks sends its user to the cable's
+// port; the defaults name the command-line tool's commands.
+struct PortPickingAdvice {
+    // The fix of a port that is not chosen or not there; empty for the
+    // command-line tool's, which names a device as the system does.
+    std::string pickFix;
+    // Where the ports are listed, named inside a longer fix.
+    std::string listedAt = "orvex-cli ports";
+};
+
+// What the checks learn about the system and the user who runs them, and
+// how their fixes send the user to a port.
 struct CheckSources {
     std::string root = "/";                 // /dev, /sys, /proc, /etc, udev rules beneath it
     std::string userName;                   // the login name
     std::vector<long> groupIds;             // the groups this login is in now
     std::optional<bool> mayOpen;            // unset: ask the system (access())
     long selfPid = 0;                       // not counted as a holder
+    PortPickingAdvice picking;
 };
 
 // The facts of this process: its user, its groups and its pid, root "/".
 CheckSources SourcesOfThisProcess();
 
 // The checks that look at the system before the line test. On Windows they
-// are CheckWindowsPort's of this system, and sources is not used.
+// are CheckWindowsPort's of this system, and of sources only its picking is
+// used.
 std::vector<Finding> CheckDevice(const std::string& device, const CheckSources& sources);
+
+// The checks found no device to test the line of: the line test would only
+// repeat that.
+bool DeviceIsMissing(const std::vector<Finding>& findings);
 
 // On Windows: whether the port exists, whether its driver runs it (and any
 // serial adapter Windows could not set up), and whether another program
 // has it open, which shows only by opening it for a moment: the caller's
 // own hold on the port must be let go first.
-std::vector<Finding> CheckWindowsPort(const std::string& device, const WindowsPortSystem& system);
+std::vector<Finding> CheckWindowsPort(const std::string& device, const WindowsPortSystem& system,
+                                      const PortPickingAdvice& picking = {});
 
 // What came back from the line after one device check byte.
 enum class LineAnswer { Radio, EchoOnly, Silent, Other, NotTested };
@@ -64,7 +82,7 @@ struct LineTestResult {
 // answered). Nothing else is sent. The port is closed afterwards.
 LineTestResult RunLineTest(IRadioPort& port, const std::string& device, EventLoop& loop, int listenMs = 600);
 
-Finding LineFinding(const LineTestResult& result);
+Finding LineFinding(const LineTestResult& result, const PortPickingAdvice& picking = {});
 
 // Findings as plain text, one line each with an indented fix beneath: what
 // `orvex-cli doctor` prints and a dialog can show as it is.

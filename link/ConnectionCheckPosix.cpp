@@ -194,8 +194,10 @@ std::vector<Finding> CheckDevice(const std::string& device, const CheckSources& 
     if (device.empty() || !fs::exists(node, ec)) {
         findings.push_back({"device", FindingResult::Problem,
                             device.empty() ? "No port is chosen." : device + " does not exist.",
-                            "Plug the cable in, then pick its port: orvex-cli ports lists them, "
-                            "orvex-cli doctor --port DEVICE checks one."});
+                            !s.picking.pickFix.empty()
+                                ? s.picking.pickFix
+                                : "Plug the cable in, then pick its port: orvex-cli ports lists them, "
+                                  "orvex-cli doctor --port DEVICE checks one."});
         return findings;
     }
     findings.push_back({"device", FindingResult::Ok, device + " exists.", ""});

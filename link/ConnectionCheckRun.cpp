@@ -20,11 +20,14 @@ ConnectionCheckRun::ConnectionCheckRun(IEventLoop& owner, std::string device, Ch
     m_thread = std::thread([&owner, handoff = m_handoff, device = std::move(device), sources = std::move(sources),
                             makePort = std::move(makePort)] {
         std::vector<Finding> findings = CheckDevice(device, sources);
-        EventLoop lineLoop(EventLoop::Clock::Real);
-        std::unique_ptr<IRadioPort> port = makePort ? makePort(lineLoop) : std::make_unique<CRadioPort>();
-        const LineTestResult line = RunLineTest(*port, device, lineLoop);
-        port.reset();  // closed on this thread, before the owner opens the device again
-        findings.push_back(LineFinding(line));
+        LineTestResult line;
+        if (!DeviceIsMissing(findings)) {
+            EventLoop lineLoop(EventLoop::Clock::Real);
+            std::unique_ptr<IRadioPort> port = makePort ? makePort(lineLoop) : std::make_unique<CRadioPort>();
+            line = RunLineTest(*port, device, lineLoop);
+            port.reset();  // closed on this thread, before the owner opens the device again
+            findings.push_back(LineFinding(line, sources.picking));
+        }
         const bool answers = line.answer == LineAnswer::Radio;
         // Posted only while the owner still waits: the loop may be gone
         // with it once the run is destroyed.

@@ -5,8 +5,8 @@ namespace orvex {
 
 CheckSources SourcesOfThisProcess() { return {}; }
 
-std::vector<Finding> CheckDevice(const std::string& device, const CheckSources&) {
-    return CheckWindowsPort(device, ThisWindowsSystem());
+std::vector<Finding> CheckDevice(const std::string& device, const CheckSources& sources) {
+    return CheckWindowsPort(device, ThisWindowsSystem(), sources.picking);
 }
 
 }  // namespace orvex

@@ -14,7 +14,7 @@ namespace {
 constexpr unsigned long kHeldErrors[] = {5 /* access denied */, 32 /* sharing violation */, 170 /* busy */};
 constexpr unsigned long kGoneErrors[] = {2, 3, 55, 1167};  // file, path, device not found; not connected
 
-constexpr const char* kPickPortFix =
+constexpr const char* kCliPickPortFix =
     "Plug the cable in, then pick its port: orvex-cli ports lists them, orvex-cli doctor --port COMn checks one.";
 
 bool OneOf(unsigned long code, const auto& codes) {
@@ -56,8 +56,10 @@ Finding DriverFinding(const WindowsPortNode& node, FindingResult result) {
 
 }  // namespace
 
-std::vector<Finding> CheckWindowsPort(const std::string& device, const WindowsPortSystem& system) {
-    if (device.empty()) return {{"device", FindingResult::Problem, "No port is chosen.", kPickPortFix}};
+std::vector<Finding> CheckWindowsPort(const std::string& device, const WindowsPortSystem& system,
+                                      const PortPickingAdvice& picking) {
+    const std::string pickFix = picking.pickFix.empty() ? kCliPickPortFix : picking.pickFix;
+    if (device.empty()) return {{"device", FindingResult::Problem, "No port is chosen.", pickFix}};
     std::vector<Finding> findings;
     const std::vector<WindowsPortNode> nodes = system.deviceTree();
     const std::optional<int> com = ComNumberOfDevice(device);
@@ -75,7 +77,7 @@ std::vector<Finding> CheckWindowsPort(const std::string& device, const WindowsPo
         findings.push_back({"device", FindingResult::Note,
                             device + " is no COM port: only opening it tells whether it exists.", ""});
     } else if (!exists) {
-        findings.push_back({"device", FindingResult::Problem, port + " does not exist.", kPickPortFix});
+        findings.push_back({"device", FindingResult::Problem, port + " does not exist.", pickFix});
     } else {
         const std::string about = node ? Who(*node) : std::string();
         findings.push_back({"device", FindingResult::Ok, (about.empty() ? port : about) + " exists.", ""});

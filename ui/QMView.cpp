@@ -140,6 +140,7 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
         return std::make_unique<CRadioPort>(viewtexts::kUnmappedPortFix);
     };
     session.resolver = options.resolver;
+    session.portPicking = {std::string(viewtexts::kPickPortFix), std::string(viewtexts::kPortsListedAt)};
     if (!options.portSettingsPath.empty())
         session.portSettings = PortSettingsPlaces(options.portSettingsPath, options.portSettingsFallback);
     session.scanDevices = options.scanDevices;

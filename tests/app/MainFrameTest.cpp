@@ -246,6 +246,9 @@ private slots:
         QVERIFY(shown.icon == MsgIcon::Stop);
         QVERIFY2(shown.detail.find("PROBLEM") != std::string::npos, shown.detail.c_str());
         QVERIFY2(shown.detail.find("fix:") != std::string::npos, shown.detail.c_str());
+        // The fixes send the user to the window's own menu.
+        QVERIFY2(shown.detail.find("Select Port > Port List") != std::string::npos, shown.detail.c_str());
+        QVERIFY2(shown.detail.find("orvex-cli ports") == std::string::npos, shown.detail.c_str());
         QVERIFY(h.WaitPortShown(1));
         QVERIFY(h.line->Opens() > opens);
         QVERIFY(h.line->IsConnected());

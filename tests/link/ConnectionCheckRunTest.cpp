@@ -2,6 +2,7 @@
 // loop, and an owner that goes first is never called.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
 
 #include "link/ConnectionCheckRun.h"
@@ -37,6 +38,29 @@ TEST(ConnectionCheckRun, FindingsComeBackOnTheOwnersLoopAndNotAfterTheOwnerWent)
         ASSERT_FALSE(got.empty());
         EXPECT_EQ(got.back().check, "line");
         EXPECT_EQ(got.back().result, FindingResult::Problem) << got.back().detail;
+    }
+}
+
+// The fixes name the front end's own way to the ports; with no device there
+// is no line to test.
+TEST(ConnectionCheckRun, FixesSendTheUserWhereTheFrontEndSays) {
+    test::PtyPair silentLine;
+    CheckSources sources = SourcesOfThisProcess();
+    sources.picking = {"Pick it in the list.", "the list"};
+    for (const std::string& device : {silentLine.SlavePath(), std::string("/dev/no-such-cable")}) {
+        EventLoop owner(EventLoop::Clock::Real);
+        std::optional<std::vector<Finding>> got;
+        ConnectionCheckRun run(owner, device, sources, nullptr,
+                               [&](std::vector<Finding> findings, bool) { got = std::move(findings); });
+        ASSERT_TRUE(owner.RunUntil([&] { return got.has_value(); }, 5000)) << device;
+        const Finding& last = got->back();
+        if (device == silentLine.SlavePath()) {
+            EXPECT_EQ(last.check, "line");
+            EXPECT_NE(last.fix.find("(the list)"), std::string::npos) << last.fix;
+        } else {
+            EXPECT_EQ(last.check, "device");
+            EXPECT_EQ(last.fix, "Pick it in the list.");
+        }
     }
 }
 

@@ -52,11 +52,8 @@ int CmdDoctor(const Args& args) {
         hasPort ? map.Resolve(port) : map.DeviceFor(ReadPortSettings(PortSettingsPath()).index + 1);
 
     std::vector<Finding> findings = CheckDevice(device, SourcesOfThisProcess());
-    const bool missing = std::any_of(findings.begin(), findings.end(), [](const Finding& f) {
-        return f.check == "device" && f.result == FindingResult::Problem;
-    });
     LineTestResult line;
-    if (!missing) {
+    if (!DeviceIsMissing(findings)) {
         EventLoop loop(EventLoop::Clock::Real);
         CRadioPort radioPort;
         line = RunLineTest(radioPort, device, loop);

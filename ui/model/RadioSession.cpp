@@ -53,6 +53,7 @@ RadioSession::RadioSession(FormModel& form, SessionOptions options)
       m_portSettings(std::move(options.portSettings)),
       m_scan(std::move(options.scanDevices)),
       m_systemRoot(options.systemRoot.empty() ? std::string("/") : options.systemRoot),
+      m_portPicking(std::move(options.portPicking)),
       m_deviceInfo(std::move(options.deviceInfo)),
       m_deviceEvents(options.deviceEvents),
       m_backupNews(std::move(options.backupNews)) {
@@ -208,8 +209,10 @@ bool RadioSession::StartConnectionCheck(std::function<void(const UserMessage&)> 
     // Our own hold on the port would pass for another program's where the
     // check learns of holders by opening the port (Windows).
     m_link->StopTransfer();
+    CheckSources sources = SourcesOfThisProcess();
+    sources.picking = m_portPicking;
     m_check = std::make_unique<ConnectionCheckRun>(
-        m_loop, device, SourcesOfThisProcess(), nullptr,
+        m_loop, device, std::move(sources), nullptr,
         [this, device, done = std::move(done)](std::vector<Finding> findings, bool answers) {
             m_check.reset();
             m_link->OpenRadioPort();  // the remembered port again, as before the check

@@ -77,6 +77,8 @@ struct SessionOptions {
     std::optional<RecoverySession> recovery;
     // The news of a backup kept or not; null puts it on the status line.
     ReadBackups::Report backupNews;
+    // How Connection Check's fixes send the user to the cable's port.
+    PortPickingAdvice portPicking;
 };
 
 class RadioSession {
@@ -153,6 +155,7 @@ private:
     std::shared_ptr<PortMap> m_ports;
     std::function<std::vector<std::string>()> m_scan;
     std::string m_systemRoot;
+    PortPickingAdvice m_portPicking;
     std::function<DeviceInfo(const std::string&)> m_deviceInfo;
     IDeviceEventSource* m_deviceEvents = nullptr;
     ReadBackups::Report m_backupNews;
