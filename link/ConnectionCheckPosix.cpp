@@ -187,19 +187,16 @@ CheckSources SourcesOfThisProcess() {
     return s;
 }
 
+constexpr std::string_view kCliPickDeviceFix =
+    "Plug the cable in, then pick its port: orvex-cli ports lists them, orvex-cli doctor --port DEVICE checks one.";
+
 std::vector<Finding> CheckDevice(const std::string& device, const CheckSources& s) {
     std::vector<Finding> findings;
     const fs::path node = InRoot(s.root, device);
     std::error_code ec;
-    if (device.empty() || !fs::exists(node, ec)) {
-        findings.push_back({"device", FindingResult::Problem,
-                            device.empty() ? "No port is chosen." : device + " does not exist.",
-                            !s.picking.pickFix.empty()
-                                ? s.picking.pickFix
-                                : "Plug the cable in, then pick its port: orvex-cli ports lists them, "
-                                  "orvex-cli doctor --port DEVICE checks one."});
-        return findings;
-    }
+    if (device.empty() || !fs::exists(node, ec))
+        return {{"device", FindingResult::Problem, device.empty() ? "No port is chosen." : device + " does not exist.",
+                 !s.picking.pickFix.empty() ? s.picking.pickFix : std::string(kCliPickDeviceFix)}};
     findings.push_back({"device", FindingResult::Ok, device + " exists.", ""});
     findings.push_back(PermissionFinding(device, node, s));
 
