@@ -61,7 +61,8 @@ struct GridHooks {
     CellValidator checkCell;
     // Repaint request for a front end.
     std::function<void()> changed;
-    // The row or column counts, or their fixed counts, are different now.
+    // The row or column counts, their fixed counts or their sizes are
+    // different now.
     std::function<void()> reshaped;
     // For a front end that tells assistive technology: a cell's text is
     // different now, and the focus cell has moved (or gone: invalid).

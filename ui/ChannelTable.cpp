@@ -170,8 +170,11 @@ void CChannelTable::OnGridEndEdit(int row, int col) {
     if (col != kFrequencyColumn || row < 1 || row > kChannelCount) return;
     // The cell is the live value: what the grid now holds is the model's.
     m_bPushing = true;
-    m_form.SetCellText(row, m_pGrid->Core().GetCellText(row, col));
+    const std::string text = m_pGrid->Core().GetCellText(row, col);
+    m_form.SetCellText(row, text);
     m_bPushing = false;
+    // A form that refused the text shows its own again.
+    if (CellText(m_form, row) != text) PullCells();
 }
 
 void CChannelTable::OnGridSelChange(int, int col) {

@@ -137,10 +137,11 @@ CQMView::CQMView(ViewOptions options, QWidget* parent)
     session.prompter = &m_prompter;
     session.loop = &m_loop;
     session.makePort = options.makePort ? std::move(options.makePort) : [](IEventLoop&) -> std::unique_ptr<IRadioPort> {
-        return std::make_unique<CRadioPort>(viewtexts::kUnmappedPortFix);
+        return std::make_unique<CRadioPort>("pick the cable's port in " + std::string(viewtexts::kPortsListedAt));
     };
     session.resolver = options.resolver;
-    session.portPicking = {std::string(viewtexts::kPickPortFix), std::string(viewtexts::kPortsListedAt)};
+    session.portPicking = {"Plug the cable in, then pick its port in " + std::string(viewtexts::kPortsListedAt) + ".",
+                           std::string(viewtexts::kPortsListedAt)};
     if (!options.portSettingsPath.empty())
         session.portSettings = PortSettingsPlaces(options.portSettingsPath, options.portSettingsFallback);
     session.scanDevices = options.scanDevices;

@@ -111,10 +111,9 @@ inline constexpr std::string_view kChannelsNotExported = "The channels were not 
 inline constexpr std::string_view kChannelsExported = "Channels exported to ";
 // What to do about a COM number with no device behind it: the window's own
 // list of ports, not a command the window's users may never have seen.
-inline constexpr std::string_view kUnmappedPortFix = "pick the cable's port in Select Port > Port List";
-// Connection Check's fixes that send the user to the cable's port.
+// Where the window lists the ports, for the fixes that send the user to
+// the cable's port.
 inline constexpr std::string_view kPortsListedAt = "Select Port > Port List";
-inline constexpr std::string_view kPickPortFix = "Plug the cable in, then pick its port in Select Port > Port List.";
 }  // namespace viewtexts
 
 class CQMView : public QWidget, private IFormObserver {

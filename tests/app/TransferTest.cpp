@@ -10,6 +10,7 @@
 #include <set>
 
 #include "app/support/FrameHarness.h"
+#include "ui/model/VerifyTexts.h"
 
 namespace orvex::test {
 namespace {
@@ -240,6 +241,8 @@ private slots:
         QTest::newRow("read, Yes") << int(ID_READ_FROM_RADIO) << false << true;
         QTest::newRow("write, Yes") << int(ID_WRITE_TO_RADIO) << false << true;
         QTest::newRow("read after an edit left unchanged") << int(ID_READ_FROM_RADIO) << true << false;
+        QTest::newRow("write and verify, No") << int(ID_WRITE_AND_VERIFY) << false << false;
+        QTest::newRow("write and verify, Yes") << int(ID_WRITE_AND_VERIFY) << false << true;
     }
     void unfinishedEditAsksBeforeATransfer() {
         QFETCH(int, command);
@@ -262,7 +265,8 @@ private slots:
         if (yes) h.prompts.answers.push_back(MsgAnswer::Yes);
 
         // The key goes to the cell editor, which has the focus.
-        h.Key(command == ID_READ_FROM_RADIO ? Qt::Key_R : Qt::Key_W, Qt::ControlModifier);
+        h.Key(command == ID_READ_FROM_RADIO ? Qt::Key_R : Qt::Key_W,
+              command == ID_WRITE_AND_VERIFY ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
         if (finishFirst) {
             QVERIFY(h.prompts.shown.empty());
             QVERIFY(h.WaitAppBytes(2));
@@ -281,10 +285,16 @@ private slots:
             return;
         }
         QVERIFY(h.WaitAppBytes(2));
-        QCOMPARE(int(h.line->WrittenBytes()[1]), command == ID_READ_FROM_RADIO ? 0x44 : 0x22);
+        QCOMPARE(int(h.line->WrittenBytes()[1]), command == ID_WRITE_TO_RADIO ? 0x22 : 0x44);
         QVERIFY(!h.Grid().Editor());
         QCOMPARE(h.Cell(2), QString("27.5000"));
         QCOMPARE(h.Messages().size(), 1);
+        if (command != ID_WRITE_AND_VERIFY) return;
+        // The edit is what is written and verified.
+        QVERIFY(h.Wait([&] { return !h.View().VerifyRunning(); }, 2 * kReadTimeoutMs + kWriteTimeoutMs));
+        QCOMPARE(h.Messages().back(), QString::fromStdString(std::string(texts::kVerifyOk)));
+        QCOMPARE(h.radio.Memory().records[1].m_wFreq, *FrequencyCodeFromText("27.5000"));
+        QCOMPARE(h.Cell(2), QString("27.5000"));
     }
 };
 

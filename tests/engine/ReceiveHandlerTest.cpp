@@ -455,7 +455,9 @@ TEST(WriteReply, TheAnswerInABurstOfItsOwnAfterTheEchoIsStillTheAnswer) {
     rig.Arrive(Block(2));
     rig.Arrive({QM_PROTO_NAK});
     EXPECT_TRUE(rig.prompter.seen.empty());
-    EXPECT_EQ(NotConfirmedAtTheEnd(rig, rig.TakeWritten()),
+    const Bytes next = rig.TakeWritten();
+    EXPECT_EQ(next, Block(3));
+    EXPECT_EQ(NotConfirmedAtTheEnd(rig, next),
               std::string(texts::kChecksumError) + ": The radio did not confirm P2.");
 }
 

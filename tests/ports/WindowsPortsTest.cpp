@@ -156,6 +156,9 @@ TEST(WindowsConnectionCheck, FindingsFollowThePortTheDriverAndTheHolder) {
                                  [] { return std::set<int>{}; }, [](const std::string&, std::string*) { return 2ul; }};
     const std::vector<Finding> findings = CheckWindowsPort("\\\\.\\COM3", none);
     ASSERT_EQ(findings.size(), 3u);
+    // A front end that lists the ports itself says so.
+    EXPECT_EQ(CheckWindowsPort("\\\\.\\COM3", none, {"Pick it in the list.", "the list"})[0].fix,
+              "Pick it in the list.");
     EXPECT_EQ(findings[1].detail, "A serial adapter (USB ID 1a86:7523) is plugged in, but no driver is installed for "
                                   "it (device problem code 28).");
     EXPECT_EQ(findings[1].fix, "Install the driver for the adapter with USB ID 1a86:7523 from its maker, then plug "

@@ -75,7 +75,8 @@ void FormModel::SetCellText(int row, std::string text) {
 
 void FormModel::SelectModeEntry(int index) {
     // Not refused during a transfer: the band plan a write sends is the one
-    // the list shows when the radio asks for it.
+    // the list shows when the radio asks for it. A command that holds the
+    // form has already taken the plan it writes and compares.
     if (m_history.Held()) {
         Notify(kChangeBandSection);
         return;

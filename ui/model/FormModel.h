@@ -105,8 +105,9 @@ public:
     // The state last opened, saved, read, written or made new.
     const FormSnapshot& Baseline() const override { return m_baseline; }
     // Brings a state back exactly, with what counts as saved (by default
-    // what counts now); refused while a transfer runs. Not a step of the
-    // history by itself: inside a UserChange it is one.
+    // what counts now); refused while a transfer runs or a command holds
+    // the form (see TakesNoUserChange). Not a step of the history by
+    // itself: inside a UserChange it is one.
     bool Restore(const FormSnapshot& state, const std::optional<FormSnapshot>& baseline = std::nullopt);
     // The values Save would write now, without any of Save's effects on the
     // form; none when a cell cannot be stored.
@@ -133,7 +134,8 @@ public:
     // without a question, each as one undo step that brings back the form
     // as it was, saved or not; unsaved edits they replaced are also offered
     // through the history's TakeReplacedEdits, for keeping where Undo cannot
-    // reach. New does nothing while a transfer runs.
+    // reach. New does nothing while a transfer runs or a command holds the
+    // form.
     bool New();
     // Open and Save of a named file (the dialogs are the front end's).
     bool Open(const std::string& path);
@@ -144,8 +146,9 @@ public:
     // be stored (a message has been shown) or a transfer runs.
     bool PrepareSave();
     bool SaveTo(const std::string& path);
-    // The user chose entry sel of Mode Select; refused while a transfer
-    // runs (observers are told, so a list can show the plan in use again).
+    // The user chose entry sel of Mode Select; refused while a transfer or a
+    // holding command runs (observers are told, so a list can show the plan
+    // in use again).
     void OnModeSelect(int sel);
     // The user clicked channel box n: its state flips, then the handler
     // runs. The emergency channel stays as chosen unless its own box was

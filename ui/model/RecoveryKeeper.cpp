@@ -143,7 +143,8 @@ bool RecoveryKeeper::AnnouncePending() {
 
 bool RecoveryKeeper::RestorePending() {
     const auto pending = Pending();
-    if (!pending || m_form.View().IsTableLocked()) return false;
+    // Checked before the file is read and dealt with: the form would refuse it.
+    if (!pending || m_form.View().IsTableLocked() || m_form.History().Held()) return false;
     const recovery::Decoded file = recovery::ReadFile(pending->path);
     if (!file.ok) {
         m_pending.erase(m_pending.begin());
