@@ -31,12 +31,14 @@ bool CRadioLink::TransferMayStart(void (CRadioLink::*command)()) {
     // open is never taken for the last transfer's result.
     m_outcome = TransferOutcome::None;
     if (m_probe) m_probe->OnTransferCommand();
-    if (m_form.TakeEditPending()) {
-        const MsgAnswer answer = m_form.Prompter().Show(
-            UserMessage{std::string(texts::kEditNotFinished), {}, MsgIcon::None, MsgButtons::YesNo});
-        if (answer != MsgAnswer::Yes) return false;
-    }
-    return true;
+    return GoOnPastUnfinishedEdit(m_form);
+}
+
+bool GoOnPastUnfinishedEdit(ITransferForm& form) {
+    if (!form.TakeEditPending()) return true;
+    const MsgAnswer answer =
+        form.Prompter().Show(UserMessage{std::string(texts::kEditNotFinished), {}, MsgIcon::None, MsgButtons::YesNo});
+    return answer == MsgAnswer::Yes;
 }
 
 void CRadioLink::BeginTransfer(TransferDirection direction, int checkPauseMs) {

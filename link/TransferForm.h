@@ -81,4 +81,8 @@ public:
     virtual void ShowColumnHintAfter(const std::string& searchText) = 0;
 };
 
+// A cell edit left unfinished is asked about, once: true when there is
+// none or the user goes on (Yes).
+bool GoOnPastUnfinishedEdit(ITransferForm& form);
+
 }  // namespace orvex

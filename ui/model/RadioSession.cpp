@@ -3,7 +3,6 @@
 #include "link/CRadioPort.h"
 #include "link/ConnectionCheck.h"
 #include "link/DeviceIdentity.h"
-#include "link/LinkTexts.h"
 #include "ui/model/RecoveryFile.h"
 #include "ui/model/RecoveryTexts.h"
 
@@ -204,10 +203,8 @@ bool RadioSession::StartWriteAndVerify(std::function<void(const VerifyResult&)> 
     // The cell edit under way is part of what is written and compared: it is
     // asked about and ended before the command holds the form, which would
     // take no edit afterwards.
-    if (m_endEdit && m_form.View().TakeEditPending()) {
-        const MsgAnswer answer = m_form.Messages().Show(
-            UserMessage{std::string(texts::kEditNotFinished), {}, MsgIcon::None, MsgButtons::YesNo});
-        if (answer != MsgAnswer::Yes) return false;
+    if (m_endEdit && m_form.View().EditPending()) {
+        if (!GoOnPastUnfinishedEdit(m_form)) return false;
         m_endEdit();
     }
     return m_verify->Start(std::move(done));
